@@ -1,0 +1,36 @@
+# Entry points: build, run, test, test-asan, bench. Each installs what is
+# missing first (scripts/install-deps is fast when nothing is).
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+DATA       ?= data
+JOBS       ?= $(shell nproc)
+
+.PHONY: deps configure build run test test-asan bench clean
+
+deps:
+	@scripts/install-deps
+
+configure: deps
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@scripts/run-demo $(BUILD) $(DATA)
+
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-asan: deps
+	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	  -DVENDRIK_SANITIZE=ON -DVENDRIK_GUI=OFF -DVENDRIK_BENCH=OFF >/dev/null
+	@cmake --build $(ASAN_BUILD) -j $(JOBS)
+	@cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@$(BUILD)/bin/kestrel-bench
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -1,0 +1,54 @@
+// Message formatting of ETdbEngine and the lookups of the fixed error texts.
+#include "engine/api/engine_error.h"
+
+#include <cctype>
+
+#include "engine/api/error_texts.h"
+
+namespace kestrel {
+
+namespace {
+
+bool IsInteger(const std::string& s) {
+  size_t i = (!s.empty() && (s[0] == '-' || s[0] == '+')) ? 1 : 0;
+  if (i >= s.size()) return false;
+  for (; i < s.size(); ++i)
+    if (!std::isdigit(static_cast<unsigned char>(s[i]))) return false;
+  return true;
+}
+
+const char* FindText(const std::vector<TErrorText>& table, int code) {
+  for (const TErrorText& entry : table)
+    if (entry.FCode == code) return entry.FText;
+  return nullptr;
+}
+
+}  // namespace
+
+std::string ResultCodeText(int code) {
+  const char* text = FindText(ResultCodeTexts(), code);
+  return text ? text : "Unknown error";
+}
+
+std::string FormatEngineError(int number, const std::vector<std::string>& args) {
+  if (number == tdbErrNoText) return "";
+  const char* format = FindText(EngineErrorFormats(), number);
+  if (!format) return "Invalid error message: ";
+  std::string result;
+  size_t next = 0;
+  for (const char* p = format; *p; ++p) {
+    if (p[0] == '%' && (p[1] == 's' || p[1] == 'd')) {
+      if (next >= args.size() || (p[1] == 'd' && !IsInteger(args[next])))
+        return std::string("Invalid error message: ") + format;
+      result += args[next++];
+      ++p;
+    } else {
+      result += *p;
+    }
+  }
+  return result;
+}
+
+void ETdbEngine::FormatMessage() { FMessage = FormatEngineError(FNumber, FArgs); }
+
+}  // namespace kestrel
