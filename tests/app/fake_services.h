@@ -10,7 +10,10 @@
 #include <stdexcept>
 #include <vector>
 
+#include <QDir>
+#include <QFile>
 #include <QString>
+#include <QTemporaryDir>
 
 #include "app/app_windows.h"
 #include "app/data_components.h"
@@ -91,6 +94,26 @@ class TFakeTable final : public ITableComponent {
   bool FActive = false;
   int FRecords = 0;
   TDataSetNotifyEvent FAfterPost, FBeforeDelete, FAfterDelete;
+};
+
+// Runs the test in a scratch directory made the current directory, which the
+// main window takes as its database location when it is created.
+class TScratchDirectory {
+ public:
+  TScratchDirectory() : FPrevious(QDir::currentPath()) {
+    if (!FDirectory.isValid() || !QDir::setCurrent(FDirectory.path()))
+      throw std::runtime_error("cannot make a scratch directory current");
+  }
+  ~TScratchDirectory() { QDir::setCurrent(FPrevious); }
+  QString Path() const { return QDir(FDirectory.path()).canonicalPath(); }
+  void Touch(const QString& name) const {
+    QFile file(QDir(FDirectory.path()).filePath(name));
+    if (!file.open(QIODevice::WriteOnly)) throw std::runtime_error("cannot create " + name.toStdString());
+  }
+
+ private:
+  QString FPrevious;
+  QTemporaryDir FDirectory;
 };
 
 // The services of one test, with the windows built on them.

@@ -11,7 +11,6 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -28,26 +27,6 @@ const QString kExitCaption = QStringLiteral("Program vége:");
 const QString kExitQuestion = QStringLiteral("Biztosan be kívánja fejezni a program használatát ?");
 const QString kDigits =
     QStringLiteral("01010101010101010101010101010101010101010101011010101010111010101010101010101010101010");
-
-// Runs the test in a scratch directory made the current directory, which the
-// main window takes as its database location when it is created.
-class TScratchDirectory {
- public:
-  TScratchDirectory() : FPrevious(QDir::currentPath()) {
-    EXPECT_TRUE(FDirectory.isValid());
-    EXPECT_TRUE(QDir::setCurrent(FDirectory.path()));
-  }
-  ~TScratchDirectory() { QDir::setCurrent(FPrevious); }
-  QString Path() const { return QDir(FDirectory.path()).canonicalPath(); }
-  void Touch(const QString& name) const {
-    QFile file(QDir(FDirectory.path()).filePath(name));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  }
-
- private:
-  QString FPrevious;
-  QTemporaryDir FDirectory;
-};
 
 void Settle() {
   for (int round = 0; round < 5; ++round) QCoreApplication::processEvents();

@@ -5,12 +5,9 @@
 
 #include <cstdio>
 
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QMenuBar>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QWindow>
 
 #include "app/application.h"
@@ -32,11 +29,8 @@ int RunScreenshotChild(int argc, char** argv) {
   TFakeDialogs dialogs;
   if (!ApplyTheme(application, dialogs)) return 2;
 
-  QTemporaryDir scratch;
-  if (!scratch.isValid() || !QDir::setCurrent(scratch.path())) return 3;
-  QFile table(QStringLiteral("Vnd03.dat"));
-  if (!table.open(QIODevice::WriteOnly)) return 3;
-  table.close();
+  TScratchDirectory scratch;
+  scratch.Touch(QStringLiteral("Vnd03.dat"));
 
   TAppFixture fixture;
   TForm1& form = fixture.FWindows->Form1();
@@ -57,7 +51,6 @@ int RunScreenshotChild(int argc, char** argv) {
   std::printf("menubar %d\n", form.menuBar()->height());
   std::printf("screen %d %d\n", screen->geometry().width(), screen->geometry().height());
   std::fflush(stdout);
-  QDir::setCurrent(QDir::tempPath());
   return 0;
 }
 
