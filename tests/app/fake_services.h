@@ -5,6 +5,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <stdexcept>
@@ -39,6 +40,7 @@ class TFakeDialogs final : public IDialogService {
   }
   bool AskYesNo(const QString& caption, const QString& text) override {
     FBoxes.push_back({TBoxKind::bkQuestion, caption, text});
+    if (FOnQuestion) FOnQuestion();
     if (FAnswers.empty()) throw std::logic_error("unexpected question: " + text.toStdString());
     const bool answer = FAnswers.front();
     FAnswers.pop_front();
@@ -50,6 +52,7 @@ class TFakeDialogs final : public IDialogService {
 
   std::vector<TBox> FBoxes;
   std::deque<bool> FAnswers;  // true = "Igen"
+  std::function<void()> FOnQuestion;  // runs while a question is up
 };
 
 class TFakeShell final : public IShellService {

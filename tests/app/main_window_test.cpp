@@ -202,9 +202,12 @@ TEST(MainWindowTest, ExitCommandAsksOnceAndEndsOnYes) {
     Settle();
     app.FDialogs.FBoxes.clear();
     app.FDialogs.FAnswers = {c.FAnswer};
+    QString statusDuringQuestion;
+    app.FDialogs.FOnQuestion = [&] { statusDuringQuestion = StatusText(form); };
 
     FindAction(form, "Befejezs1")->trigger();
 
+    EXPECT_EQ(statusDuringQuestion, kExitHint);
     ASSERT_EQ(app.FDialogs.FBoxes.size(), 1u);
     EXPECT_EQ(app.FDialogs.FBoxes[0].FKind, TBoxKind::bkQuestion);
     EXPECT_EQ(app.FDialogs.FBoxes[0].FCaption, kExitCaption);
@@ -270,9 +273,12 @@ TEST(MainWindowTest, CloseButtonAsksAndClosesOnlyOnYes) {
     Settle();
     ASSERT_TRUE(form.Table1().Active());
     app.FDialogs.FAnswers = {c.FAnswer};
+    QString statusDuringQuestion;
+    app.FDialogs.FOnQuestion = [&] { statusDuringQuestion = StatusText(form); };
 
     EXPECT_EQ(form.close(), c.FClosed);
 
+    EXPECT_EQ(statusDuringQuestion, kExitHint);
     ASSERT_EQ(app.FDialogs.FBoxes.size(), 1u);
     EXPECT_EQ(app.FDialogs.FBoxes[0].FCaption, kExitCaption);
     EXPECT_EQ(app.FDialogs.FBoxes[0].FText, kExitQuestion);
