@@ -4,10 +4,10 @@
 // its border icons, the form font ("MS Sans Serif" 8 point) and centres it on
 // the screen whenever it is shown.
 //
-// Keys: Esc and Enter do nothing by themselves (QDialog would close the window
-// on Esc and press a default button on Enter); a window that wants them
-// handles them in its own controls. Buttons of these windows are therefore
-// never "default" buttons.
+// Keys: Esc and Enter that reach the window itself do nothing (QDialog would
+// close the window on Esc and press its default button on Enter, wherever the
+// focus is). A focused button still takes Enter and Space as a press, and a
+// control that wants Enter (say, to move the focus on) handles it itself.
 #pragma once
 
 #include <QDialog>
