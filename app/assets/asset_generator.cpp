@@ -1,0 +1,206 @@
+// Paints the program's picture assets: the main window's title picture
+// (title.png, 537 x 313) and the program icon (icon.png, 32 x 32, and
+// icon-128.png). Run at build time on Qt's offscreen platform:
+//   vendrik-assetgen OUTPUT_DIR
+// The pictures depend only on this code and the installed Liberation fonts:
+// the paper texture comes from a fixed-seed noise function, so every build
+// paints the same pixels.
+//
+// Title picture: a white, crinkled paper; the product title "Vendrik '03" in
+// large rainbow-coloured italic letters across the middle; the abbreviation
+// "Vnd'03" in large blue letters in the four corners and in smaller grey
+// letters at the top centre and bottom centre. The middle band is kept clear
+// of the rows of binary digits the main window lays over the picture (at
+// y 88 to 117 and 192 to 221).
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+
+#include <QDir>
+#include <QFont>
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+
+constexpr int kTitleWidth = 537;
+constexpr int kTitleHeight = 313;
+constexpr std::uint32_t kPaperSeed = 0x5EED2003u;
+const QString kProductTitle = QStringLiteral("Vendrik '03");
+const QString kAbbreviation = QStringLiteral("Vnd'03");
+
+// A hash of a lattice point to [0, 1).
+double LatticeValue(int x, int y, std::uint32_t seed) {
+  std::uint32_t h = seed ^ (static_cast<std::uint32_t>(x) * 0x9E3779B1u) ^
+                    (static_cast<std::uint32_t>(y) * 0x85EBCA77u);
+  h ^= h >> 15;
+  h *= 0x2C1B3C6Du;
+  h ^= h >> 12;
+  h *= 0x297A2D39u;
+  h ^= h >> 15;
+  return (h & 0xFFFFFF) / double(0x1000000);
+}
+
+// Smoothly interpolated value noise.
+double Noise(double x, double y, std::uint32_t seed) {
+  const int x0 = static_cast<int>(std::floor(x));
+  const int y0 = static_cast<int>(std::floor(y));
+  const double fx = x - x0, fy = y - y0;
+  const double sx = fx * fx * (3 - 2 * fx), sy = fy * fy * (3 - 2 * fy);
+  const double top = LatticeValue(x0, y0, seed) * (1 - sx) + LatticeValue(x0 + 1, y0, seed) * sx;
+  const double bottom = LatticeValue(x0, y0 + 1, seed) * (1 - sx) + LatticeValue(x0 + 1, y0 + 1, seed) * sx;
+  return top * (1 - sy) + bottom * sy;
+}
+
+// Crinkles: ridged noise of several octaves, so that the height field has
+// sharp folds like crumpled paper.
+double PaperHeight(double x, double y) {
+  double height = 0, amplitude = 1, frequency = 1.0 / 48;
+  for (int octave = 0; octave < 5; ++octave) {
+    const double n = Noise(x * frequency, y * frequency, kPaperSeed + octave);
+    height += amplitude * (1 - std::fabs(2 * n - 1));
+    amplitude *= 0.5;
+    frequency *= 2.1;
+  }
+  return height;
+}
+
+// White paper lit from the top left: the slope of the height field darkens
+// the folds facing away from the light a little.
+void PaintPaper(QImage& image) {
+  for (int y = 0; y < image.height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+    for (int x = 0; x < image.width(); ++x) {
+      const double dx = PaperHeight(x + 1, y) - PaperHeight(x - 1, y);
+      const double dy = PaperHeight(x, y + 1) - PaperHeight(x, y - 1);
+      const double light = std::clamp(0.5 - 2.2 * (dx + dy), 0.0, 1.0);
+      const int grey = 226 + static_cast<int>(29 * light);
+      line[x] = qRgb(grey, grey, std::min(255, grey + 2));
+    }
+  }
+}
+
+// Draws `text` on the baseline through `anchor`, aligned to it left, centred or
+// right, filled with `fill` and edged with `outline`.
+void DrawText(QPainter& painter, const QFont& font, const QString& text, QPointF anchor,
+              Qt::Alignment alignment, const QBrush& fill, const QPen& outline) {
+  const QFontMetricsF metrics(font);
+  const double width = metrics.horizontalAdvance(text);
+  double x = anchor.x();
+  if (alignment & Qt::AlignHCenter) x -= width / 2;
+  if (alignment & Qt::AlignRight) x -= width;
+  QPainterPath path;
+  path.addText(QPointF(x, anchor.y()), font, text);
+  painter.setPen(outline);
+  painter.setBrush(fill);
+  painter.drawPath(path);
+}
+
+QImage PaintTitle() {
+  QImage image(kTitleWidth, kTitleHeight, QImage::Format_RGB32);
+  PaintPaper(image);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing);
+
+  // The abbreviation in the four corners, large and blue.
+  QFont corner(QStringLiteral("Liberation Sans"));
+  corner.setPixelSize(40);
+  corner.setBold(true);
+  const QBrush blue(QColor(0x10, 0x30, 0xC0));
+  const QPen blueEdge(QColor(0x00, 0x10, 0x60), 1);
+  DrawText(painter, corner, kAbbreviation, QPointF(10, 50), Qt::AlignLeft, blue, blueEdge);
+  DrawText(painter, corner, kAbbreviation, QPointF(kTitleWidth - 10, 50), Qt::AlignRight, blue, blueEdge);
+  DrawText(painter, corner, kAbbreviation, QPointF(10, kTitleHeight - 18), Qt::AlignLeft, blue, blueEdge);
+  DrawText(painter, corner, kAbbreviation, QPointF(kTitleWidth - 10, kTitleHeight - 18), Qt::AlignRight,
+           blue, blueEdge);
+
+  // Smaller and grey at the top centre and bottom centre.
+  QFont small(QStringLiteral("Liberation Sans"));
+  small.setPixelSize(22);
+  small.setBold(true);
+  const QBrush grey(QColor(0x90, 0x90, 0x90));
+  DrawText(painter, small, kAbbreviation, QPointF(kTitleWidth / 2.0, 44), Qt::AlignHCenter, grey, Qt::NoPen);
+  DrawText(painter, small, kAbbreviation, QPointF(kTitleWidth / 2.0, kTitleHeight - 24), Qt::AlignHCenter,
+           grey, Qt::NoPen);
+
+  // The product title across the middle, in rainbow colours, with a soft
+  // shadow.
+  QFont title(QStringLiteral("Liberation Serif"));
+  title.setPixelSize(64);
+  title.setBold(true);
+  title.setItalic(true);
+  const QFontMetricsF metrics(title);
+  const double width = metrics.horizontalAdvance(kProductTitle);
+  const double left = (kTitleWidth - width) / 2;
+  const QPointF baseline(kTitleWidth / 2.0, 176);
+  DrawText(painter, title, kProductTitle, baseline + QPointF(3, 3), Qt::AlignHCenter,
+           QColor(0, 0, 0, 70), Qt::NoPen);
+  QLinearGradient rainbow(left, 0, left + width, 0);
+  const QColor colours[] = {QColor(0xE0, 0x10, 0x10), QColor(0xF0, 0x80, 0x00), QColor(0xE8, 0xD0, 0x00),
+                            QColor(0x10, 0xA0, 0x20), QColor(0x00, 0x90, 0xD0), QColor(0x20, 0x30, 0xD0),
+                            QColor(0x80, 0x20, 0xB0)};
+  const int stops = static_cast<int>(std::size(colours));
+  for (int i = 0; i < stops; ++i) rainbow.setColorAt(double(i) / (stops - 1), colours[i]);
+  DrawText(painter, title, kProductTitle, baseline, Qt::AlignHCenter, rainbow, QPen(QColor(40, 40, 40), 1));
+  return image;
+}
+
+// The icon: a blue rounded square with an italic white "V" and a small
+// rainbow bar beneath it.
+QImage PaintIcon(int size) {
+  QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.scale(size / 32.0, size / 32.0);
+  QLinearGradient face(0, 0, 0, 32);
+  face.setColorAt(0, QColor(0x50, 0x80, 0xF0));
+  face.setColorAt(1, QColor(0x10, 0x30, 0xA0));
+  painter.setPen(QPen(QColor(0x08, 0x18, 0x60), 1));
+  painter.setBrush(face);
+  painter.drawRoundedRect(QRectF(0.5, 0.5, 31, 31), 6, 6);
+  QFont letter(QStringLiteral("Liberation Serif"));
+  letter.setPixelSize(26);
+  letter.setBold(true);
+  letter.setItalic(true);
+  DrawText(painter, letter, QStringLiteral("V"), QPointF(16, 23), Qt::AlignHCenter, Qt::white, Qt::NoPen);
+  QLinearGradient rainbow(6, 0, 26, 0);
+  rainbow.setColorAt(0, Qt::red);
+  rainbow.setColorAt(0.5, Qt::yellow);
+  rainbow.setColorAt(1, Qt::green);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(rainbow);
+  painter.drawRect(QRectF(6, 25, 20, 3));
+  return image;
+}
+
+bool Save(const QImage& image, const QDir& directory, const QString& name) {
+  const QString path = directory.filePath(name);
+  if (image.save(path, "PNG")) return true;
+  std::fprintf(stderr, "vendrik-assetgen: cannot write %s\n", qPrintable(path));
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  QGuiApplication application(argc, argv);
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: vendrik-assetgen OUTPUT_DIR\n");
+    return 2;
+  }
+  const QDir directory(QString::fromLocal8Bit(argv[1]));
+  if (!directory.exists() && !QDir().mkpath(directory.path())) {
+    std::fprintf(stderr, "vendrik-assetgen: cannot create %s\n", argv[1]);
+    return 1;
+  }
+  const bool saved = Save(PaintTitle(), directory, QStringLiteral("title.png")) &&
+                     Save(PaintIcon(32), directory, QStringLiteral("icon.png")) &&
+                     Save(PaintIcon(128), directory, QStringLiteral("icon-128.png"));
+  return saved ? 0 : 1;
+}

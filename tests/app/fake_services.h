@@ -1,0 +1,150 @@
+// Test doubles for the program's services: a dialog service that records
+// every box and answers questions from a queue, a shell that records its
+// requests and answers as told, and a table component that runs its event
+// handlers around posts and deletions the way the component layer does.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <stdexcept>
+#include <vector>
+
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <QTemporaryDir>
+
+#include "app/app_windows.h"
+#include "app/data_components.h"
+#include "app/dialog_service.h"
+#include "app/error_display.h"
+#include "app/placeholder_components.h"
+#include "app/shell_service.h"
+
+namespace vendrik::testing {
+
+enum class TBoxKind { bkMessage, bkQuestion, bkError };
+
+struct TBox {
+  TBoxKind FKind;
+  QString FCaption;
+  QString FText;
+};
+
+class TFakeDialogs final : public IDialogService {
+ public:
+  void ShowMessage(const QString& caption, const QString& text) override {
+    FBoxes.push_back({TBoxKind::bkMessage, caption, text});
+  }
+  bool AskYesNo(const QString& caption, const QString& text) override {
+    FBoxes.push_back({TBoxKind::bkQuestion, caption, text});
+    if (FOnQuestion) FOnQuestion();
+    if (FAnswers.empty()) throw std::logic_error("unexpected question: " + text.toStdString());
+    const bool answer = FAnswers.front();
+    FAnswers.pop_front();
+    return answer;
+  }
+  void ShowError(const QString& caption, const QString& text) override {
+    FBoxes.push_back({TBoxKind::bkError, caption, text});
+  }
+
+  std::vector<TBox> FBoxes;
+  std::deque<bool> FAnswers;  // true = "Igen"
+  std::function<void()> FOnQuestion;  // runs while a question is up
+};
+
+class TFakeShell final : public IShellService {
+ public:
+  bool OpenDocument(const QString& path) override {
+    FOpened.push_back(path);
+    return FSucceeds;
+  }
+  bool StartProgram(const QString& program, const QString& parameter) override {
+    FStarted.push_back(program + QLatin1Char(' ') + parameter);
+    return FSucceeds;
+  }
+
+  bool FSucceeds = true;
+  std::vector<QString> FOpened;
+  std::vector<QString> FStarted;
+};
+
+// A table of `FRecords` records that posts and deletes like the component
+// layer: handlers run around the change, and an exception from BeforeDelete
+// leaves the table unchanged and skips AfterDelete.
+class TFakeTable final : public ITableComponent {
+ public:
+  bool Active() const override { return FActive; }
+  void SetActive(bool active) override { FActive = active; }
+  void Close() override { FActive = false; }
+  int RecordCount() override { return FRecords; }
+  void SetAfterPost(TDataSetNotifyEvent handler) override { FAfterPost = std::move(handler); }
+  void SetBeforeDelete(TDataSetNotifyEvent handler) override { FBeforeDelete = std::move(handler); }
+  void SetAfterDelete(TDataSetNotifyEvent handler) override { FAfterDelete = std::move(handler); }
+
+  void Insert() {
+    ++FRecords;
+    if (FAfterPost) FAfterPost();
+  }
+  void Delete() {
+    if (FBeforeDelete) FBeforeDelete();
+    --FRecords;
+    if (FAfterDelete) FAfterDelete();
+  }
+
+  bool FActive = false;
+  int FRecords = 0;
+  TDataSetNotifyEvent FAfterPost, FBeforeDelete, FAfterDelete;
+};
+
+// Runs the test in a scratch directory made the current directory, which the
+// main window takes as its database location when it is created.
+class TScratchDirectory {
+ public:
+  TScratchDirectory() : FPrevious(QDir::currentPath()) {
+    if (!FDirectory.isValid() || !QDir::setCurrent(FDirectory.path()))
+      throw std::runtime_error("cannot make a scratch directory current");
+  }
+  ~TScratchDirectory() { QDir::setCurrent(FPrevious); }
+  QString Path() const { return QDir(FDirectory.path()).canonicalPath(); }
+  void Touch(const QString& name) const {
+    QFile file(QDir(FDirectory.path()).filePath(name));
+    if (!file.open(QIODevice::WriteOnly)) throw std::runtime_error("cannot create " + name.toStdString());
+  }
+
+ private:
+  QString FPrevious;
+  QTemporaryDir FDirectory;
+};
+
+// The services of one test, with the windows built on them.
+struct TAppFixture {
+  explicit TAppFixture(bool fakeTable = false) {
+    TDataComponentFactory factory = CreatePlaceholderComponents;
+    if (fakeTable)
+      factory = [this] {
+        TDataComponents components;
+        components.FDatabase = std::make_unique<TPlaceholderDatabase>();
+        auto table = std::make_unique<TFakeTable>();
+        FTable = table.get();
+        components.FTable = std::move(table);
+        return components;
+      };
+    FWindows = std::make_unique<TAppWindows>(
+        TAppServices{FDialogs, FShell, FErrors, factory, [this] { ++FTerminateRequests; }});
+  }
+
+  TFakeDialogs FDialogs;
+  TFakeShell FShell;
+  TErrorDisplay FErrors{FDialogs, QStringLiteral("Vendrik '03")};
+  int FTerminateRequests = 0;
+  TFakeTable* FTable = nullptr;
+  std::unique_ptr<TAppWindows> FWindows;
+};
+
+}  // namespace vendrik::testing
+
+// Readable QString values in test failure messages.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
