@@ -95,7 +95,7 @@ TTdbDataType TTdbDataType::Make(TTdbColumnType code, bool nullable, int level) {
   type.FLevel = level;
   type.FNullable = nullable && MayBeNullable(code, level);
   type.FHasNullByte = type.FNullable && (UsesIndicator(code) || code == tctTime);
-  if (code == tctTime || code == tctDateTime) type.FPrecision = kDefaultTimePrecision;
+  if (IsDateTimeType(code)) type.FPrecision = kDefaultTimePrecision;
   if (code == tctString) type.FMaxLength = 1;
   if (code == tctWideString) type.FMaxLength = 1;
   return type;

@@ -189,7 +189,8 @@ std::u16string PasswordFieldOf(const TTdbTableHeader& header) {
   }
 }
 
-void ReadKeyCheck(TTdbHeaderReader& reader, TTdbTableHeader& header, const ITdbBlockCipher* cipher) {
+void ReadKeyCheck(TTdbHeaderReader& reader, TTdbTableHeader& header, int recordSize, int columnCount,
+                  const ITdbBlockCipher* cipher) {
   if (reader.I16() != kCheckStringLength) reader.Damaged();
   std::vector<uint8_t> block = reader.Bytes(2 * kCheckStringLength);
   if (header.EncryptionMethod != emNone) {
@@ -201,15 +202,14 @@ void ReadKeyCheck(TTdbHeaderReader& reader, TTdbTableHeader& header, const ITdbB
   }
   TTdbHeaderReader chars(block, block.size(), nullptr, reader.FileName());
   chars.Seek(2 * kKeyCheckRecordSizePos);
-  const int recordSize = chars.U16();
+  const int storedRecordSize = chars.U16();
   chars.Seek(2 * kKeyCheckColumnCountPos);
-  const int columnCount = chars.U16();
-  if (recordSize != header.RecordSize() || columnCount != static_cast<int>(header.Columns.Count()))
-    throw ETdbEngine(tdbErrCredentials);
+  const int storedColumnCount = chars.U16();
+  if (storedRecordSize != recordSize || storedColumnCount != columnCount) throw ETdbEngine(tdbErrCredentials);
 }
 
 void ReadTrailer(TTdbHeaderReader& reader, TTdbTableHeader& header, std::vector<TRawColumn>& raws,
-                 const ITdbBlockCipher* cipher) {
+                 int recordSize, int columnCountField, const ITdbBlockCipher* cipher) {
   const int level = header.Level;
   // The field is transformed as bytes, before the code page applies.
   const std::vector<uint8_t> field = reader.Bytes(kPasswordLength + 1);
@@ -218,7 +218,7 @@ void ReadTrailer(TTdbHeaderReader& reader, TTdbTableHeader& header, std::vector<
       TransformPassword8(std::string_view(reinterpret_cast<const char*>(field.data() + 1), field[0]));
   header.Password = DecodeCodePage(transformed, kCodePageAnsi);
   header.EncryptionMethod = MethodFromPassword(header.Password);
-  if (level == 4) ReadKeyCheck(reader, header, cipher);
+  if (level == 4) ReadKeyCheck(reader, header, recordSize, columnCountField, cipher);
   for (TRawColumn& raw : raws) {
     if (raw.Type != tctEnum) continue;
     std::vector<std::u16string> names;
@@ -386,7 +386,7 @@ TTdbTableHeader ReadLegacyHeader(TTdbHeaderReader& reader, TTdbTableHeader heade
   for (const TRawColumn& raw : raws) sum += raw.Column.Size;
   if (raws.empty() || static_cast<int>(raws.size()) != columnCount || sum != recordSize) reader.Damaged();
 
-  ReadTrailer(reader, header, raws, cipher);
+  ReadTrailer(reader, header, raws, recordSize, entries, cipher);
   const bool hasRecordId =
       std::any_of(raws.begin(), raws.end(), [](const TRawColumn& raw) { return raw.Type == tctRecordId; });
   if (hasRecordId) {
