@@ -20,7 +20,7 @@ constexpr uint8_t kIndicatorPresent = 1;
 enum TValueKind : size_t { vkNull, vkInteger, vkDouble, vkText, vkDate, vkTime, vkTimeStamp, vkGuid, vkBlock };
 
 void CheckSpan(const TTdbDataType& type, size_t size) {
-  if (size != static_cast<size_t>(type.DataSize())) throw ETdbEngine(tdbErrUnknownVersion);
+  if (size != static_cast<size_t>(type.DataSize())) throw ETdbEngine(tdbErrInvalidParameter, "column bytes");
 }
 
 [[noreturn]] void Refuse(const TTdbValue& value) {

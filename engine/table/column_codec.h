@@ -68,7 +68,8 @@ inline constexpr int kCompareEqual = 2;
 inline constexpr int kCompareGreater = 3;
 
 // Whether the column holds NULL. Always false for a type that is not
-// nullable. `column` must be type.DataSize() bytes (checked: ETdbEngine 134).
+// nullable. `column` must be type.DataSize() bytes (checked here and in
+// every function below: ETdbEngine 49).
 bool IsNullValue(const TTdbDataType& type, std::span<const uint8_t> column);
 
 // Stores NULL: indicator 0 (value bytes untouched), or the type's NULL value

@@ -80,13 +80,13 @@ int TTdbColumnDefs::RecordIdIndex() const {
 }
 
 std::span<uint8_t> TTdbColumnDefs::ColumnBytes(std::span<uint8_t> record, size_t index) const {
-  if (record.size() < static_cast<size_t>(RecordSize())) throw ETdbEngine(tdbErrUnknownVersion);
+  if (record.size() < static_cast<size_t>(RecordSize())) throw ETdbEngine(tdbErrInvalidParameter, "record");
   const TTdbColumnDef& column = FColumns.at(index);
   return record.subspan(static_cast<size_t>(column.Position), static_cast<size_t>(column.Size));
 }
 
 std::span<const uint8_t> TTdbColumnDefs::ColumnBytes(std::span<const uint8_t> record, size_t index) const {
-  if (record.size() < static_cast<size_t>(RecordSize())) throw ETdbEngine(tdbErrUnknownVersion);
+  if (record.size() < static_cast<size_t>(RecordSize())) throw ETdbEngine(tdbErrInvalidParameter, "record");
   const TTdbColumnDef& column = FColumns.at(index);
   return record.subspan(static_cast<size_t>(column.Position), static_cast<size_t>(column.Size));
 }

@@ -89,7 +89,7 @@ bool IsDateTimeType(TTdbColumnType code) {
 }
 
 TTdbDataType TTdbDataType::Make(TTdbColumnType code, bool nullable, int level) {
-  if (!IsColumnTypeCode(code)) throw ETdbEngine(tdbErrUnknownVersion);
+  if (!IsColumnTypeCode(code)) throw ETdbEngine(tdbErrInvalidParameter, "column type");
   TTdbDataType type;
   type.FColumnType = code;
   type.FLevel = level;

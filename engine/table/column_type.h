@@ -85,7 +85,7 @@ class TTdbDataType {
   // A type without details (every code but String and WideString; Time gets
   // precision kDefaultTimePrecision, Enum no value names). The null indicator
   // follows the nullability; for Date and DateTime none, for Time one when
-  // nullable. Throws ETdbEngine 134 for a code that is no column type.
+  // nullable. Throws ETdbEngine 49 for a code that is no column type.
   static TTdbDataType Make(TTdbColumnType code, bool nullable, int level);
 
   // String or WideString of `maxLength` characters (Memo and WideMemo with a

@@ -161,6 +161,17 @@ TEST_F(KestrelInfo, ResolvesDatBeforeTdbt) {
   EXPECT_NE(Info((FDir / "Both.tdbt").string()).Out.find("\"level\": 6,"), std::string::npos);
 }
 
+TEST_F(KestrelInfo, BPlusTreeTableFileShowsItsFixedFields) {
+  // Magic 20012002, level 6, next record id 300 at 6, Blowfish (5) at 10.
+  WriteFile("Tree.tdbt", {0xE2, 0x5B, 0x31, 0x01, 6, 0, 0x2C, 0x01, 0, 0, 5, 0, 0, 0});
+  const TRun run = Info((FDir / "Tree").string());
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_NE(run.Out.find("\"kind\": \"B+ tree table file\",\n  \"level\": 6,\n  \"nextRecordId\": 300,\n"
+                         "  \"encryption\": \"blowfish\"\n}"),
+            std::string::npos)
+      << run.Out;
+}
+
 TEST_F(KestrelInfo, MissingAndDamagedFilesFailWithOneLine) {
   std::vector<uint8_t> damaged = WriteTableHeader(Classification(6), "Bad.tdbt");
   damaged[4] = 9;  // level 9
