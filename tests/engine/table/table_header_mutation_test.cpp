@@ -67,8 +67,9 @@ void ExpectConsistent(const TTdbTableHeader& header, size_t fileSize) {
     ASSERT_EQ(column.Size, column.DataType.DataSize());
     position += column.Size;
   }
-  if (header.Level <= 4)
+  if (header.Level <= 4) {
     ASSERT_LE(header.RecordsOffset + uint64_t(header.RecordCount) * uint64_t(header.RecordSize()), fileSize);
+  }
 }
 
 // What was read writes back to a header that reads the same.
