@@ -38,18 +38,9 @@ void CheckSpan(const TTdbDataType& type, size_t size) {
   throw ETdbEngine(tdbErrPlain, kTexts[value.index()]);
 }
 
-// The range name of a type in error 81: its SQL name without NOT NULL.
-std::string RangeTypeName(const TTdbDataType& type) {
-  std::string name = type.SqlName();
-  const std::string suffix = " NOT NULL";
-  if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
-    name.resize(name.size() - suffix.size());
-  return name;
-}
-
 void CheckRange(const TTdbDataType& type, int64_t value) {
   if (value < type.MinInteger() || value > type.MaxInteger())
-    throw ETdbEngine(tdbErrValueRange, std::to_string(value), RangeTypeName(type),
+    throw ETdbEngine(tdbErrValueRange, std::to_string(value), type.TypeName(),
                      std::to_string(type.MinInteger()), std::to_string(type.MaxInteger()));
 }
 
@@ -266,7 +257,7 @@ bool IsNullValue(const TTdbDataType& type, std::span<const uint8_t> column) {
 
 void SetNullValue(const TTdbDataType& type, std::span<uint8_t> column) {
   CheckSpan(type, column.size());
-  if (!type.Nullable()) throw ETdbEngine(tdbErrNullNotAccepted, type.SqlName());
+  if (!type.Nullable()) throw ETdbEngine(tdbErrNullNotAccepted, type.TypeName());
   if (type.HasNullByte())
     column[static_cast<size_t>(type.NullByteOffset())] = kIndicatorNull;
   else

@@ -74,8 +74,8 @@ bool IsNullValue(const TTdbDataType& type, std::span<const uint8_t> column);
 
 // Stores NULL: indicator 0 (value bytes untouched), or the type's NULL value
 // (0 for Date, DateTime, Enum, Link; an empty block reference). Throws
-// ETdbEngine 47 "\"<type>\" does not accept NULL values" for a type that is
-// not nullable.
+// ETdbEngine 47 "\"<type name>\" does not accept NULL values" for a type
+// that is not nullable.
 void SetNullValue(const TTdbDataType& type, std::span<uint8_t> column);
 
 // The column's value in its natural kind: int64_t for Int16, Byte, Boolean,

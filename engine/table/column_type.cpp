@@ -175,7 +175,7 @@ int TTdbDataType::LengthPrefixSize() const {
   return 0;
 }
 
-std::string TTdbDataType::SqlName() const {
+std::string TTdbDataType::TypeName() const {
   std::string name;
   switch (FColumnType) {
     case tctInt16: name = "SmallInt"; break;
@@ -203,9 +203,10 @@ std::string TTdbDataType::SqlName() const {
     case tctRelation: name = "Relation"; break;
     default: name = "Unknown"; break;
   }
-  if (!FNullable) name += " NOT NULL";
   return name;
 }
+
+std::string TTdbDataType::SqlName() const { return FNullable ? TypeName() : TypeName() + " NOT NULL"; }
 
 int64_t TTdbDataType::MinInteger() const {
   switch (FColumnType) {

@@ -128,8 +128,10 @@ class TTdbDataType {
   // Width of a String's length prefix (1 or 2), a WideString's (2), else 0.
   int LengthPrefixSize() const;
 
-  // The type's SQL name ("SmallInt", "VARCHAR(10)", ...) with " NOT NULL"
-  // for a type that is not nullable; UTF-8.
+  // The type's name ("SmallInt", "VARCHAR(10)", ...), UTF-8; the name in
+  // error messages.
+  std::string TypeName() const;
+  // TypeName() with " NOT NULL" for a type that is not nullable.
   std::string SqlName() const;
 
   // Lowest and highest value of an integer type (Int16, Byte, Boolean,

@@ -127,7 +127,7 @@ TEST(ColumnCodec, NullRules) {
     SetNullValue(TTdbDataType::Make(tctRecordId, true, 6), bytes);
   });
   EXPECT_EQ(number, 47);
-  EXPECT_EQ(message, "\"RecordId NOT NULL\" does not accept NULL values");
+  EXPECT_EQ(message, "\"RecordId\" does not accept NULL values");
 
   // The indicator goes to 0 and the value bytes stay.
   const TTdbDataType int16 = TTdbDataType::Make(tctInt16, true, 4);
