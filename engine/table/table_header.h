@@ -102,7 +102,7 @@ struct TTdbTableHeader {
   // or password, or a method marker ("_en:td_", ...) below level 5.
   std::u16string Password;
   std::u16string RecordIdIndexSpec;  // levels 5–6
-  uint8_t UniqueIdInfo = 0;          // levels 5–6, stored when the spec is not empty
+  uint8_t UniqueIdInfo = 0;          // levels 5–6, stored when RecordIdIndexSpec is not empty
   std::array<uint8_t, kRecordIdIndexVectorSize> RecordIdIndexVector{};  // levels 1–4
   std::vector<TTdbTypeDef> Types;  // level 6
   TTdbColumnDefs Columns;
