@@ -1,6 +1,7 @@
 // Column type codes, nullability rules, stored sizes and SQL names.
 #include "engine/table/column_type.h"
 
+#include <algorithm>
 #include <limits>
 #include <string>
 
@@ -226,8 +227,10 @@ int64_t TTdbDataType::MaxInteger() const {
     case tctLongInt: return std::numeric_limits<int32_t>::max();
     case tctInt64: return std::numeric_limits<int64_t>::max();
     case tctEnum:
-      return FEnumNames.empty() ? std::numeric_limits<int8_t>::max()
-                                : static_cast<int64_t>(FEnumNames.size());
+      // Value numbers are stored as signed bytes.
+      return std::min<int64_t>(FEnumNames.empty() ? std::numeric_limits<int8_t>::max()
+                                                  : static_cast<int64_t>(FEnumNames.size()),
+                               std::numeric_limits<int8_t>::max());
     default: return std::numeric_limits<int32_t>::max();
   }
 }
