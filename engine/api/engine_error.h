@@ -64,6 +64,7 @@ enum TTdbErrorNo : int {
   tdbErrFileExists = 72,
   tdbErrMoreThanOneAutoInc = 76,
   tdbErrNotEnoughSpaceOnPage = 79,
+  tdbErrValueRange = 81,
   tdbErrTableNotFound = 88,
   tdbErrWriteIndex = 90,
   tdbErrReadIndex = 91,
