@@ -7,22 +7,13 @@
 #include "engine/fs/os_file_system.h"
 #include "fault_file_system.h"
 #include "temp_dir.h"
+#include "test_encryption.h"
 
 namespace kestrel {
 namespace {
 
+using test::TAddOneEncryption;
 using test::TTempDir;
-
-// Adds 1 to every byte: enough to see that a block went through it.
-class TAddOneEncryption : public TTdbEncryption {
- public:
-  void EncryptBlock(std::uint8_t* data, std::size_t size) override {
-    for (std::size_t i = 0; i < size; ++i) ++data[i];
-  }
-  void DecryptBlock(std::uint8_t* data, std::size_t size) override {
-    for (std::size_t i = 0; i < size; ++i) --data[i];
-  }
-};
 
 constexpr int kShared = kFmOpenReadWrite | kFmShareDenyNone;
 
