@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_set>
 
 #include "engine/api/engine_error.h"
 #include "engine/cache/client_storage.h"
@@ -39,10 +40,11 @@ std::string TTdbBlobFile::ReadString(std::int32_t blockIdx) {
   std::int64_t take = std::min<std::int64_t>(size, FBlockSize - kBlobFirstDataOffset);
   bytes.append(reinterpret_cast<const char*>(&FWorkBlock[kBlobFirstDataOffset]),
                static_cast<std::size_t>(take));
-  // The size bound above also bounds this walk: a cycle runs out of blocks.
+  // The size bound above also bounds this walk; a block met twice is a cycle.
+  std::unordered_set<std::int32_t> visited{FollowLink(blockIdx)};
   while (static_cast<std::int64_t>(bytes.size()) < size) {
     const std::int32_t next = FollowLink(LoadInt32(&FWorkBlock[kBlockLinkOffset]));
-    if (next == kEndOfChain) Damage();  // the chain ends before the size
+    if (next == kEndOfChain || !visited.insert(next).second) Damage();
     ReadBlock(next, FWorkBlock);
     take = std::min<std::int64_t>(size - static_cast<std::int64_t>(bytes.size()),
                                   FBlockSize - kBlockDataOffset);
@@ -92,9 +94,10 @@ std::int32_t TTdbBlobFile::FindLastBlock(std::int32_t blockIdx) {
   if (FVersion >= kLevelWithChainEnds) return TTdbBlockedBinaryFile::FindLastBlock(blockIdx);
   std::int32_t current = FollowLink(blockIdx);
   const std::int64_t blocks = BlocksFor(ReadFirstBlock(blockIdx));
+  std::unordered_set<std::int32_t> visited{current};
   for (std::int64_t i = 1; i < blocks; ++i) {
     current = FollowLink(LoadInt32(&FWorkBlock[kBlockLinkOffset]));
-    if (current == kEndOfChain) Damage();
+    if (current == kEndOfChain || !visited.insert(current).second) Damage();
     ReadBlock(current, FWorkBlock);
   }
   return current;

@@ -86,6 +86,7 @@ void TTdbBlockedBinaryFile::NewFile(int blockSize) {
 void TTdbBlockedBinaryFile::Open(bool readOnly, bool exclusive) {
   FStorage->SetPageSize(kBlockFilePageSize);
   FStorage->Open(readOnly, exclusive);
+  FDamaged = false;
   try {
     ReadHeader();
   } catch (const ETdbEngine&) {
@@ -95,7 +96,6 @@ void TTdbBlockedBinaryFile::Open(bool readOnly, bool exclusive) {
 }
 
 void TTdbBlockedBinaryFile::ReadHeader() {
-  FDamaged = false;
   const std::int64_t size = FStorage->GetSize();
   if (size < kBlockFileHeaderSize) {
     FDamaged = true;

@@ -12,7 +12,7 @@
 // walk visits at most last-block blocks; a link outside, a cycle or a value
 // that does not fit its chain marks the file damaged and raises the file's
 // damage error (112 memo, 113 blob) with the table's name. A damaged file
-// refuses writes; reads go on.
+// refuses writes until it is emptied or opened again; reads go on.
 //
 // Writing a value frees the old value first, so a rewrite reuses its blocks.
 // After any error of a write the table object undoes the file (Undo), which
