@@ -87,9 +87,9 @@ void TTdbPageManager::ReleaseFileSystem(const TdwFileSystem* fileSystem) {
     }
     return;
   }
-  RaiseLocked("Releasing file system", "File system " + Quoted(std::to_string(
-                                           reinterpret_cast<std::uintptr_t>(fileSystem))) +
-                                           " not fond");
+  RaiseLocked("Releasing file system",
+              "File system " + Quoted(fileSystem ? fileSystem->GetBaseDirectory() : "") +
+                  " not fond");
 }
 
 void TTdbPageManager::SetLog(TdwLog* log) {

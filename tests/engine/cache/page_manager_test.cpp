@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <memory>
+#include <thread>
 
 #include "capture_log.h"
 #include "engine/cache/client_storage.h"
@@ -330,6 +331,64 @@ TEST_F(PageManagerTest, FileSystemRegistry) {
   FPageManager.ReleaseFileSystem(fs.get());
   EXPECT_EQ(FPageManager.GetFileSystem("c:/data"), nullptr);
   EXPECT_THROW(FPageManager.ReleaseFileSystem(fs.get()), ETdbPageManager);
+}
+
+TEST_F(PageManagerTest, FailedFlushLeavesTheSyncedFileOrTheNewOne) {
+  for (bool crash : {true, false}) {
+    auto client = Client("t.dat", 8192);
+    client->NewStorage();
+    auto site = client->CreatePageSite();
+    for (int n = 0; n < 3; ++n) {
+      site->InitPage(n);
+      site->Fill(0, 8192, 'a');
+    }
+    client->Flush();
+    client->UpdateDir();
+    const std::string before = ReadWholeFile(FDir.File("t.dat"));
+    for (int n = 0; n < 3; ++n) {
+      site->InitPage(n);
+      site->Fill(0, 8192, 'b');
+    }
+    FFs.FailNthWrite(2);  // the second of three tiles
+    EXPECT_THROW(client->Flush(), ETdbPageManager);
+    if (crash) {
+      FFs.Crash();
+      site.reset();
+      client.reset();
+      EXPECT_TRUE(ReadWholeFile(FDir.File("t.dat")) == before);
+    } else {
+      client->Flush();  // the tiles not written are still modified
+      EXPECT_TRUE(ReadWholeFile(FDir.File("t.dat")) == std::string(3 * 8192, 'b'));
+    }
+    FFs.Disarm();
+  }
+}
+
+TEST_F(PageManagerTest, SessionsOnTwoThreadsShareTheStorage) {
+  Client("t.dat")->NewStorage();
+  constexpr int kPagesPerThread = 64;
+  auto work = [&](int session) {
+    auto client = Client("t.dat", 4096, session);
+    client->Open(false, false);
+    auto site = client->CreatePageSite();
+    for (int round = 0; round < 20; ++round) {
+      for (int n = 0; n < kPagesPerThread; ++n) {
+        site->InitPage(n * 2 + session - 1);  // the sessions take turns in every tile
+        site->WriteInt32(0, round * 1000 + n);
+      }
+      client->Flush();
+    }
+  };
+  std::thread first(work, 1), second(work, 2);
+  first.join();
+  second.join();
+  const std::string content = ReadWholeFile(FDir.File("t.dat"));
+  ASSERT_EQ(content.size(), std::size_t(kPagesPerThread) * 2 * 4096);
+  for (int page = 0; page < kPagesPerThread * 2; ++page) {
+    std::int32_t value = 0;
+    std::memcpy(&value, content.data() + page * 4096, 4);
+    EXPECT_EQ(value, 19 * 1000 + page / 2) << page;
+  }
 }
 
 }  // namespace
