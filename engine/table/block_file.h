@@ -127,7 +127,7 @@ class TTdbBlockedBinaryFile {
  private:
   void ReadHeader();
   void WriteHeader();
-  // Block size that the file's header block asks for (fixed files: their own).
+  // Marks the file damaged when the header read does not fit the file.
   void CheckHeader();
 
   std::unique_ptr<TTdbClientStorage> FStorage;
