@@ -25,7 +25,8 @@ TTdbClientStorage::~TTdbClientStorage() {
       try {
         FPageManager->FlushLocked(FStorageHdl);
       } catch (const ETdbEngine& e) {
-        FPageManager->LogLocked(kLogError, "Changes of storage \"" + FName + "\" lost: " + e.Message());
+        FPageManager->LogLocked(kLogError,
+                                "Changes of storage \"" + FName + "\" lost: " + e.Message());
       }
     }
     UnloadSitesLocked();
@@ -66,7 +67,8 @@ void TTdbClientStorage::NewStorage() {
 
 void TTdbClientStorage::Open(bool readOnly, bool exclusive) {
   std::lock_guard<std::mutex> lock(FPageManager->FCriticalSection);
-  if (IsOpen()) FPageManager->RaiseLocked("Cannot open storage \"" + FName + "\"", "Storage is open");
+  if (IsOpen())
+    FPageManager->RaiseLocked("Cannot open storage \"" + FName + "\"", "Storage is open");
   const TTdbStorageHdl hdl =
       FPageManager->OpenStorageLocked(*FFileSystem, FName, readOnly, exclusive, FCryptor);
   TTdbStorage& storage = FPageManager->StorageLocked(hdl);
@@ -90,7 +92,8 @@ void TTdbClientStorage::UnloadSitesLocked() {
 void TTdbClientStorage::Close() {
   std::lock_guard<std::mutex> lock(FPageManager->FCriticalSection);
   if (!IsOpen()) return;
-  if (FPageManager->StorageLocked(FStorageHdl).FRefCounter == 1) FPageManager->FlushLocked(FStorageHdl);
+  if (FPageManager->StorageLocked(FStorageHdl).FRefCounter == 1)
+    FPageManager->FlushLocked(FStorageHdl);
   UnloadSitesLocked();
   FPageManager->ReleaseStorageLocked(FStorageHdl);
   FStorageHdl = 0;

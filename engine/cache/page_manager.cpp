@@ -87,9 +87,9 @@ void TTdbPageManager::ReleaseFileSystem(const TdwFileSystem* fileSystem) {
     }
     return;
   }
-  RaiseLocked("Releasing file system",
-              "File system " + Quoted(fileSystem ? fileSystem->GetBaseDirectory() : "") +
-                  " not fond");
+  RaiseLocked(
+      "Releasing file system",
+      "File system " + Quoted(fileSystem ? fileSystem->GetBaseDirectory() : "") + " not fond");
 }
 
 void TTdbPageManager::SetLog(TdwLog* log) {
@@ -160,8 +160,8 @@ TTdbStorageHdl TTdbPageManager::OpenStorageLocked(TdwFileSystem& fileSystem,
     if (!storage || storage->FFileSystem != &fileSystem || !(storage->FFileId == info->FId))
       continue;
     if (exclusive || storage->FExclusive) {
-      const std::string message = "Cannot open storage " + Quoted(name) +
-                                  ": May not be opened twice if one is exclusive";
+      const std::string message =
+          "Cannot open storage " + Quoted(name) + ": May not be opened twice if one is exclusive";
       LogLocked(kLogError, message);
       throw ETdbPMStorageAccessDenied(message);
     }
@@ -225,7 +225,8 @@ TTdbStorageHdl TTdbPageManager::CreateStorageLocked(TdwFileSystem& fileSystem,
   auto storage = std::make_unique<TTdbStorage>();
   storage->FName = name;
   storage->FFileSystem = &fileSystem;
-  if (const std::optional<TdwFileInfo> info = fileSystem.GetFileInfo(name)) storage->FFileId = info->FId;
+  if (const std::optional<TdwFileInfo> info = fileSystem.GetFileInfo(name))
+    storage->FFileId = info->FId;
   storage->FFileHdl = handle;
   storage->FEncryption = std::move(encryption);
   storage->FCachedPages.resize(kMinHashChains);
@@ -368,7 +369,8 @@ void TTdbPageManager::UpdateStorageDirLocked(TTdbStorageHdl storageHdl) {
 
 // ---------------------------------------------------------------- page sites
 
-void TTdbPageManager::PositionSiteLocked(TTdbStoragePageSite& site, std::int64_t pageNo, bool init) {
+void TTdbPageManager::PositionSiteLocked(TTdbStoragePageSite& site, std::int64_t pageNo,
+                                         bool init) {
   TTdbClientStorage& client = site.Client();
   TTdbStorage& storage = StorageLocked(client.FStorageHdl);
   const std::int64_t tileSize = TileSize(storage);
@@ -454,9 +456,9 @@ void TTdbPageManager::ModifyLocked(TTdbStoragePageSite& site) {
   EnsureSiteValidLocked(site);
   TTdbStorage& storage = StorageLocked(client.FStorageHdl);
   if (client.FReadOnly || storage.FReadOnly)
-    RaiseLocked("Modifying page " + std::to_string(site.FPageNo) + " of storage " +
-                    Quoted(storage.FName),
-                "Storage is read-only");
+    RaiseLocked(
+        "Modifying page " + std::to_string(site.FPageNo) + " of storage " + Quoted(storage.FName),
+        "Storage is read-only");
   TTdbStoragePage* page = site.FStorageTile;
   if (page->FClientHdl == kPageClean) {
     page->FClientHdl = client.FPageManClientHdl;
@@ -467,7 +469,8 @@ void TTdbPageManager::ModifyLocked(TTdbStoragePageSite& site) {
 // ---------------------------------------------------------------- buffers
 
 TTdbStoragePage* TTdbPageManager::FindPageLocked(TTdbStorage& storage, std::int64_t tileNo) {
-  auto& chain = storage.FCachedPages[static_cast<std::size_t>(tileNo) % storage.FCachedPages.size()];
+  auto& chain =
+      storage.FCachedPages[static_cast<std::size_t>(tileNo) % storage.FCachedPages.size()];
   const auto bufferSize = static_cast<std::size_t>(BufferTiles(storage) * TileSize(storage));
   for (auto& page : chain)
     if (page->FTileNo == tileNo && page->FClientHdl != kPageInvalid &&
@@ -529,7 +532,8 @@ void TTdbPageManager::FillPageLocked(TTdbStorage& storage, TTdbStoragePage& page
       storage.FEncryption->DecryptBlock(page.FMemory.get() + at, tileSize);
 }
 
-void TTdbPageManager::InsertPageLocked(TTdbStorage& storage, std::unique_ptr<TTdbStoragePage> page) {
+void TTdbPageManager::InsertPageLocked(TTdbStorage& storage,
+                                       std::unique_ptr<TTdbStoragePage> page) {
   auto& chain =
       storage.FCachedPages[static_cast<std::size_t>(page->FTileNo) % storage.FCachedPages.size()];
   chain.push_back(std::move(page));
@@ -539,7 +543,8 @@ std::unique_ptr<TTdbStoragePage> TTdbPageManager::ExtractPageLocked(TTdbStorage&
                                                                     TTdbStoragePage* page) {
   auto& chain =
       storage.FCachedPages[static_cast<std::size_t>(page->FTileNo) % storage.FCachedPages.size()];
-  auto it = std::find_if(chain.begin(), chain.end(), [&](const auto& p) { return p.get() == page; });
+  auto it =
+      std::find_if(chain.begin(), chain.end(), [&](const auto& p) { return p.get() == page; });
   std::unique_ptr<TTdbStoragePage> result = std::move(*it);
   chain.erase(it);
   return result;
@@ -585,7 +590,8 @@ void TTdbPageManager::TrimPoolsLocked() {
   while (FCacheSize >= kPoolTrimRatio * static_cast<double>(FCacheLimit)) {
     auto largest = FTileCaches.end();
     for (auto it = FTileCaches.begin(); it != FTileCaches.end(); ++it)
-      if (!it->second.empty() && (largest == FTileCaches.end() || it->second.size() > largest->second.size()))
+      if (!it->second.empty() &&
+          (largest == FTileCaches.end() || it->second.size() > largest->second.size()))
         largest = it;
     if (largest == FTileCaches.end()) return;
     auto& pool = largest->second;
@@ -617,8 +623,8 @@ void TTdbPageManager::MakeRoomLocked() {
     TrimPoolsLocked();
   }
   if (FCacheSize >= FCacheLimit)
-    LogLocked(kLogWarning,
-              "Cache size is over limit (" + std::to_string(FCacheLimit) + ") but cannot be reduced");
+    LogLocked(kLogWarning, "Cache size is over limit (" + std::to_string(FCacheLimit) +
+                               ") but cannot be reduced");
 }
 
 }  // namespace kestrel

@@ -72,10 +72,10 @@ std::uint8_t* TTdbStoragePageSite::AddressLocked(int offset, int count) {
   TTdbPageManager& manager = *Client().FPageManager;
   manager.EnsureSiteValidLocked(*this);
   if (offset < 0 || count < 0 || offset > FPositionedPageSize - count)
-    manager.RaiseLocked("Accessing page " + std::to_string(FPageNo) + " of storage \"" +
-                            Client().FName + "\"",
-                        "Offset " + std::to_string(offset) + " and size " +
-                            std::to_string(count) + " are outside the page");
+    manager.RaiseLocked(
+        "Accessing page " + std::to_string(FPageNo) + " of storage \"" + Client().FName + "\"",
+        "Offset " + std::to_string(offset) + " and size " + std::to_string(count) +
+            " are outside the page");
   return FStorageTile->FMemory.get() + FTileOffset + offset;
 }
 

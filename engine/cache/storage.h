@@ -47,12 +47,12 @@ struct TTdbStorage {
   bool FExclusive = false;
   TdwFileHandle FFileHdl = kInvalidFileHandle;
   std::unique_ptr<TTdbEncryption> FEncryption;  // tile encryption, or null
-  std::int64_t FTileCount = 0;       // logical size in tiles
+  std::int64_t FTileCount = 0;                  // logical size in tiles
   // Tiles below this may be read from the file; tiles at or above it were cut
   // off by a page count change since the last flush and read as zero bytes.
   std::int64_t FValidTileCount = 0;
-  int FPageSize = 0;                 // page size of the clients, 0 until set
-  int FRefCounter = 0;               // client storages using it
+  int FPageSize = 0;    // page size of the clients, 0 until set
+  int FRefCounter = 0;  // client storages using it
   // Hash of cached buffers: the chain of tile t is t mod FCachedPages.size().
   std::vector<std::vector<std::unique_ptr<TTdbStoragePage>>> FCachedPages;
   std::vector<TTdbStoragePage*> FModifiedPages;  // in order of modification

@@ -13,7 +13,8 @@ constexpr std::int64_t kWholeFileLockStart = 0;  // Lock() holds byte 0
 constexpr std::int64_t kWholeFileLockLength = 1;
 }  // namespace
 
-TdwFileSystemTdbStream::TdwFileSystemTdbStream(TdwFileSystem& fileSystem, TTdbEncryption* encryption)
+TdwFileSystemTdbStream::TdwFileSystemTdbStream(TdwFileSystem& fileSystem,
+                                               TTdbEncryption* encryption)
     : FFileSystem(&fileSystem), FEncryption(encryption) {}
 
 TdwFileSystemTdbStream::~TdwFileSystemTdbStream() { Close(); }

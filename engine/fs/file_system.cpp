@@ -76,7 +76,7 @@ bool TdwFileSystem::CopyFile(const std::string& srcName, const std::string& dstN
   }
   std::vector<char> chunk(kCopyChunkSize);
   bool ok = true;
-  for (std::int64_t pos = 0;; ) {
+  for (std::int64_t pos = 0;;) {
     const std::int64_t got = FileRead(src, pos, chunk.data(), kCopyChunkSize);
     if (got < 0) ok = false;
     if (got <= 0) break;

@@ -50,8 +50,8 @@ struct TdwFileInfo {
 
 // Directory entry delivered by FindFirstFile / FindNextFile.
 struct TdwFindFileRec {
-  std::string FName;        // name without directory
-  std::int64_t FSize = 0;   // bytes
+  std::string FName;       // name without directory
+  std::int64_t FSize = 0;  // bytes
   bool FIsDirectory = false;
   // Iteration state: the matching names of the listing and the next index.
   std::vector<std::string> FPending;

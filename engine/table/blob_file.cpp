@@ -62,16 +62,19 @@ std::int32_t TTdbBlobFile::WriteData(std::int32_t blockIdx, const void* data, st
   CheckWritable();
   FreeValue(blockIdx);
   if (size == 0) return 0;
-  if (size > static_cast<std::size_t>(INT32_MAX)) throw ETdbEngine(tdbErrMemoBlobTooLarge, FileName());
+  if (size > static_cast<std::size_t>(INT32_MAX))
+    throw ETdbEngine(tdbErrMemoBlobTooLarge, FileName());
   const auto* bytes = static_cast<const std::uint8_t*>(data);
   std::vector<std::vector<std::uint8_t>> payloads;
   std::vector<std::uint8_t> first(kBlobFirstDataOffset - kBlockDataOffset);
   StoreInt32(first.data(), static_cast<std::int32_t>(size));
-  std::size_t at = std::min<std::size_t>(size, static_cast<std::size_t>(FBlockSize - kBlobFirstDataOffset));
+  std::size_t at =
+      std::min<std::size_t>(size, static_cast<std::size_t>(FBlockSize - kBlobFirstDataOffset));
   first.insert(first.end(), bytes, bytes + at);
   payloads.push_back(std::move(first));
   while (at < size) {
-    const std::size_t take = std::min<std::size_t>(size - at, static_cast<std::size_t>(FBlockSize - kBlockDataOffset));
+    const std::size_t take =
+        std::min<std::size_t>(size - at, static_cast<std::size_t>(FBlockSize - kBlockDataOffset));
     payloads.emplace_back(bytes + at, bytes + at + take);
     at += take;
   }

@@ -129,7 +129,8 @@ void TTdbBlockedBinaryFile::CheckHeader() {
   const std::int64_t blocksInFile = size / FBlockSize;
   if (FLastBlock < 0 || FLastBlock >= blocksInFile) {
     FDamaged = true;
-    FLastBlock = static_cast<std::int32_t>(std::clamp<std::int64_t>(blocksInFile - 1, 0, kMaxBlockNo));
+    FLastBlock =
+        static_cast<std::int32_t>(std::clamp<std::int64_t>(blocksInFile - 1, 0, kMaxBlockNo));
   }
   if (FNextBlock == 0) FDamaged = true;  // block 0 is the header, never free
 }

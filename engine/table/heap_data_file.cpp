@@ -44,12 +44,12 @@ std::int64_t TTdbHeapDataFile::SlotOffset(std::int32_t recNo) const {
 void TTdbHeapDataFile::ReadRecordCount() {
   std::uint8_t bytes[kRecordCountSize];
   ReadBytes(FLayout.FRecordCountOffset, bytes, kRecordCountSize, false);
-  const auto count = static_cast<std::int32_t>(
-      std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 |
-      std::uint32_t{bytes[3]} << 24);
-  if (count < 0 || FLayout.FFirstRecordOffset + static_cast<std::int64_t>(count) *
-                                                     FLayout.FRecordSize >
-                       Storage().GetSize())
+  const auto count =
+      static_cast<std::int32_t>(std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 |
+                                std::uint32_t{bytes[2]} << 16 | std::uint32_t{bytes[3]} << 24);
+  if (count < 0 ||
+      FLayout.FFirstRecordOffset + static_cast<std::int64_t>(count) * FLayout.FRecordSize >
+          Storage().GetSize())
     throw ETdbEngine(tdbErrUnknownVersion);
   FRecordCount = count;
 }
@@ -60,7 +60,8 @@ void TTdbHeapDataFile::StoreRecordCount(std::int32_t count) {
       static_cast<std::uint8_t>(raw), static_cast<std::uint8_t>(raw >> 8),
       static_cast<std::uint8_t>(raw >> 16), static_cast<std::uint8_t>(raw >> 24)};
   WriteBytes(FLayout.FRecordCountOffset, bytes, kRecordCountSize, false);
-  const std::int64_t end = FLayout.FFirstRecordOffset + static_cast<std::int64_t>(count) * FLayout.FRecordSize;
+  const std::int64_t end =
+      FLayout.FFirstRecordOffset + static_cast<std::int64_t>(count) * FLayout.FRecordSize;
   const std::int64_t pageSize = Storage().GetPageSize();
   try {
     Storage().SetPageCount((end + pageSize - 1) / pageSize);

@@ -59,7 +59,9 @@ std::string TTdbMemoFile::ReadMemo(std::int32_t blockIdx, int maxLen, bool supre
   return text;
 }
 
-std::string TTdbMemoFile::ReadString(std::int32_t blockIdx) { return ReadMemo(blockIdx, -1, false); }
+std::string TTdbMemoFile::ReadString(std::int32_t blockIdx) {
+  return ReadMemo(blockIdx, -1, false);
+}
 
 std::int64_t TTdbMemoFile::CalcMemoLength(std::int32_t blockIdx) {
   std::int64_t length = 0;

@@ -69,9 +69,9 @@ class TFaultFileSystem : public TdwFileSystem {
 
   TdwOSFileSystem FInner;
   mutable std::mutex FMutex;
-  std::map<TdwFileHandle, std::string> FPaths;       // open handles
-  std::map<std::string, std::string> FDurable;       // path -> content at last sync
-  std::map<TdwFileHandle, bool> FDead;               // handles opened before a crash
+  std::map<TdwFileHandle, std::string> FPaths;  // open handles
+  std::map<std::string, std::string> FDurable;  // path -> content at last sync
+  std::map<TdwFileHandle, bool> FDead;          // handles opened before a crash
   int FReads = 0;
   int FWrites = 0;
   int FFailReadAt = 0;

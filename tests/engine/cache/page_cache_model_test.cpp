@@ -145,10 +145,10 @@ TEST_P(PageCacheModelTest, RandomOperationsMatchAByteArray) {
           site.LoadPage(pageNo);
           int offset = static_cast<int>(below(P() - 4));
           EXPECT_EQ(site.ReadInt32(offset),
-                    static_cast<std::int32_t>(FModel[pageNo * P() + offset] |
-                                              FModel[pageNo * P() + offset + 1] << 8 |
-                                              FModel[pageNo * P() + offset + 2] << 16 |
-                                              std::uint32_t(FModel[pageNo * P() + offset + 3]) << 24))
+                    static_cast<std::int32_t>(
+                        FModel[pageNo * P() + offset] | FModel[pageNo * P() + offset + 1] << 8 |
+                        FModel[pageNo * P() + offset + 2] << 16 |
+                        std::uint32_t(FModel[pageNo * P() + offset + 3]) << 24))
               << "step " << step;
         } catch (const ETdbPageManager& e) {
           EXPECT_TRUE(fail) << e.Message();
@@ -173,7 +173,7 @@ TEST_P(PageCacheModelTest, RandomOperationsMatchAByteArray) {
         EXPECT_EQ(std::string(e.Message()), "Saving tile: Cannot write tile to storage");
         ++failedFlushes;
         FFs.Disarm();
-        CheckView(step);  // the cache still holds every change
+        CheckView(step);   // the cache still holds every change
         FSecond->Flush();  // any client may repeat it
         FFlushed = FModel;
         ASSERT_EQ(FileBytes(), FModel) << "step " << step;

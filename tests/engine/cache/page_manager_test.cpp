@@ -3,6 +3,8 @@
 // undo under a positioned site, the memory limit, and the repaired faults
 // (closing and page size changes flush first, zero bytes for fresh and
 // short tiles, buffers smaller than a page written, one buffer per tile).
+#include "engine/cache/page_manager.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -11,7 +13,6 @@
 
 #include "capture_log.h"
 #include "engine/cache/client_storage.h"
-#include "engine/cache/page_manager.h"
 #include "engine/cache/page_manager_error.h"
 #include "engine/cache/page_site.h"
 #include "engine/crypto/cryptor.h"
@@ -168,7 +169,7 @@ TEST_F(PageManagerTest, InvalidatedBufferJoinsTheBufferReadMeanwhile) {
   client->NewPage(0)->WriteInt32(0, 1);
   client->Flush();
   auto a = client->ReadPage(0);
-  client->Invalidate();  // a's buffer becomes invalid
+  client->Invalidate();          // a's buffer becomes invalid
   auto b = client->ReadPage(0);  // reads a fresh buffer
   b->WriteInt32(0, 2);
   EXPECT_EQ(a->ReadInt32(0), 2);  // a must not reload its own stale copy

@@ -1,8 +1,8 @@
 // TdwCryptor as a key holder: which methods build an encryption object so
 // far, resetting on a changed method or key, and the encryption check.
-#include <gtest/gtest.h>
-
 #include "engine/crypto/cryptor.h"
+
+#include <gtest/gtest.h>
 
 namespace kestrel {
 namespace {
@@ -25,8 +25,10 @@ TEST(Cryptor, MethodsThatInitialize) {
     std::u16string key;
     bool initializes;
   } cases[] = {
-      {emNone, u"", true},          {emNone, u"key", true},
-      {emProtection, u"", false},   {emProtection, u"secret", true},
+      {emNone, u"", true},
+      {emNone, u"key", true},
+      {emProtection, u"", false},
+      {emProtection, u"secret", true},
       {emBlowfish, u"secret", false},  // ciphers are not built in yet
   };
   for (const Case& c : cases) {

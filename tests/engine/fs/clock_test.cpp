@@ -1,8 +1,8 @@
 // The operating system's clock: random numbers stay in their range and the
 // tick counter never goes back.
-#include <gtest/gtest.h>
-
 #include "engine/fs/clock.h"
+
+#include <gtest/gtest.h>
 
 namespace kestrel {
 namespace {

@@ -1,9 +1,10 @@
 // TdwFileSystemTdbStream: error codes, nested locks, encrypted copies, and a
 // failed read that keeps the handle's locks.
+#include "engine/fs/file_stream.h"
+
 #include <gtest/gtest.h>
 
 #include "engine/crypto/encryption.h"
-#include "engine/fs/file_stream.h"
 #include "engine/fs/os_file_system.h"
 #include "fault_file_system.h"
 #include "temp_dir.h"
@@ -63,7 +64,7 @@ TEST(FileStream, NestedLocksAndAFailedReadKeepTheLock) {
   ASSERT_EQ(a.Unlock(), 0);
   EXPECT_EQ(b.Lock(), -kStreamErrLockedByOther);  // one level still held
   ASSERT_EQ(a.Unlock(), 0);
-  EXPECT_EQ(a.Unlock(), -kStreamErrLock);          // not locked any more
+  EXPECT_EQ(a.Unlock(), -kStreamErrLock);  // not locked any more
   EXPECT_EQ(b.Lock(), 0);
   EXPECT_EQ(a.LockRange(0, 1), -kStreamErrLockedByOther);
   EXPECT_EQ(a.LockRange(100, 10), 0);

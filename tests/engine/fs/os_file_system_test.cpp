@@ -1,12 +1,13 @@
 // TdwOSFileSystem: positioned 64-bit access, sharing modes, byte-range locks
 // within one process, directory operations, and the descriptor flags.
+#include "engine/fs/os_file_system.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <string>
 
-#include "engine/fs/os_file_system.h"
 #include "temp_dir.h"
 
 namespace kestrel {
@@ -112,7 +113,7 @@ TEST_F(OSFileSystemTest, ByteRangeLocksBelongToOneHandle) {
   EXPECT_EQ(FFs.LockFile(b, 2, 3, false), 0);
   EXPECT_GT(FFs.LockFile(b, 4, 8, true), 0);  // adjacent range is free
   EXPECT_EQ(FFs.IsRangeLocked(b, 0, 1), 1);
-  EXPECT_EQ(FFs.IsRangeLocked(a, 0, 1), 0);  // its own lock does not count
+  EXPECT_EQ(FFs.IsRangeLocked(a, 0, 1), 0);   // its own lock does not count
   EXPECT_GT(FFs.LockFile(a, 0, 4, true), 0);  // locking again keeps it
   FFs.UnlockFile(a, 0, 4, true);
   EXPECT_GT(FFs.LockFile(b, 0, 4, true), 0);

@@ -21,7 +21,8 @@ std::vector<std::int32_t> Chain(const std::string& raw, int blockSize, std::int3
   for (std::int32_t b = first; b != kEndOfChain && b != stopAt && blocks.size() < 100000;) {
     blocks.push_back(b);
     std::uint32_t link = 0;
-    for (int i = 0; i < 4; ++i) link |= std::uint32_t(std::uint8_t(raw[b * blockSize + i])) << (8 * i);
+    for (int i = 0; i < 4; ++i)
+      link |= std::uint32_t(std::uint8_t(raw[b * blockSize + i])) << (8 * i);
     b = static_cast<std::int32_t>(link);
   }
   return blocks;

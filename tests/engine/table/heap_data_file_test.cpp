@@ -2,6 +2,8 @@
 // count in the header, encryption of slots, a damaged count, another
 // process's change, and a vector of records beside the file under random
 // operations with failing writes and crashes.
+#include "engine/table/heap_data_file.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -11,7 +13,6 @@
 #include "engine/cache/client_storage.h"
 #include "engine/cache/page_manager.h"
 #include "engine/crypto/cryptor.h"
-#include "engine/table/heap_data_file.h"
 #include "fault_file_system.h"
 #include "temp_dir.h"
 #include "test_encryption.h"
@@ -51,7 +52,8 @@ class HeapDataFileTest : public ::testing::Test {
 
   static Record MakeRecord(int seed) {
     Record record(kLayout.FRecordSize);
-    for (std::size_t i = 0; i < record.size(); ++i) record[i] = static_cast<std::uint8_t>(seed * 31 + i);
+    for (std::size_t i = 0; i < record.size(); ++i)
+      record[i] = static_cast<std::uint8_t>(seed * 31 + i);
     return record;
   }
 
@@ -81,7 +83,7 @@ TEST_F(HeapDataFileTest, RecordNumbersAtTheEdges) {
   struct Case {
     std::int32_t result, expected;
   } cases[] = {
-      {file->GetFirstRecordNo(), 1},  {file->GetLastRecordNo(), 3},
+      {file->GetFirstRecordNo(), 1},         {file->GetLastRecordNo(), 3},
       {file->GetNextRecordNo(3), kNoRecord}, {file->GetNextRecordNo(2), 3},
       {file->GetPrevRecordNo(1), kNoRecord}, {file->GetPrevRecordNo(2), 1},
   };
@@ -104,7 +106,8 @@ TEST_F(HeapDataFileTest, NumbersOutsideTheRecordsAreRefused) {
       {"write 4", [&] { file->WriteRecord(4, MakeRecord(9)); }, tdbErrWriteFile},
       {"delete 0", [&] { file->DeleteRecord(0); }, tdbErrRecordNotFound},
       {"delete 4", [&] { file->DeleteRecord(4); }, tdbErrRecordNotFound},
-      {"short buffer", [&] { file->ReadRecord(1, std::span(buffer).first(5)); }, tdbErrInvalidParameter},
+      {"short buffer", [&] { file->ReadRecord(1, std::span(buffer).first(5)); },
+       tdbErrInvalidParameter},
   };
   for (const Case& c : cases) EXPECT_EQ(ErrorOf(c.action), c.error) << c.what;
   EXPECT_EQ(file->GetRecordCount(), 3);

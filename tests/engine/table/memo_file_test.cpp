@@ -114,7 +114,7 @@ TEST_F(MemoFileTest, BrokenFreeListFailsTheNextWriteAndAppendsFromThenOn) {
   EXPECT_TRUE(memo->IsDamaged());
   EXPECT_EQ(memo->GetNextBlock(), memo->GetLastBlock() + 1);
   EXPECT_EQ(memo->ReadString(4), "keep");  // reads go on
-  memo->Undo();  // the table object undoes the failed write
+  memo->Undo();                            // the table object undoes the failed write
   EXPECT_EQ(memo->GetNextBlock(), 1);
   EXPECT_TRUE(memo->IsDamaged());  // writes stay refused
   EXPECT_EQ(ErrorOf([&] { memo->WriteString(0, "z"); }), tdbErrMemoDamaged);
@@ -124,7 +124,8 @@ TEST_F(MemoFileTest, HeaderThatDoesNotFitTheFileMarksItDamaged) {
   struct Case {
     std::int64_t pos;
     std::int32_t value;
-  } cases[] = {{kBlockFileLastBlockOffset, 40}, {kBlockFileLastBlockOffset, -2},
+  } cases[] = {{kBlockFileLastBlockOffset, 40},
+               {kBlockFileLastBlockOffset, -2},
                {kBlockFileNextFreeOffset, 0}};
   for (const Case& c : cases) {
     NewMemo()->Close();
