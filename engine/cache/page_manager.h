@@ -1,0 +1,147 @@
+// TTdbPageManager: the process-wide page cache. It opens every file once as a
+// storage, reads and writes it in tiles of its file system's tile size, keeps
+// the tile buffers within a memory limit and serves the page sites of its
+// client storages (engine/cache/client_storage.h, page_site.h).
+//
+// Design:
+// - One critical section (FCriticalSection) guards every file system entry,
+//   storage, buffer and pool; every public operation here and every operation
+//   of client storages and page sites takes it. It is never held while
+//   calling out of the cache except into the file system.
+// - The cache adds nothing to the files: a storage is a flat byte array whose
+//   logical size is its tile count times the tile size.
+// - Writes stay in the cache until a client flushes its storage; a flush
+//   writes every modified buffer of the storage, whoever modified it. A
+//   buffer that is not written stays modified, so a failed flush can be
+//   repeated. The last close and a page size change flush first; only Undo
+//   and Invalidate discard changes.
+// - Buffers are recycled through pools by size. The limit is a target: when
+//   reached, pools are trimmed to 70 % and unlocked clean buffers evicted;
+//   modified and locked buffers are never evicted, so the cache may exceed
+//   the limit (a warning is logged).
+// - A buffer for a tile not (or no longer) in the file is zero bytes.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/cache/storage.h"
+#include "engine/fs/file_system.h"
+#include "engine/fs/log.h"
+
+namespace kestrel {
+
+class TdwCryptor;
+class TTdbClientStorage;
+class TTdbStoragePageSite;
+
+class TTdbPageManager {
+ public:
+  TTdbPageManager();
+  TTdbPageManager(const TTdbPageManager&) = delete;
+  TTdbPageManager& operator=(const TTdbPageManager&) = delete;
+  // Every client storage must be closed or destroyed before.
+  ~TTdbPageManager();
+
+  // The page manager of the process, created on first use, never destroyed.
+  static TTdbPageManager& Instance();
+
+  // Adds cacheSizeKB kilobytes to the memory limit (a session of the engine
+  // registers when its database opens).
+  void RegisterClient(int clientHdl, int cacheSizeKB);
+  // Subtracts them again (not below 0) and shrinks the cache to the new limit.
+  void UnregisterClient(int clientHdl, int cacheSizeKB);
+
+  // Registers a file system under a name (the database location). False, and
+  // nothing changes, when the name is registered already.
+  bool AddFileSystem(const std::string& name, std::shared_ptr<TdwFileSystem> fileSystem);
+  // The file system registered under the name (compared without regard to
+  // ASCII case) with its reference count raised, or null.
+  std::shared_ptr<TdwFileSystem> GetFileSystem(const std::string& name);
+  // Lowers the reference count; at zero the file system is closed and removed.
+  // Throws ETdbPageManager when the file system is not registered.
+  void ReleaseFileSystem(const TdwFileSystem* fileSystem);
+
+  // Log for diagnostics ("Page Manager"); null for none. Not owned.
+  void SetLog(TdwLog* log);
+
+  // Bytes of tile buffers allocated (cached and pooled), and the limit.
+  std::int64_t GetCacheSize() const;
+  std::int64_t GetCacheLimit() const;
+  // Number of storages open.
+  int GetStorageCount() const;
+
+ private:
+  friend class TTdbClientStorage;
+  friend class TTdbStoragePageSite;
+
+  struct TTdbFileSystemEntry {
+    std::string FName;
+    std::shared_ptr<TdwFileSystem> FFileSystem;
+    int FReferenceCounter = 0;
+  };
+
+  // All *Locked operations expect FCriticalSection held by the caller.
+  TTdbStorage& StorageLocked(TTdbStorageHdl storageHdl);
+  static std::int64_t TileSize(const TTdbStorage& storage);
+  // Tiles per buffer of a storage at its page size.
+  static std::int64_t BufferTiles(const TTdbStorage& storage);
+  void LogLocked(int severity, const std::string& text);
+  [[noreturn]] void RaiseLocked(const std::string& context, const std::string& text);
+
+  // Opening, creating and closing storages for a client (Algorithms of the
+  // client storage). Answer the storage handle.
+  TTdbStorageHdl OpenStorageLocked(TdwFileSystem& fileSystem, const std::string& name,
+                                   bool readOnly, bool exclusive, const TdwCryptor* cryptor);
+  TTdbStorageHdl CreateStorageLocked(TdwFileSystem& fileSystem, const std::string& name,
+                                     const TdwCryptor* cryptor);
+  TTdbStorageHdl AddStorageLocked(std::unique_ptr<TTdbStorage> storage);
+  // Lowers the reference count; at zero the buffers go to the pools (their
+  // changes are lost: callers flush first) and the file is closed.
+  void ReleaseStorageLocked(TTdbStorageHdl storageHdl);
+
+  void FlushLocked(TTdbStorageHdl storageHdl);
+  void UndoLocked(TTdbStorageHdl storageHdl);
+  void InvalidateLocked(TTdbStorageHdl storageHdl);
+  void SetTileCountLocked(TTdbStorageHdl storageHdl, std::int64_t tileCount);
+  void SetPageSizeLocked(TTdbStorageHdl storageHdl, int pageSize);
+  void UpdateStorageDirLocked(TTdbStorageHdl storageHdl);
+
+  // Page sites.
+  void PositionSiteLocked(TTdbStoragePageSite& site, std::int64_t pageNo, bool init);
+  void ReleaseSiteLocked(TTdbStoragePageSite& site);
+  // Makes the site's buffer usable: reloads an invalid buffer and repositions
+  // a site whose storage changed its page size. Throws when not positioned.
+  void EnsureSiteValidLocked(TTdbStoragePageSite& site);
+  void ModifyLocked(TTdbStoragePageSite& site);
+
+  // Buffers.
+  TTdbStoragePage* FindPageLocked(TTdbStorage& storage, std::int64_t tileNo);
+  TTdbStoragePage* ReadStorageTileLocked(TTdbStorageHdl storageHdl, std::int64_t tileNo);
+  TTdbStoragePage* NewStorageTileLocked(TTdbStorageHdl storageHdl, std::int64_t tileNo);
+  void FillPageLocked(TTdbStorage& storage, TTdbStoragePage& page, const char* context);
+  void InsertPageLocked(TTdbStorage& storage, std::unique_ptr<TTdbStoragePage> page);
+  std::unique_ptr<TTdbStoragePage> ExtractPageLocked(TTdbStorage& storage, TTdbStoragePage* page);
+  // Drops a cached buffer: a locked one becomes invalid, an unlocked one goes
+  // to the pools. Either way it leaves the modified list.
+  void DropPageLocked(TTdbStorage& storage, TTdbStoragePage* page);
+  void RemoveFromModifiedLocked(TTdbStorage& storage, TTdbStoragePage* page);
+  std::unique_ptr<TTdbStoragePage> TakeBufferLocked(std::size_t size);
+  void ReturnToPoolLocked(std::unique_ptr<TTdbStoragePage> page);
+  void MakeRoomLocked();
+  void TrimPoolsLocked();
+
+  mutable std::mutex FCriticalSection;
+  std::vector<TTdbFileSystemEntry> FFileSystems;
+  std::vector<std::unique_ptr<TTdbStorage>> FStorages;  // handle = index + 1
+  std::map<std::size_t, std::vector<std::unique_ptr<TTdbStoragePage>>> FTileCaches;
+  TdwLog* FLog = nullptr;
+  std::int64_t FCacheLimit = 0;
+  std::int64_t FCacheSize = 0;
+};
+
+}  // namespace kestrel

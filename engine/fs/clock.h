@@ -1,0 +1,30 @@
+// TdwClock: time, sleeping and chance for the engine. Lock polling, time-outs
+// and the unlock thread ask this interface instead of the operating system,
+// so tests can run them on a clock of their own.
+//
+// DefaultClock() is the process-wide clock on the operating system; it is
+// thread-safe. Other clocks are passed explicitly to the objects that use them.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+namespace kestrel {
+
+class TdwClock {
+ public:
+  virtual ~TdwClock();
+  // Milliseconds of a monotonic counter (never goes back).
+  virtual std::uint64_t GetTickCount() = 0;
+  // Waits for the given number of milliseconds.
+  virtual void Sleep(std::uint32_t milliseconds) = 0;
+  // A pseudo-random number in [0, range); 0 when range is 0.
+  virtual std::uint32_t Random(std::uint32_t range) = 0;
+  // The current date and time.
+  virtual std::chrono::system_clock::time_point Now() = 0;
+};
+
+// The operating system's clock.
+TdwClock& DefaultClock();
+
+}  // namespace kestrel

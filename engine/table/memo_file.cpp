@@ -1,0 +1,118 @@
+// TTdbMemoFile: memo texts in chains of 256-byte blocks.
+#include "engine/table/memo_file.h"
+
+#include "engine/api/engine_error.h"
+#include "engine/cache/client_storage.h"
+
+namespace kestrel {
+
+namespace {
+constexpr int kMemoPayloadSize = kMemoBlockSize - kBlockDataOffset;
+bool EndsText(char byte) { return byte == kMemoTerminator || byte == kMemoEndOfFile; }
+}  // namespace
+
+TTdbMemoFile::TTdbMemoFile(std::unique_ptr<TTdbClientStorage> storage, TdwCryptor& cryptor,
+                           std::string tableName)
+    : TTdbBlockedBinaryFile(std::move(storage), cryptor, std::move(tableName), true,
+                            tdbErrMemoDamaged) {
+  FBlockSize = kMemoBlockSize;
+}
+
+template <typename Visit>
+void TTdbMemoFile::WalkText(std::int32_t blockIdx, Visit visit) {
+  std::int32_t current = FollowLink(blockIdx);
+  if (current == kEndOfChain) Damage();
+  for (std::int64_t steps = 0;; ++steps) {
+    if (steps >= FLastBlock) Damage();  // more blocks than the file has: a cycle
+    ReadBlock(current, FWorkBlock);
+    for (int i = kBlockDataOffset; i < FBlockSize; ++i) {
+      const char byte = static_cast<char>(FWorkBlock[i]);
+      if (EndsText(byte) || !visit(byte)) return;
+    }
+    current = FollowLink(LoadInt32(&FWorkBlock[kBlockLinkOffset]));
+    if (current == kEndOfChain) Damage();  // no terminator
+  }
+}
+
+std::string TTdbMemoFile::ReadMemo(std::int32_t blockIdx, int maxLen, bool supressCrLf) {
+  std::string text;
+  if (blockIdx == 0 || maxLen == 0) return text;
+  const std::size_t limit = maxLen < 0 ? std::string::npos : static_cast<std::size_t>(maxLen);
+  WalkText(blockIdx, [&](char byte) {
+    if (byte == kMemoLineBreak) {
+      if (supressCrLf) {
+        text += ' ';
+      } else {
+        text += "\r\n";
+      }
+    } else if (byte == '\n') {
+      text += ' ';
+    } else {
+      text += byte;
+    }
+    if (text.size() >= limit) {
+      text.resize(limit);
+      return false;
+    }
+    return true;
+  });
+  return text;
+}
+
+std::string TTdbMemoFile::ReadString(std::int32_t blockIdx) {
+  return ReadMemo(blockIdx, -1, false);
+}
+
+std::int64_t TTdbMemoFile::CalcMemoLength(std::int32_t blockIdx) {
+  std::int64_t length = 0;
+  if (blockIdx == 0) return 0;
+  WalkText(blockIdx, [&](char byte) {
+    length += byte == kMemoLineBreak ? 2 : 1;
+    return true;
+  });
+  return length;
+}
+
+std::int32_t TTdbMemoFile::WriteString(std::int32_t blockIdx, const std::string& text) {
+  CheckWritable();
+  FreeValue(blockIdx);
+  if (text.empty()) return 0;
+  std::string stored;
+  stored.reserve(text.size() + 1);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r') {
+      stored += kMemoLineBreak;
+      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else if (text[i] == '\n') {
+      stored += kMemoLineBreak;
+    } else {
+      stored += text[i];
+    }
+  }
+  stored += kMemoTerminator;
+  std::vector<std::vector<std::uint8_t>> payloads;
+  for (std::size_t at = 0; at < stored.size(); at += kMemoPayloadSize) {
+    const std::size_t end = std::min(stored.size(), at + kMemoPayloadSize);
+    payloads.emplace_back(stored.begin() + static_cast<std::ptrdiff_t>(at),
+                          stored.begin() + static_cast<std::ptrdiff_t>(end));
+  }
+  const std::vector<std::int32_t> blocks = AllocateBlocks(payloads.size());
+  WriteChain(blocks, payloads);
+  return blocks.front();
+}
+
+std::int32_t TTdbMemoFile::FindLastBlock(std::int32_t blockIdx) {
+  if (FVersion >= kLevelWithChainEnds) return TTdbBlockedBinaryFile::FindLastBlock(blockIdx);
+  std::int32_t current = FollowLink(blockIdx);
+  if (current == kEndOfChain) Damage();
+  for (std::int64_t steps = 0;; ++steps) {
+    if (steps >= FLastBlock) Damage();
+    ReadBlock(current, FWorkBlock);
+    for (int i = kBlockDataOffset; i < FBlockSize; ++i)
+      if (EndsText(static_cast<char>(FWorkBlock[i]))) return current;
+    current = FollowLink(LoadInt32(&FWorkBlock[kBlockLinkOffset]));
+    if (current == kEndOfChain) Damage();
+  }
+}
+
+}  // namespace kestrel
