@@ -1,20 +1,13 @@
-// Encryption methods as table headers name them: the method of a table
-// (TTdbEncryptionMethod, the order of the stored codes) and the method of
-// the key holder (TdwEncryptionMethod), with the mapping between the byte
-// stored in level 5–6 headers and the key holder's method.
+// Encryption methods as table headers name them: the mapping between the
+// byte stored in level 5–6 headers and the key holder's method
+// (TdwEncryptionMethod, engine/crypto/encryption.h), and their names.
 #pragma once
 
 #include <cstdint>
 
+#include "engine/crypto/encryption.h"
+
 namespace kestrel {
-
-enum TTdbEncryptionMethod : uint8_t {
-  temDefault, temNone, temProtection, temClassic, temFastEncrypt, temBlowfish, temRijndael
-};
-
-enum TdwEncryptionMethod : uint8_t {
-  emNone, emProtection, emClassic1, emClassic5, emFast, emBlowfish, emRijndael
-};
 
 // The method of a stored code; bit 7 of the code is ignored and unknown
 // codes mean emNone.
