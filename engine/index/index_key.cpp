@@ -141,7 +141,9 @@ int CompareFields(const TTdbFieldCompare& how, const uint8_t* value1, uint32_t s
   }
   const uint8_t last1 = value1[size1 - 1];
   const uint8_t last2 = value2[size2 - 1];
-  if (last1 != 0 && last2 != 0) {
+  // Below level 4 keys carry 0 in the indicator: the values decide, the
+  // indicators only break a tie.
+  if (how.FTableLevel < kFirstModernLevel || (last1 != 0 && last2 != 0)) {
     const int result = CompareValues(how, value1, size1 - 1, value2, size2 - 1);
     if (result != 0 || how.FTableLevel >= kFirstModernLevel) return result;
   }
