@@ -79,6 +79,13 @@ class TTdbCollation {
   // an index range for a prefix then cannot end exactly at the prefix.
   virtual bool HasContractions() const = 0;
 
+  // The character that sorts after every other single character (key
+  // bounds fill string parts with it): DEL for the standard collation,
+  // U+FFFF under ICU; for 8-bit texts under ICU the Windows-1250 byte that
+  // sorts highest on its own.
+  virtual char16_t HighestCharacter() const = 0;
+  virtual uint8_t HighestAnsiCharacter() const = 0;
+
  protected:
   TTdbCollation(std::u16string name, int localeId, TStrCmpOptions options)
       : FName(std::move(name)), FLocaleId(localeId), FOptions(options) {}

@@ -90,6 +90,13 @@ std::unique_ptr<TTdbIcuCollation> TTdbIcuCollation::Create(std::u16string name, 
   }
   std::unique_ptr<icu::UnicodeSet> tailored(base->getTailoredSet(status));
   collation->FHasContractions = U_SUCCESS(status) && tailored && tailored->hasStrings();
+  constexpr TStrCmpOptions kStrictest = scoCaseSensitive | scoAccentSensitive;
+  for (int byte = 1; byte < 256; ++byte) {
+    const std::string candidate(1, static_cast<char>(byte));
+    const std::string highest(1, static_cast<char>(collation->FHighestAnsiCharacter));
+    if (collation->CompareAnsiText(candidate, highest, kStrictest) > 0)
+      collation->FHighestAnsiCharacter = static_cast<uint8_t>(byte);
+  }
   return collation;
 }
 

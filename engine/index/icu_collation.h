@@ -39,6 +39,9 @@ class TTdbIcuCollation final : public TTdbCollation {
   // strength.
   bool HasLigatures(TStrCmpOptions options) const override { return (options & scoLigatureSensitive) == 0; }
   bool HasContractions() const override { return FHasContractions; }
+  // U+FFFF carries the highest primary weight in ICU's root order.
+  char16_t HighestCharacter() const override { return u'\uFFFF'; }
+  uint8_t HighestAnsiCharacter() const override { return FHighestAnsiCharacter; }
 
  protected:
   int CompareText(std::u16string_view a, std::u16string_view b, TStrCmpOptions options) const override;
@@ -52,6 +55,7 @@ class TTdbIcuCollation final : public TTdbCollation {
   std::string FLocaleName;
   std::array<std::unique_ptr<icu::Collator>, kCollatorCount> FCollators;
   bool FHasContractions = false;
+  uint8_t FHighestAnsiCharacter = 0xFF;
 };
 
 }  // namespace kestrel

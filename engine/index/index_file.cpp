@@ -95,7 +95,11 @@ void TTdbIndexFile::Open() {
     const uint32_t signature = ReadLeU32(first.data() + kHdrSignature);
     uint16_t version = kUnsignedFileVersion;
     if (signature == kBPlusTreeSignature) throw ETdbEngine(tdbErrNotSupported, FNameUtf8);
-    if (signature == kBTreeSignature) version = ReadLeU16(first.data() + kHdrVersion);
+    if (signature == kBTreeSignature) {
+      version = ReadLeU16(first.data() + kHdrVersion);
+      if (version < kFirstSignedIndexVersion || version > kMaxBTreeVersion)
+        throw ETdbEngine(tdbErrIndexInconsistent, FNameUtf8);
+    }
     auto tree = std::make_unique<TTdbBTree>(
         FStorage, version, [this](const uint8_t* x, const uint8_t* y) { return FComparer.Compare(x, y); },
         FNameUtf8);

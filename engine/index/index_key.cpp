@@ -112,6 +112,68 @@ int CompareValues(const TTdbFieldCompare& how, const uint8_t* v1, uint32_t s1, c
   }
 }
 
+void WriteExtremeString(const TTdbFieldCompare& how, uint8_t* value, uint32_t size, bool highest) {
+  const TTdbCollation& collation = how.FCollation ? *how.FCollation : StandardCollation();
+  if (how.FDataType == tctWideString) {
+    if (size < kWidePrefixSize) return;
+    const uint32_t length = highest ? (size - kWidePrefixSize) / 2 : 0;
+    WriteLeU16(value, static_cast<uint16_t>(length));
+    for (uint32_t i = 0; i < length; ++i) WriteLeU16(value + kWidePrefixSize + 2 * i, collation.HighestCharacter());
+    return;
+  }
+  const uint32_t prefix = AnsiPrefixSize(how.FFieldSize, how.FHasNullByte);
+  if (size < prefix) return;
+  const uint32_t length = highest ? std::min<uint32_t>(size - prefix, prefix == 1 ? 255 : 65535) : 0;
+  if (prefix == 1)
+    value[0] = static_cast<uint8_t>(length);
+  else
+    WriteLeU16(value, static_cast<uint16_t>(length));
+  std::memset(value + prefix, collation.HighestAnsiCharacter(), length);
+}
+
+// Writes the lowest or highest value of the part's type into `value`.
+void WriteExtremeValue(const TTdbFieldCompare& how, uint8_t* value, uint32_t size, bool highest) {
+  auto fill = [value, size](size_t bytes, uint64_t bits) {
+    for (size_t i = 0; i < std::min<size_t>(bytes, size); ++i) value[i] = static_cast<uint8_t>(bits >> (8 * i));
+  };
+  constexpr uint64_t kPlusInfinity = 0x7FF0000000000000ull;
+  constexpr uint64_t kMinusInfinity = 0xFFF0000000000000ull;
+  switch (how.FDataType) {
+    case tctChar:
+    case tctByte:
+    case tctBoolean:
+    case tctEnum:
+      return fill(1, highest ? 0xFF : 0);
+    case tctInt16:
+      return fill(2, highest ? 0x7FFF : 0x8000);
+    case tctFloat:
+      return fill(8, highest ? kPlusInfinity : kMinusInfinity);
+    case tctTime:
+      if (how.FTableLevel < kFirstModernLevel || size < 4) return fill(2, highest ? 0x7FFF : 0x8000);
+      [[fallthrough]];
+    case tctDate:
+    case tctRecordId:
+    case tctLink:
+    case tctLongInt:
+    case tctRelationKey:
+      return fill(4, highest ? 0x7FFFFFFF : 0x80000000);
+    case tctDateTime:
+      fill(4, highest ? 0x7FFFFFFF : 0x80000000);
+      if (size >= 8) WriteLeU32(value + 4, highest ? 0x7FFFFFFF : 0x80000000);
+      return;
+    case tctInt64:
+      return fill(8, highest ? 0x7FFFFFFFFFFFFFFFull : 0x8000000000000000ull);
+    case tctGuid:
+      std::memset(value, highest ? 0xFF : 0, std::min<size_t>(size, kGuidSize));
+      return;
+    case tctString:
+    case tctWideString:
+      return WriteExtremeString(how, value, size, highest);
+    default:
+      return;
+  }
+}
+
 }  // namespace
 
 bool IsIndexableColumnType(uint8_t columnType) {
@@ -150,7 +212,7 @@ int CompareFields(const TTdbFieldCompare& how, const uint8_t* value1, uint32_t s
   return last1 - last2;
 }
 
-TTdbFieldCompare TTdbIndexComparer::LevelCompare(int level) const {
+TTdbFieldCompare TTdbIndexComparer::FieldCompare(int level) const {
   const TTdbSortLevel& sortLevel = FDef->Items[level];
   TTdbFieldCompare how;
   how.FDataType = sortLevel.ColumnType;
@@ -198,7 +260,7 @@ int TTdbIndexComparer::CompareLevel(int level, const uint8_t* x, uint32_t& offse
   const uint32_t availableY = FDef->FSize > offsetY ? FDef->FSize - offsetY : 0;
   const uint32_t sizeX = LevelDataSize(level, x + offsetX, availableX);
   const uint32_t sizeY = LevelDataSize(level, y + offsetY, availableY);
-  int result = CompareFields(LevelCompare(level), x + offsetX, sizeX, y + offsetY, sizeY);
+  int result = CompareFields(FieldCompare(level), x + offsetX, sizeX, y + offsetY, sizeY);
   offsetX += sizeX;
   offsetY += sizeY;
   if (FDef->Items[level].Descending) result = -result;
@@ -290,6 +352,44 @@ uint32_t CalcIndexInfo(const TTdbIndexComparer& comparer, const uint8_t* record,
     offset += comparer.LevelDataSize(level, part, sortLevel.Size);
   }
   return offset;
+}
+
+
+void CompleteIndexInfo(const TTdbIndexComparer& comparer, std::vector<uint8_t>& item, int levelCount, bool upper) {
+  const TTdbSortDef& def = comparer.Def();
+  if (def.IsCalculated) return;
+  item.resize(def.FSize, 0);
+  uint32_t offset = kIndexRecordNoSize;
+  for (int level = 0; level < def.LevelCount(); ++level) {
+    const TTdbSortLevel& sortLevel = def.Items[level];
+    uint8_t* part = item.data() + offset;
+    const uint32_t available = def.FSize - offset;
+    if (level >= levelCount) {
+      const uint32_t size = std::min<uint32_t>(sortLevel.Size, available);
+      const bool highest = sortLevel.Descending != upper;
+      const TTdbFieldCompare how = comparer.FieldCompare(level);
+      std::memset(part, 0, size);
+      uint8_t* value = part;
+      uint32_t valueSize = size;
+      if (how.FHasNullByte && size > 0) {
+        const bool nullIsLowest = how.FTableLevel >= kFirstModernLevel;
+        const uint8_t indicator = highest && nullIsLowest ? 1 : 0;
+        if (how.FTableLevel >= kNullByteFirstLevel) {
+          part[0] = indicator;
+          ++value;
+        } else {
+          part[size - 1] = indicator;
+        }
+        --valueSize;
+        if (!highest && nullIsLowest) {
+          offset += comparer.LevelDataSize(level, part, available);
+          continue;
+        }
+      }
+      WriteExtremeValue(how, value, valueSize, highest);
+    }
+    offset += comparer.LevelDataSize(level, part, available);
+  }
 }
 
 }  // namespace kestrel

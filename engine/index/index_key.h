@@ -65,13 +65,15 @@ class TTdbIndexComparer {
   // items store string parts with their actual length). `available` bounds it.
   uint32_t LevelDataSize(int level, const uint8_t* part, uint32_t available) const;
 
+  // How level `level` compares (type, null indicator, collation, options).
+  TTdbFieldCompare FieldCompare(int level) const;
+
   const TTdbSortDef& Def() const { return *FDef; }
   const TTdbIndexTable& Table() const { return *FTable; }
 
  private:
   // Compares level `level`; advances both offsets past the parts.
   int CompareLevel(int level, const uint8_t* x, uint32_t& offsetX, const uint8_t* y, uint32_t& offsetY) const;
-  TTdbFieldCompare LevelCompare(int level) const;
 
   const TTdbSortDef* FDef;
   const TTdbIndexTable* FTable;
@@ -85,5 +87,16 @@ class TTdbIndexComparer {
 // calculated index has no prepared expression.
 uint32_t CalcIndexInfo(const TTdbIndexComparer& comparer, const uint8_t* record, int32_t recordNo,
                        std::vector<uint8_t>& item);
+
+// `CompleteIndexInfo`, worked on the item itself: turns `item`, whose first
+// `levelCount` levels hold a partial key, into a range bound. Every further
+// level gets its lowest key part (NULL for a column with a null indicator
+// from table level 4 on, else the type's lowest value or the empty text) when
+// its Descending flag equals `upper`, else its highest (the type's highest
+// value; a text of full length made of the collation's highest character).
+// A lower bound then sorts before, an upper bound after every item that
+// shares the given levels (record numbers aside). The record number stays;
+// a calculated index (one level) is left as it is.
+void CompleteIndexInfo(const TTdbIndexComparer& comparer, std::vector<uint8_t>& item, int levelCount, bool upper);
 
 }  // namespace kestrel

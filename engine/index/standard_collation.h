@@ -24,6 +24,9 @@
 
 namespace kestrel {
 
+// DEL reads as the highest character under the standard collation.
+inline constexpr char16_t kStandardHighestCharacter = 127;
+
 // The folded form of an 8-bit character 128-255 (itself when it has none).
 uint8_t StandardFoldHighCharacter(uint8_t character);
 
@@ -38,6 +41,8 @@ class TTdbStandardCollation final : public TTdbCollation {
 
   bool HasLigatures(TStrCmpOptions options) const override { return (options & scoLigatureSensitive) == 0; }
   bool HasContractions() const override { return false; }
+  char16_t HighestCharacter() const override { return kStandardHighestCharacter; }
+  uint8_t HighestAnsiCharacter() const override { return kStandardHighestCharacter; }
 
  protected:
   int CompareText(std::u16string_view a, std::u16string_view b, TStrCmpOptions options) const override {

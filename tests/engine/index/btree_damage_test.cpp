@@ -115,6 +115,7 @@ TEST_F(DamagedIndex, DamagedHeadersAreRefusedOnOpen) {
     int FWidth;
   } cases[] = {
       {"version", kHdrVersion, 9, 2},
+      {"old version with a signature", kHdrVersion, 3, 2},
       {"page size too small", kHdrPageSize, 100, 4},
       {"page size too large", kHdrPageSize, 0x7FFFFFFF, 4},
       {"page size not the file's", kHdrPageSize, 512, 4},

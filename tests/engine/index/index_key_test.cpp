@@ -9,6 +9,7 @@
 #include "engine/index/index_key.h"
 #include "engine/index/index_spec.h"
 #include "engine/index/key_value_codec.h"
+#include "engine/table/code_page.h"
 #include "index_test_table.h"
 
 namespace kestrel {
@@ -182,6 +183,59 @@ TEST(IndexKey, ColumnsOutsideTheRecordAreRefused) {
     FAIL();
   } catch (const ETdbEngine& error) {
     EXPECT_EQ(error.Number(), tdbErrNoText);
+  }
+}
+
+}  // namespace
+}  // namespace kestrel
+
+namespace kestrel {
+namespace {
+
+// Partial keys completed to bounds enclose exactly the items that share the
+// given levels, for every direction, under the standard and a locale
+// collation, at both null-indicator layouts.
+TEST(IndexKeyBounds, CompletedKeysEncloseTheirItems) {
+  struct Case {
+    int FLevel;
+    const char16_t* FCollation;
+    std::u16string FSpecification;
+  } cases[] = {
+      {4, u"Kestrel", u"KOD, SZAM, NEV"},
+      {5, u"Kestrel", u"KOD, -SZAM, -NEV"},
+      {4, u"Hungarian", u"-KOD, NEV, SZAM"},
+      {3, u"Kestrel", u"KOD, SZAM"},
+  };
+  const std::vector<std::string> kods = {"", "A", "b", "B", "zs", "\x8E", "ab", "zzzz"};
+  const std::vector<std::u16string> nevs = {u"", u"zs", u"\u0151", u"\uFFFE", u"a"};
+  const std::vector<std::optional<int32_t>> numbers = {std::nullopt, INT32_MIN, -1, 0, INT32_MAX};
+  for (const Case& c : cases) {
+    const test::TTestTable table(c.FLevel, &GetCollation(c.FCollation));
+    const TTdbSortDef def = CalcIndexDefinition(table.Table(), c.FSpecification, false);
+    const TTdbIndexComparer comparer(def, table.Table());
+    std::vector<std::vector<uint8_t>> items;
+    for (const auto& kod : kods)
+      for (const auto& nev : nevs)
+        for (const auto& number : numbers) {
+          items.emplace_back();
+          CalcIndexInfo(comparer, table.Record(kod, nev, number).data(), 7, items.back());
+        }
+    for (const std::vector<uint8_t>& probe : items) {
+      for (int levels = 0; levels < def.LevelCount(); ++levels) {
+        std::vector<uint8_t> lower = probe;
+        std::vector<uint8_t> upper = probe;
+        CompleteIndexInfo(comparer, lower, levels, false);
+        CompleteIndexInfo(comparer, upper, levels, true);
+        for (const std::vector<uint8_t>& item : items) {
+          const bool shares = comparer.FindSortKeyDiff(item.data(), probe.data()) >= levels;
+          if (!shares) continue;
+          ASSERT_LE(comparer.Compare(lower.data(), item.data()), 0)
+              << c.FLevel << " " << Utf16ToUtf8(c.FSpecification) << " levels " << levels;
+          ASSERT_GE(comparer.Compare(upper.data(), item.data()), 0)
+              << c.FLevel << " " << Utf16ToUtf8(c.FSpecification) << " levels " << levels;
+        }
+      }
+    }
   }
 }
 
