@@ -6,7 +6,7 @@
 
 #include "engine/api/engine_error.h"
 #include "engine/index/index_description.h"
-#include "engine/index/index_spec.h"
+#include "engine/index/index_definition_text.h"
 #include "engine/index/key_value_codec.h"
 #include "engine/table/code_page.h"
 

@@ -47,17 +47,21 @@ int CompareAnsiParts(const TTdbFieldCompare& how, const uint8_t* v1, uint32_t s1
   return collation.CompareAnsi(text(v1, s1), text(v2, s2), how.FOptions);
 }
 
+// Decodes a wide string part into `text` (reused between calls, so that
+// comparisons do not allocate once the buffers have grown).
+void DecodeWidePart(const uint8_t* v, uint32_t s, std::u16string& text) {
+  const uint32_t length = s < kWidePrefixSize ? 0 : std::min<uint32_t>(ReadLeU16(v), (s - kWidePrefixSize) / 2);
+  text.resize(length);
+  for (uint32_t i = 0; i < length; ++i) text[i] = ReadLeU16(v + kWidePrefixSize + 2 * i);
+}
+
 int CompareWideParts(const TTdbFieldCompare& how, const uint8_t* v1, uint32_t s1, const uint8_t* v2, uint32_t s2) {
-  auto text = [](const uint8_t* v, uint32_t s) {
-    std::u16string result;
-    if (s < kWidePrefixSize) return result;
-    const uint32_t length = std::min<uint32_t>(ReadLeU16(v), (s - kWidePrefixSize) / 2);
-    result.resize(length);
-    for (uint32_t i = 0; i < length; ++i) result[i] = ReadLeU16(v + kWidePrefixSize + 2 * i);
-    return result;
-  };
+  thread_local std::u16string text1;
+  thread_local std::u16string text2;
+  DecodeWidePart(v1, s1, text1);
+  DecodeWidePart(v2, s2, text2);
   const TTdbCollation& collation = how.FCollation ? *how.FCollation : StandardCollation();
-  return collation.Compare(text(v1, s1), text(v2, s2), how.FOptions);
+  return collation.Compare(text1, text2, how.FOptions);
 }
 
 int CompareGuids(const uint8_t* v1, uint32_t s1, const uint8_t* v2, uint32_t s2) {

@@ -6,7 +6,7 @@
 #include "engine/api/engine_error.h"
 #include "engine/index/index_description.h"
 #include "engine/index/index_names.h"
-#include "engine/index/index_spec.h"
+#include "engine/index/index_definition_text.h"
 #include "engine/table/code_page.h"
 #include "index_test_table.h"
 
@@ -24,7 +24,7 @@ int ErrorOf(const std::function<void()>& action) {
   return 0;
 }
 
-TEST(IndexSpecification, ParsesLevelsDirectionsAndSizes) {
+TEST(IndexDefinitionText, ParsesLevelsDirectionsAndSizes) {
   const TTestTable table(4);
   struct Case {
     std::u16string FText;
@@ -49,7 +49,7 @@ TEST(IndexSpecification, ParsesLevelsDirectionsAndSizes) {
   }
 }
 
-TEST(IndexSpecification, WritesBackInEveryForm) {
+TEST(IndexDefinitionText, WritesBackInEveryForm) {
   const TTestTable table(4);
   const TTdbSortDef def = CalcIndexDefinition(table.Table(), u"-KOD, NEV", false);
   EXPECT_EQ(CalcSpecification(def, table.Table(), false, false, false, false), u"-${KOD}, ${NEV}");
@@ -62,7 +62,7 @@ TEST(IndexSpecification, WritesBackInEveryForm) {
   EXPECT_TRUE(def.Equals(again));
 }
 
-TEST(IndexSpecification, RefusesBadTexts) {
+TEST(IndexDefinitionText, RefusesBadTexts) {
   TTestTable table(4);
   struct Case {
     std::u16string FText;
@@ -91,13 +91,13 @@ TEST(IndexSpecification, RefusesBadTexts) {
   EXPECT_EQ(ErrorOf([&] { CalcIndexDefinition(old.Table(), u"NEV, NEV", false); }), tdbErrIndexDataTooLarge);
 }
 
-TEST(IndexSpecification, StringLevelsMakeVariableSizeDefinitionsAtLevelSix) {
+TEST(IndexDefinitionText, StringLevelsMakeVariableSizeDefinitionsAtLevelSix) {
   const TTestTable table(6);
   EXPECT_TRUE(CalcIndexDefinition(table.Table(), u"KOD", false).IsVarSize);
   EXPECT_FALSE(CalcIndexDefinition(table.Table(), u"SZAM", false).IsVarSize);
 }
 
-TEST(IndexSpecification, CheckRefusesDefinitionsThatDoNotFitTheTable) {
+TEST(IndexDefinitionText, CheckRefusesDefinitionsThatDoNotFitTheTable) {
   const TTestTable table(4);
   const TTdbSortDef good = CalcIndexDefinition(table.Table(), u"KOD, SZAM", false);
   EXPECT_EQ(ErrorOf([&] { CheckIndexDefinition(good, table.Table()); }), 0);

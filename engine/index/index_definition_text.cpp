@@ -1,5 +1,5 @@
 // Index specification texts: parsing, writing back, checking.
-#include "engine/index/index_spec.h"
+#include "engine/index/index_definition_text.h"
 
 #include "engine/api/engine_error.h"
 #include "engine/table/code_page.h"
