@@ -134,6 +134,16 @@ void TTdbIndexFile::Flush() {
   Guard(tdbErrWriteIndex, [&] { FTree->Flush(); });
 }
 
+void TTdbIndexFile::Update() {
+  RequireOpen(tdbErrReadIndex);
+  Guard(tdbErrReadIndex, [&] {
+    FTree->Update();
+    const TTdbBTreeGeometry& geo = FTree->Geometry();
+    if (geo.FKeySize != FIndexDef.FSize) throw ETdbEngine(tdbErrIndexInconsistent, FNameUtf8);
+    FItemCount = ReadLeU32(FTree->HeaderPage().data() + geo.UserAreaOffset() + IndexItemCountOffset(FVersion));
+  });
+}
+
 void TTdbIndexFile::WriteItemCount() {
   const TTdbBTreeGeometry& geo = FTree->Geometry();
   WriteLeU32(FTree->HeaderPage().data() + geo.UserAreaOffset() + IndexItemCountOffset(FVersion), FItemCount);

@@ -61,6 +61,9 @@ class TTdbIndexFile {
   // `Close`: flushes and forgets the tree. Throws ETdbEngine 10.
   void Close();
   void Flush();
+  // `Update`: forgets the kept search path and re-reads the header and the
+  // item count after another program changed the file. Throws ETdbEngine 91.
+  void Update();
   bool IsOpen() const { return FIsOpen; }
   bool IsLost() const { return FIsLost; }
 

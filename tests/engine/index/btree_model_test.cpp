@@ -252,6 +252,24 @@ TEST(BTreeIndex, ThePageLimitRefusesInsertsThatWouldSplit) {
   EXPECT_TRUE(f.FIndex.Add_Index(f.Make(capacity, "", 999).FItem.data()));
 }
 
+TEST(BTreeIndex, UpdateSeesChangesOfAnotherWriter) {
+  TIndexFixture f(4, u"SZAM");
+  for (int i = 0; i < 100; ++i) f.FIndex.Add_Index(f.Make(i, "", i + 1).FItem.data());
+  std::vector<uint8_t> key;
+  ASSERT_EQ(f.FIndex.Erster_Index(key), ttrFound);  // a kept path on the old pages
+  {
+    TTdbIndexFile other(f.FStorage, f.FTable.Table(), u"PROBA");
+    other.Open();
+    for (int i = 0; i < 100; ++i) other.Loesche_Index(f.Make(i, "", i + 1).FItem.data());
+    for (int i = 0; i < 300; ++i) other.Add_Index(f.Make(-i, "", 1000 + i).FItem.data());
+    other.Flush();
+  }
+  f.FIndex.Update();
+  EXPECT_EQ(f.FIndex.GetItemCount(), 300u);
+  EXPECT_EQ(f.FIndex.Naechster_Index(key), ttrNotInTree);  // the old item is gone
+  EXPECT_EQ(f.ScanForward().size(), 300u);
+}
+
 TEST(BTreeIndex, FreedPagesAreReusedBeforeTheFileGrows) {
   TIndexFixture f(4);
   std::vector<TModelItem> items;

@@ -1,6 +1,6 @@
 // Index items: built from record images (null indicators, shortened and
-// variable-size levels), ordered by their key parts and record numbers, and
-// compared by type code.
+// variable-size levels, calculated keys), ordered by their key parts and
+// record numbers, compared by type code, and completed to range bounds.
 #include <gtest/gtest.h>
 
 #include <algorithm>
