@@ -54,6 +54,7 @@ void TTdbIndexFile::RequireOpen(int errorNo) const {
 
 void TTdbIndexFile::SetIndexDefinition(TTdbSortDef def) {
   if (def.LevelCount() > GetMaxIndLevelCount(FTable.FLevel)) throw ETdbEngine(tdbErrTooManyLevels);
+  if (def.IsVarSize && FTable.FLevel < kFirstBPlusLevel) throw ETdbEngine(tdbErrLevelFeature, FNameUtf8, "Variable size");
   FIndexDef = std::move(def);
 }
 

@@ -41,7 +41,8 @@ class TTdbIndexFile {
   TTdbIndexFile& operator=(const TTdbIndexFile&) = delete;
 
   // `SetIndexDefinition`: the definition for a new file. Throws ETdbEngine 61
-  // when it has more levels than the table level allows.
+  // when it has more levels than the table level allows, 117 for a
+  // variable-size definition below table level 6.
   void SetIndexDefinition(TTdbSortDef def);
   const TTdbSortDef& Definition() const { return FIndexDef; }
   const TTdbIndexComparer& Comparer() const { return FComparer; }

@@ -270,6 +270,31 @@ TEST(BTreeIndex, UpdateSeesChangesOfAnotherWriter) {
   EXPECT_EQ(f.ScanForward().size(), 300u);
 }
 
+TEST(BTreeIndex, DefinitionsTheTableLevelCannotHoldAreRefused) {
+  TTestTable table(5);
+  TTdbMemoryPageIo storage(kSmallPage);
+  TTdbIndexFile index(storage, table.Table(), u"PROBA");
+  TTdbSortDef def = CalcIndexDefinition(table.Table(), u"KOD", false);
+  def.IsVarSize = true;
+  try {
+    index.SetIndexDefinition(def);
+    FAIL();
+  } catch (const ETdbEngine& error) {
+    EXPECT_EQ(error.Number(), tdbErrLevelFeature);
+    EXPECT_EQ(error.Message(), "\"PROBA\" uses a feature that is not supported by tables of this level: Variable size");
+  }
+  TTestTable old(3);
+  TTdbIndexFile oldIndex(storage, old.Table(), u"PROBA");
+  def.IsVarSize = false;
+  def.Items.assign(11, def.Items[0]);
+  try {
+    oldIndex.SetIndexDefinition(def);
+    FAIL();
+  } catch (const ETdbEngine& error) {
+    EXPECT_EQ(error.Number(), tdbErrTooManyLevels);
+  }
+}
+
 TEST(BTreeIndex, FreedPagesAreReusedBeforeTheFileGrows) {
   TIndexFixture f(4);
   std::vector<TModelItem> items;
