@@ -235,7 +235,7 @@ TEST(BTreeIndex, ThePageLimitRefusesInsertsThatWouldSplit) {
   for (int i = 0; i < capacity; ++i) ASSERT_TRUE(f.FIndex.Add_Index(f.Make(i, "", i + 1).FItem.data()));
   f.FIndex.Close();
   f.FStorage.SetPageCount(kMaxOldIndexPages + 1);
-  WriteLeU16(f.FStorage.Bytes().data() + 8, static_cast<uint16_t>(kMaxOldIndexPages));  // page count
+  WriteLeU16(f.FStorage.Bytes().data() + kOldHdrPageCount, static_cast<uint16_t>(kMaxOldIndexPages));
   f.FIndex.Open();
   const std::vector<uint8_t> before = f.FStorage.Bytes();
   try {
