@@ -49,6 +49,15 @@ class TTdbIndexFile {
   const std::u16string& Name() const { return FName; }
   uint16_t Version() const { return FVersion; }
 
+  // Kind and key rules the table keeps for the index. A primary index is
+  // also unique; automatic indexes (link and constraint indexes) are kept by
+  // the engine, not by the user.
+  void SetKind(TTdbIndexKind kind) { FKind = kind; }
+  TTdbIndexKind GetKind() const { return FKind; }
+  void SetPrimary(bool primary) { FIsPrimary = primary; }
+  bool GetMustBeUnique() const { return FIndexDef.IsUnique || FIsPrimary; }
+  bool GetIsAutomatic() const { return FKind == tikAdl || FKind == tikConstraint; }
+
   // `CalcPageSizeForCapacity`: page size for a table of `capacity` records.
   uint32_t CalcPageSizeForCapacity(int64_t capacity) const;
 
@@ -112,6 +121,8 @@ class TTdbIndexFile {
   TTdbIndexComparer FComparer;
   std::unique_ptr<TTdbBTree> FTree;
   uint32_t FItemCount = 0;
+  TTdbIndexKind FKind = tikUser;
+  bool FIsPrimary = false;
   bool FIsOpen = false;
   bool FIsLost = false;
 };
