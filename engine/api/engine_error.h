@@ -58,6 +58,7 @@ enum TTdbErrorNo : int {
   tdbErrInvalidTableName = 58,
   tdbErrTooManyColumns = 59,
   tdbErrTooDeep = 60,
+  tdbErrTooManyLevels = 61,
   tdbErrNoRecordIdColumn = 64,
   tdbErrTooManyIndexes = 67,
   tdbErrDuplicateIdentifier = 71,

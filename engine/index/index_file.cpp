@@ -1,0 +1,257 @@
+// The index file object: format choice, stored description and item count,
+// and the error each operation reports.
+#include "engine/index/index_file.h"
+
+#include <algorithm>
+
+#include "engine/api/engine_error.h"
+#include "engine/index/index_description.h"
+#include "engine/index/index_definition_text.h"
+#include "engine/index/key_value_codec.h"
+#include "engine/table/code_page.h"
+
+namespace kestrel {
+namespace {
+
+constexpr uint16_t kUnsignedFileVersion = 1;  // a file without signature
+constexpr int kFirstBPlusLevel = 6;
+constexpr int64_t kProgressInterval = 1000;
+
+uint32_t DescriptionAreaSize(const TTdbBTreeGeometry& geo) {
+  const uint32_t reserved = !geo.IsModern() && geo.FVersion >= kFirstFreeListVersion ? kOldHdrFirstFreeFromEnd : 0;
+  return geo.FPageSize - geo.UserAreaOffset() - reserved;
+}
+
+}  // namespace
+
+TTdbIndexFile::TTdbIndexFile(ITdbIndexPageIo& storage, const TTdbIndexTable& table, std::u16string name)
+    : FStorage(storage),
+      FTable(table),
+      FName(std::move(name)),
+      FNameUtf8(Utf16ToUtf8(FName)),
+      FVersion(static_cast<uint16_t>(table.FLevel)),
+      FComparer(FIndexDef, table) {}
+
+template <typename TOperation>
+auto TTdbIndexFile::Guard(int errorNo, TOperation operation) {
+  try {
+    return operation();
+  } catch (const ETdbEngine& error) {
+    if (error.Number() == tdbErrCapacityReached) throw;
+    if (errorNo == tdbErrWriteIndex) throw ETdbEngine(errorNo);
+    throw ETdbEngine(errorNo, FNameUtf8);
+  } catch (const std::exception&) {
+    if (errorNo == tdbErrWriteIndex) throw ETdbEngine(errorNo);
+    throw ETdbEngine(errorNo, FNameUtf8);
+  }
+}
+
+void TTdbIndexFile::RequireOpen(int errorNo) const {
+  if (FIsOpen && FTree) return;
+  if (errorNo == tdbErrWriteIndex) throw ETdbEngine(errorNo);
+  throw ETdbEngine(errorNo, FNameUtf8);
+}
+
+void TTdbIndexFile::SetIndexDefinition(TTdbSortDef def) {
+  if (def.LevelCount() > GetMaxIndLevelCount(FTable.FLevel)) throw ETdbEngine(tdbErrTooManyLevels);
+  if (def.IsVarSize && FTable.FLevel < kFirstBPlusLevel) throw ETdbEngine(tdbErrLevelFeature, FNameUtf8, "Variable size");
+  FIndexDef = std::move(def);
+}
+
+uint32_t TTdbIndexFile::CalcPageSizeForCapacity(int64_t capacity) const {
+  return CalcIndexPageSize(FVersion, FIndexDef.FSize, capacity);
+}
+
+void TTdbIndexFile::NewStorage(uint32_t pageSize) {
+  FIsOpen = false;
+  FTree.reset();
+  Guard(tdbErrIndexInsert, [&] {
+    FVersion = static_cast<uint16_t>(FTable.FLevel);
+    // Variable-size items need the B+ tree format.
+    if (FVersion >= kFirstBPlusLevel && FIndexDef.IsVarSize) throw ETdbEngine(tdbErrNotSupported, FNameUtf8);
+    auto tree = std::make_unique<TTdbBTree>(
+        FStorage, FVersion, [this](const uint8_t* x, const uint8_t* y) { return FComparer.Compare(x, y); },
+        FNameUtf8);
+    tree->New(pageSize, static_cast<uint16_t>(FIndexDef.FSize));
+    const TTdbBTreeGeometry& geo = tree->Geometry();
+    WriteIndexDescription(FIndexDef, FVersion, 0, tree->HeaderPage().data() + geo.UserAreaOffset(),
+                          DescriptionAreaSize(geo));
+    tree->WriteHeader();
+    FTree = std::move(tree);
+  });
+  FItemCount = 0;
+  FIsOpen = true;
+  FIsLost = false;
+}
+
+void TTdbIndexFile::Open() {
+  FIsOpen = false;
+  FTree.reset();
+  FIsLost = true;
+  FStorage.SetPageSize(kMinIndexPageSize);
+  if (FStorage.PageCount() == 0) throw ETdbEngine(tdbErrFileNotFound, FNameUtf8);
+  Guard(tdbErrIndexInconsistent, [&] {
+    std::vector<uint8_t> first(kMinIndexPageSize);
+    FStorage.ReadPage(0, first.data());
+    const uint32_t signature = ReadLeU32(first.data() + kHdrSignature);
+    uint16_t version = kUnsignedFileVersion;
+    if (signature == kBPlusTreeSignature) throw ETdbEngine(tdbErrNotSupported, FNameUtf8);
+    if (signature == kBTreeSignature) {
+      version = ReadLeU16(first.data() + kHdrVersion);
+      if (version < kFirstSignedIndexVersion || version > kMaxBTreeVersion)
+        throw ETdbEngine(tdbErrIndexInconsistent, FNameUtf8);
+    }
+    auto tree = std::make_unique<TTdbBTree>(
+        FStorage, version, [this](const uint8_t* x, const uint8_t* y) { return FComparer.Compare(x, y); },
+        FNameUtf8);
+    tree->Open();
+    const TTdbBTreeGeometry& geo = tree->Geometry();
+    uint32_t itemCount = 0;
+    TTdbSortDef def = ReadIndexDescription(tree->HeaderPage().data() + geo.UserAreaOffset(),
+                                           DescriptionAreaSize(geo), version, FTable.FLevel, itemCount,
+                                           FNameUtf8.c_str());
+    if (def.FSize != geo.FKeySize) throw ETdbEngine(tdbErrIndexInconsistent, FNameUtf8);
+    CheckIndexDefinition(def, FTable);
+    def.FName = FName;
+    def.FCalculation = FIndexDef.IsCalculated && FIndexDef.FSource == def.FSource ? FIndexDef.FCalculation : nullptr;
+    FIndexDef = std::move(def);
+    FItemCount = itemCount;
+    FVersion = version;
+    FTree = std::move(tree);
+  });
+  FIsOpen = true;
+  FIsLost = false;
+}
+
+void TTdbIndexFile::Close() {
+  if (!FTree) return;
+  Guard(tdbErrCloseFile, [&] { FTree->Flush(); });
+  FTree.reset();
+  FIsOpen = false;
+}
+
+void TTdbIndexFile::Flush() {
+  RequireOpen(tdbErrWriteIndex);
+  Guard(tdbErrWriteIndex, [&] { FTree->Flush(); });
+}
+
+void TTdbIndexFile::Update() {
+  RequireOpen(tdbErrReadIndex);
+  Guard(tdbErrReadIndex, [&] {
+    FTree->Update();
+    const TTdbBTreeGeometry& geo = FTree->Geometry();
+    if (geo.FKeySize != FIndexDef.FSize) throw ETdbEngine(tdbErrIndexInconsistent, FNameUtf8);
+    FItemCount = ReadLeU32(FTree->HeaderPage().data() + geo.UserAreaOffset() + IndexItemCountOffset(FVersion));
+  });
+}
+
+void TTdbIndexFile::WriteItemCount() {
+  const TTdbBTreeGeometry& geo = FTree->Geometry();
+  WriteLeU32(FTree->HeaderPage().data() + geo.UserAreaOffset() + IndexItemCountOffset(FVersion), FItemCount);
+  FTree->WriteHeader();
+}
+
+int TTdbIndexFile::Erster_Index(std::vector<uint8_t>& key) {
+  RequireOpen(tdbErrReadIndex);
+  return Guard(tdbErrReadIndex, [&] { return FTree->FindFirst(key); });
+}
+
+int TTdbIndexFile::Letzter_Index(std::vector<uint8_t>& key) {
+  RequireOpen(tdbErrReadIndex);
+  return Guard(tdbErrReadIndex, [&] { return FTree->FindLast(key); });
+}
+
+int TTdbIndexFile::Naechster_Index(std::vector<uint8_t>& key) {
+  RequireOpen(tdbErrReadIndex);
+  std::vector<uint8_t> given(key);
+  given.resize(FIndexDef.FSize, 0);
+  return Guard(tdbErrReadIndex, [&] { return FTree->FindNext(given.data(), key); });
+}
+
+int TTdbIndexFile::Vorheriger_Index(std::vector<uint8_t>& key) {
+  RequireOpen(tdbErrReadIndex);
+  std::vector<uint8_t> given(key);
+  given.resize(FIndexDef.FSize, 0);
+  return Guard(tdbErrReadIndex, [&] { return FTree->FindPrev(given.data(), key); });
+}
+
+int TTdbIndexFile::Suche_Index(std::vector<uint8_t>& key) {
+  RequireOpen(tdbErrReadIndex);
+  std::vector<uint8_t> given(key);
+  given.resize(FIndexDef.FSize, 0);
+  return Guard(tdbErrReadIndex, [&] { return FTree->Find(given.data(), key); });
+}
+
+bool TTdbIndexFile::Add_Index(const uint8_t* item) {
+  RequireOpen(tdbErrWriteIndex);
+  return Guard(tdbErrWriteIndex, [&] {
+    if (!FTree->Insert(item)) return false;
+    ++FItemCount;
+    WriteItemCount();
+    return true;
+  });
+}
+
+bool TTdbIndexFile::Loesche_Index(const uint8_t* item) {
+  RequireOpen(tdbErrIndexDelete);
+  return Guard(tdbErrIndexDelete, [&] {
+    if (!FTree->Delete(item)) return false;
+    if (FItemCount > 0) --FItemCount;
+    WriteItemCount();
+    return true;
+  });
+}
+
+void TTdbIndexFile::Clear_Index() {
+  RequireOpen(tdbErrWriteIndex);
+  Guard(tdbErrWriteIndex, [&] {
+    FTree->Clear();
+    FItemCount = 0;
+    WriteItemCount();
+  });
+}
+
+void TTdbIndexFile::BulkInsert(int64_t count, const TTdbIndexItemSource& source, const TTdbIndexProgress& progress) {
+  RequireOpen(tdbErrWriteIndex);
+  try {
+    if (progress) progress(0, count);
+    std::vector<uint8_t> item;
+    int64_t delivered = 0;
+    while (source(item)) {
+      if (item.size() < FIndexDef.FSize) throw ETdbEngine(tdbErrNoText);
+      if (FTree->Insert(item.data())) ++FItemCount;
+      if (++delivered % kProgressInterval == 0 && progress) progress(delivered, count);
+    }
+    WriteItemCount();
+    if (progress) progress(count, count);
+  } catch (const ETdbEngine&) {
+    KeepItemCount();
+    throw;
+  } catch (const std::exception& error) {
+    KeepItemCount();
+    throw ETdbEngine(tdbErrUnknown, error.what());
+  }
+}
+
+void TTdbIndexFile::KeepItemCount() noexcept {
+  try {
+    WriteItemCount();
+  } catch (...) {
+    // The build already failed with its own error; the count is rewritten
+    // by the next change or rebuild.
+  }
+}
+
+int64_t TTdbIndexFile::CalcItemSequenceNo(const uint8_t* item) {
+  RequireOpen(tdbErrReadIndex);
+  const int64_t estimate = Guard(tdbErrReadIndex, [&] { return FTree->CalcItemSequenceNo(item); });
+  if (estimate == 0) return 0;
+  return std::clamp<int64_t>(estimate, 1, std::max<int64_t>(FItemCount, 1));
+}
+
+void TTdbIndexFile::Check(int64_t& itemCount, int64_t& wrongSortCount) {
+  RequireOpen(tdbErrReadIndex);
+  Guard(tdbErrReadIndex, [&] { FTree->Check(itemCount, wrongSortCount); });
+}
+
+}  // namespace kestrel

@@ -1,0 +1,130 @@
+// `TTdbIndexFile`: one index of one table on its page storage. It picks the
+// tree format from the file's signature, keeps the index definition and the
+// item count in the header page's description, and turns every failure of a
+// tree operation into the engine error of that operation:
+//   open 28 (37 for a missing file), find and step 91, insert 90 (171 at the
+//   page limit), delete 5, new file 4, bulk build as the item source raises
+//   it (52 for anything that is not an engine error).
+//
+// The item count changes only when an item was really added or removed.
+// Sequence numbers are clamped to the item count.
+//
+// Used under the table's read, upgrade and write locks; one operation at a
+// time (the tree keeps a shared search path).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/index/btree.h"
+#include "engine/index/index_columns.h"
+#include "engine/index/index_key.h"
+#include "engine/index/index_page_io.h"
+#include "engine/index/sort_def.h"
+
+namespace kestrel {
+
+// Delivers the next item of a bulk build into `item`; false when there are no
+// more.
+using TTdbIndexItemSource = std::function<bool(std::vector<uint8_t>& item)>;
+// Progress of a long operation: `done` of `total`.
+using TTdbIndexProgress = std::function<void(int64_t done, int64_t total)>;
+
+class TTdbIndexFile {
+ public:
+  // `table` must outlive the index file; `name` is the index name (messages).
+  TTdbIndexFile(ITdbIndexPageIo& storage, const TTdbIndexTable& table, std::u16string name);
+  TTdbIndexFile(const TTdbIndexFile&) = delete;
+  TTdbIndexFile& operator=(const TTdbIndexFile&) = delete;
+
+  // `SetIndexDefinition`: the definition for a new file. Throws ETdbEngine 61
+  // when it has more levels than the table level allows, 117 for a
+  // variable-size definition below table level 6.
+  void SetIndexDefinition(TTdbSortDef def);
+  const TTdbSortDef& Definition() const { return FIndexDef; }
+  const TTdbIndexComparer& Comparer() const { return FComparer; }
+  const std::u16string& Name() const { return FName; }
+  uint16_t Version() const { return FVersion; }
+
+  // Kind and key rules the table keeps for the index. A primary index is
+  // also unique; automatic indexes (link and constraint indexes) are kept by
+  // the engine, not by the user.
+  void SetKind(TTdbIndexKind kind) { FKind = kind; }
+  TTdbIndexKind GetKind() const { return FKind; }
+  void SetPrimary(bool primary) { FIsPrimary = primary; }
+  bool GetMustBeUnique() const { return FIndexDef.IsUnique || FIsPrimary; }
+  bool GetIsAutomatic() const { return FKind == tikAdl || FKind == tikConstraint; }
+
+  // `CalcPageSizeForCapacity`: page size for a table of `capacity` records.
+  uint32_t CalcPageSizeForCapacity(int64_t capacity) const;
+
+  // `NewStorage`: creates an empty index file of the table's level with
+  // the set definition. Throws ETdbEngine 4.
+  void NewStorage(uint32_t pageSize);
+  // `Open`: reads the header and the stored definition (which replaces the
+  // one set). Throws ETdbEngine 37 for an empty storage, 28 for a damaged or
+  // unsupported file; IsLost() is then true.
+  void Open();
+  // `Close`: flushes and forgets the tree. Throws ETdbEngine 10.
+  void Close();
+  void Flush();
+  // `Update`: forgets the kept search path and re-reads the header and the
+  // item count after another program changed the file. Throws ETdbEngine 91.
+  void Update();
+  bool IsOpen() const { return FIsOpen; }
+  bool IsLost() const { return FIsLost; }
+
+  // Find and step; results are TTdbTreeResult values. The item goes in and
+  // comes back in `key` (resized to the item size). Throw ETdbEngine 91.
+  int Erster_Index(std::vector<uint8_t>& key);
+  int Letzter_Index(std::vector<uint8_t>& key);
+  int Naechster_Index(std::vector<uint8_t>& key);
+  int Vorheriger_Index(std::vector<uint8_t>& key);
+  int Suche_Index(std::vector<uint8_t>& key);
+
+  // `Add_Index`: false when the same item was already there.
+  bool Add_Index(const uint8_t* item);
+  // `Loesche_Index`: false when the item was not there.
+  bool Loesche_Index(const uint8_t* item);
+  // `Clear_Index`: no items, count 0.
+  void Clear_Index();
+  // `BulkInsert`: inserts the items `source` delivers; progress (0, count)
+  // first, every 1000 items, and (count, count) at the end.
+  void BulkInsert(int64_t count, const TTdbIndexItemSource& source, const TTdbIndexProgress& progress);
+
+  uint32_t GetItemCount() const { return FItemCount; }
+  uint32_t GetIndSize() const { return FIndexDef.FSize; }
+  // Position of the first item not before `item`, 1..item count (0 when empty).
+  int64_t CalcItemSequenceNo(const uint8_t* item);
+  // Walks the tree (see TTdbBTree::Check). Throws ETdbEngine 91.
+  void Check(int64_t& itemCount, int64_t& wrongSortCount);
+
+  // The tree (tests and the table's maintenance use it).
+  TTdbBTree& Tree() { return *FTree; }
+
+ private:
+  void RequireOpen(int errorNo) const;
+  void WriteItemCount();
+  void KeepItemCount() noexcept;
+  template <typename TOperation>
+  auto Guard(int errorNo, TOperation operation);
+
+  ITdbIndexPageIo& FStorage;
+  const TTdbIndexTable& FTable;
+  std::u16string FName;
+  std::string FNameUtf8;
+  uint16_t FVersion;
+  TTdbSortDef FIndexDef;
+  TTdbIndexComparer FComparer;
+  std::unique_ptr<TTdbBTree> FTree;
+  uint32_t FItemCount = 0;
+  TTdbIndexKind FKind = tikUser;
+  bool FIsPrimary = false;
+  bool FIsOpen = false;
+  bool FIsLost = false;
+};
+
+}  // namespace kestrel
