@@ -102,7 +102,8 @@ void TTdbBPlusPage::SetEntries(const std::vector<std::vector<uint8_t>>& entries)
 }
 
 uint32_t TTdbBPlusPage::Child(int k) const {
-  return k == 0 ? ReadLeU32(FBytes.data() + kBPlusLeftChild) : ReadLeU32(FBytes.data() + EntryEnd(k - 1) - kBPlusChildSize);
+  return k == 0 ? ReadLeU32(FBytes.data() + kBPlusLeftChild)
+                : ReadLeU32(FBytes.data() + EntryEnd(k - 1) - kBPlusChildSize);
 }
 
 void TTdbBPlusPage::SetChild(int k, uint32_t pageNo) {

@@ -11,7 +11,11 @@ namespace kestrel {
 
 TTdbBPlusTree::TTdbBPlusTree(ITdbIndexPageIo& io, uint32_t headerOffset, TTdbItemCompare compare,
                              uint32_t compareWindow, std::string name)
-    : FStorage(io), FOffset(headerOffset), FCompare(std::move(compare)), FWindow(compareWindow), FName(std::move(name)) {}
+    : FStorage(io),
+      FOffset(headerOffset),
+      FCompare(std::move(compare)),
+      FWindow(compareWindow),
+      FName(std::move(name)) {}
 
 void TTdbBPlusTree::Damaged() const { throw ETdbEngine(tdbErrReadIndex, FName); }
 
@@ -231,8 +235,7 @@ int64_t TTdbBPlusTree::CalcItemSequenceNo(const uint8_t* item) {
   return before + 1;
 }
 
-void TTdbBPlusTree::WalkSubtree(uint32_t pageNo, int depth, std::vector<bool>& visited,
-                                std::vector<uint32_t>& leaves) {
+void TTdbBPlusTree::WalkSubtree(uint32_t pageNo, int depth, std::vector<bool>& visited, std::vector<uint32_t>& leaves) {
   if (pageNo >= visited.size() || visited[pageNo]) Damaged();
   visited[pageNo] = true;
   const bool leaf = depth == FHeight - 1;

@@ -9,9 +9,9 @@
 #include <random>
 #include <set>
 
+#include "bplus_test_items.h"
 #include "engine/api/engine_error.h"
 #include "engine/index/bplus_bulk.h"
-#include "bplus_test_items.h"
 
 namespace kestrel {
 namespace {
