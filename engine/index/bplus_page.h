@@ -33,6 +33,7 @@ class TTdbBPlusPage {
   uint8_t* Data() { return FBytes.data(); }
   const uint8_t* Data() const { return FBytes.data(); }
   uint32_t PageSize() const { return FPageSize; }
+  uint32_t Slack() const { return static_cast<uint32_t>(FBytes.size()) - FPageSize; }
   bool IsLeaf() const { return FLeaf; }
   void SetLeaf(bool leaf) { FLeaf = leaf; }
   uint32_t ItemOffset() const { return FLeaf ? kBPlusLeafItemOffset : kBPlusInnerItemOffset; }

@@ -84,7 +84,7 @@ void TTdbBPlusTree::WriteHeader() {
 
 void TTdbBPlusTree::LoadPage(uint32_t pageNo, bool leaf, TTdbBPlusPage& page) const {
   if (pageNo < 1 || pageNo >= FPageCount) Damaged();
-  if (page.PageSize() != FPageSize) page.Reset(FPageSize, FWindow);
+  if (page.PageSize() != FPageSize || page.Slack() != FWindow) page.Reset(FPageSize, FWindow);
   FStorage.ReadPage(pageNo, page.Data());
   page.SetLeaf(leaf);
   if (!page.IsSound(MaxEntry(leaf))) Damaged();

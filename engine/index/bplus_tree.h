@@ -54,6 +54,12 @@ class TTdbBPlusTree {
   void Open();
   // Re-reads the header after another program changed the file.
   void Update() { Open(); }
+  // Sets the comparison's window (known to an index file only once it has
+  // read its definition from the opened file).
+  void SetCompareWindow(uint32_t compareWindow) {
+    FWindow = compareWindow;
+    FPath.clear();
+  }
 
   uint16_t Version() const { return kBPlusTreeVersion; }
   uint32_t HeaderSize() const { return kBPlusHeaderSize; }
