@@ -46,6 +46,26 @@ int ChooseSplit(const TEntries& entries, uint32_t itemOffset, uint32_t pageSize,
 
 }  // namespace
 
+template <typename TChange>
+auto TTdbBPlusTree::Changing(TChange change) {
+  const uint32_t pageCount = FPageCount;
+  const uint16_t height = FHeight;
+  const uint32_t root = FRoot;
+  const uint32_t firstFree = FFirstFree;
+  const uint32_t itemCount = FItemCount;
+  try {
+    return change();
+  } catch (...) {
+    FPageCount = pageCount;
+    FHeight = height;
+    FRoot = root;
+    FFirstFree = firstFree;
+    FItemCount = itemCount;
+    FPath.clear();
+    throw;
+  }
+}
+
 uint32_t TTdbBPlusTree::AllocatePage() {
   if (FPageCount >= kMaxBPlusPages) throw ETdbEngine(tdbErrCapacityReached, FName);
   // The storage may hold pages past the tree's end (not yet cut by a flush).
@@ -68,6 +88,10 @@ bool TTdbBPlusTree::Insert(const uint8_t* item, uint32_t size) {
   if (size == 0 || size > MaxItemSize()) throw ETdbEngine(tdbErrIndexInsert, FName);
   // A split of every level and a new root take at most height + 1 pages.
   if (FPageCount + FHeight + 1ull > kMaxBPlusPages) throw ETdbEngine(tdbErrCapacityReached, FName);
+  return Changing([&] { return InsertItem(item, size); });
+}
+
+bool TTdbBPlusTree::InsertItem(const uint8_t* item, uint32_t size) {
   const std::vector<uint8_t> entry(item, item + size);
   if (FHeight == 0) {
     FPath.resize(1);
@@ -168,6 +192,10 @@ void TTdbBPlusTree::AddSeparator(int level, const std::vector<uint8_t>& key, uin
 }
 
 bool TTdbBPlusTree::Delete(const uint8_t* item) {
+  return Changing([&] { return DeleteItem(item); });
+}
+
+bool TTdbBPlusTree::DeleteItem(const uint8_t* item) {
   if (FHeight == 0 || !Descend(item)) return false;
   TLevel& leaf = Leaf();
   leaf.FPage.DeleteEntry(leaf.FPos - 1);

@@ -147,8 +147,14 @@ class TTdbBPlusTree {
   bool StepLeaf(bool forward);
   int Deliver(const TTdbBPlusPage& leaf, int entry, std::vector<uint8_t>& out) const;
 
+  // Runs a change; when it fails the header fields are put back as they
+  // were (the pages it wrote are the storage's to undo).
+  template <typename TChange>
+  auto Changing(TChange change);
   uint32_t AllocatePage();
   void FreePage(uint32_t pageNo);
+  bool InsertItem(const uint8_t* item, uint32_t size);
+  bool DeleteItem(const uint8_t* item);
   // Inserts `entry` at position `pos` of the page on path level `level`,
   // splitting it (and its parents) when it does not fit.
   void InsertAt(int level, int pos, const std::vector<uint8_t>& entry);

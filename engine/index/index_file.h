@@ -96,8 +96,8 @@ class TTdbIndexFile {
   // Walks the tree (see TTdbBTree::Check). Throws ETdbEngine 91.
   void Check(int64_t& itemCount, int64_t& wrongSortCount);
 
-  // The tree (tests and the table's maintenance use it); the B+ tree is
-  // nullptr for a B-tree file.
+  // The tree (tests and the table's maintenance use it): Tree() of a
+  // B-tree file, BPlusTree() of a B+ tree file (nullptr otherwise).
   TTdbBTree& Tree() { return *FTree; }
   TTdbBPlusTree* BPlusTree() { return FBPlusTree.get(); }
 
