@@ -255,5 +255,49 @@ TEST(BPlusIndexFile, NewFilePageTakesTheLongestItem) {
   EXPECT_GE(index.BPlusTree()->MaxItemSize(), index.GetIndSize());
 }
 
+TEST(BPlusIndexFile, ItemTooLargeForTheLargestPageIsRefusedWithError4) {
+  // A name column so wide that its longest key cannot fit three to the
+  // largest page: short names are indexed, a long one is refused.
+  constexpr uint16_t kChars = 12000;
+  TTdbIndexTable table;
+  table.FLevel = kLevel;
+  TTdbIndexColumn column;
+  column.FName = u"NEV";
+  column.FColumnType = tctWideString;
+  column.FHasNullByte = true;
+  column.FSize = 1 + 2 + 2 * kChars;
+  table.FColumns.push_back(column);
+  table.FRecordSize = column.FSize;
+  auto record = [&](size_t length) {
+    std::vector<uint8_t> bytes(table.FRecordSize, 0);
+    bytes[0] = 1;
+    WriteLeU16(bytes.data() + 1, static_cast<uint16_t>(length));
+    for (size_t i = 0; i < length; ++i) bytes[3 + 2 * i] = static_cast<uint8_t>('a' + i % 26);
+    return bytes;
+  };
+  TTdbMemoryPageIo storage(kSmallPage);
+  TTdbIndexFile index(storage, table, u"NEVEK");
+  index.SetIndexDefinition(CalcIndexDefinition(table, u"NEV", false));
+  index.NewStorage(index.CalcPageSizeForCapacity(100));
+  ASSERT_EQ(index.BPlusTree()->PageSize(), kMaxBPlusPageSize);
+
+  std::vector<uint8_t> item;
+  CalcIndexInfo(index.Comparer(), record(10).data(), 1, item);
+  ASSERT_TRUE(index.Add_Index(item.data()));
+  const std::vector<uint8_t> before = storage.Bytes();
+  CalcIndexInfo(index.Comparer(), record(kChars).data(), 2, item);
+  try {
+    index.Add_Index(item.data());
+    ADD_FAILURE() << "a key of " << kChars << " characters was stored";
+  } catch (const ETdbEngine& error) {
+    EXPECT_EQ(error.Number(), tdbErrIndexInsert);
+  }
+  EXPECT_EQ(storage.Bytes(), before);
+  EXPECT_EQ(index.GetItemCount(), 1u);
+  CalcIndexInfo(index.Comparer(), record(9000).data(), 3, item);
+  EXPECT_TRUE(index.Add_Index(item.data())) << "a key that fits three to a page";
+  EXPECT_EQ(index.GetItemCount(), 2u);
+}
+
 }  // namespace
 }  // namespace kestrel
