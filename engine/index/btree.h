@@ -138,6 +138,7 @@ class TTdbBTree {
   void Invalidate() { ++FChangeStamp; FCurrentLevel = 0; }
 
   uint32_t AllocatePage();
+  void RequirePagesForInsert();
   void FreePage(uint32_t pageNo);
   void Rebalance(int level);
   void CollapseRoot();

@@ -56,6 +56,8 @@ inline constexpr uint32_t kOldHdrFirstFreeFromEnd = 2;  // offset page size - 2
 // Tree pages: the left-most child, the entry count, then the entries (child
 // right of the entry, then the item).
 inline constexpr uint32_t kPageLeftChild = 0;
+inline constexpr uint32_t kPageEntryCount = 4;     // version >= 4 (2 in versions 1-3)
+inline constexpr uint32_t kPageFirstEntry = 6;     // version >= 4 (4 in versions 1-3)
 
 // Field widths and sizes of one index file version.
 struct TTdbBTreeGeometry {

@@ -6,6 +6,7 @@
 // (head in the header, each page holding the negated number of the next) and
 // are reused before the file grows. Every change ends by invalidating the
 // kept path.
+#include <algorithm>
 #include <cstring>
 
 #include "engine/api/engine_error.h"
@@ -45,6 +46,28 @@ void TTdbBTree::FreePage(uint32_t pageNo) {
   StorePage(pageNo, page);
 }
 
+// Refuses an insert whose splits would need more pages than the free list
+// and the page limit give, before anything is changed.
+void TTdbBTree::RequirePagesForInsert() {
+  uint32_t needed = 0;
+  for (int level = FHeight; level >= 1 && Count(FPath[level].FPage.data()) == FGeo.FCapacity; --level)
+    needed += level == 1 ? 2 : 1;
+  const uint32_t grow = FGeo.FMaxPages - std::min(FPageCount, FGeo.FMaxPages);
+  if (needed <= grow) return;
+  uint32_t available = grow;
+  std::vector<uint8_t> page(FGeo.FPageSize);
+  for (uint32_t free = FFirstFree; free != 0 && available < needed && FGeo.FVersion >= kFirstFreeListVersion;) {
+    if (free > FPageCount) Damaged();
+    FStorage.ReadPage(free, page.data());
+    const int64_t link = FGeo.IsModern() ? static_cast<int32_t>(ChildAt(page.data(), 1))
+                                          : static_cast<int16_t>(ChildAt(page.data(), 1));
+    if (link > 0 || -link == free) Damaged();
+    ++available;
+    free = static_cast<uint32_t>(-link);
+  }
+  if (available < needed) throw ETdbEngine(tdbErrCapacityReached, FName);
+}
+
 bool TTdbBTree::Insert(const uint8_t* item) {
   std::vector<uint8_t> entry(FGeo.FEntrySize, 0);
   std::memcpy(entry.data() + FGeo.FChildSize, item, FGeo.FKeySize);
@@ -62,9 +85,7 @@ bool TTdbBTree::Insert(const uint8_t* item) {
     return true;
   }
   if (Descend(item) > 0) return false;
-  // A split of every level and of the root needs at most height + 1 pages.
-  if (FFirstFree == 0 && FPageCount + FHeight + 1ull > FGeo.FMaxPages)
-    throw ETdbEngine(tdbErrCapacityReached, FName);
+  RequirePagesForInsert();
 
   const int order = FGeo.FOrder;
   int level = FHeight;

@@ -14,7 +14,7 @@ namespace {
 constexpr uint16_t kOldChildSize = 2;
 constexpr uint16_t kOldDataStart = 4;
 constexpr uint16_t kChildSize = 4;
-constexpr uint16_t kDataStart = 6;
+constexpr uint16_t kDataStart = kPageFirstEntry;
 constexpr uint32_t kMaxOrder = 32767;
 constexpr uint32_t kMinEntriesPerPage = 39;
 constexpr uint32_t kPageSlack = 8;

@@ -81,6 +81,7 @@ void TTdbIndexFile::RequireOpen(int errorNo) const {
 
 void TTdbIndexFile::SetIndexDefinition(TTdbSortDef def) {
   if (def.LevelCount() > GetMaxIndLevelCount(FTable.FLevel)) throw ETdbEngine(tdbErrTooManyLevels);
+  if (def.IsVarSize && FTable.FLevel < kFirstBPlusLevel) throw ETdbEngine(tdbErrLevelFeature, FNameUtf8, "Variable size");
   FIndexDef = std::move(def);
 }
 
@@ -199,6 +200,16 @@ void TTdbIndexFile::Close() {
 void TTdbIndexFile::Flush() {
   RequireOpen(tdbErrWriteIndex);
   Guard(tdbErrWriteIndex, [&] { OnTree([](auto& tree) { tree.Flush(); }); });
+}
+
+void TTdbIndexFile::Update() {
+  RequireOpen(tdbErrReadIndex);
+  Guard(tdbErrReadIndex, [&] {
+    FTree->Update();
+    const TTdbBTreeGeometry& geo = FTree->Geometry();
+    if (geo.FKeySize != FIndexDef.FSize) throw ETdbEngine(tdbErrIndexInconsistent, FNameUtf8);
+    FItemCount = ReadLeU32(FTree->HeaderPage().data() + geo.UserAreaOffset() + IndexItemCountOffset(FVersion));
+  });
 }
 
 void TTdbIndexFile::WriteItemCount() {

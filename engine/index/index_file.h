@@ -48,12 +48,22 @@ class TTdbIndexFile {
   TTdbIndexFile& operator=(const TTdbIndexFile&) = delete;
 
   // `SetIndexDefinition`: the definition for a new file. Throws ETdbEngine 61
-  // when it has more levels than the table level allows.
+  // when it has more levels than the table level allows, 117 for a
+  // variable-size definition below table level 6.
   void SetIndexDefinition(TTdbSortDef def);
   const TTdbSortDef& Definition() const { return FIndexDef; }
   const TTdbIndexComparer& Comparer() const { return FComparer; }
   const std::u16string& Name() const { return FName; }
   uint16_t Version() const { return FVersion; }
+
+  // Kind and key rules the table keeps for the index. A primary index is
+  // also unique; automatic indexes (link and constraint indexes) are kept by
+  // the engine, not by the user.
+  void SetKind(TTdbIndexKind kind) { FKind = kind; }
+  TTdbIndexKind GetKind() const { return FKind; }
+  void SetPrimary(bool primary) { FIsPrimary = primary; }
+  bool GetMustBeUnique() const { return FIndexDef.IsUnique || FIsPrimary; }
+  bool GetIsAutomatic() const { return FKind == tikAdl || FKind == tikConstraint; }
 
   // `CalcPageSizeForCapacity`: page size for a table of `capacity` records.
   uint32_t CalcPageSizeForCapacity(int64_t capacity) const;
@@ -68,6 +78,9 @@ class TTdbIndexFile {
   // `Close`: flushes and forgets the tree. Throws ETdbEngine 10.
   void Close();
   void Flush();
+  // `Update`: forgets the kept search path and re-reads the header and the
+  // item count after another program changed the file. Throws ETdbEngine 91.
+  void Update();
   bool IsOpen() const { return FIsOpen; }
   bool IsLost() const { return FIsLost; }
 
@@ -130,6 +143,8 @@ class TTdbIndexFile {
   std::unique_ptr<TTdbBTree> FTree;
   std::unique_ptr<TTdbBPlusTree> FBPlusTree;
   uint32_t FItemCount = 0;
+  TTdbIndexKind FKind = tikUser;
+  bool FIsPrimary = false;
   bool FIsOpen = false;
   bool FIsLost = false;
 };

@@ -160,14 +160,14 @@ TEST_F(DamagedIndex, DamagedPagesGiveReadErrors) {
     uint32_t FValue;
     int FWidth;
   } cases[] = {
-      {"root count above capacity", kRootPage, 4, 19, 2},
-      {"child beyond the tree", kRootPage, 0, pages + 3, 4},
-      {"child 0 in an inner page", kRootPage, 0, 0, 4},
-      {"root as its own child", kRootPage, 0, kRootPage, 4},
-      {"cycle to the root", level2, 0, kRootPage, 4},
-      {"child in a leaf", leaf, 0, 2, 4},
-      {"empty inner page", level2, 4, 0, 2},
-      {"page reached twice", kRootPage, 6, level2, 4},  // entry 1's child = the left-most child
+      {"root count above capacity", kRootPage, kPageEntryCount, 19, 2},
+      {"child beyond the tree", kRootPage, kPageLeftChild, pages + 3, 4},
+      {"child 0 in an inner page", kRootPage, kPageLeftChild, 0, 4},
+      {"root as its own child", kRootPage, kPageLeftChild, kRootPage, 4},
+      {"cycle to the root", level2, kPageLeftChild, kRootPage, 4},
+      {"child in a leaf", leaf, kPageLeftChild, 2, 4},
+      {"empty inner page", level2, kPageEntryCount, 0, 2},
+      {"page reached twice", kRootPage, kPageFirstEntry, level2, 4},  // entry 1's child = the left-most child
   };
   for (const Case& c : cases) {
     TTdbMemoryPageIo copy = FGood;

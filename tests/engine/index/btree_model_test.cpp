@@ -188,7 +188,7 @@ TEST_P(BTreeModel, RandomOperationsAgreeWithTheModel) {
   EXPECT_EQ(f.ScanForward().size(), 1u);
 }
 
-INSTANTIATE_TEST_SUITE_P(TableLevels, BTreeModel, ::testing::Values(3, 4, 5));
+INSTANTIATE_TEST_SUITE_P(TableLevels, BTreeModel, ::testing::Values(2, 3, 4, 5));
 
 TEST(BTreeIndex, EdgeCases) {
   TIndexFixture f(4);
@@ -225,6 +225,74 @@ TEST(BTreeIndex, EdgeCases) {
   EXPECT_EQ(f.FIndex.GetItemCount(), 0u);
   key = only.FItem;
   EXPECT_EQ(f.FIndex.Suche_Index(key), ttrNone);  // an empty root page: a plain lower bound
+}
+
+TEST(BTreeIndex, ThePageLimitRefusesInsertsThatWouldSplit) {
+  // An old (version 2) file whose header already counts the most pages such
+  // a file may have: inserts fit until a page would have to split.
+  TIndexFixture f(2, u"SZAM");
+  const uint16_t capacity = f.FIndex.Tree().Geometry().FCapacity;
+  for (int i = 0; i < capacity; ++i) ASSERT_TRUE(f.FIndex.Add_Index(f.Make(i, "", i + 1).FItem.data()));
+  f.FIndex.Close();
+  f.FStorage.SetPageCount(kMaxOldIndexPages + 1);
+  WriteLeU16(f.FStorage.Bytes().data() + kOldHdrPageCount, static_cast<uint16_t>(kMaxOldIndexPages));
+  f.FIndex.Open();
+  const std::vector<uint8_t> before = f.FStorage.Bytes();
+  try {
+    f.FIndex.Add_Index(f.Make(capacity, "", 999).FItem.data());
+    FAIL() << "the split was allowed";
+  } catch (const ETdbEngine& error) {
+    EXPECT_EQ(error.Number(), tdbErrCapacityReached);
+    EXPECT_EQ(error.Message(), "The maximimum capacity for \"PROBA\" is reached");
+  }
+  EXPECT_EQ(f.FStorage.Bytes(), before);
+  EXPECT_EQ(f.FIndex.GetItemCount(), capacity);
+  // A delete makes room in the page again.
+  ASSERT_TRUE(f.FIndex.Loesche_Index(f.Make(0, "", 1).FItem.data()));
+  EXPECT_TRUE(f.FIndex.Add_Index(f.Make(capacity, "", 999).FItem.data()));
+}
+
+TEST(BTreeIndex, UpdateSeesChangesOfAnotherWriter) {
+  TIndexFixture f(4, u"SZAM");
+  for (int i = 0; i < 100; ++i) f.FIndex.Add_Index(f.Make(i, "", i + 1).FItem.data());
+  std::vector<uint8_t> key;
+  ASSERT_EQ(f.FIndex.Erster_Index(key), ttrFound);  // a kept path on the old pages
+  {
+    TTdbIndexFile other(f.FStorage, f.FTable.Table(), u"PROBA");
+    other.Open();
+    for (int i = 0; i < 100; ++i) other.Loesche_Index(f.Make(i, "", i + 1).FItem.data());
+    for (int i = 0; i < 300; ++i) other.Add_Index(f.Make(-i, "", 1000 + i).FItem.data());
+    other.Flush();
+  }
+  f.FIndex.Update();
+  EXPECT_EQ(f.FIndex.GetItemCount(), 300u);
+  EXPECT_EQ(f.FIndex.Naechster_Index(key), ttrNotInTree);  // the old item is gone
+  EXPECT_EQ(f.ScanForward().size(), 300u);
+}
+
+TEST(BTreeIndex, DefinitionsTheTableLevelCannotHoldAreRefused) {
+  TTestTable table(5);
+  TTdbMemoryPageIo storage(kSmallPage);
+  TTdbIndexFile index(storage, table.Table(), u"PROBA");
+  TTdbSortDef def = CalcIndexDefinition(table.Table(), u"KOD", false);
+  def.IsVarSize = true;
+  try {
+    index.SetIndexDefinition(def);
+    FAIL();
+  } catch (const ETdbEngine& error) {
+    EXPECT_EQ(error.Number(), tdbErrLevelFeature);
+    EXPECT_EQ(error.Message(), "\"PROBA\" uses a feature that is not supported by tables of this level: Variable size");
+  }
+  TTestTable old(3);
+  TTdbIndexFile oldIndex(storage, old.Table(), u"PROBA");
+  def.IsVarSize = false;
+  def.Items.assign(11, def.Items[0]);
+  try {
+    oldIndex.SetIndexDefinition(def);
+    FAIL();
+  } catch (const ETdbEngine& error) {
+    EXPECT_EQ(error.Number(), tdbErrTooManyLevels);
+  }
 }
 
 TEST(BTreeIndex, FreedPagesAreReusedBeforeTheFileGrows) {
@@ -341,6 +409,18 @@ TEST(BTreeIndex, SteppingStaysOnThePathUntilTheTreeChanges) {
   while (t.FTree.FindPrev(std::vector<uint8_t>(item).data(), item) == ttrFound) --delivered;
   EXPECT_EQ(delivered, 1);
   EXPECT_EQ(t.FComparisons, 0) << "a backward scan descended from the root";
+
+  // Two scans sharing the tree: each step from the other's position searches
+  // again and still delivers the right successor.
+  std::vector<uint8_t> a;
+  std::vector<uint8_t> b = TCountingTree::Item(1500, 1);
+  ASSERT_EQ(t.FTree.FindFirst(a), ttrFound);
+  for (int step = 1; step <= 200; ++step) {
+    ASSERT_EQ(t.FTree.FindNext(std::vector<uint8_t>(a).data(), a), ttrFound);
+    ASSERT_EQ(t.FTree.FindNext(std::vector<uint8_t>(b).data(), b), ttrFound);
+    EXPECT_EQ(a, TCountingTree::Item(step, 1));
+    EXPECT_EQ(b, TCountingTree::Item(1500 + step, 1));
+  }
 
   // After a change the next step searches again and still finds the successor.
   std::vector<uint8_t> current = TCountingTree::Item(1000, 1);

@@ -1,13 +1,13 @@
 // Index items: built from record images (null indicators, shortened and
-// variable-size levels), ordered by their key parts and record numbers, and
-// compared by type code.
+// variable-size levels, calculated keys), ordered by their key parts and
+// record numbers, compared by type code, and completed to range bounds.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "engine/api/engine_error.h"
-#include "engine/index/index_key.h"
 #include "engine/index/index_definition_text.h"
+#include "engine/index/index_key.h"
 #include "engine/index/key_value_codec.h"
 #include "engine/table/code_page.h"
 #include "index_test_table.h"
@@ -236,6 +236,65 @@ TEST(IndexKeyBounds, CompletedKeysEncloseTheirItems) {
         }
       }
     }
+  }
+}
+
+}  // namespace
+}  // namespace kestrel
+
+namespace kestrel {
+namespace {
+
+// SZAM doubled: a stand-in for an expression of the condition language.
+class TDoubledNumber final : public ITdbIndexExpression {
+ public:
+  explicit TDoubledNumber(uint32_t offset) : FOffset(offset) {}
+  uint8_t ResultType() const override { return tctLongInt; }
+  uint16_t ResultSize() const override { return 4; }
+  void Evaluate(const uint8_t* record, uint8_t* key) const override {
+    WriteLeI32(key, 2 * ReadLeI32(record + FOffset));
+  }
+
+ private:
+  uint32_t FOffset;
+};
+
+TEST(CalculatedIndex, DefinitionSyntaxSizeAndKeys) {
+  struct Case {
+    int FLevel;
+    std::u16string FText;
+    bool FProcedural;
+    uint32_t FSize;
+    std::u16string FWritten;
+  } cases[] = {
+      {4, u"(SZAM*2)", true, 4 + 256, u"(SZAM*2)"},
+      {5, u"(SZAM*2)", false, 4 + 256, u"(SZAM*2)"},
+      {5, u"(@SZAM*2)", true, 4 + 256, u"(@SZAM*2)"},
+      {6, u"(SZAM*2)", false, 4 + 4, u"(SZAM*2)"},
+  };
+  for (const Case& c : cases) {
+    const test::TTestTable table(c.FLevel);
+    const uint32_t offset = table.Table().FColumns[2].FOffset + (c.FLevel >= 6 ? 1 : 0);
+    bool procedural = false;
+    std::u16string expression;
+    const TTdbSortDef def = CalcIndexDefinition(table.Table(), c.FText, false,
+                                                [&](std::u16string_view text, bool isProcedural) {
+                                                  expression = text;
+                                                  procedural = isProcedural;
+                                                  return std::make_shared<TDoubledNumber>(offset);
+                                                });
+    EXPECT_TRUE(def.IsCalculated);
+    EXPECT_EQ(expression, u"SZAM*2");
+    EXPECT_EQ(procedural, c.FProcedural) << c.FLevel;
+    EXPECT_EQ(def.FSize, c.FSize) << c.FLevel;
+    EXPECT_EQ(CalcSpecification(def, table.Table(), true, false, false, false), c.FWritten) << c.FLevel;
+    const TTdbIndexComparer comparer(def, table.Table());
+    std::vector<uint8_t> small;
+    std::vector<uint8_t> large;
+    EXPECT_EQ(CalcIndexInfo(comparer, table.Record("", u"", -3).data(), 1, small), 4u);
+    CalcIndexInfo(comparer, table.Record("", u"", 2).data(), 1, large);
+    EXPECT_EQ(ReadLeI32(small.data() + 4), -6);
+    EXPECT_TRUE(comparer.Less(small.data(), large.data())) << c.FLevel;
   }
 }
 
