@@ -205,10 +205,13 @@ void TTdbIndexFile::Flush() {
 void TTdbIndexFile::Update() {
   RequireOpen(tdbErrReadIndex);
   Guard(tdbErrReadIndex, [&] {
-    FTree->Update();
-    const TTdbBTreeGeometry& geo = FTree->Geometry();
-    if (geo.FKeySize != FIndexDef.FSize) throw ETdbEngine(tdbErrIndexInconsistent, FNameUtf8);
-    FItemCount = ReadLeU32(FTree->HeaderPage().data() + geo.UserAreaOffset() + IndexItemCountOffset(FVersion));
+    if (FBPlusTree) {
+      FBPlusTree->Update();
+    } else {
+      FTree->Update();
+      if (FTree->Geometry().FKeySize != FIndexDef.FSize) throw ETdbEngine(tdbErrIndexInconsistent, FNameUtf8);
+    }
+    FItemCount = ReadLeU32(UserArea() + IndexItemCountOffset(FVersion));
   });
 }
 

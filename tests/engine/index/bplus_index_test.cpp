@@ -195,6 +195,20 @@ TEST(BPlusIndexFile, BulkBuildEqualsSingleInserts) {
   }
 }
 
+TEST(BPlusIndexFile, UpdateRereadsAfterAnotherWriter) {
+  TVarIndex f;
+  for (int i = 0; i < 50; ++i) f.FIndex.Add_Index(f.Make("k" + std::to_string(i), u"1", i + 1).FItem.data());
+  f.FIndex.Flush();
+  TTdbIndexFile other(f.FStorage, f.FTable.Table(), u"PROBA");
+  other.Open();
+  for (int i = 50; i < 400; ++i) other.Add_Index(f.Make("k" + std::to_string(i), u"2", i + 1).FItem.data());
+  other.Close();
+  f.FIndex.Update();
+  EXPECT_EQ(f.FIndex.GetItemCount(), 400u);
+  EXPECT_EQ(f.ScanForward().size(), 400u);
+  EXPECT_EQ(f.FIndex.BPlusTree()->ItemCount(), 400u);
+}
+
 TEST(BPlusIndexFile, DamagedFilesGiveErrors) {
   TVarIndex f;
   TRandomKeys random(5);
