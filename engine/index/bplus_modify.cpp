@@ -229,6 +229,8 @@ bool TTdbBPlusTree::MergeChildren(int level, int leftChild) {
   const uint32_t leftNo = parent.FPage.Child(leftChild);
   const uint32_t rightNo = parent.FPage.Child(leftChild + 1);
   if (leftNo == rightNo) Damaged();
+  for (int above = 0; above < level; ++above)
+    if (FPath[above].FPageNo == leftNo || FPath[above].FPageNo == rightNo) Damaged();
   TTdbBPlusPage left(FPageSize, FWindow);
   TTdbBPlusPage right(FPageSize, FWindow);
   LoadPage(leftNo, leaf, left);

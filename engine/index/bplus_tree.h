@@ -22,6 +22,9 @@
 // one path) and chain walks are bounded by the page count. A violation
 // throws ETdbEngine 91 with the tree's name and changes nothing.
 //
+// Items handed to the tree (to insert, find, step from or delete) must have
+// the comparison's window readable, whatever their length.
+//
 // One operation at a time: the search path is shared by all callers.
 #pragma once
 

@@ -298,6 +298,11 @@ void TTdbBPlusDataFile::Flush() {
   Guard(tdbErrWriteFile, [&] { FTree->Flush(); });
 }
 
+void TTdbBPlusDataFile::Invalidate() {
+  RequireOpen();
+  Guard(tdbErrReadFile, [&] { FTree->Update(); });
+}
+
 void TTdbBPlusDataFile::CheckHeaderRange(uint32_t offset, size_t size) const {
   RequireOpen();
   if (offset < kBPlusTableHeaderAreaOffset || offset + static_cast<uint64_t>(size) > FHeaderAreaSize)

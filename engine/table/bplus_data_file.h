@@ -124,6 +124,8 @@ class TTdbBPlusDataFile {
   void Clear();
   // Writes the header and the pages and fits the file to the tree.
   void Flush();
+  // Re-reads the header after another program changed the file.
+  void Invalidate();
 
   // Bytes of the header area after the fixed fields and the tree header
   // (offset from the start of the file, at least

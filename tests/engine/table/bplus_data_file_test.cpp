@@ -191,6 +191,23 @@ TEST(BPlusDataFile, RecordNumberEdgeCases) {
   EXPECT_EQ(file.ReadNextRecordId(), 2) << "clearing keeps the header";
 }
 
+TEST(BPlusDataFile, InvalidateSeesAnotherWritersRecords) {
+  TTdbMemoryPageIo storage(kBPlusTableUnit);
+  TTdbBPlusDataFile file(storage, "PROBA.tdbt");
+  file.NewFile(NewFileOf());
+  file.InsertRecord(Record(file.ObtainNewRecordId(), 1).data());
+  file.Flush();
+  TTdbBPlusDataFile other(storage, "PROBA.tdbt");
+  other.Open(kRecordSize, file.HeaderAreaSize());
+  for (int i = 0; i < 100; ++i) other.InsertRecord(Record(other.ObtainNewRecordId(), 2).data());
+  other.Close();
+  file.Invalidate();
+  EXPECT_EQ(file.RecordCount(), 101);
+  EXPECT_EQ(file.ReadNextRecordId(), 102);
+  EXPECT_EQ(file.GetLastRecordNo(), 101);
+  EXPECT_EQ(Read(file, 77), Record(77, 2));
+}
+
 TEST(BPlusDataFile, HeaderLayout) {
   TTdbMemoryPageIo storage(kBPlusTableUnit);
   TTdbBPlusDataFile file(storage, "PROBA.tdbt");
