@@ -5,6 +5,8 @@
 #include <algorithm>
 
 #include "engine/api/engine_error.h"
+#include "engine/index/bplus_bulk.h"
+#include "engine/index/bplus_index_item.h"
 #include "engine/index/index_description.h"
 #include "engine/index/index_definition_text.h"
 #include "engine/index/key_value_codec.h"
@@ -14,7 +16,6 @@ namespace kestrel {
 namespace {
 
 constexpr uint16_t kUnsignedFileVersion = 1;  // a file without signature
-constexpr int kFirstBPlusLevel = 6;
 constexpr int64_t kProgressInterval = 1000;
 
 uint32_t DescriptionAreaSize(const TTdbBTreeGeometry& geo) {
@@ -37,7 +38,7 @@ auto TTdbIndexFile::Guard(int errorNo, TOperation operation) {
   try {
     return operation();
   } catch (const ETdbEngine& error) {
-    if (error.Number() == tdbErrCapacityReached) throw;
+    if (error.Number() == tdbErrCapacityReached || error.Number() == tdbErrIndexInsert) throw;
     if (errorNo == tdbErrWriteIndex) throw ETdbEngine(errorNo);
     throw ETdbEngine(errorNo, FNameUtf8);
   } catch (const std::exception&) {
@@ -46,8 +47,34 @@ auto TTdbIndexFile::Guard(int errorNo, TOperation operation) {
   }
 }
 
+template <typename TOperation>
+auto TTdbIndexFile::OnTree(TOperation operation) {
+  if (FBPlusTree) return operation(*FBPlusTree);
+  return operation(*FTree);
+}
+
+std::unique_ptr<TTdbBPlusTree> TTdbIndexFile::MakeBPlusTree() {
+  return std::make_unique<TTdbBPlusTree>(
+      FStorage, kBPlusIndexHeaderOffset,
+      [this](const uint8_t* x, const uint8_t* y) { return FComparer.Compare(x, y); }, FIndexDef.FSize, FNameUtf8);
+}
+
+uint8_t* TTdbIndexFile::UserArea() {
+  if (FBPlusTree) return FBPlusTree->HeaderPage().data() + kBPlusIndexHeaderOffset + kBPlusHeaderSize;
+  return FTree->HeaderPage().data() + FTree->Geometry().UserAreaOffset();
+}
+
+size_t TTdbIndexFile::UserAreaSize() {
+  if (FBPlusTree) return FBPlusTree->PageSize() - kBPlusIndexHeaderOffset - kBPlusHeaderSize;
+  return DescriptionAreaSize(FTree->Geometry());
+}
+
+void TTdbIndexFile::WriteHeaderPage() {
+  OnTree([](auto& tree) { tree.WriteHeader(); });
+}
+
 void TTdbIndexFile::RequireOpen(int errorNo) const {
-  if (FIsOpen && FTree) return;
+  if (FIsOpen && (FTree || FBPlusTree)) return;
   if (errorNo == tdbErrWriteIndex) throw ETdbEngine(errorNo);
   throw ETdbEngine(errorNo, FNameUtf8);
 }
@@ -59,16 +86,28 @@ void TTdbIndexFile::SetIndexDefinition(TTdbSortDef def) {
 }
 
 uint32_t TTdbIndexFile::CalcPageSizeForCapacity(int64_t capacity) const {
+  if (FTable.FLevel >= kFirstBPlusLevel && FIndexDef.IsVarSize) return kDefaultBPlusPageSize;
   return CalcIndexPageSize(FVersion, FIndexDef.FSize, capacity);
 }
 
 void TTdbIndexFile::NewStorage(uint32_t pageSize) {
   FIsOpen = false;
   FTree.reset();
+  FBPlusTree.reset();
   Guard(tdbErrIndexInsert, [&] {
     FVersion = static_cast<uint16_t>(FTable.FLevel);
-    // Variable-size items need the B+ tree format.
-    if (FVersion >= kFirstBPlusLevel && FIndexDef.IsVarSize) throw ETdbEngine(tdbErrNotSupported, FNameUtf8);
+    if (UsesBPlusTree()) {
+      // The page grows until the longest item fits three times.
+      while (BPlusMaxItemSize(pageSize) < FIndexDef.FSize && pageSize < kMaxBPlusPageSize) pageSize *= 2;
+      auto tree = MakeBPlusTree();
+      tree->New(std::min(pageSize, kMaxBPlusPageSize));
+      WriteLeU32(tree->HeaderPage().data() + kHdrSignature, kBPlusTreeSignature);
+      WriteLeU16(tree->HeaderPage().data() + kHdrVersion, FVersion);
+      FBPlusTree = std::move(tree);
+      WriteIndexDescription(FIndexDef, FVersion, 0, UserArea(), UserAreaSize());
+      FBPlusTree->WriteHeader();
+      return;
+    }
     auto tree = std::make_unique<TTdbBTree>(
         FStorage, FVersion, [this](const uint8_t* x, const uint8_t* y) { return FComparer.Compare(x, y); },
         FNameUtf8);
@@ -87,6 +126,7 @@ void TTdbIndexFile::NewStorage(uint32_t pageSize) {
 void TTdbIndexFile::Open() {
   FIsOpen = false;
   FTree.reset();
+  FBPlusTree.reset();
   FIsLost = true;
   FStorage.SetPageSize(kMinIndexPageSize);
   if (FStorage.PageCount() == 0) throw ETdbEngine(tdbErrFileNotFound, FNameUtf8);
@@ -95,7 +135,10 @@ void TTdbIndexFile::Open() {
     FStorage.ReadPage(0, first.data());
     const uint32_t signature = ReadLeU32(first.data() + kHdrSignature);
     uint16_t version = kUnsignedFileVersion;
-    if (signature == kBPlusTreeSignature) throw ETdbEngine(tdbErrNotSupported, FNameUtf8);
+    if (signature == kBPlusTreeSignature) {
+      OpenBPlusTree(ReadLeU16(first.data() + kHdrVersion));
+      return;
+    }
     if (signature == kBTreeSignature) {
       version = ReadLeU16(first.data() + kHdrVersion);
       if (version < kFirstSignedIndexVersion || version > kMaxBTreeVersion)
@@ -123,69 +166,96 @@ void TTdbIndexFile::Open() {
   FIsLost = false;
 }
 
+void TTdbIndexFile::OpenBPlusTree(uint16_t version) {
+  if (version != kBPlusTreeVersion || FTable.FLevel < kFirstBPlusLevel)
+    throw ETdbEngine(tdbErrIndexInconsistent, FNameUtf8);
+  FBPlusTree = MakeBPlusTree();
+  try {
+    FBPlusTree->Open();
+    uint32_t itemCount = 0;
+    TTdbSortDef def =
+        ReadIndexDescription(UserArea(), UserAreaSize(), version, FTable.FLevel, itemCount, FNameUtf8.c_str());
+    def.IsVarSize = true;
+    CheckIndexDefinition(def, FTable);
+    def.FName = FName;
+    def.FCalculation = FIndexDef.IsCalculated && FIndexDef.FSource == def.FSource ? FIndexDef.FCalculation : nullptr;
+    FIndexDef = std::move(def);
+    FBPlusTree->SetCompareWindow(FIndexDef.FSize);
+    FItemCount = itemCount;
+    FVersion = version;
+  } catch (...) {
+    FBPlusTree.reset();
+    throw;
+  }
+}
+
 void TTdbIndexFile::Close() {
-  if (!FTree) return;
-  Guard(tdbErrCloseFile, [&] { FTree->Flush(); });
+  if (!FTree && !FBPlusTree) return;
+  Guard(tdbErrCloseFile, [&] { OnTree([](auto& tree) { tree.Flush(); }); });
   FTree.reset();
+  FBPlusTree.reset();
   FIsOpen = false;
 }
 
 void TTdbIndexFile::Flush() {
   RequireOpen(tdbErrWriteIndex);
-  Guard(tdbErrWriteIndex, [&] { FTree->Flush(); });
+  Guard(tdbErrWriteIndex, [&] { OnTree([](auto& tree) { tree.Flush(); }); });
 }
 
 void TTdbIndexFile::Update() {
   RequireOpen(tdbErrReadIndex);
   Guard(tdbErrReadIndex, [&] {
-    FTree->Update();
-    const TTdbBTreeGeometry& geo = FTree->Geometry();
-    if (geo.FKeySize != FIndexDef.FSize) throw ETdbEngine(tdbErrIndexInconsistent, FNameUtf8);
-    FItemCount = ReadLeU32(FTree->HeaderPage().data() + geo.UserAreaOffset() + IndexItemCountOffset(FVersion));
+    if (FBPlusTree) {
+      FBPlusTree->Update();
+    } else {
+      FTree->Update();
+      if (FTree->Geometry().FKeySize != FIndexDef.FSize) throw ETdbEngine(tdbErrIndexInconsistent, FNameUtf8);
+    }
+    FItemCount = ReadLeU32(UserArea() + IndexItemCountOffset(FVersion));
   });
 }
 
 void TTdbIndexFile::WriteItemCount() {
-  const TTdbBTreeGeometry& geo = FTree->Geometry();
-  WriteLeU32(FTree->HeaderPage().data() + geo.UserAreaOffset() + IndexItemCountOffset(FVersion), FItemCount);
-  FTree->WriteHeader();
+  WriteLeU32(UserArea() + IndexItemCountOffset(FVersion), FItemCount);
+  WriteHeaderPage();
 }
 
 int TTdbIndexFile::Erster_Index(std::vector<uint8_t>& key) {
   RequireOpen(tdbErrReadIndex);
-  return Guard(tdbErrReadIndex, [&] { return FTree->FindFirst(key); });
+  return Guard(tdbErrReadIndex, [&] { return OnTree([&](auto& tree) { return tree.FindFirst(key); }); });
 }
 
 int TTdbIndexFile::Letzter_Index(std::vector<uint8_t>& key) {
   RequireOpen(tdbErrReadIndex);
-  return Guard(tdbErrReadIndex, [&] { return FTree->FindLast(key); });
+  return Guard(tdbErrReadIndex, [&] { return OnTree([&](auto& tree) { return tree.FindLast(key); }); });
 }
 
 int TTdbIndexFile::Naechster_Index(std::vector<uint8_t>& key) {
   RequireOpen(tdbErrReadIndex);
   std::vector<uint8_t> given(key);
   given.resize(FIndexDef.FSize, 0);
-  return Guard(tdbErrReadIndex, [&] { return FTree->FindNext(given.data(), key); });
+  return Guard(tdbErrReadIndex, [&] { return OnTree([&](auto& tree) { return tree.FindNext(given.data(), key); }); });
 }
 
 int TTdbIndexFile::Vorheriger_Index(std::vector<uint8_t>& key) {
   RequireOpen(tdbErrReadIndex);
   std::vector<uint8_t> given(key);
   given.resize(FIndexDef.FSize, 0);
-  return Guard(tdbErrReadIndex, [&] { return FTree->FindPrev(given.data(), key); });
+  return Guard(tdbErrReadIndex, [&] { return OnTree([&](auto& tree) { return tree.FindPrev(given.data(), key); }); });
 }
 
 int TTdbIndexFile::Suche_Index(std::vector<uint8_t>& key) {
   RequireOpen(tdbErrReadIndex);
   std::vector<uint8_t> given(key);
   given.resize(FIndexDef.FSize, 0);
-  return Guard(tdbErrReadIndex, [&] { return FTree->Find(given.data(), key); });
+  return Guard(tdbErrReadIndex, [&] { return OnTree([&](auto& tree) { return tree.Find(given.data(), key); }); });
 }
 
 bool TTdbIndexFile::Add_Index(const uint8_t* item) {
   RequireOpen(tdbErrWriteIndex);
   return Guard(tdbErrWriteIndex, [&] {
-    if (!FTree->Insert(item)) return false;
+    const bool inserted = FBPlusTree ? FBPlusTree->Insert(item, IndexItemLength(FComparer, item)) : FTree->Insert(item);
+    if (!inserted) return false;
     ++FItemCount;
     WriteItemCount();
     return true;
@@ -195,7 +265,7 @@ bool TTdbIndexFile::Add_Index(const uint8_t* item) {
 bool TTdbIndexFile::Loesche_Index(const uint8_t* item) {
   RequireOpen(tdbErrIndexDelete);
   return Guard(tdbErrIndexDelete, [&] {
-    if (!FTree->Delete(item)) return false;
+    if (!OnTree([&](auto& tree) { return tree.Delete(item); })) return false;
     if (FItemCount > 0) --FItemCount;
     WriteItemCount();
     return true;
@@ -205,7 +275,7 @@ bool TTdbIndexFile::Loesche_Index(const uint8_t* item) {
 void TTdbIndexFile::Clear_Index() {
   RequireOpen(tdbErrWriteIndex);
   Guard(tdbErrWriteIndex, [&] {
-    FTree->Clear();
+    OnTree([](auto& tree) { tree.Clear(); });
     FItemCount = 0;
     WriteItemCount();
   });
@@ -213,28 +283,35 @@ void TTdbIndexFile::Clear_Index() {
 
 void TTdbIndexFile::BulkInsert(int64_t count, const TTdbIndexItemSource& source, const TTdbIndexProgress& progress) {
   RequireOpen(tdbErrWriteIndex);
+  // A B+ tree is filled bottom-up while the items come in order.
+  std::unique_ptr<TTdbBPlusBulkBuilder> builder;
+  if (FBPlusTree) builder = std::make_unique<TTdbBPlusBulkBuilder>(*FBPlusTree);
   try {
     if (progress) progress(0, count);
     std::vector<uint8_t> item;
     int64_t delivered = 0;
     while (source(item)) {
       if (item.size() < FIndexDef.FSize) throw ETdbEngine(tdbErrNoText);
-      if (FTree->Insert(item.data())) ++FItemCount;
+      const bool inserted =
+          builder ? builder->Add(item.data(), IndexItemLength(FComparer, item.data())) : FTree->Insert(item.data());
+      if (inserted) ++FItemCount;
       if (++delivered % kProgressInterval == 0 && progress) progress(delivered, count);
     }
+    if (builder) builder->Finish();
     WriteItemCount();
     if (progress) progress(count, count);
   } catch (const ETdbEngine&) {
-    KeepItemCount();
+    KeepItemCount(builder.get());
     throw;
   } catch (const std::exception& error) {
-    KeepItemCount();
+    KeepItemCount(builder.get());
     throw ETdbEngine(tdbErrUnknown, error.what());
   }
 }
 
-void TTdbIndexFile::KeepItemCount() noexcept {
+void TTdbIndexFile::KeepItemCount(TTdbBPlusBulkBuilder* builder) noexcept {
   try {
+    if (builder) builder->Finish();
     WriteItemCount();
   } catch (...) {
     // The build already failed with its own error; the count is rewritten
@@ -244,14 +321,15 @@ void TTdbIndexFile::KeepItemCount() noexcept {
 
 int64_t TTdbIndexFile::CalcItemSequenceNo(const uint8_t* item) {
   RequireOpen(tdbErrReadIndex);
-  const int64_t estimate = Guard(tdbErrReadIndex, [&] { return FTree->CalcItemSequenceNo(item); });
+  const int64_t estimate =
+      Guard(tdbErrReadIndex, [&] { return OnTree([&](auto& tree) { return tree.CalcItemSequenceNo(item); }); });
   if (estimate == 0) return 0;
   return std::clamp<int64_t>(estimate, 1, std::max<int64_t>(FItemCount, 1));
 }
 
 void TTdbIndexFile::Check(int64_t& itemCount, int64_t& wrongSortCount) {
   RequireOpen(tdbErrReadIndex);
-  Guard(tdbErrReadIndex, [&] { FTree->Check(itemCount, wrongSortCount); });
+  Guard(tdbErrReadIndex, [&] { OnTree([&](auto& tree) { tree.Check(itemCount, wrongSortCount); }); });
 }
 
 }  // namespace kestrel

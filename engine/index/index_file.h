@@ -3,8 +3,12 @@
 // item count in the header page's description, and turns every failure of a
 // tree operation into the engine error of that operation:
 //   open 28 (37 for a missing file), find and step 91, insert 90 (171 at the
-//   page limit), delete 5, new file 4, bulk build as the item source raises
-//   it (52 for anything that is not an engine error).
+//   page limit, 4 for an item too large for a B+ tree page), delete 5, new
+//   file 4, bulk build as the item source raises it (52 for anything that is
+//   not an engine error).
+//
+// Variable-size definitions at table level 6 are kept in a B+ tree, whose
+// items are stored with their actual length; all others in a B-tree.
 //
 // The item count changes only when an item was really added or removed.
 // Sequence numbers are clamped to the item count.
@@ -19,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/index/bplus_tree.h"
 #include "engine/index/btree.h"
 #include "engine/index/index_columns.h"
 #include "engine/index/index_key.h"
@@ -26,6 +31,8 @@
 #include "engine/index/sort_def.h"
 
 namespace kestrel {
+
+class TTdbBPlusBulkBuilder;
 
 // Delivers the next item of a bulk build into `item`; false when there are no
 // more.
@@ -102,15 +109,29 @@ class TTdbIndexFile {
   // Walks the tree (see TTdbBTree::Check). Throws ETdbEngine 91.
   void Check(int64_t& itemCount, int64_t& wrongSortCount);
 
-  // The tree (tests and the table's maintenance use it).
+  // The tree (tests and the table's maintenance use it): Tree() of a
+  // B-tree file, BPlusTree() of a B+ tree file (nullptr otherwise).
   TTdbBTree& Tree() { return *FTree; }
+  TTdbBPlusTree* BPlusTree() { return FBPlusTree.get(); }
 
  private:
   void RequireOpen(int errorNo) const;
   void WriteItemCount();
-  void KeepItemCount() noexcept;
+  void KeepItemCount(TTdbBPlusBulkBuilder* builder) noexcept;
+  void OpenBPlusTree(uint16_t version);
   template <typename TOperation>
   auto Guard(int errorNo, TOperation operation);
+  // Runs `operation` on the open tree, whichever kind it is.
+  template <typename TOperation>
+  auto OnTree(TOperation operation);
+  bool UsesBPlusTree() const { return FVersion >= kFirstBPlusLevel && FIndexDef.IsVarSize; }
+  std::unique_ptr<TTdbBPlusTree> MakeBPlusTree();
+  // The description area in the header page.
+  uint8_t* UserArea();
+  size_t UserAreaSize();
+  void WriteHeaderPage();
+
+  static constexpr uint16_t kFirstBPlusLevel = 6;
 
   ITdbIndexPageIo& FStorage;
   const TTdbIndexTable& FTable;
@@ -120,6 +141,7 @@ class TTdbIndexFile {
   TTdbSortDef FIndexDef;
   TTdbIndexComparer FComparer;
   std::unique_ptr<TTdbBTree> FTree;
+  std::unique_ptr<TTdbBPlusTree> FBPlusTree;
   uint32_t FItemCount = 0;
   TTdbIndexKind FKind = tikUser;
   bool FIsPrimary = false;
