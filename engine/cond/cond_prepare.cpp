@@ -1,0 +1,344 @@
+// Preparation of condition trees (see cond_prepare.h).
+//
+// A boolean factor is prepared in this order: the operands that are not
+// plain (a plain operand is a lone literal or parameter), then the binding of
+// plain operands to a column they are compared with, then the plain operands
+// and the IN list, then the type checks, and last the trailing-"*" rewrite.
+// A string literal compared with a string column takes the column's type
+// code, code page and collation but keeps its own maximal length, so it is
+// never cut to the column's length (a literal longer than the column then
+// equals no value instead of a cut one).
+#include "engine/cond/cond_prepare.h"
+
+#include "engine/api/engine_error.h"
+#include "engine/cond/cond_operations.h"
+#include "engine/cond/sql_function_eval.h"
+#include "engine/table/code_page.h"
+
+namespace kestrel {
+
+namespace {
+
+bool SameAsciiNoCase(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const char16_t x = (a[i] >= u'a' && a[i] <= u'z') ? a[i] - 32 : a[i];
+    const char16_t y = (b[i] >= u'a' && b[i] <= u'z') ? b[i] - 32 : b[i];
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// The maximal length of a string literal's type (see the parser).
+int StringLiteralLength(const TTdbSimpleFactor& factor, bool wide) {
+  const int limit = wide ? kMaxWideStringLength : kMaxAnsiStringLength;
+  return std::min(factor.FLiteralSize, limit);
+}
+
+bool IsPlain(const TTdbExpression* expression) {
+  const TTdbSimpleFactor* factor = expression ? expression->SingleFactor() : nullptr;
+  return factor && (factor->FType == sftLiteral || factor->FType == sftParameter);
+}
+
+// Memo columns are read as strings of unlimited length.
+TCondDataType VariableType(TCondDataType type) {
+  if (type.FColumnType == cctMemo) type.FColumnType = cctString, type.FMaxLength = 0;
+  if (type.FColumnType == cctWideMemo) type.FColumnType = cctWideString, type.FMaxLength = 0;
+  return type;
+}
+
+class TCondPreparer {
+ public:
+  explicit TCondPreparer(const TCondPrepareContext& context) : FContext(context) {}
+
+  void PrepareCondition(TTdbSearchCondition& condition) {
+    for (auto& term : condition.FBooleanTerms)
+      for (auto& factor : term->FBooleanFactors) PrepareBooleanFactor(*factor);
+  }
+
+ private:
+  template <typename... TArgs>
+  [[noreturn]] void Fail(int pos, int number, TArgs&&... args) const {
+    throw ETdbCompilerError(SqlErrorPositionAt(FContext.FText, pos), number, std::forward<TArgs>(args)...);
+  }
+
+  void PrepareBooleanFactor(TTdbBooleanFactor& factor) {
+    if (factor.FSearchCondition) {
+      PrepareCondition(*factor.FSearchCondition);
+      return;
+    }
+    factor.FOptions = FContext.FOptions;
+    TTdbExpression* left = factor.FExpressionLeft.get();
+    TTdbExpression* right = factor.FExpressionRight.get();
+    TTdbExpression* rightEx = factor.FExpressionRightEx.get();
+    for (TTdbExpression* operand : {left, right, rightEx})
+      if (operand && !IsPlain(operand)) PrepareExpression(*operand);
+    if (!IsPlain(left)) {
+      for (TTdbExpression* operand : {right, rightEx})
+        if (IsPlain(operand)) Bind(*operand->SingleFactor(), *left);
+      if (factor.FValueSet)
+        for (auto& value : factor.FValueSet->FValues)
+          if (IsPlain(value.get())) Bind(*value->SingleFactor(), *left);
+    }
+    if (right && !IsPlain(right)) {
+      if (IsPlain(left)) Bind(*left->SingleFactor(), *right);
+      if (IsPlain(rightEx)) Bind(*rightEx->SingleFactor(), *right);
+    }
+    for (TTdbExpression* operand : {left, right, rightEx})
+      if (IsPlain(operand)) PrepareExpression(*operand);
+    if (factor.FValueSet)
+      for (auto& value : factor.FValueSet->FValues) PrepareExpression(*value);
+    CheckTypes(factor);
+    RewriteJoker(factor);
+  }
+
+  void CheckTypes(const TTdbBooleanFactor& factor) const {
+    const TTdbExpression& left = *factor.FExpressionLeft;
+    switch (factor.FComparisonOperator) {
+      case tcoIsNull:
+      case tcoIsNotNull: return;
+      case tcoLike:
+      case tcoHas:
+        for (const TTdbExpression* operand : {&left, static_cast<const TTdbExpression*>(factor.FExpressionRight.get())})
+          if (!IsStringType(operand->FDataType.FColumnType))
+            Fail(operand->FTextPos, tdbErrTypeMismatch, SqlTypeName(operand->FDataType) + "-> String");
+        return;
+      default: break;
+    }
+    auto check = [&](const TTdbExpression* other) {
+      if (other && !CanCompare(left.FDataType, other->FDataType))
+        Fail(other->FTextPos, tdbErrTypeMismatch, SqlTypeName(other->FDataType) + "->" + SqlTypeName(left.FDataType));
+    };
+    check(factor.FExpressionRight.get());
+    check(factor.FExpressionRightEx.get());
+    if (factor.FValueSet)
+      for (const auto& value : factor.FValueSet->FValues) check(value.get());
+  }
+
+  // With tpoUseJokers, X = 'abc*' on a string X becomes X LIKE 'abc%'.
+  void RewriteJoker(TTdbBooleanFactor& factor) {
+    if (!(FContext.FOptions & tpoUseJokers) || factor.FComparisonOperator != tcoEqual ||
+        !IsStringType(factor.FExpressionLeft->FDataType.FColumnType))
+      return;
+    TTdbSimpleFactor* literal = factor.FExpressionRight->SingleFactor();
+    if (!literal || literal->FType != sftLiteral || literal->FLiteralKind != slkString ||
+        literal->FColumnNameOrLiteral.empty() || literal->FColumnNameOrLiteral.back() != u'*')
+      return;
+    literal->FColumnNameOrLiteral.back() = u'%';
+    PrepareExpression(*factor.FExpressionRight);
+    factor.FComparisonOperator = tcoLike;
+  }
+
+  // A plain literal or parameter compared with `operand` takes its type: the
+  // column's, when the operand is a lone column; otherwise a parameter and
+  // the NULL literal take the operand's type.
+  void Bind(TTdbSimpleFactor& factor, const TTdbExpression& operand) {
+    const TTdbSimpleFactor* single = operand.SingleFactor();
+    if (single && single->FType == sftColumn) {
+      factor.FIsBound = true;
+      factor.FBoundType = single->FDataType;
+    } else if (factor.FType == sftParameter || factor.FLiteralKind == slkNull) {
+      factor.FIsBound = true;
+      factor.FBoundType = operand.FDataType;
+    }
+  }
+
+  void PrepareExpression(TTdbExpression& expression) {
+    for (TTdbExpressionItem& item : expression.FTerms) {
+      PrepareTerm(*item.FTerm);
+      item.FStepType = item.FTerm->FDataType;
+      if (item.FOperator != dboNone) item.FStepType = ResultType(item.FOperator, (&item - 1)->FStepType, item.FStepType, expression.FTextPos);
+    }
+    expression.FDataType = expression.FTerms.back().FStepType;
+  }
+
+  void PrepareTerm(TTdbTerm& term) {
+    for (TTdbTermItem& item : term.FFactors) {
+      PrepareFactor(*item.FFactor);
+      item.FStepType = item.FFactor->FDataType;
+      if (item.FOperator != dboNone)
+        item.FStepType = ResultType(item.FOperator, (&item - 1)->FStepType, item.FStepType, item.FFactor->FTextPos);
+    }
+    term.FDataType = term.FFactors.back().FStepType;
+  }
+
+  TCondDataType ResultType(TTdbDataBinaryOperator op, const TCondDataType& left, const TCondDataType& right, int pos) {
+    TCondDataType result;
+    if (!GetResultDataType(op, left, right, result))
+      Fail(pos, tdbErrTypeMismatch, SqlTypeName(left) + "->" + SqlTypeName(right));
+    return result;
+  }
+
+  void PrepareFactor(TTdbSimpleFactor& factor) {
+    factor.FHasType = true;
+    switch (factor.FType) {
+      case sftColumn: PrepareColumn(factor); break;
+      case sftLiteral: PrepareLiteral(factor); break;
+      case sftParameter: PrepareParameter(factor); break;
+      case sftExpression:
+        PrepareExpression(*factor.FExpression);
+        factor.FDataType = factor.FExpression->FDataType;
+        break;
+      case sftFunction: {
+        for (auto& argument : factor.FSqlFunction->FArguments) {
+          const TTdbSimpleFactor* single = argument->SingleFactor();
+          if (single && single->FType == sftParameter && !HasVariableType(*single))
+            Fail(argument->FTextPos, tdbErrTypeMismatch, "Unknown parameter type: \"" + Utf16ToUtf8(single->FParameterName) + "\"");
+          PrepareExpression(*argument);
+        }
+        factor.FDataType =
+            FunctionResultType(*factor.FSqlFunction, SqlErrorPositionAt(FContext.FText, factor.FTextPos));
+        break;
+      }
+      case sftUnknown:
+      case sftOuterReference: Fail(factor.FTextPos, tdbErrUnknownIdentifier, Utf16ToUtf8(factor.FColumnNameOrLiteral));
+    }
+    if (!factor.FHasType) {
+      std::u16string text = factor.FParameterName;
+      Fail(factor.FTextPos, tdbErrUnknownType, Utf16ToUtf8(text));
+    }
+    if (factor.FSign != sfsNone && factor.FDataType.FColumnType != cctNull &&
+        (!IsNumericType(factor.FDataType.FColumnType) || factor.FDataType.FColumnType == cctBoolean))
+      Fail(factor.FTextPos, tdbErrTypeMismatch, SqlTypeName(factor.FDataType));
+  }
+
+  void PrepareColumn(TTdbSimpleFactor& factor) {
+    TCondColumnInfo info;
+    if (!FContext.FRecords.FindColumn(factor.FTableName, factor.FColumnNameOrLiteral, info)) {
+      std::u16string name = factor.FColumnNameOrLiteral;
+      if (!factor.FTableName.empty()) name = factor.FTableName + u"." + name;
+      Fail(factor.FTextPos, tdbErrUnknownIdentifier, Utf16ToUtf8(name));
+    }
+    factor.FFieldNo = info.FFieldNo;
+    factor.FDataType = VariableType(info.FDataType);
+  }
+
+  bool HasVariableType(const TTdbSimpleFactor& factor) const {
+    if (factor.FIsBound) return true;
+    if (!FContext.FVariables) return true;  // fails later with error 50
+    return FContext.FVariables->Get(factor.FParameterName).FHasType;
+  }
+
+  void PrepareParameter(TTdbSimpleFactor& factor) {
+    if (!FContext.FVariables) Fail(factor.FTextPos, tdbErrUnknownIdentifier, Utf16ToUtf8(factor.FParameterName));
+    TTdbVariables::TVariable& variable = FContext.FVariables->Get(factor.FParameterName);
+    if (factor.FIsBound) {
+      factor.FDataType = VariableType(factor.FBoundType);
+      if (!variable.FHasType) variable.FHasType = true, variable.FDataType = factor.FDataType;
+    } else if (variable.FHasType) {
+      factor.FDataType = variable.FDataType;
+    } else {
+      factor.FHasType = false;
+    }
+  }
+
+  void PrepareLiteral(TTdbSimpleFactor& factor) {
+    const std::u16string& text = factor.FColumnNameOrLiteral;
+    switch (factor.FLiteralKind) {
+      case slkNull:
+        factor.FDataType = factor.FIsBound ? VariableType(factor.FBoundType) : NullType();
+        factor.FDataType.FNullable = true;
+        factor.FLiteralValue.SetNull();
+        return;
+      case slkNumber: {
+        const TCondValue& value = factor.FLiteralValue;
+        const bool small = value.FKind == cvkInteger && value.FInteger >= INT32_MIN && value.FInteger <= INT32_MAX;
+        factor.FDataType = MakeType(value.FKind == cvkFloat ? cctFloat : small ? cctLongInt : cctInt64);
+        return;
+      }
+      case slkBoolean: factor.FDataType = MakeType(cctBoolean); break;
+      case slkDate: factor.FDataType = MakeType(cctDate); break;
+      case slkTime: factor.FDataType = MakeType(cctTime); break;
+      case slkTimeStamp: factor.FDataType = MakeType(cctDateTime); break;
+      case slkString: {
+        bool wide = false;
+        for (char16_t c : text) wide = wide || c >= 256;
+        const TCondDataType bound = VariableType(factor.FBoundType);
+        if (factor.FIsBound && IsStringType(bound.FColumnType)) {
+          factor.FDataType = bound;
+          factor.FDataType.FMaxLength = StringLiteralLength(factor, bound.FColumnType == cctWideString);
+        } else if (factor.FIsBound) {
+          factor.FDataType = bound;
+        } else {
+          factor.FDataType = MakeStringType(wide ? cctWideString : cctString, StringLiteralLength(factor, wide));
+        }
+        factor.FDataType.FNullable = false;
+        break;
+      }
+    }
+    factor.FLiteralValue = ConvertLiteralText(text, factor.FDataType, FContext, factor.FTextPos);
+  }
+
+  const TCondPrepareContext& FContext;
+};
+
+}  // namespace
+
+TCondValue ConvertLiteralText(std::u16string_view text, const TCondDataType& type, const TCondPrepareContext& context,
+                              int pos) {
+  const bool local = context.FOptions & tpoLocalFormats;
+  auto fail = [&](int number) -> TCondValue {
+    throw ETdbCompilerError(SqlErrorPositionAt(context.FText, pos), number, Utf16ToUtf8(text));
+  };
+  const int code = type.FColumnType;
+  if (IsStringType(code)) {
+    std::u16string value(text);
+    if (IsAnsiStringType(code)) {
+      // Characters the code page lacks become "?", as they would in the column.
+      const int codePage = type.FCodePage ? type.FCodePage : kStandardLiteralCodePage;
+      value = DecodeCodePage(EncodeCodePage(value, codePage), codePage);
+    }
+    if (type.FMaxLength > 0 && value.size() > static_cast<size_t>(type.FMaxLength)) value.resize(type.FMaxLength);
+    return TCondValue::String(std::move(value));
+  }
+  TCondValue value;
+  switch (code) {
+    case cctFloat:
+      if (!ParseEngineNumber(text, value) && !(local && ParseLocalNumber(text, context.FLocalFormats, value)))
+        return fail(tdbErrInvalidNumber);
+      return TCondValue::Float(ValueAsFloat(value));
+    case cctBoolean:
+      if (SameAsciiNoCase(text, u"True") || SameAsciiNoCase(text, u"Ja")) return TCondValue::Integer(1);
+      if (SameAsciiNoCase(text, u"False") || SameAsciiNoCase(text, u"Nein")) return TCondValue::Integer(0);
+      throw ETdbCompilerError(SqlErrorPositionAt(context.FText, pos), tdbErrTypeMismatch,
+                              "\"" + Utf16ToUtf8(text) + "\"->Boolean");
+    case cctDate:
+      if (!(local && ParseLocalDate(text, context.FLocalFormats, value.FDate)) && !ParseEngineDate(text, value.FDate))
+        return fail(tdbErrInvalidDate);
+      return TCondValue::Date(value.FDate);
+    case cctTime:
+      if (!(local && ParseLocalTime(text, context.FLocalFormats, value.FTime)) && !ParseEngineTime(text, value.FTime))
+        return fail(tdbErrInvalidTime);
+      return TCondValue::Time(value.FTime);
+    case cctDateTime:
+      if (!(local && ParseLocalTimeStamp(text, context.FLocalFormats, value.FDate, value.FTime)) &&
+          !ParseEngineTimeStamp(text, value.FDate, value.FTime))
+        return fail(tdbErrInvalidTimestamp);
+      return TCondValue::DateTime(value.FDate, value.FTime);
+    case cctGuid:
+      value.FKind = cvkGuid;
+      if (!ParseGuid(text, value.FGuid)) return fail(tdbErrInvalidNumber);
+      return value;
+    case cctEnum: {
+      int64_t number;
+      if (ParseEngineInteger(text, number)) return TCondValue::Integer(number);
+      for (size_t i = 0; i < type.FEnumNames.size(); ++i)
+        if (SameAsciiNoCase(type.FEnumNames[i], text)) return TCondValue::Integer(static_cast<int64_t>(i) + 1);
+      return fail(tdbErrUnknownIdentifier);
+    }
+    default:
+      if (IsIntegerType(code)) {
+        int64_t number;
+        if (!ParseEngineInteger(text, number)) return fail(tdbErrInvalidNumber);
+        return TCondValue::Integer(number);
+      }
+      throw ETdbCompilerError(SqlErrorPositionAt(context.FText, pos), tdbErrTypeMismatch,
+                              "\"" + Utf16ToUtf8(text) + "\"->" + SqlTypeName(type));
+  }
+}
+
+void PrepareSearchCondition(TTdbSearchCondition& condition, const TCondPrepareContext& context) {
+  TCondPreparer(context).PrepareCondition(condition);
+}
+
+}  // namespace kestrel
