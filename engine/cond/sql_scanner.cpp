@@ -42,12 +42,8 @@ TSqlErrorPosition SqlErrorPositionAt(std::u16string_view text, int pos) {
   return result;
 }
 
-TSqlScanner::TSqlScanner(std::u16string_view text, bool allowLocalFormats,
-                         char16_t localDecimalSeparator, bool odbcCompatible)
-    : FStatementText(text),
-      FAllowLocalFormats(allowLocalFormats),
-      FLocalDecimalSeparator(localDecimalSeparator),
-      FIsOdbcCompatible(odbcCompatible) {}
+TSqlScanner::TSqlScanner(std::u16string_view text, bool allowLocalFormats, char16_t localDecimalSeparator)
+    : FStatementText(text), FAllowLocalFormats(allowLocalFormats), FLocalDecimalSeparator(localDecimalSeparator) {}
 
 char16_t TSqlScanner::Peek(int offset) const {
   const size_t index = static_cast<size_t>(FStatementPos - 1 + offset);
@@ -59,7 +55,7 @@ void TSqlScanner::CharNotAllowed(int pos, std::u16string_view character) const {
 }
 
 TSqlScanner::TState TSqlScanner::Save() const {
-  return {FStatementPos, FLastTokenType, FLastTokenString, FLastTokenPos, FParameterCount};
+  return {FStatementPos, FLastTokenType, FLastTokenString, FLastTokenPos};
 }
 
 void TSqlScanner::Restore(const TState& state) {
@@ -67,7 +63,6 @@ void TSqlScanner::Restore(const TState& state) {
   FLastTokenType = state.FLastTokenType;
   FLastTokenString = state.FLastTokenString;
   FLastTokenPos = state.FLastTokenPos;
-  FParameterCount = state.FParameterCount;
 }
 
 void TSqlScanner::SkipBlanksAndComments() {
@@ -131,20 +126,13 @@ void TSqlScanner::NextToken() {
     case u'[': return ReadQuoted(u']', false, sqltReference);
     case u'$':
       ++FStatementPos;
-      if (!IsSqlNameChar(Peek()) || AtEnd()) CharNotAllowed(FLastTokenPos, u"$");
+      if (!IsSqlNameChar(Peek())) CharNotAllowed(FLastTokenPos, u"$");
       return ReadName(sqltReference);
     case u':':
-      if (!IsSqlNameStart(Peek(1)) || FStatementPos + 1 > static_cast<int>(FStatementText.size()))
-        CharNotAllowed(FStatementPos, u":");
+      if (!IsSqlNameStart(Peek(1))) CharNotAllowed(FStatementPos, u":");
       FLastTokenString = u":";
       ++FStatementPos;
       return ReadName(sqltParameter);
-    case u'?':
-      if (!FIsOdbcCompatible) CharNotAllowed(FStatementPos, u"?");
-      ++FStatementPos;
-      FLastTokenType = sqltParameter;
-      FLastTokenString = u":Param" + Utf8ToUtf16(std::to_string(++FParameterCount));
-      return;
     default: break;
   }
   if (IsDigit(c)) return ReadNumber();

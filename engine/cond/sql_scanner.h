@@ -19,9 +19,8 @@ namespace kestrel {
 class TSqlScanner {
  public:
   // `localDecimalSeparator` is accepted inside numbers only when
-  // `allowLocalFormats` is set; `odbcCompatible` lets "?" be a parameter.
-  TSqlScanner(std::u16string_view text, bool allowLocalFormats, char16_t localDecimalSeparator,
-              bool odbcCompatible = false);
+  // `allowLocalFormats` is set.
+  TSqlScanner(std::u16string_view text, bool allowLocalFormats, char16_t localDecimalSeparator);
 
   // Reads the next token. Throws ESqlParser 45 for a character that starts
   // no token (or a name character right after a number, or a bad
@@ -41,7 +40,6 @@ class TSqlScanner {
     TSqlTokenType FLastTokenType;
     std::u16string FLastTokenString;
     int FLastTokenPos;
-    int FParameterCount;
   };
   TState Save() const;
   void Restore(const TState& state);
@@ -60,8 +58,6 @@ class TSqlScanner {
   std::u16string_view FStatementText;
   bool FAllowLocalFormats;
   char16_t FLocalDecimalSeparator;
-  bool FIsOdbcCompatible;
-  int FParameterCount = 0;
   int FStatementPos = 1;
   TSqlTokenType FLastTokenType = sqltEndOfStatement;
   std::u16string FLastTokenString;
