@@ -114,8 +114,9 @@ class TCondEvaluator {
       }
       case tcoLike:
         if (left.IsNull() || right.IsNull()) return ctFalse;
-        return FromBool(LikeMatches(left.FString, right.FString, factor.FHasLikeEscape, factor.FLikeEscapeChar,
-                                    CollationOf(leftType)));
+        if (!factor.FLikePattern.IsFor(right.FString, factor.FHasLikeEscape, factor.FLikeEscapeChar))
+          factor.FLikePattern = TLikePattern(right.FString, factor.FHasLikeEscape, factor.FLikeEscapeChar);
+        return FromBool(factor.FLikePattern.Matches(left.FString, CollationOf(leftType)));
       case tcoHas:
         if (left.IsNull() || right.IsNull() || right.FString.empty()) return ctFalse;
         return FromBool(left.FString.find(right.FString) != std::u16string::npos);

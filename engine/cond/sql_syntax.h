@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "engine/cond/cond_value.h"
+#include "engine/cond/like_matcher.h"
 #include "engine/cond/sql_functions.h"
 
 namespace kestrel {
@@ -171,6 +172,9 @@ class TTdbBooleanFactor {
   unsigned FOptions = 0;
   TCondValue FLeftValue;
   TCondValue FRightValue;
+  // LIKE: the pattern last matched, split into its parts (usually the same
+  // literal for every record).
+  TLikePattern FLikePattern;
 
   std::unique_ptr<TTdbBooleanFactor> Clone() const;
 };

@@ -1,7 +1,8 @@
 // Differential test: random tables in memory and in SQLite, random
 // conditions within the common ground of both languages (comparisons,
 // AND/OR/NOT, LIKE with % and _, IN, BETWEEN with non-NULL bounds, IS NULL,
-// integer + and *), and both must select the same records.
+// integer + - *, string concatenation and LENGTH), and both must select the
+// same records.
 //
 // Two known differences are bridged in the SQLite text: LIKE with a NULL
 // operand is FALSE here (UNKNOWN in SQLite), and strings compare without
@@ -158,36 +159,43 @@ class TDifferential {
     const bool integer = kind == 2;
     std::string column = kind == 0 ? "K" : kind == 1 ? "M" : integer ? "N" : "X";
     if (integer && Chance(4)) column = "N " + Pick<std::string>({"+", "*", "-"}) + " " + std::to_string(FRandom() % 5);
+    if (integer && Chance(6)) column = Pick<std::string>({"LENGTH(K)", "LENGTH(M || K)"});
+    // SQLite gives an expression of columns no collation of its own.
+    std::string sqliteColumn = column;
+    if (text && Chance(6)) {
+      column = Pick<std::string>({"K || M", "M || 'a'"});
+      sqliteColumn = "(" + column + ") COLLATE NOCASE";
+    }
+    auto both = [](const std::string& ours, const std::string& sqlite) { return std::make_pair(ours, sqlite); };
     switch (FRandom() % 7) {
       case 0:
       case 1: {
-        const std::string op = Pick<std::string>({"=", "<>", "<", "<=", ">", ">="});
+        const std::string op = " " + Pick<std::string>({"=", "<>", "<", "<=", ">", ">="}) + " ";
         const std::string other = Operand(text, integer);
-        const std::string text2 = Chance(3) ? other + " " + op + " " + column : column + " " + op + " " + other;
-        return {text2, text2};
+        if (Chance(3)) return both(other + op + column, other + op + sqliteColumn);
+        return both(column + op + other, sqliteColumn + op + other);
       }
       case 2: {
         if (!text) return Predicate();
-        const std::string pattern = Quoted(RandomPattern());
+        const std::string pattern = " LIKE " + Quoted(RandomPattern());
         const std::string negation = Chance(3) ? "NOT " : "";
-        return {negation + column + " LIKE " + pattern,
-                negation + "COALESCE(" + column + " LIKE " + pattern + ", 0)"};
+        return both(negation + column + pattern, negation + "COALESCE(" + sqliteColumn + pattern + ", 0)");
       }
       case 3: {
         std::string list = Operand(text, integer);
         for (int n = FRandom() % 4; n > 0; --n) list += ", " + (Chance(6) ? std::string("NULL") : Operand(text, integer));
-        const std::string in = column + (Chance(3) ? " NOT" : "") + " IN (" + list + ")";
-        return {in, in};
+        const std::string in = std::string(Chance(3) ? " NOT" : "") + " IN (" + list + ")";
+        return both(column + in, sqliteColumn + in);
       }
       case 4: {
-        const std::string between = column + (Chance(3) ? " NOT" : "") + " BETWEEN " +
+        const std::string between = std::string(Chance(3) ? " NOT" : "") + " BETWEEN " +
                                     (text ? Quoted(RandomText(2)) : Number(integer)) + " AND " +
                                     (text ? Quoted(RandomText(2)) : Number(integer));
-        return {between, between};
+        return both(column + between, sqliteColumn + between);
       }
       default: {
-        const std::string test = column + (Chance(2) ? " IS NULL" : " IS NOT NULL");
-        return {test, test};
+        const std::string test = Chance(2) ? " IS NULL" : " IS NOT NULL";
+        return both(column + test, sqliteColumn + test);
       }
     }
   }
