@@ -11,6 +11,7 @@
 #include "engine/cond/cond_prepare.h"
 
 #include "engine/api/engine_error.h"
+#include "engine/cond/cond_convert.h"
 #include "engine/cond/cond_operations.h"
 #include "engine/cond/sql_function_eval.h"
 #include "engine/table/code_page.h"
@@ -18,16 +19,6 @@
 namespace kestrel {
 
 namespace {
-
-bool SameAsciiNoCase(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    const char16_t x = (a[i] >= u'a' && a[i] <= u'z') ? a[i] - 32 : a[i];
-    const char16_t y = (b[i] >= u'a' && b[i] <= u'z') ? b[i] - 32 : b[i];
-    if (x != y) return false;
-  }
-  return true;
-}
 
 // The maximal length of a string literal's type (see the parser).
 int StringLiteralLength(const TTdbSimpleFactor& factor, bool wide) {
@@ -54,6 +45,16 @@ class TCondPreparer {
   void PrepareCondition(TTdbSearchCondition& condition) {
     for (auto& term : condition.FBooleanTerms)
       for (auto& factor : term->FBooleanFactors) PrepareBooleanFactor(*factor);
+  }
+
+  void PrepareExpression(TTdbExpression& expression) {
+    for (TTdbExpressionItem& item : expression.FTerms) {
+      PrepareTerm(*item.FTerm);
+      item.FStepType = item.FTerm->FDataType;
+      if (item.FOperator != dboNone)
+        item.FStepType = ResultType(item.FOperator, (&item - 1)->FStepType, item.FStepType, expression.FTextPos);
+    }
+    expression.FDataType = expression.FTerms.back().FStepType;
   }
 
  private:
@@ -141,15 +142,6 @@ class TCondPreparer {
       factor.FIsBound = true;
       factor.FBoundType = operand.FDataType;
     }
-  }
-
-  void PrepareExpression(TTdbExpression& expression) {
-    for (TTdbExpressionItem& item : expression.FTerms) {
-      PrepareTerm(*item.FTerm);
-      item.FStepType = item.FTerm->FDataType;
-      if (item.FOperator != dboNone) item.FStepType = ResultType(item.FOperator, (&item - 1)->FStepType, item.FStepType, expression.FTextPos);
-    }
-    expression.FDataType = expression.FTerms.back().FStepType;
   }
 
   void PrepareTerm(TTdbTerm& term) {
@@ -266,7 +258,13 @@ class TCondPreparer {
         break;
       }
     }
-    factor.FLiteralValue = ConvertLiteralText(text, factor.FDataType, FContext, factor.FTextPos);
+    const bool local = FContext.FOptions & tpoLocalFormats;
+    TCondConversion conversion = ConvertText(text, factor.FDataType, local ? &FContext.FLocalFormats : nullptr);
+    if (!conversion.FOk) {
+      const TSqlErrorPosition position = SqlErrorPositionAt(FContext.FText, factor.FTextPos);
+      ThrowConversionError(conversion, &position);
+    }
+    factor.FLiteralValue = std::move(conversion.FValue);
   }
 
   const TCondPrepareContext& FContext;
@@ -274,71 +272,12 @@ class TCondPreparer {
 
 }  // namespace
 
-TCondValue ConvertLiteralText(std::u16string_view text, const TCondDataType& type, const TCondPrepareContext& context,
-                              int pos) {
-  const bool local = context.FOptions & tpoLocalFormats;
-  auto fail = [&](int number) -> TCondValue {
-    throw ETdbCompilerError(SqlErrorPositionAt(context.FText, pos), number, Utf16ToUtf8(text));
-  };
-  const int code = type.FColumnType;
-  if (IsStringType(code)) {
-    std::u16string value(text);
-    if (IsAnsiStringType(code)) {
-      // Characters the code page lacks become "?", as they would in the column.
-      const int codePage = type.FCodePage ? type.FCodePage : kStandardLiteralCodePage;
-      value = DecodeCodePage(EncodeCodePage(value, codePage), codePage);
-    }
-    if (type.FMaxLength > 0 && value.size() > static_cast<size_t>(type.FMaxLength)) value.resize(type.FMaxLength);
-    return TCondValue::String(std::move(value));
-  }
-  TCondValue value;
-  switch (code) {
-    case cctFloat:
-      if (!ParseEngineNumber(text, value) && !(local && ParseLocalNumber(text, context.FLocalFormats, value)))
-        return fail(tdbErrInvalidNumber);
-      return TCondValue::Float(ValueAsFloat(value));
-    case cctBoolean:
-      if (SameAsciiNoCase(text, u"True") || SameAsciiNoCase(text, u"Ja")) return TCondValue::Integer(1);
-      if (SameAsciiNoCase(text, u"False") || SameAsciiNoCase(text, u"Nein")) return TCondValue::Integer(0);
-      throw ETdbCompilerError(SqlErrorPositionAt(context.FText, pos), tdbErrTypeMismatch,
-                              "\"" + Utf16ToUtf8(text) + "\"->Boolean");
-    case cctDate:
-      if (!(local && ParseLocalDate(text, context.FLocalFormats, value.FDate)) && !ParseEngineDate(text, value.FDate))
-        return fail(tdbErrInvalidDate);
-      return TCondValue::Date(value.FDate);
-    case cctTime:
-      if (!(local && ParseLocalTime(text, context.FLocalFormats, value.FTime)) && !ParseEngineTime(text, value.FTime))
-        return fail(tdbErrInvalidTime);
-      return TCondValue::Time(value.FTime);
-    case cctDateTime:
-      if (!(local && ParseLocalTimeStamp(text, context.FLocalFormats, value.FDate, value.FTime)) &&
-          !ParseEngineTimeStamp(text, value.FDate, value.FTime))
-        return fail(tdbErrInvalidTimestamp);
-      return TCondValue::DateTime(value.FDate, value.FTime);
-    case cctGuid:
-      value.FKind = cvkGuid;
-      if (!ParseGuid(text, value.FGuid)) return fail(tdbErrInvalidNumber);
-      return value;
-    case cctEnum: {
-      int64_t number;
-      if (ParseEngineInteger(text, number)) return TCondValue::Integer(number);
-      for (size_t i = 0; i < type.FEnumNames.size(); ++i)
-        if (SameAsciiNoCase(type.FEnumNames[i], text)) return TCondValue::Integer(static_cast<int64_t>(i) + 1);
-      return fail(tdbErrUnknownIdentifier);
-    }
-    default:
-      if (IsIntegerType(code)) {
-        int64_t number;
-        if (!ParseEngineInteger(text, number)) return fail(tdbErrInvalidNumber);
-        return TCondValue::Integer(number);
-      }
-      throw ETdbCompilerError(SqlErrorPositionAt(context.FText, pos), tdbErrTypeMismatch,
-                              "\"" + Utf16ToUtf8(text) + "\"->" + SqlTypeName(type));
-  }
-}
-
 void PrepareSearchCondition(TTdbSearchCondition& condition, const TCondPrepareContext& context) {
   TCondPreparer(context).PrepareCondition(condition);
+}
+
+void PrepareExpression(TTdbExpression& expression, const TCondPrepareContext& context) {
+  TCondPreparer(context).PrepareExpression(expression);
 }
 
 }  // namespace kestrel

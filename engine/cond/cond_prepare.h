@@ -24,10 +24,7 @@ struct TCondPrepareContext {
 
 void PrepareSearchCondition(TTdbSearchCondition& condition, const TCondPrepareContext& context);
 
-// Converts literal text to a value of `type` (strings: to the type's code
-// page and maximal length). Throws ETdbCompilerError at `pos`: 46 number,
-// integer or GUID; 44 Boolean; 137 date; 140 time; 158 time stamp; 50 enum.
-TCondValue ConvertLiteralText(std::u16string_view text, const TCondDataType& type, const TCondPrepareContext& context,
-                              int pos);
+// Prepares an expression on its own (a calculation).
+void PrepareExpression(TTdbExpression& expression, const TCondPrepareContext& context);
 
 }  // namespace kestrel
