@@ -2,6 +2,7 @@
 #include "engine/cond/cond_evaluate.h"
 
 #include "engine/api/engine_error.h"
+#include "engine/cond/cond_convert.h"
 #include "engine/cond/cond_operations.h"
 #include "engine/cond/like_matcher.h"
 #include "engine/cond/sql_errors.h"
@@ -157,7 +158,14 @@ class TCondEvaluator {
       case sftParameter: {
         const TTdbVariables::TVariable& variable = FContext.FVariables->Get(factor.FParameterName);
         if (!variable.FHasValue) throw ETdbEngine(tdbErrNotAValue, Utf16ToUtf8(factor.FParameterName));
-        factor.FValue = variable.FValue;
+        if (variable.FDataType.FColumnType == factor.FDataType.FColumnType || variable.FValue.IsNull()) {
+          factor.FValue = variable.FValue;
+          break;
+        }
+        // A value set with another type than the parameter was prepared with.
+        TCondConversion conversion = ConvertValue(variable.FValue, variable.FDataType, factor.FDataType);
+        if (!conversion.FOk) ThrowConversionError(conversion, nullptr);
+        factor.FValue = std::move(conversion.FValue);
         break;
       }
       case sftExpression: factor.FValue = Calculate(*factor.FExpression); break;

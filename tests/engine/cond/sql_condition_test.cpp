@@ -295,7 +295,7 @@ TEST_F(ConditionTest, Parameters) {
     EXPECT_EQ(error.Message(), "The expression does not evaluate to a value");
   }
   variables.Set(u"code", AnsiColumn(10), S(u"02"));
-  variables.Set(u":N", MakeType(cctLongInt), I(6));
+  variables.Set(u":N", MakeStringType(cctWideString, 5), S(u"6"));  // converted to the column's type
   std::set<size_t> rows;
   for (size_t row = 0; row < FTable.RowCount(); ++row) {
     FTable.SetRow(row);
