@@ -237,12 +237,19 @@ TCondLocalFormats DefaultLocalFormats() {
   if (simple) {
     icu::UnicodeString pattern;
     simple->toPattern(pattern);
+    // The separator is the first character after the first field that is
+    // neither a blank nor a quote ("y. MM. dd." has ".").
     std::string order;
+    bool separatorFound = false;
     for (int32_t i = 0; i < pattern.length(); ++i) {
       const char16_t c = pattern.charAt(i);
       const char field = c == u'y' ? 'Y' : c == u'M' ? 'M' : c == u'd' ? 'D' : 0;
-      if (field && (order.empty() || order.back() != field)) order += field;
-      else if (!field && order.size() == 1 && c != u'\'') formats.FDateSeparator = c;
+      if (field && (order.empty() || order.back() != field)) {
+        order += field;
+      } else if (!field && order.size() == 1 && !separatorFound && c != u'\'' && c != u' ') {
+        formats.FDateSeparator = c;
+        separatorFound = true;
+      }
     }
     if (order.size() == 3) std::copy(order.begin(), order.end(), formats.FDateOrder);
   }

@@ -1,6 +1,7 @@
 // The engine's literal syntaxes: numbers, dates, times and time stamps, and
 // the day arithmetic behind date functions.
 #include <gtest/gtest.h>
+#include <unicode/locid.h>
 
 #include "engine/cond/cond_literals.h"
 #include "engine/table/code_page.h"
@@ -111,6 +112,33 @@ TEST(CondLiterals, DayCounts) {
   for (int32_t packed : {PackDate(1, 1, 1), PackDate(1600, 2, 29), PackDate(1999, 12, 31), PackDate(2000, 2, 29),
                          PackDate(2024, 1, 31), PackDate(9999, 12, 31)})
     EXPECT_EQ(DaysToDate(DateToDays(packed)), packed);
+}
+
+}  // namespace
+}  // namespace kestrel
+
+namespace kestrel {
+namespace {
+
+TEST(CondLiterals, LocalFormatsOfTheDefaultLocale) {
+  const icu::Locale previous = icu::Locale::getDefault();
+  struct Case {
+    const char* locale;
+    char16_t decimal;
+    const char* order;
+    char16_t dateSeparator;
+  } cases[] = {{"hu_HU", u',', "YMD", u'.'}, {"de_DE", u',', "DMY", u'.'}, {"en_US", u'.', "MDY", u'/'}};
+  for (const Case& c : cases) {
+    UErrorCode status = U_ZERO_ERROR;
+    icu::Locale::setDefault(icu::Locale(c.locale), status);
+    ASSERT_TRUE(U_SUCCESS(status));
+    const TCondLocalFormats formats = DefaultLocalFormats();
+    EXPECT_EQ(formats.FDecimalSeparator, c.decimal) << c.locale;
+    EXPECT_STREQ(formats.FDateOrder, c.order) << c.locale;
+    EXPECT_EQ(formats.FDateSeparator, c.dateSeparator) << c.locale;
+  }
+  UErrorCode status = U_ZERO_ERROR;
+  icu::Locale::setDefault(previous, status);
 }
 
 }  // namespace
