@@ -3,7 +3,8 @@
 // - parsing gives a tree or a parser error positioned inside the text;
 // - a tree writes back to text that parses again, to the same text;
 // - preparing against a small table and evaluating every record either
-//   works or raises an engine error; nothing else may escape.
+//   works or raises an engine error; nothing else may escape; the same for
+//   the text read as a calculation.
 // Answers "" when all hold, else what went wrong.
 #pragma once
 
@@ -11,6 +12,7 @@
 #include <string_view>
 
 #include "engine/api/engine_error.h"
+#include "engine/cond/sql_calculation.h"
 #include "engine/cond/sql_condition.h"
 #include "engine/cond/sql_parser.h"
 #include "engine/table/code_page.h"
@@ -80,6 +82,16 @@ inline std::string CheckConditionText(std::string_view utf8) {
       } catch (const ETdbEngine&) {
       }
     }
+  }
+  TTdbSqlCalculation calculation{text};
+  try {
+    calculation.Prepare(FuzzTable());
+    TCondValue value;
+    for (size_t row = 0; row < FuzzTable().RowCount(); ++row) {
+      FuzzTable().SetRow(row);
+      calculation.Calculate(value);
+    }
+  } catch (const ETdbEngine&) {
   }
   return "";
 }
