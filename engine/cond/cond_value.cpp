@@ -29,10 +29,6 @@ bool IsIntegerType(int columnType) {
 
 bool IsNumericType(int columnType) { return IsIntegerType(columnType) || columnType == cctFloat; }
 
-bool IsDateTimeType(int columnType) {
-  return columnType == cctDate || columnType == cctTime || columnType == cctDateTime;
-}
-
 std::string SqlTypeName(const TCondDataType& type) {
   std::string name;
   switch (type.FColumnType) {

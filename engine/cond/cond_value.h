@@ -73,7 +73,6 @@ bool IsStringType(int columnType);
 bool IsAnsiStringType(int columnType);  // Char, String, Memo
 bool IsIntegerType(int columnType);     // every integer-coded type and Enum
 bool IsNumericType(int columnType);     // integers and Float
-bool IsDateTimeType(int columnType);    // Date, Time, DateTime
 
 // The engine's SQL name of a type: "VARCHAR(10)", "Integer", "Date", ...;
 // " COLLATE x" for a string of a non-standard collation, " NOT NULL" for a

@@ -30,7 +30,6 @@ class TSqlScanner {
   TSqlTokenType TokenType() const { return FLastTokenType; }
   const std::u16string& TokenString() const { return FLastTokenString; }
   int TokenPos() const { return FLastTokenPos; }
-  std::u16string_view Text() const { return FStatementText; }
   bool AllowLocalFormats() const { return FAllowLocalFormats; }
   char16_t LocalDecimalSeparator() const { return FLocalDecimalSeparator; }
 

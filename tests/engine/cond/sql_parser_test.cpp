@@ -210,6 +210,19 @@ TEST(SqlParser, SyntaxErrors) {
   for (const ErrorCase& c : cases) ExpectParserError(c);
 }
 
+TEST(SqlParser, UnexpectedTokenKeepsTheFoundTokenAndItsLine) {
+  try {
+    ParseAndOptimize(u"KOD = '01'\nAnd MEGNEV <> 'x'\nOder N = 1");
+    ADD_FAILURE();
+  } catch (const ETdbSqlUnexpectedToken& error) {
+    EXPECT_EQ(error.FoundToken(), "Oder");
+    EXPECT_EQ(error.ErrorLine(), u"Oder N = 1");
+    EXPECT_EQ(error.ErrorLineNo(), 3);
+    EXPECT_EQ(error.ErrorCharNo(), 1);
+    EXPECT_EQ(error.ErrorPos(), 30);
+  }
+}
+
 TEST(SqlParser, NestingIsCapped) {
   auto nested = [](int depth, std::u16string_view inner) {
     return std::u16string(depth, u'(') + std::u16string(inner) + std::u16string(depth, u')');
