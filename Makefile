@@ -5,7 +5,7 @@ ASAN_BUILD ?= build-asan
 DATA       ?= data
 JOBS       ?= $(shell nproc)
 
-.PHONY: deps configure build run test test-asan bench clean
+.PHONY: deps configure build run test test-asan bench fuzz clean
 
 deps:
 	@scripts/install-deps
@@ -31,6 +31,11 @@ test-asan: deps
 
 bench: build
 	@$(BUILD)/bin/kestrel-bench
+
+# Runs the condition language fuzzer (clang, libFuzzer) for FUZZ_SECONDS.
+FUZZ_SECONDS ?= 600
+fuzz:
+	@scripts/fuzz-cond $(FUZZ_SECONDS)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -96,6 +96,7 @@ enum TTdbErrorNo : int {
   tdbErrCreatePermission = 141,
   tdbErrReadPermission = 142,
   tdbErrZeroFieldSize = 143,
+  tdbErrUnknownType = 144,
   tdbErrMemoBlobTooLarge = 156,
   tdbErrAutoIncModified = 157,
   tdbErrInvalidTimestamp = 158,
