@@ -208,7 +208,9 @@ KESTREL_API int32_t TdbSessDelete(int16_t SessHdl);
 KESTREL_API int32_t TdbSessGetDefaultNetParams(int16_t SessHdl, TTdbNetParams* NetParams);
 /* Takes station number (0 keeps the current one), station name, read-only
  * directories and private directory; creates the private directory if it is
- * missing, ignoring failure. Strings are read up to their array length. */
+ * missing, ignoring failure. A string without a zero in its array answers
+ * -103 and nothing changes. ServerTimeout and NetDirs are not used by a
+ * local session. */
 KESTREL_API int32_t TdbSessSetNetParams(int16_t SessHdl, const TTdbNetParams* NetParams);
 KESTREL_API int32_t TdbSessSetSystemSettings(int16_t SessHdl, int32_t IndPageSize,
                                              int32_t BlobBlockSize);

@@ -66,7 +66,11 @@ int32_t TdbSessGetDefaultNetParams(int16_t SessHdl, TTdbNetParams* NetParams) {
 
 int32_t TdbSessSetNetParams(int16_t SessHdl, const TTdbNetParams* NetParams) {
   return WithSession(SessHdl, kResultEngineError, [&](TTdbLocalSession& session) {
-    if (!NetParams) return kResultBufferTooSmall;
+    if (!NetParams ||
+        !IsTerminated(NetParams->StationName, std::size(NetParams->StationName)) ||
+        !IsTerminated(NetParams->ReadOnlyDirs, std::size(NetParams->ReadOnlyDirs)) ||
+        !IsTerminated(NetParams->PrivateDir, std::size(NetParams->PrivateDir)))
+      return kResultBufferTooSmall;
     TTdbServices& services = session.Services();
     if (NetParams->StationNo != 0) services.FStationNo = NetParams->StationNo;
     services.FStationName = ReadBoundedText(NetParams->StationName, std::size(NetParams->StationName));

@@ -9,6 +9,10 @@ std::u16string ReadText(const TdbChar* text) {
   return text ? std::u16string(text) : std::u16string();
 }
 
+bool IsTerminated(const TdbChar* text, std::size_t capacity) {
+  return std::find(text, text + capacity, u'\0') != text + capacity;
+}
+
 std::u16string ReadBoundedText(const TdbChar* text, std::size_t capacity) {
   if (!text) return {};
   const TdbChar* end = std::find(text, text + capacity, u'\0');

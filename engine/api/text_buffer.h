@@ -13,7 +13,9 @@ namespace kestrel {
 
 // A zero-terminated string of the caller; null reads as "".
 std::u16string ReadText(const TdbChar* text);
-// A string in a fixed array of `capacity` characters, zero-terminated or not.
+// Whether a fixed array of `capacity` characters holds a zero.
+bool IsTerminated(const TdbChar* text, std::size_t capacity);
+// The zero-terminated string in a fixed array (IsTerminated holds).
 std::u16string ReadBoundedText(const TdbChar* text, std::size_t capacity);
 
 // Writes text cut to maxLen characters and a zero (the buffer has room for
