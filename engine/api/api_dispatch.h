@@ -24,6 +24,7 @@ inline constexpr std::int32_t kResultDatabaseNotFound = -58;
 inline constexpr std::int32_t kResultEngineError = -100;
 inline constexpr std::int32_t kResultInvalidTable = -101;
 inline constexpr std::int32_t kResultBufferTooSmall = -103;
+inline constexpr std::int32_t kResultInvalidStatement = -104;
 inline constexpr std::int32_t kResultInvalidSession = -105;
 inline constexpr std::int32_t kResultReadTable = -201;
 
@@ -31,8 +32,7 @@ inline constexpr std::int32_t kResultReadTable = -201;
 template <typename TBody>
 std::int32_t WithSession(std::int16_t sessHdl, std::int32_t failureCode, TBody&& body) noexcept {
   return GuardedCall(nullptr, kResultException, [&]() -> std::int32_t {
-    const std::shared_ptr<TTdbLocalSession> session =
-        TTdbHandleTables::Instance().Session(sessHdl);
+    const std::shared_ptr<TTdbLocalSession> session = TTdbHandleTables::Instance().Session(sessHdl);
     if (!session) return kResultInvalidSession;
     return GuardedCall(&session->Services(), failureCode,
                        [&]() -> std::int32_t { return body(*session); });
@@ -50,14 +50,25 @@ std::int32_t WithRelation(std::int16_t rltnHdl, std::int32_t failureCode, TBody&
   });
 }
 
+// A handle code answered by an operation on a valid handle is an engine
+// failure in disguise (a record lock refused with -105, say); the caller
+// would read it as a bad handle and not look at the last error, so it is
+// passed on as -100.
+inline std::int32_t NotAHandleCode(std::int32_t result) {
+  const bool handleCode = result == kResultInvalidTable || result == kResultInvalidStatement ||
+                          result == kResultInvalidSession;
+  return handleCode ? kResultEngineError : result;
+}
+
 // body(ITdbCursorApi&, TTdbCursorEntry&) for a valid table handle, else -101.
 template <typename TBody>
 std::int32_t WithCursor(std::int16_t tableHdl, std::int32_t failureCode, TBody&& body) noexcept {
   return GuardedCall(nullptr, kResultException, [&]() -> std::int32_t {
     const std::shared_ptr<TTdbCursorEntry> entry = TTdbHandleTables::Instance().Cursor(tableHdl);
     if (!entry || !entry->FCursor) return kResultInvalidTable;
-    return GuardedCall(&entry->FSession->Services(), failureCode,
-                       [&]() -> std::int32_t { return body(*entry->FCursor, *entry); });
+    return GuardedCall(&entry->FSession->Services(), failureCode, [&]() -> std::int32_t {
+      return NotAHandleCode(body(*entry->FCursor, *entry));
+    });
   });
 }
 

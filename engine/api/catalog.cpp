@@ -126,8 +126,8 @@ int TTdbCatalog::OpenTable(const std::u16string& tableName, const std::u16string
   }
   if (slot == 0) throw ETdbEngine(tdbErrTooManyTables);
 
-  const std::u16string name = Utf8ToUtf16(
-      std::filesystem::path(Utf16ToUtf8(tableName)).filename().stem().string());
+  const std::u16string name =
+      Utf8ToUtf16(std::filesystem::path(Utf16ToUtf8(tableName)).filename().stem().string());
   if (FindTable(name) != 0) throw ETdbEngine(tdbErrTableAlreadyOpen, Utf16ToUtf8(name));
 
   TTdbTableOpenRequest request;
@@ -144,8 +144,7 @@ int TTdbCatalog::OpenTable(const std::u16string& tableName, const std::u16string
   try {
     table->Open(force);
   } catch (const ETdbEngine& error) {
-    if (error.Number() != tdbErrNoWriteAccess || (request.FRights & kRightsAccessMask) == 0)
-      throw;
+    if (error.Number() != tdbErrNoWriteAccess || (request.FRights & kRightsAccessMask) == 0) throw;
     request.FRights &= ~kRightsAccessMask;
     table = factory(FServices, request);
     table->Open(force);

@@ -58,8 +58,8 @@ class TTdbCatalog {
   // (not opened by this engine), 141 or 3 when the control file cannot be
   // written to a database that is not opened read-only, 187 when a database
   // is open already. A failure leaves the catalog closed.
-  void OpenDatabase(const std::u16string& location, const std::u16string& password,
-                    int cacheSizeKB, int attributes);
+  void OpenDatabase(const std::u16string& location, const std::u16string& password, int cacheSizeKB,
+                    int attributes);
   // Closes every table and the database. Never throws; the first failure of
   // a table's close is recorded in the session's last-error record.
   void CloseDatabase() noexcept;
@@ -76,8 +76,8 @@ class TTdbCatalog {
   // adjusted to the database's attributes; an empty key means the database
   // key. Throws ETdbEngine: 94 no free slot, 35 already open, 37 missing
   // file, 187 no table objects, and the table's own open errors.
-  int OpenTable(const std::u16string& tableName, const std::u16string& key,
-                std::uint16_t rights, bool force);
+  int OpenTable(const std::u16string& tableName, const std::u16string& key, std::uint16_t rights,
+                bool force);
   // Slot of the open table named `name`, 0 when none.
   int FindTable(const std::u16string& name) const;
   // The table in a slot; null for an empty or out-of-range slot.

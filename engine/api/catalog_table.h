@@ -25,20 +25,20 @@ class TTdbServices;
 
 // What a table tells about itself (the flat interface's table information).
 struct TTdbRelationInfo {
-  std::u16string FFileName;       // full path of the table file
-  int FLevel = 0;                 // table level 1..6
+  std::u16string FFileName;  // full path of the table file
+  int FLevel = 0;            // table level 1..6
   std::u16string FCollationName;
-  int FEncryptionMethod = 0;      // TTdbEncryptionMethod
+  int FEncryptionMethod = 0;  // TTdbEncryptionMethod
   std::int32_t FCapacity = 0;
 };
 
 // How the catalog asks for a table: everything the table object is given
 // before it opens.
 struct TTdbTableOpenRequest {
-  std::string FFileName;          // full path of the table file (UTF-8)
-  std::uint16_t FRights = 0;      // rights word, already adjusted to the database
-  std::u16string FKey;            // table key (the database key when none was given)
-  int FRltnIdx = 0;               // catalog slot 1..254
+  std::string FFileName;      // full path of the table file (UTF-8)
+  std::uint16_t FRights = 0;  // rights word, already adjusted to the database
+  std::u16string FKey;        // table key (the database key when none was given)
+  int FRltnIdx = 0;           // catalog slot 1..254
 };
 
 class ITdbCatalogTable {

@@ -85,8 +85,8 @@ class ITdbCursorApi {
   virtual std::int32_t Refresh(bool checkNet) = 0;
   // record holds GetRecordSize() bytes; exactMatch is read and written.
   virtual std::int32_t LocateRec2(const std::u16string& indexName,
-                                  std::span<const std::uint8_t> record,
-                                  std::int32_t indexItemCount, bool& exactMatch) = 0;
+                                  std::span<const std::uint8_t> record, std::int32_t indexItemCount,
+                                  bool& exactMatch) = 0;
   virtual std::int32_t SetSQLFilter(const std::u16string& condition, std::int32_t mode,
                                     bool background) = 0;
   virtual std::int32_t ActivateFilter(bool active) = 0;

@@ -31,8 +31,8 @@ bool IsCompoundFile(TdwFileSystem& fileSystem, const std::string& fileName) {
   const std::int64_t read = fileSystem.FileRead(handle, 0, bytes, sizeof bytes);
   fileSystem.CloseFile(handle);
   if (read != static_cast<std::int64_t>(sizeof bytes)) return false;
-  const std::uint32_t magic = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) |
-                              (static_cast<std::uint32_t>(bytes[3]) << 24);
+  const std::uint32_t magic =
+      bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<std::uint32_t>(bytes[3]) << 24);
   return magic == kCompoundFileMagic;
 }
 
@@ -45,8 +45,7 @@ TTdbDatabaseLocation ResolveDatabaseLocation(TdwFileSystem& fileSystem,
     return {dbtDirectory, ParentDirectory(path)};
   }
   if (info) return {dbtDirectory, path};
-  if (std::filesystem::path(path).has_extension())
-    throw ETdbEngine(tdbErrFileNotFound, location);
+  if (std::filesystem::path(path).has_extension()) throw ETdbEngine(tdbErrFileNotFound, location);
   return {dbtSingleFile, path + std::string(kControlFileExtension)};
 }
 

@@ -72,12 +72,12 @@ std::shared_ptr<TTdbCursorEntry> TTdbHandleTables::RemoveCursor(int tableHdl) {
   return std::exchange(FCursors[tableHdl - 1], nullptr);
 }
 
-std::vector<std::shared_ptr<TTdbCursorEntry>> TTdbHandleTables::RemoveSessionCursors(
-    int sessHdl) {
+std::vector<std::shared_ptr<TTdbCursorEntry>> TTdbHandleTables::RemoveSessionCursors(int sessHdl) {
   std::vector<std::shared_ptr<TTdbCursorEntry>> removed;
   std::lock_guard lock(FCursorListLock);
   for (std::shared_ptr<TTdbCursorEntry>& entry : FCursors)
-    if (entry && entry->FSession->Handle() == sessHdl) removed.push_back(std::exchange(entry, nullptr));
+    if (entry && entry->FSession->Handle() == sessHdl)
+      removed.push_back(std::exchange(entry, nullptr));
   return removed;
 }
 

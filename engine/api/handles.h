@@ -69,8 +69,7 @@ class TTdbHandleTables {
   // Under the execution lock: finds the first free slot, calls open(handle)
   // and stores the entry it answers. 0 when all 255 slots are taken; an
   // exception of open leaves the slot free.
-  std::int16_t AddCursor(
-      const std::function<std::shared_ptr<TTdbCursorEntry>(std::int16_t)>& open);
+  std::int16_t AddCursor(const std::function<std::shared_ptr<TTdbCursorEntry>(std::int16_t)>& open);
   std::shared_ptr<TTdbCursorEntry> RemoveCursor(int tableHdl);
   // Empties every slot of a session's cursors and answers the entries.
   std::vector<std::shared_ptr<TTdbCursorEntry>> RemoveSessionCursors(int sessHdl);

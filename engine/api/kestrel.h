@@ -23,7 +23,10 @@
  *   (session handle - 1) * 256 + slot, slot 1..254; a table (cursor) handle
  *   is 1..255 for a local session. An invalid session handle answers -105,
  *   an invalid relation handle -17, an invalid table handle -101, and then
- *   nothing is changed.
+ *   nothing is changed. A cursor function called with a valid handle never
+ *   answers -101, -104 or -105: an engine failure that would come back as
+ *   one of them (a record lock refused with engine error 105, say) answers
+ *   -100 and its details are in the last-error record.
  * - Calls on one session come from one thread at a time; different sessions
  *   may be used from different threads.
  *
@@ -84,35 +87,37 @@ typedef uint16_t TdbChar;
 
 /* Column specification (TdbTableGetFieldSpec), 4612 bytes. */
 typedef struct TTdbFieldSpec {
-  int16_t No;                     /* column number, 1-based */
-  TdbChar Name[41];               /* zero-terminated */
-  uint8_t Options;                /* bit 0 calculated, bit 5 may be empty */
-  TdbChar RangeOrFormula[256];    /* calculation expression */
-  TdbChar SelectOrLink[2001];     /* enumeration values, linked table, ... */
-  int16_t FldType;                /* column type code */
-  int32_t Param;                  /* length or precision */
-  int16_t InternalPosition;       /* byte offset in the record image */
-  int16_t InternalSize;           /* byte size in the record image */
+  int16_t No;                  /* column number, 1-based */
+  TdbChar Name[41];            /* zero-terminated */
+  uint8_t Options;             /* bit 0 calculated, bit 5 may be empty */
+  TdbChar RangeOrFormula[256]; /* calculation expression */
+  TdbChar SelectOrLink[2001];  /* enumeration values, linked table, ... */
+  int16_t FldType;             /* column type code */
+  int32_t Param;               /* length or precision */
+  int16_t InternalPosition;    /* byte offset in the record image */
+  int16_t InternalSize;        /* byte size in the record image */
 } TTdbFieldSpec;
 
 KESTREL_STATIC_ASSERT(sizeof(TTdbFieldSpec) == 4612, "TTdbFieldSpec size");
 KESTREL_STATIC_ASSERT(offsetof(TTdbFieldSpec, Name) == 2, "TTdbFieldSpec.Name");
 KESTREL_STATIC_ASSERT(offsetof(TTdbFieldSpec, Options) == 84, "TTdbFieldSpec.Options");
-KESTREL_STATIC_ASSERT(offsetof(TTdbFieldSpec, RangeOrFormula) == 86, "TTdbFieldSpec.RangeOrFormula");
+KESTREL_STATIC_ASSERT(offsetof(TTdbFieldSpec, RangeOrFormula) == 86,
+                      "TTdbFieldSpec.RangeOrFormula");
 KESTREL_STATIC_ASSERT(offsetof(TTdbFieldSpec, SelectOrLink) == 598, "TTdbFieldSpec.SelectOrLink");
 KESTREL_STATIC_ASSERT(offsetof(TTdbFieldSpec, FldType) == 4600, "TTdbFieldSpec.FldType");
 KESTREL_STATIC_ASSERT(offsetof(TTdbFieldSpec, Param) == 4604, "TTdbFieldSpec.Param");
-KESTREL_STATIC_ASSERT(offsetof(TTdbFieldSpec, InternalPosition) == 4608, "TTdbFieldSpec.InternalPosition");
+KESTREL_STATIC_ASSERT(offsetof(TTdbFieldSpec, InternalPosition) == 4608,
+                      "TTdbFieldSpec.InternalPosition");
 KESTREL_STATIC_ASSERT(offsetof(TTdbFieldSpec, InternalSize) == 4610, "TTdbFieldSpec.InternalSize");
 
 /* Network parameters of a session, 1628 bytes. */
 typedef struct TTdbNetParams {
   TdbChar NetDirs[256];
   TdbChar PrivateDir[256];
-  uint32_t StationNo;             /* the session's identity in lock files */
+  uint32_t StationNo; /* the session's identity in lock files */
   TdbChar StationName[41];
   TdbChar ReadOnlyDirs[257];
-  int32_t ServerTimeout;          /* milliseconds */
+  int32_t ServerTimeout; /* milliseconds */
 } TTdbNetParams;
 
 KESTREL_STATIC_ASSERT(sizeof(TTdbNetParams) == 1628, "TTdbNetParams size");
@@ -120,16 +125,17 @@ KESTREL_STATIC_ASSERT(offsetof(TTdbNetParams, PrivateDir) == 512, "TTdbNetParams
 KESTREL_STATIC_ASSERT(offsetof(TTdbNetParams, StationNo) == 1024, "TTdbNetParams.StationNo");
 KESTREL_STATIC_ASSERT(offsetof(TTdbNetParams, StationName) == 1028, "TTdbNetParams.StationName");
 KESTREL_STATIC_ASSERT(offsetof(TTdbNetParams, ReadOnlyDirs) == 1110, "TTdbNetParams.ReadOnlyDirs");
-KESTREL_STATIC_ASSERT(offsetof(TTdbNetParams, ServerTimeout) == 1624, "TTdbNetParams.ServerTimeout");
+KESTREL_STATIC_ASSERT(offsetof(TTdbNetParams, ServerTimeout) == 1624,
+                      "TTdbNetParams.ServerTimeout");
 
 /* Table information of a relation (TdbRltnGetTableInfo), 604 bytes.
  * EncryptionMethod is a 32-bit field holding the public method number
  * (0 default, 1 none, 2 protection, 3 classic, 4 fast, 5 Blowfish,
  * 6 Rijndael). */
 typedef struct TTdbTableInfo {
-  TdbChar FileName[256];          /* full path of the table file */
-  int16_t Level;                  /* table level 1..6 */
-  TdbChar Language[41];           /* collation name */
+  TdbChar FileName[256]; /* full path of the table file */
+  int16_t Level;         /* table level 1..6 */
+  TdbChar Language[41];  /* collation name */
   int32_t EncryptionMethod;
   int32_t Capacity;
 } TTdbTableInfo;
@@ -137,7 +143,8 @@ typedef struct TTdbTableInfo {
 KESTREL_STATIC_ASSERT(sizeof(TTdbTableInfo) == 604, "TTdbTableInfo size");
 KESTREL_STATIC_ASSERT(offsetof(TTdbTableInfo, Level) == 512, "TTdbTableInfo.Level");
 KESTREL_STATIC_ASSERT(offsetof(TTdbTableInfo, Language) == 514, "TTdbTableInfo.Language");
-KESTREL_STATIC_ASSERT(offsetof(TTdbTableInfo, EncryptionMethod) == 596, "TTdbTableInfo.EncryptionMethod");
+KESTREL_STATIC_ASSERT(offsetof(TTdbTableInfo, EncryptionMethod) == 596,
+                      "TTdbTableInfo.EncryptionMethod");
 KESTREL_STATIC_ASSERT(offsetof(TTdbTableInfo, Capacity) == 600, "TTdbTableInfo.Capacity");
 
 /* Database information (TdbSessGetDbInfo), 8 bytes.
@@ -157,12 +164,12 @@ KESTREL_STATIC_ASSERT(offsetof(TTdbDbInfo, EncryptionMethod) == 4, "TTdbDbInfo.E
 
 /* One session of a table's lock file (TTdbTableUsage.UserInfo), 276 bytes. */
 typedef struct TTdbTableUserInfo {
-  uint8_t SessionName[256];       /* length byte, then 8-bit characters */
+  uint8_t SessionName[256]; /* length byte, then 8-bit characters */
   uint32_t SessionId;
-  uint8_t InUse;                  /* 1 if the slot is in use */
+  uint8_t InUse; /* 1 if the slot is in use */
   uint8_t Unused[3];
-  int32_t LockCode;               /* none 0, read 1, upgrade 2, write -1 */
-  int32_t Reserved;               /* 0 */
+  int32_t LockCode; /* none 0, read 1, upgrade 2, write -1 */
+  int32_t Reserved; /* 0 */
   int32_t EditRecNo;
 } TTdbTableUserInfo;
 
@@ -219,13 +226,11 @@ KESTREL_API int32_t TdbSessSetSystemSettings(int16_t SessHdl, int32_t IndPageSiz
  * CacheSize in kilobytes. Answers 0, -58 (not found, wrong credentials),
  * -53 (any other failure, e.g. single-file databases, which this engine does
  * not open yet, or a database already open in the session). */
-KESTREL_API int32_t TdbSessOpenDb(int16_t SessHdl, const TdbChar* Location,
-                                  const TdbChar* UserName, const TdbChar* Password,
-                                  int32_t CacheSize, int32_t Attributes);
+KESTREL_API int32_t TdbSessOpenDb(int16_t SessHdl, const TdbChar* Location, const TdbChar* UserName,
+                                  const TdbChar* Password, int32_t CacheSize, int32_t Attributes);
 KESTREL_API int32_t TdbSessGetDbInfo(int16_t SessHdl, TTdbDbInfo* DbInfo);
-KESTREL_API int32_t TdbSessSetSettings(int16_t SessHdl, uint8_t CaseSensitive,
-                                       uint8_t CaretSwitch, uint8_t AutoCreateIndexes,
-                                       int32_t LockingTimeout);
+KESTREL_API int32_t TdbSessSetSettings(int16_t SessHdl, uint8_t CaseSensitive, uint8_t CaretSwitch,
+                                       uint8_t AutoCreateIndexes, int32_t LockingTimeout);
 /* Sets the session's log level (0 logs nothing). */
 KESTREL_API int32_t TdbSessSetLogLevel(int16_t SessHdl, int32_t LogLevel);
 /* 1 single-file database, 0 directory database (also when none is open). */
@@ -234,9 +239,8 @@ KESTREL_API int32_t TdbSessIsSingleFile(int16_t SessHdl);
 KESTREL_API int32_t TdbSessFindRltnHdl(int16_t SessHdl, const TdbChar* Name);
 /* Opens a table of the database: RltnHdl, -1 (cannot open), -2 (no free
  * relation slot), -12 (wrong key), -102. Key empty: the database key. */
-KESTREL_API int32_t TdbSessOpenTable(int16_t SessHdl, const TdbChar* TableName,
-                                     const TdbChar* Key, uint16_t Rights,
-                                     uint8_t WithRelTables, uint8_t Force);
+KESTREL_API int32_t TdbSessOpenTable(int16_t SessHdl, const TdbChar* TableName, const TdbChar* Key,
+                                     uint16_t Rights, uint8_t WithRelTables, uint8_t Force);
 KESTREL_API int32_t TdbSessCloseUnneededTables(int16_t SessHdl);
 KESTREL_API int32_t TdbSessCloseDb(int16_t SessHdl);
 /* ErrCode := engine error number of the last failure (0 for none); ErrMsg
@@ -263,8 +267,8 @@ KESTREL_API int32_t TdbRltnGetTableInfo(int16_t RltnHdl, TTdbTableInfo* TableInf
 #define TDB_INDEX_NAMES_MAXLEN (41 * 51 + 1)
 KESTREL_API int32_t TdbRltnGetIndexNames(int16_t RltnHdl, TdbChar* Names, int32_t MaxLen);
 /* Desc := the stored description text of the named index. 0, -16. */
-KESTREL_API int32_t TdbRltnGetIndexDesc(int16_t RltnHdl, const TdbChar* IndexName,
-                                        TdbChar* Desc, int32_t MaxLen);
+KESTREL_API int32_t TdbRltnGetIndexDesc(int16_t RltnHdl, const TdbChar* IndexName, TdbChar* Desc,
+                                        int32_t MaxLen);
 KESTREL_API int32_t TdbRltnGetRealIndexName(int16_t RltnHdl, const TdbChar* IndexName,
                                             TdbChar* RealIndexName, int32_t MaxLen);
 KESTREL_API int32_t TdbRltnActivateEditLocks(int16_t RltnHdl, uint8_t Value);

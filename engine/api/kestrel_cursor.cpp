@@ -17,10 +17,9 @@ using TConstBytes = std::span<const std::uint8_t>;
 // Runs op(cursor) on a valid table handle; engine failures answer -100.
 template <typename TOp>
 std::int32_t CursorCall(std::int16_t tableHdl, TOp&& op) noexcept {
-  return WithCursor(tableHdl, kResultEngineError,
-                    [&](ITdbCursorApi& cursor, TTdbCursorEntry&) -> std::int32_t {
-                      return op(cursor);
-                    });
+  return WithCursor(
+      tableHdl, kResultEngineError,
+      [&](ITdbCursorApi& cursor, TTdbCursorEntry&) -> std::int32_t { return op(cursor); });
 }
 
 // A record image of the caller: at least the cursor's record size.
@@ -51,16 +50,15 @@ int32_t TdbTableCreate(int16_t RltnHdl, const TdbChar* Name) {
     const TTdbCursorFactory factory = GetCursorFactory();
     if (!factory) throw ETdbEngine(tdbErrNotSupported, "cursors");
     const std::u16string name = ReadText(Name);
-    const std::int16_t handle =
-        TTdbHandleTables::Instance().AddCursor([&](std::int16_t tableHdl) {
-          auto entry = std::make_shared<TTdbCursorEntry>();
-          entry->FSession = relation.FSession;
-          entry->FRltnIdx = relation.FRltnIdx;
-          entry->FCursor = factory(*relation.FSession, relation.FRltnIdx, tableHdl, name);
-          if (!entry->FCursor) throw ETdbEngine(tdbErrNotSupported, "cursors");
-          relation.FSession->Catalog().AddUser(relation.FRltnIdx);
-          return entry;
-        });
+    const std::int16_t handle = TTdbHandleTables::Instance().AddCursor([&](std::int16_t tableHdl) {
+      auto entry = std::make_shared<TTdbCursorEntry>();
+      entry->FSession = relation.FSession;
+      entry->FRltnIdx = relation.FRltnIdx;
+      entry->FCursor = factory(*relation.FSession, relation.FRltnIdx, tableHdl, name);
+      if (!entry->FCursor) throw ETdbEngine(tdbErrNotSupported, "cursors");
+      relation.FSession->Catalog().AddUser(relation.FRltnIdx);
+      return entry;
+    });
     return handle == 0 ? kResultNoSlot : static_cast<std::int32_t>(handle);
   });
 }
@@ -113,8 +111,8 @@ int32_t TdbTableIsSequenced(int16_t TableHdl) {
 }
 
 int32_t TdbTableSetIndex(int16_t TableHdl, const TdbChar* IndexName, uint8_t Reverse) {
-  return CursorCall(TableHdl,
-                    [&](ITdbCursorApi& c) { return c.SetIndex(ReadText(IndexName), Reverse != 0); });
+  return CursorCall(
+      TableHdl, [&](ITdbCursorApi& c) { return c.SetIndex(ReadText(IndexName), Reverse != 0); });
 }
 
 int32_t TdbTableFirst(int16_t TableHdl) {
@@ -153,8 +151,8 @@ int32_t TdbTableRecordCount(int16_t TableHdl) {
 int32_t TdbTableGetRecord(int16_t TableHdl, void* Buffer, int32_t RecBufSize) {
   return CursorCall(TableHdl, [&](ITdbCursorApi& c) {
     if (!RecordBufferFits(c, Buffer, RecBufSize)) return kResultBufferTooSmall;
-    return c.GetRecord(TBytes(static_cast<std::uint8_t*>(Buffer),
-                              static_cast<std::size_t>(c.GetRecordSize())));
+    return c.GetRecord(
+        TBytes(static_cast<std::uint8_t*>(Buffer), static_cast<std::size_t>(c.GetRecordSize())));
   });
 }
 
@@ -209,14 +207,13 @@ int32_t TdbTableRefresh(int16_t TableHdl, uint8_t CheckNet) {
 int32_t TdbTableLocateRec2(int16_t TableHdl, const TdbChar* IndexName, const void* RecordBuffer,
                            int32_t RecBufSize, int32_t IndexItemCount, uint8_t* ExactMatch) {
   return CursorCall(TableHdl, [&](ITdbCursorApi& c) {
-    if (!ExactMatch || !RecordBufferFits(c, RecordBuffer, RecBufSize))
-      return kResultBufferTooSmall;
+    if (!ExactMatch || !RecordBufferFits(c, RecordBuffer, RecBufSize)) return kResultBufferTooSmall;
     bool exact = *ExactMatch != 0;
-    const std::int32_t result = c.LocateRec2(
-        ReadText(IndexName),
-        TConstBytes(static_cast<const std::uint8_t*>(RecordBuffer),
-                    static_cast<std::size_t>(c.GetRecordSize())),
-        IndexItemCount, exact);
+    const std::int32_t result =
+        c.LocateRec2(ReadText(IndexName),
+                     TConstBytes(static_cast<const std::uint8_t*>(RecordBuffer),
+                                 static_cast<std::size_t>(c.GetRecordSize())),
+                     IndexItemCount, exact);
     *ExactMatch = exact ? 1 : 0;
     return result;
   });
@@ -235,8 +232,7 @@ int32_t TdbTableActivateFilter(int16_t TableHdl, uint8_t Active) {
   });
 }
 
-int32_t TdbTableInitGetBlob(int16_t TableHdl, int32_t FieldNo, int32_t MaxSize,
-                            int32_t* BlobType) {
+int32_t TdbTableInitGetBlob(int16_t TableHdl, int32_t FieldNo, int32_t MaxSize, int32_t* BlobType) {
   return CursorCall(TableHdl, [&](ITdbCursorApi& c) {
     if (!BlobType) return kResultBufferTooSmall;
     std::int32_t blobType = 0;
@@ -262,8 +258,7 @@ int32_t TdbTableSetBlob(int16_t TableHdl, int32_t FieldNo, const void* Blob, int
   });
 }
 
-int32_t TdbTableSetChangeCallback(int16_t TableHdl, TTdbChangeCallback Callback,
-                                  void* UserData) {
+int32_t TdbTableSetChangeCallback(int16_t TableHdl, TTdbChangeCallback Callback, void* UserData) {
   return WithCursor(TableHdl, kResultEngineError,
                     [&](ITdbCursorApi& c, TTdbCursorEntry& entry) -> std::int32_t {
                       if (!Callback) {

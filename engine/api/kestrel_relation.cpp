@@ -73,8 +73,8 @@ int32_t TdbRltnGetIndexDesc(int16_t RltnHdl, const TdbChar* IndexName, TdbChar* 
   });
 }
 
-int32_t TdbRltnGetRealIndexName(int16_t RltnHdl, const TdbChar* IndexName,
-                                TdbChar* RealIndexName, int32_t MaxLen) {
+int32_t TdbRltnGetRealIndexName(int16_t RltnHdl, const TdbChar* IndexName, TdbChar* RealIndexName,
+                                int32_t MaxLen) {
   return WithRelation(RltnHdl, kResultEngineError, [&](const TTdbRelationRef& relation) {
     return IndexLookup(relation, [&]() -> std::int32_t {
       const std::u16string name = relation.FTable->GetRealIndexName(ReadText(IndexName));

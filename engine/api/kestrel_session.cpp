@@ -31,9 +31,8 @@ int32_t TdbCreateSession(const TdbChar* Location) {
   return GuardedCall(nullptr, kResultCannotCreateSession, [&]() -> std::int32_t {
     if (ReadText(Location).find(kRemoteLocationMark) != std::u16string::npos)
       return kResultCannotCreateSession;
-    const std::int16_t handle = TTdbHandleTables::Instance().AddSession([](std::int16_t hdl) {
-      return std::make_shared<TTdbLocalSession>(hdl, DefaultClock());
-    });
+    const std::int16_t handle = TTdbHandleTables::Instance().AddSession(
+        [](std::int16_t hdl) { return std::make_shared<TTdbLocalSession>(hdl, DefaultClock()); });
     return handle == 0 ? kResultCannotCreateSession : handle;
   });
 }
@@ -56,8 +55,7 @@ int32_t TdbSessGetDefaultNetParams(int16_t SessHdl, TTdbNetParams* NetParams) {
     params.ServerTimeout = kDefaultServerTimeout;
     if (!WriteTextFit(services.FPrivateDir, params.PrivateDir, std::size(params.PrivateDir)) ||
         !WriteTextFit(services.FStationName, params.StationName, std::size(params.StationName)) ||
-        !WriteTextFit(services.FReadOnlyDirs, params.ReadOnlyDirs,
-                      std::size(params.ReadOnlyDirs)))
+        !WriteTextFit(services.FReadOnlyDirs, params.ReadOnlyDirs, std::size(params.ReadOnlyDirs)))
       return kResultBufferTooSmall;
     *NetParams = params;
     return kResultOk;
@@ -66,14 +64,14 @@ int32_t TdbSessGetDefaultNetParams(int16_t SessHdl, TTdbNetParams* NetParams) {
 
 int32_t TdbSessSetNetParams(int16_t SessHdl, const TTdbNetParams* NetParams) {
   return WithSession(SessHdl, kResultEngineError, [&](TTdbLocalSession& session) {
-    if (!NetParams ||
-        !IsTerminated(NetParams->StationName, std::size(NetParams->StationName)) ||
+    if (!NetParams || !IsTerminated(NetParams->StationName, std::size(NetParams->StationName)) ||
         !IsTerminated(NetParams->ReadOnlyDirs, std::size(NetParams->ReadOnlyDirs)) ||
         !IsTerminated(NetParams->PrivateDir, std::size(NetParams->PrivateDir)))
       return kResultBufferTooSmall;
     TTdbServices& services = session.Services();
     if (NetParams->StationNo != 0) services.FStationNo = NetParams->StationNo;
-    services.FStationName = ReadBoundedText(NetParams->StationName, std::size(NetParams->StationName));
+    services.FStationName =
+        ReadBoundedText(NetParams->StationName, std::size(NetParams->StationName));
     services.FReadOnlyDirs =
         ReadBoundedText(NetParams->ReadOnlyDirs, std::size(NetParams->ReadOnlyDirs));
     services.FPrivateDir = ReadBoundedText(NetParams->PrivateDir, std::size(NetParams->PrivateDir));
@@ -98,8 +96,7 @@ int32_t TdbSessOpenDb(int16_t SessHdl, const TdbChar* Location, const TdbChar* /
                       const TdbChar* Password, int32_t CacheSize, int32_t Attributes) {
   return WithSession(SessHdl, kResultCannotCreateSession, [&](TTdbLocalSession& session) {
     try {
-      session.Catalog().OpenDatabase(ReadText(Location), ReadText(Password), CacheSize,
-                                     Attributes);
+      session.Catalog().OpenDatabase(ReadText(Location), ReadText(Password), CacheSize, Attributes);
       return kResultOk;
     } catch (const ETdbEngine& error) {
       session.Services().SetLastError(error);
@@ -140,8 +137,7 @@ int32_t TdbSessSetLogLevel(int16_t SessHdl, int32_t LogLevel) {
 
 int32_t TdbSessIsSingleFile(int16_t SessHdl) {
   return WithSession(SessHdl, kResultEngineError, [&](TTdbLocalSession& session) {
-    return session.Catalog().IsOpen() && session.Catalog().DatabaseType() == dbtSingleFile ? 1
-                                                                                           : 0;
+    return session.Catalog().IsOpen() && session.Catalog().DatabaseType() == dbtSingleFile ? 1 : 0;
   });
 }
 
@@ -156,15 +152,18 @@ int32_t TdbSessOpenTable(int16_t SessHdl, const TdbChar* TableName, const TdbCha
                          uint16_t Rights, uint8_t /*WithRelTables*/, uint8_t Force) {
   return WithSession(SessHdl, kResultCannotOpenTable, [&](TTdbLocalSession& session) {
     try {
-      const int slot = session.Catalog().OpenTable(ReadText(TableName), ReadText(Key), Rights,
-                                                   Force != 0);
+      const int slot =
+          session.Catalog().OpenTable(ReadText(TableName), ReadText(Key), Rights, Force != 0);
       return static_cast<std::int32_t>(TTdbHandleTables::RelationHandle(session.Handle(), slot));
     } catch (const ETdbEngine& error) {
       session.Services().SetLastError(error);
       switch (error.Number()) {
-        case tdbErrTooManyTables: return kResultNoSlot;
-        case tdbErrCredentials: return kResultWrongPassword;
-        default: return kResultCannotOpenTable;
+        case tdbErrTooManyTables:
+          return kResultNoSlot;
+        case tdbErrCredentials:
+          return kResultWrongPassword;
+        default:
+          return kResultCannotOpenTable;
       }
     }
   });

@@ -34,12 +34,12 @@ inline constexpr std::uint32_t kMaxStationNo = 2147483646;
 
 // A copy of the last-error record.
 struct TTdbLastError {
-  int FCode = 0;               // engine error number, negated; 0 for none
+  int FCode = 0;  // engine error number, negated; 0 for none
   std::u16string FMessage;
   std::u16string FUnitName;
-  std::u16string FLine;        // condition text of a condition error
+  std::u16string FLine;  // condition text of a condition error
   int FLineNo = 0;
-  int FPosition = 0;           // character position in FLine
+  int FPosition = 0;  // character position in FLine
 };
 
 class TTdbServices {

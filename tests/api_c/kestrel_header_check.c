@@ -1,9 +1,9 @@
 /* Compiles the engine's public header as C (the record layouts are checked
  * by its static assertions) and makes a few calls through it. Exits 0 when
  * every check holds. */
-#include "engine/api/kestrel.h"
-
 #include <stdio.h>
+
+#include "engine/api/kestrel.h"
 
 static int failures = 0;
 
@@ -15,7 +15,11 @@ static void Check(int condition, const char* what) {
 }
 
 static void OnMoved(void* user, int16_t sess, int16_t table, int32_t newRecNo, int32_t oldRecNo) {
-  (void)user; (void)sess; (void)table; (void)newRecNo; (void)oldRecNo;
+  (void)user;
+  (void)sess;
+  (void)table;
+  (void)newRecNo;
+  (void)oldRecNo;
 }
 
 int main(void) {

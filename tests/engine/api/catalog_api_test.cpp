@@ -87,7 +87,7 @@ TEST_F(TCatalogApi, OpenFailuresAndTheirResults) {
   struct Case {
     std::vector<int> openFailures;
     std::uint16_t rights;
-    std::int32_t result;           // > 0: a handle
+    std::int32_t result;  // > 0: a handle
     int error;
     std::vector<std::uint16_t> openedWith;
   } cases[] = {
@@ -124,8 +124,7 @@ TEST_F(TCatalogApi, SetupFailureClosesUnlessForced) {
   EXPECT_EQ(LastError(session).first, 95);
   EXPECT_EQ(FTableLog->FCloses, 1);
   EXPECT_EQ(TdbSessFindRltnHdl(session, u"Vnd03"), 0);
-  EXPECT_EQ(TdbSessOpenTable(session, u"Vnd03", u"", kAllRights, 1, 1),
-            (session - 1) * 256 + 1);
+  EXPECT_EQ(TdbSessOpenTable(session, u"Vnd03", u"", kAllRights, 1, 1), (session - 1) * 256 + 1);
 }
 
 TEST_F(TCatalogApi, KeysRelationHandlesAndDuplicateNames) {
@@ -187,10 +186,9 @@ TEST_F(TCatalogApi, InvalidRelationHandles) {
       [](std::int16_t h) { return TdbRltnActivateEditLocks(h, 1); },
       [](std::int16_t h) { return TdbTableCreate(h, u"c"); },
   };
-  for (std::int16_t handle :
-       {std::int16_t{0}, std::int16_t{-1}, std::int16_t{2}, std::int16_t{255}, std::int16_t{256},
-        std::int16_t{257}, std::int16_t{99 * 256 + 1}, std::int16_t{100 * 256 + 1},
-        std::int16_t{-32768}})
+  for (std::int16_t handle : {std::int16_t{0}, std::int16_t{-1}, std::int16_t{2}, std::int16_t{255},
+                              std::int16_t{256}, std::int16_t{257}, std::int16_t{99 * 256 + 1},
+                              std::int16_t{100 * 256 + 1}, std::int16_t{-32768}})
     for (size_t i = 0; i < std::size(calls); ++i)
       EXPECT_EQ(calls[i](handle), -17) << "call " << i << " handle " << handle;
   EXPECT_FALSE(FTableLog->FEditLocks);

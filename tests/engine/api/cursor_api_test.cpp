@@ -67,15 +67,15 @@ std::vector<std::pair<const char*, std::function<std::int32_t(std::int16_t)>>> C
       {"GetAutoNo", F([](std::int16_t h) { return TdbTableGetAutoNo(h); })},
       {"SetAutoNo", F([](std::int16_t h) { return TdbTableSetAutoNo(h, 5); })},
       {"Refresh", F([](std::int16_t h) { return TdbTableRefresh(h, 1); })},
-      {"LocateRec2", F([](std::int16_t h) {
-         return TdbTableLocateRec2(h, u"KOD", record, 64, 1, &exact);
-       })},
+      {"LocateRec2",
+       F([](std::int16_t h) { return TdbTableLocateRec2(h, u"KOD", record, 64, 1, &exact); })},
       {"SetSQLFilter", F([](std::int16_t h) { return TdbTableSetSQLFilter(h, u"KOD > 1", 0, 0); })},
       {"ActivateFilter", F([](std::int16_t h) { return TdbTableActivateFilter(h, 1); })},
       {"InitGetBlob", F([](std::int16_t h) { return TdbTableInitGetBlob(h, 3, 0, &blobType); })},
       {"PerformGetBlob", F([](std::int16_t h) { return TdbTablePerformGetBlob(h, record, 64); })},
       {"SetBlob", F([](std::int16_t h) { return TdbTableSetBlob(h, 3, record, 64); })},
-      {"SetChangeCallback", F([](std::int16_t h) { return TdbTableSetChangeCallback(h, nullptr, nullptr); })},
+      {"SetChangeCallback",
+       F([](std::int16_t h) { return TdbTableSetChangeCallback(h, nullptr, nullptr); })},
       {"Lock", F([](std::int16_t h) { return TdbTableLock(h, 1, 0); })},
       {"Unlock", F([](std::int16_t h) { return TdbTableUnlock(h, 1); })},
       {"GetUsage", F([](std::int16_t h) { return TdbTableGetUsage(h, &usage); })},
@@ -87,9 +87,9 @@ TEST_F(TCursorApi, InvalidTableHandlesChangeNothing) {
   ASSERT_EQ(emptied, 2);
   ASSERT_EQ(TdbTableDelete(emptied), 0);
   const auto before = LastError(FSession);
-  for (std::int16_t handle : {std::int16_t{0}, std::int16_t{-1}, std::int16_t{-32768},
-                              emptied, std::int16_t{255}, std::int16_t{256},
-                              std::int16_t{257}, std::int16_t{32767}})
+  for (std::int16_t handle :
+       {std::int16_t{0}, std::int16_t{-1}, std::int16_t{-32768}, emptied, std::int16_t{255},
+        std::int16_t{256}, std::int16_t{257}, std::int16_t{32767}})
     for (const auto& [name, call] : CursorCalls())
       EXPECT_EQ(call(handle), -101) << name << " with handle " << handle;
   EXPECT_EQ(Cursor().FCalls, 0);
@@ -102,8 +102,7 @@ TEST_F(TCursorApi, InvalidTableHandlesChangeNothing) {
 }
 
 TEST_F(TCursorApi, CursorSlotsAreReused) {
-  for (int expected = 2; expected <= 255; ++expected)
-    ASSERT_EQ(TdbTableCreate(1, u"c"), expected);
+  for (int expected = 2; expected <= 255; ++expected) ASSERT_EQ(TdbTableCreate(1, u"c"), expected);
   EXPECT_EQ(TdbTableCreate(1, u"c"), -2);
   EXPECT_EQ(TdbTableDelete(100), 0);
   EXPECT_EQ(TdbTableCreate(1, u"c"), 100);
@@ -115,8 +114,9 @@ TEST_F(TCursorApi, CreationFailures) {
   EXPECT_EQ(TdbTableCreate(1, u"c"), -100);
   EXPECT_EQ(LastError(FSession),
             std::make_pair(187, std::u16string(u"This feature is not supported: cursors")));
-  SetCursorFactory([](TTdbLocalSession&, int, std::int16_t, const std::u16string&)
-                       -> std::unique_ptr<ITdbCursorApi> { throw std::bad_alloc(); });
+  SetCursorFactory(
+      [](TTdbLocalSession&, int, std::int16_t,
+         const std::u16string&) -> std::unique_ptr<ITdbCursorApi> { throw std::bad_alloc(); });
   EXPECT_EQ(TdbTableCreate(1, u"c"), -102);
   EXPECT_EQ(LastError(FSession).first, 123);
   // A failed creation leaves its slot free.
@@ -135,6 +135,8 @@ TEST_F(TCursorApi, FailuresBecomeResultCodesAndLastErrors) {
     std::u16string message;
   } cases[] = {
       {"First", [] { return -11; }, -11, 0, u""},
+      {"Edit", [] { return -105; }, -100, 0, u""},
+      {"SetAutoNo", [] { return -101; }, -100, 0, u""},
       {"First", []() -> std::int32_t { throw ETdbEngine(tdbErrRecordBeingEdited); }, -100, 105,
        u"Record is being edited by another user"},
       {"MoveBy", []() -> std::int32_t { throw ETdbEngine(tdbErrReadFile, "Vnd03.dat"); }, -201, 2,
@@ -145,8 +147,7 @@ TEST_F(TCursorApi, FailuresBecomeResultCodesAndLastErrors) {
        u"Syntax error in expression \"K\""},
       {"First", []() -> std::int32_t { throw std::runtime_error("boom"); }, -102, 123,
        u"Exception: boom"},
-      {"GetRecNo", []() -> std::int32_t { throw 42; }, -102, 123,
-       u"Exception: unknown exception"},
+      {"GetRecNo", []() -> std::int32_t { throw 42; }, -102, 123, u"Exception: unknown exception"},
       {"First", []() -> std::int32_t { throw ETdbEngine(tdbErrCannotOpenFile); }, -100, 1,
        u"Invalid error message: Cannot open file \"%s\""},
       {"First", []() -> std::int32_t { throw ETdbEngine(tdbErrNoText); }, -100, 9999, u""},
@@ -155,8 +156,9 @@ TEST_F(TCursorApi, FailuresBecomeResultCodesAndLastErrors) {
   for (const Case& c : cases) {
     TTdbHandleTables::Instance().Session(FSession)->Services().ClearLastError();
     Cursor().FAction = c.action;
-    const auto call = std::find_if(calls.begin(), calls.end(),
-                                   [&](const auto& entry) { return entry.first == std::string(c.call); });
+    const auto call = std::find_if(calls.begin(), calls.end(), [&](const auto& entry) {
+      return entry.first == std::string(c.call);
+    });
     ASSERT_NE(call, calls.end());
     EXPECT_EQ(call->second(FTable), c.result) << c.call;
     EXPECT_EQ(LastError(FSession), std::make_pair(c.error, c.message)) << c.call;

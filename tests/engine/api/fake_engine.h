@@ -136,8 +136,8 @@ class TFakeCursor : public ITdbCursorApi {
   std::int32_t GetAutoNo() override { return Do(); }
   std::int32_t SetAutoNo(std::int32_t) override { return Do(); }
   std::int32_t Refresh(bool) override { return Do(); }
-  std::int32_t LocateRec2(const std::u16string&, std::span<const std::uint8_t> record,
-                          std::int32_t, bool& exactMatch) override {
+  std::int32_t LocateRec2(const std::u16string&, std::span<const std::uint8_t> record, std::int32_t,
+                          bool& exactMatch) override {
     FLastRecord.assign(record.begin(), record.end());
     exactMatch = !exactMatch;
     return Do();
@@ -165,12 +165,12 @@ class TApiFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     FTableLog = std::make_shared<TFakeTableLog>();
-    FPreviousTables = SetTableFactory([log = FTableLog](TTdbServices&,
-                                                        const TTdbTableOpenRequest& request) {
-      return std::make_unique<TFakeTable>(log, request);
-    });
-    FPreviousCursors = SetCursorFactory(
-        [this](TTdbLocalSession&, int, std::int16_t, const std::u16string&) {
+    FPreviousTables =
+        SetTableFactory([log = FTableLog](TTdbServices&, const TTdbTableOpenRequest& request) {
+          return std::make_unique<TFakeTable>(log, request);
+        });
+    FPreviousCursors =
+        SetCursorFactory([this](TTdbLocalSession&, int, std::int16_t, const std::u16string&) {
           auto cursor = std::make_unique<TFakeCursor>();
           FCursors.push_back(cursor.get());
           return cursor;
@@ -193,9 +193,8 @@ class TApiFixture : public ::testing::Test {
     const std::int32_t session = TdbCreateSession(u"");
     EXPECT_GT(session, 0);
     const std::u16string location = U16(FDir.Path());
-    EXPECT_EQ(TdbSessOpenDb(static_cast<std::int16_t>(session), location.c_str(), u"", u"",
-                            1024, 0),
-              0);
+    EXPECT_EQ(
+        TdbSessOpenDb(static_cast<std::int16_t>(session), location.c_str(), u"", u"", 1024, 0), 0);
     return static_cast<std::int16_t>(session);
   }
 

@@ -31,22 +31,21 @@ TEST_F(TOpenDb, LocationRules) {
   struct Case {
     std::string location;
     std::int32_t result;
-    int error;                 // last error number, 0 for none
-    std::string controlFile;   // written by the open, "" for none
+    int error;                // last error number, 0 for none
+    std::string controlFile;  // written by the open, "" for none
   } cases[] = {
       {db, 0, 0, db + "/Vnd.tdbd"},
       {db + "/", 0, 0, db + "/Vnd.tdbd"},
       {db + "/Vnd03.dat", 0, 0, db + "/Vnd.tdbd"},  // a file: its directory
-      {FDir.File("box.tdbd"), -53, 187, ""},       // a container: not opened here
+      {FDir.File("box.tdbd"), -53, 187, ""},        // a container: not opened here
       {FDir.File("missing.dat"), -58, 37, ""},
-      {FDir.File("missing"), -53, 187, ""},        // would be missing.tdbd
+      {FDir.File("missing"), -53, 187, ""},  // would be missing.tdbd
   };
   for (const Case& c : cases) {
     std::filesystem::remove(db + "/Vnd.tdbd");
     const auto session = static_cast<std::int16_t>(TdbCreateSession(u""));
     const std::u16string location = U16(c.location);
-    EXPECT_EQ(TdbSessOpenDb(session, location.c_str(), u"", u"", 64, 0), c.result)
-        << c.location;
+    EXPECT_EQ(TdbSessOpenDb(session, location.c_str(), u"", u"", 64, 0), c.result) << c.location;
     EXPECT_EQ(LastError(session).first, c.error) << c.location;
     if (!c.controlFile.empty()) {
       EXPECT_EQ(ReadWholeFile(c.controlFile), kControlText);
@@ -161,10 +160,8 @@ TEST(TDatabaseLocation, ContainerMagic) {
     std::string bytes;
     bool container;
   } cases[] = {
-      {std::string("\x81\x75\xE4\x39", 4), true},
-      {std::string("\x81\x75\xE4\x39rest", 8), true},
-      {std::string("\x81\x75\xE4", 3), false},
-      {"", false},
+      {std::string("\x81\x75\xE4\x39", 4), true},  {std::string("\x81\x75\xE4\x39rest", 8), true},
+      {std::string("\x81\x75\xE4", 3), false},     {"", false},
       {std::string("\x39\xE4\x75\x81", 4), false},
   };
   for (const Case& c : cases) {

@@ -16,8 +16,7 @@ namespace {
 using TSessionApi = TApiFixture;
 
 TEST_F(TSessionApi, HandlesTakeTheFirstFreeSlotUpToOneHundred) {
-  for (int expected = 1; expected <= 100; ++expected)
-    ASSERT_EQ(TdbCreateSession(u""), expected);
+  for (int expected = 1; expected <= 100; ++expected) ASSERT_EQ(TdbCreateSession(u""), expected);
   EXPECT_EQ(TdbCreateSession(u""), -53);
   EXPECT_EQ(TdbSessDelete(37), 0);
   EXPECT_EQ(TdbSessDelete(37), -105);
