@@ -266,7 +266,10 @@ KESTREL_API int32_t TdbRltnGetTableInfo(int16_t RltnHdl, TTdbTableInfo* TableInf
  * -103. TDB_INDEX_NAMES_MAXLEN characters always suffice. */
 #define TDB_INDEX_NAMES_MAXLEN (41 * 51 + 1)
 KESTREL_API int32_t TdbRltnGetIndexNames(int16_t RltnHdl, TdbChar* Names, int32_t MaxLen);
-/* Desc := the stored description text of the named index. 0, -16. */
+/* Desc := the stored description text of the named index; RealIndexName
+ * := the stored name of an index given by its name or an alias. Both are
+ * written whole (room for MaxLen + 1 characters) or not at all: 0, -16 (no
+ * such index), -103 (longer than MaxLen). */
 KESTREL_API int32_t TdbRltnGetIndexDesc(int16_t RltnHdl, const TdbChar* IndexName, TdbChar* Desc,
                                         int32_t MaxLen);
 KESTREL_API int32_t TdbRltnGetRealIndexName(int16_t RltnHdl, const TdbChar* IndexName,
