@@ -1,0 +1,221 @@
+// The session's catalog: opening and closing the database, resolving table
+// names to files and keeping the open tables in their slots.
+#include "engine/api/catalog.h"
+
+#include <filesystem>
+#include <utility>
+
+#include "engine/api/engine_error.h"
+#include "engine/api/services.h"
+#include "engine/cache/page_manager.h"
+#include "engine/fs/os_file_system.h"
+#include "engine/table/code_page.h"
+
+namespace kestrel {
+
+namespace {
+
+bool HasCatalogTables(TdwFileSystem& fileSystem, const std::string& directory) {
+  for (const char* extension : {kTableExtensionLevel6, kTableExtensionClassic})
+    if (fileSystem.FileExists(directory + "/sys_UserTables" + extension) &&
+        fileSystem.FileExists(directory + "/sys_UserColumns" + extension))
+      return true;
+  return false;
+}
+
+// The data file system of a directory, shared through the page manager.
+std::shared_ptr<TdwFileSystem> AcquireDataFileSystem(const std::string& directory) {
+  TTdbPageManager& pageManager = TTdbPageManager::Instance();
+  std::shared_ptr<TdwFileSystem> fileSystem = pageManager.GetFileSystem(directory);
+  if (fileSystem) return fileSystem;
+  pageManager.AddFileSystem(directory, std::make_shared<TdwOSFileSystem>(directory));
+  return pageManager.GetFileSystem(directory);
+}
+
+}  // namespace
+
+TTdbCatalog::TTdbCatalog(TTdbServices& services, int sessHdl)
+    : FServices(services), FSessHdl(sessHdl) {}
+
+TTdbCatalog::~TTdbCatalog() { CloseDatabase(); }
+
+void TTdbCatalog::OpenDatabase(const std::u16string& location, const std::u16string& password,
+                               int cacheSizeKB, int attributes) {
+  if (IsOpen()) throw ETdbEngine(tdbErrNotSupported, "opening a second database in a session");
+  TdwOSFileSystem probe;
+  const TTdbDatabaseLocation where = ResolveDatabaseLocation(probe, Utf16ToUtf8(location));
+  if (where.FType == dbtSingleFile)
+    throw ETdbEngine(tdbErrNotSupported, "single-file database \"" + where.FPath + "\"");
+
+  std::shared_ptr<TdwFileSystem> dataFileSystem = AcquireDataFileSystem(where.FPath);
+  try {
+    try {
+      EnsureControlFile(*dataFileSystem, where.FPath);
+    } catch (const ETdbEngine&) {
+      if ((attributes & (kDbAttrReadOnly | kDbAttrSharedReadOnly)) == 0) throw;
+    }
+    FManagementLevel = HasCatalogTables(*dataFileSystem, where.FPath) ? tmlManaged : tmlUnmanaged;
+  } catch (...) {
+    TTdbPageManager::Instance().ReleaseFileSystem(dataFileSystem.get());
+    throw;
+  }
+  FServices.FDataFileSystem = std::move(dataFileSystem);
+  FServices.FLockFileSystem = std::make_shared<TdwOSFileSystem>(where.FPath);
+  FDirectory = where.FPath;
+  FDatabaseKey = password;
+  FAttributes = attributes;
+  FCacheSizeKB = cacheSizeKB < 0 ? 0 : cacheSizeKB;
+  TTdbPageManager::Instance().RegisterClient(FSessHdl, FCacheSizeKB);
+}
+
+void TTdbCatalog::CloseDatabase() noexcept {
+  if (!IsOpen()) return;
+  for (int slot = 1; slot <= kMaxRelations; ++slot) CloseSlot(slot);
+  TTdbPageManager& pageManager = TTdbPageManager::Instance();
+  pageManager.UnregisterClient(FSessHdl, FCacheSizeKB);
+  try {
+    pageManager.ReleaseFileSystem(FServices.FDataFileSystem.get());
+  } catch (...) {
+    // The page manager lost track of the file system: nothing is left to free.
+  }
+  FServices.FDataFileSystem.reset();
+  FServices.FLockFileSystem.reset();
+  FDirectory.clear();
+  FDatabaseKey.clear();
+  FAttributes = 0;
+  FCacheSizeKB = 0;
+  FManagementLevel = tmlUnmanaged;
+}
+
+std::uint16_t TTdbCatalog::AdjustRights(std::uint16_t rights, int attributes) {
+  if (attributes & kDbAttrReadOnly) rights &= ~kRightsAccessMask;
+  if (attributes & kDbAttrExclusive) rights |= kRightExclusive;
+  if (attributes & kDbAttrSharedReadOnly) {
+    if ((rights & kRightsAccessMask) == 0)
+      rights |= kRightSharedReadOnly;
+    else
+      rights &= ~kRightSharedReadOnly;
+  }
+  return rights;
+}
+
+std::string TTdbCatalog::ResolveTableFile(const std::u16string& tableName) const {
+  std::filesystem::path path(Utf16ToUtf8(tableName));
+  if (path.is_relative()) path = std::filesystem::path(FDirectory) / path;
+  if (path.has_extension()) return path.string();
+  const std::string base = path.string();
+  if (FServices.FDataFileSystem->FileExists(base + kTableExtensionClassic))
+    return base + kTableExtensionClassic;
+  return base + kTableExtensionLevel6;
+}
+
+int TTdbCatalog::FindFreeSlot() const {
+  std::lock_guard lock(FRelationListSync);
+  for (int slot = 1; slot <= kMaxRelations; ++slot)
+    if (!FSlots[slot].FTable) return slot;
+  return 0;
+}
+
+int TTdbCatalog::OpenTable(const std::u16string& tableName, const std::u16string& key,
+                           std::uint16_t rights, bool force) {
+  if (!IsOpen()) throw ETdbEngine(tdbErrFileNotFound, Utf16ToUtf8(tableName));
+  int slot = FindFreeSlot();
+  if (slot == 0) {
+    CloseUnneededTables();
+    slot = FindFreeSlot();
+  }
+  if (slot == 0) throw ETdbEngine(tdbErrTooManyTables);
+
+  const std::u16string name =
+      Utf8ToUtf16(std::filesystem::path(Utf16ToUtf8(tableName)).filename().stem().string());
+  if (FindTable(name) != 0) throw ETdbEngine(tdbErrTableAlreadyOpen, Utf16ToUtf8(name));
+
+  TTdbTableOpenRequest request;
+  request.FFileName = ResolveTableFile(tableName);
+  request.FRights = AdjustRights(rights, FAttributes);
+  request.FKey = key.empty() ? FDatabaseKey : key;
+  request.FRltnIdx = slot;
+  if (!FServices.FDataFileSystem->FileExists(request.FFileName))
+    throw ETdbEngine(tdbErrFileNotFound, request.FFileName);
+
+  const TTdbTableFactory factory = GetTableFactory();
+  if (!factory) throw ETdbEngine(tdbErrNotSupported, "opening tables");
+  std::unique_ptr<ITdbCatalogTable> table = factory(FServices, request);
+  try {
+    table->Open(force);
+  } catch (const ETdbEngine& error) {
+    if (error.Number() != tdbErrNoWriteAccess || (request.FRights & kRightsAccessMask) == 0) throw;
+    request.FRights &= ~kRightsAccessMask;
+    table = factory(FServices, request);
+    table->Open(force);
+  }
+  {
+    std::lock_guard lock(FRelationListSync);
+    FSlots[slot].FTable = std::move(table);
+    FSlots[slot].FUsers = 0;
+  }
+  try {
+    FSlots[slot].FTable->Setup(force);
+  } catch (...) {
+    if (!force) {
+      CloseSlot(slot);
+      throw;
+    }
+  }
+  return slot;
+}
+
+int TTdbCatalog::FindTable(const std::u16string& name) const {
+  std::lock_guard lock(FRelationListSync);
+  for (int slot = 1; slot <= kMaxRelations; ++slot)
+    if (FSlots[slot].FTable && FSlots[slot].FTable->IsSameTableName(name)) return slot;
+  return 0;
+}
+
+ITdbCatalogTable* TTdbCatalog::Table(int rltnIdx) const {
+  if (rltnIdx < 1 || rltnIdx > kMaxRelations) return nullptr;
+  std::lock_guard lock(FRelationListSync);
+  return FSlots[rltnIdx].FTable.get();
+}
+
+void TTdbCatalog::AddUser(int rltnIdx) {
+  if (Table(rltnIdx)) ++FSlots[rltnIdx].FUsers;
+}
+
+void TTdbCatalog::RemoveUser(int rltnIdx) {
+  if (Table(rltnIdx) && FSlots[rltnIdx].FUsers > 0) --FSlots[rltnIdx].FUsers;
+}
+
+void TTdbCatalog::CloseUnneededTables() noexcept {
+  for (int slot = 1; slot <= kMaxRelations; ++slot)
+    if (FSlots[slot].FTable && FSlots[slot].FUsers == 0) CloseSlot(slot);
+}
+
+void TTdbCatalog::ForEachTable(const std::function<void(int, ITdbCatalogTable&)>& visit) const {
+  std::lock_guard lock(FRelationListSync);
+  for (int slot = 1; slot <= kMaxRelations; ++slot)
+    if (FSlots[slot].FTable) visit(slot, *FSlots[slot].FTable);
+}
+
+void TTdbCatalog::CloseSlot(int rltnIdx) noexcept {
+  std::unique_ptr<ITdbCatalogTable> table;
+  {
+    std::lock_guard lock(FRelationListSync);
+    table = std::move(FSlots[rltnIdx].FTable);
+    FSlots[rltnIdx].FUsers = 0;
+  }
+  if (!table) return;
+  try {
+    try {
+      table->Close();
+    } catch (const ETdbEngine& error) {
+      FServices.SetLastError(error);
+    } catch (const std::exception& error) {
+      FServices.SetLastError(ETdbEngine(tdbErrException, error.what()));
+    }
+  } catch (...) {
+    // Recording the failure failed too (out of memory): the table is gone.
+  }
+}
+
+}  // namespace kestrel

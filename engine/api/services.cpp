@@ -1,0 +1,49 @@
+// Session services: station identity and the last-error record.
+#include "engine/api/services.h"
+
+#include <algorithm>
+#include <string>
+
+#include "engine/api/engine_error.h"
+#include "engine/table/code_page.h"
+
+namespace kestrel {
+
+TTdbServices::TTdbServices(TdwClock& clock) : FClock(clock) {
+  while (FStationNo == 0) FStationNo = clock.Random(kMaxStationNo + 1);
+  const std::string decimal = std::to_string(FStationNo);
+  FStationName.assign(decimal.begin(), decimal.end());
+}
+
+void TTdbServices::SetLastError(const ETdbEngine& error) {
+  SetLastError(error.Number(), Utf8ToUtf16(error.Message()));
+}
+
+void TTdbServices::SetLastError(int number, const std::u16string& message) {
+  std::lock_guard lock(FLastErrorLock);
+  FLastError = TTdbLastError{};
+  FLastError.FCode = -number;
+  FLastError.FMessage = message;
+}
+
+void TTdbServices::SetLastErrorPosition(const std::u16string& conditionText, int lineNo,
+                                        int position) {
+  std::u16string line = conditionText;
+  std::replace(line.begin(), line.end(), u'\t', u' ');
+  std::lock_guard lock(FLastErrorLock);
+  FLastError.FLine = std::move(line);
+  FLastError.FLineNo = lineNo;
+  FLastError.FPosition = position;
+}
+
+void TTdbServices::ClearLastError() {
+  std::lock_guard lock(FLastErrorLock);
+  FLastError = TTdbLastError{};
+}
+
+TTdbLastError TTdbServices::LastError() const {
+  std::lock_guard lock(FLastErrorLock);
+  return FLastError;
+}
+
+}  // namespace kestrel
