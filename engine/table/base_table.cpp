@@ -182,11 +182,12 @@ void TTdbBaseTable::OpenDataFile() {
   FDataFile->ReadBytes(0, prefix.data(), prefix.size(), false);
   // B+ tree table files plug in here (a TTdbBPlusDataFile on the storage).
   if (TableFileKind(prefix) == tfkBPlusTree)
-    throw ETdbEngine(tdbErrLevelFeature, "B+ tree table file " + FFileName);
+    throw ETdbEngine(tdbErrLevelFeature, FFileName, "B+ tree table files are not opened by this engine yet");
   TDataFileByteSource more(*FDataFile);
   TTdbHeaderReader reader(prefix, static_cast<uint64_t>(fileSize), &more, FFileName);
   FHeader = ReadTableHeader(reader, nullptr);
-  if (FHeader.Level > kMaxHeapLevel) throw ETdbEngine(tdbErrLevelFeature, "level 6 table " + FFileName);
+  if (FHeader.Level > kMaxHeapLevel)
+    throw ETdbEngine(tdbErrLevelFeature, FFileName, "level 6 tables are not opened by this engine yet");
   FCryptor.SetEncryptionMethod(FHeader.EncryptionMethod);
   if (!FCryptor.Initialize()) throw ETdbEngine(tdbErrNotSupported, "encryption of table " + FFileName);
   FLevel = FHeader.Level;
