@@ -129,8 +129,10 @@ int ImportCsv(TTdbBaseTable& table, const std::string& csvText) {
   }
   table.StartTransaction();
   int count = 0;
+  // One write lock for all rows: nothing reaches the files before the
+  // commit, and a bad row drops every change of the import.
+  TTdbTableLock write(table, tltWrite);
   try {
-    TTdbTableLock write(table, tltWrite);
     std::vector<std::string> fields;
     std::vector<std::uint8_t> record(static_cast<std::size_t>(table.RecordSize()));
     while (reader.Next(fields, line)) {

@@ -200,13 +200,13 @@ void SetFieldText(TTdbBaseTable& table, std::span<std::uint8_t> record, int fiel
       std::u16string value16 = Utf8ToUtf16(text);
       if (code != tctWideString) Encode(text);
       if (type.MaxLength() > 0 && value16.size() > static_cast<std::size_t>(type.MaxLength()))
-        Wrong(""" + text + "" is longer than the " + std::to_string(type.MaxLength()) + " characters of " +
+        Wrong("\"" + text + "\" is longer than the " + std::to_string(type.MaxLength()) + " characters of " +
               Utf16ToUtf8(column.Name));
       value = std::move(value16);
       break;
     }
     case tctBoolean:
-      if (text != "true" && text != "false") Wrong(""" + text + "" is not true or false");
+      if (text != "true" && text != "false") Wrong("\"" + text + "\" is not true or false");
       value = static_cast<int64_t>(text == "true" ? 1 : 0);
       break;
     case tctFloat:
@@ -220,7 +220,7 @@ void SetFieldText(TTdbBaseTable& table, std::span<std::uint8_t> record, int fiel
       break;
     case tctDateTime: {
       const std::size_t space = text.find(' ');
-      if (space == std::string::npos) Wrong(""" + text + "" is not a date and time");
+      if (space == std::string::npos) Wrong("\"" + text + "\" is not a date and time");
       value = TTdbTimeStamp{ParseDate(text.substr(0, space)), static_cast<int32_t>(ParseMillis(text.substr(space + 1)))};
       break;
     }

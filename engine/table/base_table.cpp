@@ -474,6 +474,7 @@ TTdbTableLock::~TTdbTableLock() {
 void TTdbBaseTable::Flush() {
   std::lock_guard guard(FLockingMutex);
   RequireActive();
+  if (FInTransaction) FTransactionFlushed = true;
   try {
     FDataFile->Flush();
     if (FBlob) FBlob->Flush();

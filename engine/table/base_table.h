@@ -258,8 +258,10 @@ class TTdbBaseTable {
   bool InTransaction() const { return FInTransaction; }
   // Ends the transaction keeping its changes: flushes and deletes the log.
   void CommitModifications();
-  // Ends the transaction undoing its changes from the log. A log that cannot
-  // be replayed is kept and reported (52).
+  // Ends the transaction undoing its changes: changes that never left the
+  // cache are dropped (the files stay byte for byte as they were), others
+  // are undone from the log. A log that cannot be replayed is kept and
+  // reported (52).
   void UndoModifications();
 
   // --- Accessors -----------------------------------------------------------
@@ -352,6 +354,9 @@ class TTdbBaseTable {
   std::unique_ptr<TTdbRedoLog> FRedoLog;
   bool FInTransaction = false;
   bool FRollingBack = false;
+  // Whether changes of the running transaction may have reached the files
+  // (a flush since it started, or a write lock held when it started).
+  bool FTransactionFlushed = false;
   int FFlushCounter = 0;
   int FWriteError = 0;
 

@@ -23,6 +23,7 @@ void TTdbBaseTable::StartTransaction() {
   RequireActive();
   if (FInTransaction) throw ETdbEngine(tdbErrTransactionRunning);
   FInTransaction = true;
+  FTransactionFlushed = FWriteLocks > 0;
 }
 
 void TTdbBaseTable::CreateRedoLog() {
@@ -48,6 +49,11 @@ void TTdbBaseTable::UndoModifications() {
   std::unique_ptr<TTdbRedoLog> log = std::move(FRedoLog);
   FInTransaction = false;
   if (!log) return;
+  if (!FTransactionFlushed) {
+    Undo();
+    log->Erase();
+    return;
+  }
   try {
     ReplayRedoLog(*log);
   } catch (const ETdbEngine&) {
