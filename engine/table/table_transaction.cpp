@@ -77,7 +77,11 @@ void TTdbBaseTable::ReplayRedoLog(TTdbRedoLog& log) {
   FRollingBack = true;
   try {
     for (const TTdbRedoEntry& entry : entries) {
-      UndoEntry(entry);
+      {
+        // One flush for the steps of one entry: they reach the disk together.
+        TTdbTableLock write(*this, tltWrite);
+        UndoEntry(entry);
+      }
       Flush();
       log.CutTo(entry.Offset);
     }

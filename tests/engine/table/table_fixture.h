@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -47,7 +48,7 @@ class TRecordingListener : public IRelationListener {
 };
 
 class TableFixture : public ::testing::Test {
- protected:
+ public:
   void SetUp() override { FPageManager.RegisterClient(1, 4096); }
 
   std::unique_ptr<TTdbBaseTable> NewTable() { return std::make_unique<TTdbBaseTable>(FPageManager, FFs, 1); }
@@ -134,6 +135,10 @@ class TableFixture : public ::testing::Test {
     return 0;
   }
   std::string Raw(const std::string& name) { return ReadWholeFile(FDir.File(name)); }
+  // Removes every file of the directory (a fresh start inside one test).
+  void RemoveAllFiles() {
+    for (const auto& entry : std::filesystem::directory_iterator(FDir.Path())) std::filesystem::remove(entry.path());
+  }
 
   TTempDir FDir;
   TFaultFileSystem FFs{FDir.Path()};
