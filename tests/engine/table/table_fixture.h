@@ -33,6 +33,10 @@ struct TRow {
   bool operator==(const TRow&) const = default;
 };
 
+inline void PrintTo(const TRow& row, std::ostream* out) {
+  *out << "{" << row.Kod << ", " << row.Megnev << ", " << row.Leiras.size() << " bytes}";
+}
+
 // Records an accessor's notifications as text.
 class TRecordingListener : public IRelationListener {
  public:
