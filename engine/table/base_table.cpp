@@ -522,7 +522,12 @@ void TTdbBaseTable::Undo() {
 
 void TTdbBaseTable::UpdateTable() {
   std::lock_guard guard(FLockingMutex);
-  if (!Active()) return;
+  if (!Active() || FUpdating) return;
+  FUpdating = true;
+  struct TUpdatingEnd {
+    bool& Flag;
+    ~TUpdatingEnd() { Flag = false; }
+  } updatingEnd{FUpdating};
   TTdbTableLock read(*this, tltRead);
   FDataFile->Invalidate();
   for (auto& slot : FIndexFiles)

@@ -177,12 +177,34 @@ void TTdbBaseTable::SetAutoNum(std::span<std::uint8_t> buffer) {
   TTdbTableLock write(*this, tltWrite);
   std::int32_t id = ReadNextRecordId();
   if (id < 1) id = 1;
-  const auto next = static_cast<std::uint32_t>(id + 1);
-  const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(next), static_cast<std::uint8_t>(next >> 8),
-                                 static_cast<std::uint8_t>(next >> 16), static_cast<std::uint8_t>(next >> 24)};
-  FDataFile->WriteBytes(static_cast<std::int64_t>(NextRecordIdOffset(FHeader)), bytes, sizeof bytes, false);
+  WriteNextRecordId(id + 1);
   const std::size_t index = static_cast<std::size_t>(FRecordIdFieldNo - 1);
   WriteValue(FColumnDefs[index].DataType, FColumnDefs.ColumnBytes(buffer, index), static_cast<int64_t>(id));
+}
+
+void TTdbBaseTable::WriteNextRecordId(std::int32_t id) {
+  const auto raw = static_cast<std::uint32_t>(id);
+  const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(raw), static_cast<std::uint8_t>(raw >> 8),
+                                 static_cast<std::uint8_t>(raw >> 16), static_cast<std::uint8_t>(raw >> 24)};
+  FDataFile->WriteBytes(static_cast<std::int64_t>(NextRecordIdOffset(FHeader)), bytes, sizeof bytes, false);
+}
+
+void TTdbBaseTable::CancelAutoNum(std::int32_t recordId) {
+  RequireActive();
+  if (FRecordIdFieldNo == 0) return;
+  TTdbTableLock write(*this, tltWrite);
+  if (ReadNextRecordId() == recordId + 1) WriteNextRecordId(recordId);
+}
+
+void TTdbBaseTable::AdjustRecordId(std::span<const std::uint8_t> buffer) {
+  RequireActive();
+  if (FRecordIdFieldNo == 0) return;
+  const std::size_t index = static_cast<std::size_t>(FRecordIdFieldNo - 1);
+  const TTdbValue value = ReadValue(FColumnDefs[index].DataType, FColumnDefs.ColumnBytes(buffer, index));
+  if (!std::holds_alternative<int64_t>(value)) return;
+  const auto id = static_cast<std::int32_t>(std::get<int64_t>(value));
+  TTdbTableLock write(*this, tltWrite);
+  if (id >= ReadNextRecordId()) WriteNextRecordId(id + 1);
 }
 
 // --- Values and index items -----------------------------------------------

@@ -200,5 +200,36 @@ TEST_F(BaseTableTest, FailedFlushIsReportedOnceByTheNextWriteAndAtClose) {
   EXPECT_EQ(FPageManager.GetStorageCount(), 0);
 }
 
+TEST_F(BaseTableTest, RecordIdsAreHandedOutWhenRecordsArePrepared) {
+  auto table = NewTable();
+  table->SetFileName("Ids.dat");
+  table->SetLevel(5);
+  table->AddColumn(NewColumnDef(u"ID", TTdbDataType::Make(tctRecordId, false, 5)));
+  table->AddColumn(NewColumnDef(u"N", TTdbDataType::Make(tctLongInt, true, 5)));
+  table->NewFile();
+  std::vector<std::uint8_t> record(static_cast<std::size_t>(table->RecordSize()));
+  const TTdbColumnDefs& columns = table->Columns();
+  auto id = [&] {
+    return std::get<int64_t>(ReadValue(columns[0].DataType, columns.ColumnBytes(std::span<const std::uint8_t>(record), 0)));
+  };
+  table->InitRecord(record, true);
+  EXPECT_EQ(id(), 1);
+  EXPECT_EQ(table->ReadNextRecordId(), 2);
+  table->InitRecord(record, true);
+  EXPECT_EQ(id(), 2);
+  // The last id given back is handed out again; an earlier one is not.
+  table->CancelAutoNum(1);
+  table->CancelAutoNum(2);
+  table->InitRecord(record, true);
+  EXPECT_EQ(id(), 2);
+  WriteValue(columns[0].DataType, columns.ColumnBytes(std::span<std::uint8_t>(record), 0), int64_t{40});
+  table->AdjustRecordId(record);
+  table->Close();
+  table = NewTable();
+  table->SetFileName("Ids.dat");
+  table->Open();
+  EXPECT_EQ(table->ReadNextRecordId(), 41);
+}
+
 }  // namespace
 }  // namespace kestrel::test
