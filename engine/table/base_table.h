@@ -306,7 +306,8 @@ class TTdbBaseTable {
   // Record changes (record_ops.cpp). keepBlocks: the image's block numbers
   // are stored as they are (rollback re-inserting a moved record); freeOld:
   // the stored record's chains of rewritten columns are freed.
-  std::int32_t AppendRecordImpl(std::span<std::uint8_t> buffer, const TTdbBlobDataList& blobs, bool keepBlocks);
+  std::int32_t AppendRecordImpl(std::span<std::uint8_t> buffer, const TTdbBlobDataList& blobs,
+                                bool keepBlocks);
   void ReplaceRecordImpl(std::span<std::uint8_t> buffer, const TTdbBlobDataList& blobs, std::int32_t recNo,
                          bool freeOld);
   void RegisterIndexes();
@@ -318,7 +319,7 @@ class TTdbBaseTable {
                           std::int32_t oldBlock);
   void FreeValue(int fieldNo, std::int32_t block);
   std::vector<struct TTdbRedoValue> ReadValuesForLog(std::span<const std::uint8_t> record,
-                                                    const std::vector<int>& fieldNos);
+                                                     const std::vector<int>& fieldNos);
   bool IsBlockColumn(int fieldNo) const;
   std::vector<int> BlockColumns() const;
   // Adds (remove = false) or deletes the record's item in one index; error

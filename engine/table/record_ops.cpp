@@ -88,8 +88,12 @@ void TTdbBaseTable::ReadRecord(std::int32_t recNo, std::span<std::uint8_t> buffe
   FDataFile->ReadRecord(recNo, buffer);
 }
 
-std::int32_t TTdbBaseTable::GetFirstRecordNo() const { return Active() ? FDataFile->GetFirstRecordNo() : kNoRecord; }
-std::int32_t TTdbBaseTable::GetLastRecordNo() const { return Active() ? FDataFile->GetLastRecordNo() : kNoRecord; }
+std::int32_t TTdbBaseTable::GetFirstRecordNo() const {
+  return Active() ? FDataFile->GetFirstRecordNo() : kNoRecord;
+}
+std::int32_t TTdbBaseTable::GetLastRecordNo() const {
+  return Active() ? FDataFile->GetLastRecordNo() : kNoRecord;
+}
 std::int32_t TTdbBaseTable::GetNextRecordNo(std::int32_t recNo) const {
   return Active() ? FDataFile->GetNextRecordNo(recNo) : kNoRecord;
 }
@@ -147,7 +151,8 @@ std::u16string TTdbBaseTable::ReadBlobDataWide(std::span<const std::uint8_t> rec
 
 void TTdbBaseTable::InitRecord(std::span<std::uint8_t> buffer, bool preset) {
   RequireActive();
-  if (buffer.size() != static_cast<std::size_t>(RecordSize())) throw ETdbEngine(tdbErrInvalidParameter, "Buffer");
+  if (buffer.size() != static_cast<std::size_t>(RecordSize()))
+    throw ETdbEngine(tdbErrInvalidParameter, "Buffer");
   std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
   for (std::size_t i = 0; i < FColumnDefs.Count(); ++i) {
     const TTdbDataType& type = FColumnDefs[i].DataType;
@@ -310,9 +315,11 @@ std::int32_t TTdbBaseTable::AppendRecordImpl(std::span<std::uint8_t> buffer, con
   RequireActive();
   RequireRight(tarAppend);
   RequireChangeable();
-  if (buffer.size() != static_cast<std::size_t>(RecordSize())) throw ETdbEngine(tdbErrInvalidParameter, "Buffer");
+  if (buffer.size() != static_cast<std::size_t>(RecordSize()))
+    throw ETdbEngine(tdbErrInvalidParameter, "Buffer");
   for (const TTdbBlobData& value : blobs)
-    if (value.FieldNo > 0 && !IsBlockColumn(value.FieldNo)) throw ETdbEngine(tdbErrInvalidParameter, "FieldNo");
+    if (value.FieldNo > 0 && !IsBlockColumn(value.FieldNo))
+      throw ETdbEngine(tdbErrInvalidParameter, "FieldNo");
   TTdbTableLock upgrade(*this, tltUpgrade);
   if (!FDataFile->CanAppend()) throw ETdbEngine(tdbErrCapacityReached, FullName());
   const std::int32_t recNo = FDataFile->GetRecordCount() + 1;
@@ -358,7 +365,8 @@ void TTdbBaseTable::ReplaceRecordImpl(std::span<std::uint8_t> buffer, const TTdb
   RequireActive();
   RequireRight(tarEdit);
   RequireChangeable();
-  if (buffer.size() != static_cast<std::size_t>(RecordSize())) throw ETdbEngine(tdbErrInvalidParameter, "Buffer");
+  if (buffer.size() != static_cast<std::size_t>(RecordSize()))
+    throw ETdbEngine(tdbErrInvalidParameter, "Buffer");
   std::vector<int> rewritten;
   for (const TTdbBlobData& value : blobs) {
     if (value.FieldNo <= 0) continue;

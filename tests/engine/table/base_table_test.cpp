@@ -80,11 +80,22 @@ TEST_F(BaseTableTest, DeleteMovesTheLastRecordIntoTheSlot) {
   for (const TRow& row : kRows) Append(*table, row);
   TRecordingListener listener;
   table->Listeners().AddAccessor(&listener);
+  Replace(*table, 3, kRows[2]);
   table->DeleteRecord(2);
-  EXPECT_EQ(listener.Events, (std::vector<std::string>{"deleted 2 5"}));
+  Append(*table, {"0106", "Új", ""});
+  table->DeleteRecord(5);
+  EXPECT_EQ(listener.Events,
+            (std::vector<std::string>{"changed 3", "deleted 2 5", "relation changed", "deleted 5 0"}));
+  // Notifications held back while disabled end in one RelationChanged.
+  table->Listeners().EnableNotifications(false);
+  Replace(*table, 1, kRows[0]);
+  table->Listeners().EnableNotifications(true);
+  EXPECT_EQ(listener.Events.back(), "relation changed");
+  EXPECT_EQ(listener.Events.size(), 5u);
+  listener.Events.clear();
   EXPECT_EQ(Rows(*table), (std::vector<TRow>{kRows[0], kRows[4], kRows[2], kRows[3]}));
   table->DeleteRecord(4);
-  EXPECT_EQ(listener.Events.back(), "deleted 4 0");
+  EXPECT_EQ(listener.Events, (std::vector<std::string>{"deleted 4 0"}));
   EXPECT_EQ(ErrorOf([&] { table->DeleteRecord(0); }), tdbErrRecordNotFound);
   EXPECT_EQ(ErrorOf([&] { table->DeleteRecord(4); }), tdbErrRecordNotFound);
   EXPECT_EQ(IndexOrder(*table, 0), (std::vector<std::int32_t>{1, 3, 2}));
@@ -142,7 +153,9 @@ TEST_F(BaseTableTest, EveryChangeNeedsItsRight) {
     SCOPED_TRACE(c.rights);
     table = Open(c.rights);
     const std::int32_t count = table->RecordCount();
-    EXPECT_EQ(ErrorOf([&] { Append(*table, {"09" + std::to_string(count), "x", ""}); }),
+    EXPECT_EQ(ErrorOf([&] {
+                Append(*table, {"09" + std::to_string(count), "x", ""});
+              }),
               c.append ? 0 : tdbErrNoWritePermission);
     EXPECT_EQ(ErrorOf([&] { Replace(*table, 1, Row(*table, 1)); }), c.replace ? 0 : tdbErrNoWritePermission);
     EXPECT_EQ(ErrorOf([&] { table->DeleteRecord(table->RecordCount()); }),
@@ -181,7 +194,8 @@ TEST_F(BaseTableTest, InitRecordGivesNotNullDatesTheFirstDay) {
   const TTdbColumnDefs& columns = table->Columns();
   EXPECT_EQ(ReadValue(columns[0].DataType, columns.ColumnBytes(std::span<const std::uint8_t>(record), 0)),
             TTdbValue(TTdbDate{545}));
-  EXPECT_TRUE(IsNullValue(columns[1].DataType, columns.ColumnBytes(std::span<const std::uint8_t>(record), 1)));
+  EXPECT_TRUE(
+      IsNullValue(columns[1].DataType, columns.ColumnBytes(std::span<const std::uint8_t>(record), 1)));
 }
 
 TEST_F(BaseTableTest, FailedFlushIsReportedOnceByTheNextWriteAndAtClose) {
@@ -210,7 +224,8 @@ TEST_F(BaseTableTest, RecordIdsAreHandedOutWhenRecordsArePrepared) {
   std::vector<std::uint8_t> record(static_cast<std::size_t>(table->RecordSize()));
   const TTdbColumnDefs& columns = table->Columns();
   auto id = [&] {
-    return std::get<int64_t>(ReadValue(columns[0].DataType, columns.ColumnBytes(std::span<const std::uint8_t>(record), 0)));
+    return std::get<int64_t>(
+        ReadValue(columns[0].DataType, columns.ColumnBytes(std::span<const std::uint8_t>(record), 0)));
   };
   table->InitRecord(record, true);
   EXPECT_EQ(id(), 1);

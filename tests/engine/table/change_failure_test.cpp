@@ -36,14 +36,14 @@ TEST_F(ChangeFailureTest, AnIndexThatRefusesTheItemLeavesEverythingAsItWas) {
     int error;
   } cases[] = {
       {"append", [&](TTdbBaseTable& t) { Tamper(t, u"INDMN", added, 4, true); },
-       [&](TTdbBaseTable& t) { Append(t, added); }, [&](TTdbBaseTable& t) { Tamper(t, u"INDMN", added, 4, false); },
-       tdbErrIndexInsert},
+       [&](TTdbBaseTable& t) { Append(t, added); },
+       [&](TTdbBaseTable& t) { Tamper(t, u"INDMN", added, 4, false); }, tdbErrIndexInsert},
       {"replace", [&](TTdbBaseTable& t) { Tamper(t, u"INDMN", changed, 2, true); },
        [&](TTdbBaseTable& t) { Replace(t, 2, changed); },
        [&](TTdbBaseTable& t) { Tamper(t, u"INDMN", changed, 2, false); }, tdbErrIndexInsert},
       {"delete", [&](TTdbBaseTable& t) { Tamper(t, u"INDMN", kRows[0], 1, false); },
-       [&](TTdbBaseTable& t) { t.DeleteRecord(1); }, [&](TTdbBaseTable& t) { Tamper(t, u"INDMN", kRows[0], 1, true); },
-       tdbErrIndexDelete},
+       [&](TTdbBaseTable& t) { t.DeleteRecord(1); },
+       [&](TTdbBaseTable& t) { Tamper(t, u"INDMN", kRows[0], 1, true); }, tdbErrIndexDelete},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -24,8 +24,14 @@ struct TCase {
 };
 
 const TCase kChanges[] = {
-    {"append", [](TTdbBaseTable& t) { TableFixture::Append(t, {"05", "Öt", std::string(300, 'o')}); }},
-    {"replace", [](TTdbBaseTable& t) { TableFixture::Replace(t, 2, {"21", "Huszonegy", "rövidebb"}); }},
+    {"append",
+     [](TTdbBaseTable& t) {
+       TableFixture::Append(t, {"05", "Öt", std::string(300, 'o')});
+     }},
+    {"replace",
+     [](TTdbBaseTable& t) {
+       TableFixture::Replace(t, 2, {"21", "Huszonegy", "rövidebb"});
+     }},
     {"delete with a move", [](TTdbBaseTable& t) { t.DeleteRecord(1); }},
 };
 

@@ -25,8 +25,10 @@ class TModel {
     ASSERT_EQ(sqlite3_prepare_v2(FDb, sql.c_str(), -1, &statement, nullptr), SQLITE_OK) << sql;
     int parameter = 1;
     for (const std::string& text : texts)
-      sqlite3_bind_text(statement, parameter++, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-    if (parameter <= sqlite3_bind_parameter_count(statement)) sqlite3_bind_int64(statement, parameter, number);
+      sqlite3_bind_text(statement, parameter++, text.c_str(), static_cast<int>(text.size()),
+                        SQLITE_TRANSIENT);
+    if (parameter <= sqlite3_bind_parameter_count(statement))
+      sqlite3_bind_int64(statement, parameter, number);
     EXPECT_EQ(sqlite3_step(statement), SQLITE_DONE) << sql;
     sqlite3_finalize(statement);
   }
@@ -47,14 +49,15 @@ class TModel {
   }
   std::int32_t Count() { return std::stoi(Query("SELECT COUNT(*) FROM rows")[0][0]); }
   bool HasKod(const std::string& kod, std::int32_t except) {
-    return !Query("SELECT recno FROM rows WHERE kod = '" + kod + "' AND recno <> " + std::to_string(except)).empty();
+    return !Query("SELECT recno FROM rows WHERE kod = '" + kod + "' AND recno <> " + std::to_string(except))
+                .empty();
   }
   void Append(const TRow& row) {
     Exec("INSERT INTO rows VALUES (?4, ?1, ?2, ?3)", {row.Kod, row.Megnev, row.Leiras}, Count() + 1);
   }
   void Replace(std::int32_t recNo, const TRow& row) {
-    Exec("UPDATE rows SET kod = ?1, megnev = ?2, leiras = ?3 WHERE recno = ?4", {row.Kod, row.Megnev, row.Leiras},
-         recNo);
+    Exec("UPDATE rows SET kod = ?1, megnev = ?2, leiras = ?3 WHERE recno = ?4",
+         {row.Kod, row.Megnev, row.Leiras}, recNo);
   }
   // The last record moves into the freed number.
   void Delete(std::int32_t recNo) {
@@ -64,12 +67,14 @@ class TModel {
   }
   std::vector<TRow> Rows() {
     std::vector<TRow> rows;
-    for (const auto& r : Query("SELECT kod, megnev, leiras FROM rows ORDER BY recno")) rows.push_back({r[0], r[1], r[2]});
+    for (const auto& r : Query("SELECT kod, megnev, leiras FROM rows ORDER BY recno"))
+      rows.push_back({r[0], r[1], r[2]});
     return rows;
   }
   std::vector<std::int32_t> Order(const std::string& column) {
     std::vector<std::int32_t> order;
-    for (const auto& r : Query("SELECT recno FROM rows ORDER BY " + column + ", recno")) order.push_back(std::stoi(r[0]));
+    for (const auto& r : Query("SELECT recno FROM rows ORDER BY " + column + ", recno"))
+      order.push_back(std::stoi(r[0]));
     return order;
   }
 
@@ -120,7 +125,8 @@ TEST_F(RecordModelTest, RandomChangesAgreeWithTheModel) {
       if (!keepMemo) row.Leiras = memo();
       const bool duplicate = model.HasKod(row.Kod, recNo);
       std::vector<std::uint8_t> record = Image(*table, row);
-      const int error = ErrorOf([&] { table->ReplaceRecord(record, keepMemo ? TTdbBlobDataList{} : Memo(row), recNo); });
+      const int error =
+          ErrorOf([&] { table->ReplaceRecord(record, keepMemo ? TTdbBlobDataList{} : Memo(row), recNo); });
       EXPECT_EQ(error, duplicate ? tdbErrNotUnique : 0);
       if (!duplicate) model.Replace(recNo, row);
     } else {

@@ -87,7 +87,8 @@ class TableFixture : public ::testing::Test {
     std::vector<std::uint8_t> record(static_cast<std::size_t>(table.RecordSize()));
     table.InitRecord(record, false);
     const TTdbColumnDefs& columns = table.Columns();
-    WriteValue(columns[0].DataType, columns.ColumnBytes(std::span<std::uint8_t>(record), 0), Utf8ToUtf16(row.Kod));
+    WriteValue(columns[0].DataType, columns.ColumnBytes(std::span<std::uint8_t>(record), 0),
+               Utf8ToUtf16(row.Kod));
     WriteValue(columns[1].DataType, columns.ColumnBytes(std::span<std::uint8_t>(record), 1),
                Utf8ToUtf16(row.Megnev));
     return record;
@@ -141,7 +142,8 @@ class TableFixture : public ::testing::Test {
   std::string Raw(const std::string& name) { return ReadWholeFile(FDir.File(name)); }
   // Removes every file of the directory (a fresh start inside one test).
   void RemoveAllFiles() {
-    for (const auto& entry : std::filesystem::directory_iterator(FDir.Path())) std::filesystem::remove(entry.path());
+    for (const auto& entry : std::filesystem::directory_iterator(FDir.Path()))
+      std::filesystem::remove(entry.path());
   }
 
   TTempDir FDir;

@@ -2,10 +2,8 @@
 // record numbers and index order; changes that never left the cache roll
 // back to the very same bytes; a transaction left behind by a dead program
 // is rolled back at the next open; a damaged redo log is kept and reported.
-#include "table_fixture.h"
-
 #include "engine/table/redo_log.h"
-
+#include "table_fixture.h"
 
 namespace kestrel::test {
 namespace {
@@ -29,7 +27,8 @@ struct TState {
 };
 
 void PrintTo(const TState& state, std::ostream* out) {
-  for (const TRow& row : state.Rows) *out << "[" << row.Kod << " " << row.Megnev << " " << row.Leiras.size() << "] ";
+  for (const TRow& row : state.Rows)
+    *out << "[" << row.Kod << " " << row.Megnev << " " << row.Leiras.size() << "] ";
   *out << "KOD:";
   for (auto r : state.Kod) *out << " " << r;
   *out << " INDMN:";
@@ -111,7 +110,8 @@ std::string LogBytes(const std::vector<std::tuple<std::uint8_t, std::int32_t, st
   std::string log = std::string("\xB0\xC0\xD0\xE0", 4) + std::string(4, '\0');
   auto int32 = [](std::int32_t value) {
     std::string bytes(4, '\0');
-    for (int b = 0; b < 4; ++b) bytes[static_cast<std::size_t>(b)] = static_cast<char>(static_cast<std::uint32_t>(value) >> (8 * b));
+    for (int b = 0; b < 4; ++b)
+      bytes[static_cast<std::size_t>(b)] = static_cast<char>(static_cast<std::uint32_t>(value) >> (8 * b));
     return bytes;
   };
   for (const auto& [kind, number, payload] : entries)
