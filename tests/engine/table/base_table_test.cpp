@@ -246,5 +246,31 @@ TEST_F(BaseTableTest, RecordIdsAreHandedOutWhenRecordsArePrepared) {
   EXPECT_EQ(table->ReadNextRecordId(), 41);
 }
 
+TEST_F(BaseTableTest, ReloadSeesTheChangesOfAnotherProgram) {
+  Create()->Close();
+  constexpr TTdbRights kShared = tarAppend | tarEdit | tarDelete;
+  auto reader = Open(kShared);
+  TRecordingListener listener;
+  reader->Listeners().AddAccessor(&listener);
+  // The other program has its own page cache.
+  TTdbPageManager otherCache;
+  otherCache.RegisterClient(1, 1024);
+  {
+    TTdbBaseTable writer(otherCache, FFs, 1);
+    writer.SetRights(kShared);
+    writer.SetFileName("Vnd03.dat");
+    writer.Open();
+    writer.Setup();
+    for (const TRow& row : kRows) Append(writer, row);
+    writer.Close();
+  }
+  EXPECT_EQ(reader->RecordCount(), 0);
+  reader->UpdateTable();
+  EXPECT_EQ(Rows(*reader), kRows);
+  EXPECT_EQ(IndexOrder(*reader, reader->GetIndexNo(u"INDMN")), (std::vector<std::int32_t>{4, 1, 2, 3, 5}));
+  EXPECT_EQ(listener.Events, (std::vector<std::string>{"relation changed"}));
+  reader->Listeners().RemoveAccessor(&listener);
+}
+
 }  // namespace
 }  // namespace kestrel::test
