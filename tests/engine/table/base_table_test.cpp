@@ -1,6 +1,7 @@
 // TTdbBaseTable: creating, opening and reading back the classification
 // table, refused opens, the move-last rule on delete with its notification,
 // unique keys, rights, a lost user index, and failed flushes.
+#include "engine/index/index_definition_text.h"
 #include "table_fixture.h"
 
 namespace kestrel::test {
@@ -270,6 +271,18 @@ TEST_F(BaseTableTest, ReloadSeesTheChangesOfAnotherProgram) {
   EXPECT_EQ(IndexOrder(*reader, reader->GetIndexNo(u"INDMN")), (std::vector<std::int32_t>{4, 1, 2, 3, 5}));
   EXPECT_EQ(listener.Events, (std::vector<std::string>{"relation changed"}));
   reader->Listeners().RemoveAccessor(&listener);
+}
+
+TEST_F(BaseTableTest, AMissingAutomaticIndexIsRebuiltFromTheRecords) {
+  auto table = Create(5, false);
+  for (const TRow& row : kRows) Append(*table, row);
+  const TTdbSortDef def = CalcIndexDefinition(table->IndexTable(), u"-KOD", true);
+  const int number = table->InitIndex(u"sys_Unique0", &def);
+  EXPECT_TRUE(table->CheckIndexOpen(number));
+  EXPECT_EQ(IndexOrder(*table, number), (std::vector<std::int32_t>{5, 4, 3, 2, 1}));
+  // Kept by the engine: a unique key like any other.
+  EXPECT_EQ(ErrorOf([&] { Append(*table, {"0101", "Másik", ""}); }), tdbErrNotUnique);
+  EXPECT_TRUE(Check(*table).empty());
 }
 
 }  // namespace
