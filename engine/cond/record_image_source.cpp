@@ -125,8 +125,11 @@ TCondRecordImageSource::TCondRecordImageSource(const TTdbColumnDefs& columns, co
     TColumn column{CondTypeOf(type), nullptr};
     if (IsText(type.ColumnType())) {
       const TTdbIndexColumn* indexColumn = indexTable.Column(static_cast<int>(i) + 1);
-      const TTdbCollation& collation = indexColumn && indexColumn->FCollation ? *indexColumn->FCollation
-                                                                               : GetCollation(type.CollationName());
+      // The index view decides, so that conditions order texts as the keys
+      // do; a column it lacks goes by its collation name.
+      const TTdbCollation& collation = indexColumn == nullptr       ? GetCollation(type.CollationName())
+                                       : indexColumn->FCollation ? *indexColumn->FCollation
+                                                                 : StandardCollation();
       column.FCollation = std::make_unique<TCondCollationAdapter>(collation, column.FType.FCodePage);
       column.FType.FCollation = column.FCollation.get();
     }
