@@ -142,11 +142,6 @@ const TTdbColumnDef& TCondRecordImageSource::Definition(int columnNo) const {
   return FColumns[static_cast<size_t>(columnNo) - 1];
 }
 
-const TCondDataType& TCondRecordImageSource::ColumnType(int columnNo) const {
-  Definition(columnNo);
-  return FTypes[static_cast<size_t>(columnNo) - 1].FType;
-}
-
 bool TCondRecordImageSource::FindColumn(std::u16string_view tableName, std::u16string_view columnName,
                                         TCondColumnInfo& info) const {
   if (!tableName.empty() && !IsSameName(tableName, FTableName)) return false;

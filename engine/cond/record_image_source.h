@@ -55,9 +55,6 @@ class TCondRecordImageSource final : public ICondRecordSource {
   // an unknown column number, and the memo reader's errors.
   void ReadColumn(int fieldNo, TCondValue& value) const override;
 
-  // The type of column `columnNo` as conditions see it.
-  const TCondDataType& ColumnType(int columnNo) const;
-
   // Stores a bound of an index range into column `columnNo` of `record`:
   // `value` converted to the column's type such that the bound keeps every
   // value the comparison admits (numbers rounded outward: up for a lower

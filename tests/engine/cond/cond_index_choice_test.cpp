@@ -32,6 +32,11 @@ void AddClassificationRows(TChoiceTable& table) {
   table.AddRow({null, s(u"z"), n(3), s(u"d")});
   table.AddRow({s(u"03"), s(u"x"), n(9), s(u"cz")});
   table.AddRow({s(u"ABD"), s(u"kalap"), n(1), s(u"ABC")});
+  // "ß" sorts as an accented "s" under the standard collation, between "sa"
+  // and "sz"; under Hungarian "cs" sorts after "cz".
+  table.AddRow({s(u"10"), s(u"sa"), n(2), s(u"csa")});
+  table.AddRow({s(u"11"), s(u"ßb"), n(2), s(u"ca")});
+  table.AddRow({s(u"12"), s(u"sz"), n(2), s(u"d")});
 }
 
 // The key parts of a range item, level by level: NULL, min and max for the
@@ -121,6 +126,9 @@ TEST(IndexChoice, ChoosesTheIndexAndTheRangeOfEachCondition) {
       {u"(KOD = '01' Or KOD = '02') And SZAM = 1", {u"KOD", u"SZAM"}, false, 1, false, "1", "1", u""},
       // A locale collation with contractions: a LIKE prefix bounds from below only.
       {u"NEV LIKE 'cs%'", {u"NEV"}, false, 0, false, "cs", "max", u""},
+      {u"NEV LIKE 'c%'", {u"NEV"}, false, 0, false, "c", "max", u""},
+      // The prefix pattern keeps the standard collation's ligature setting.
+      {u"MEGNEV LIKE 's%'", {u"MEGNEV"}, false, 0, false, "s", "s*", u""},
       {u"NEV = 'cs'", {u"NEV"}, false, 0, false, "cs", "cs", u""},
       // Temporary indexes.
       {u"MEGNEV = 'x'", {}, true, 0, false, "x", "x", u"MEGNEV"},
