@@ -6,6 +6,7 @@
 #include <climits>
 
 #include "choice_test_table.h"
+#include "engine/api/engine_error.h"
 #include "engine/table/code_page.h"
 
 namespace kestrel::test {
@@ -206,6 +207,44 @@ TEST(IndexChoice, FieldRatingsFollowTheOperators) {
     for (const TTdbFieldRating& rating : ratings) found.emplace_back(rating.FieldNo, rating.Rating);
     EXPECT_EQ(found, c.FRatings);
   }
+}
+
+}  // namespace
+}  // namespace kestrel::test
+
+namespace kestrel::test {
+namespace {
+
+TEST(IndexChoice, BoundsComeFromParametersWhenTheWalkIsChosen) {
+  TChoiceTable table(kLevel, ClassificationColumns());
+  AddClassificationRows(table);
+  const TTdbIndexNo kodIndex = table.AddIndex(u"KOD");
+  TTdbVariables variables;
+  TTdbSqlCondition condition(u"KOD >= :tol And KOD < :ig");
+  condition.Prepare(table.Records(), 0, &variables);
+  std::vector<uint8_t> lower;
+  std::vector<uint8_t> upper;
+  // A parameter without a value fails as its evaluation does.
+  try {
+    condition.FindBestIndexAndBounds(table, lower, upper);
+    ADD_FAILURE() << "no error";
+  } catch (const ETdbEngine& error) {
+    EXPECT_EQ(error.Number(), tdbErrNotAValue);
+  }
+
+  const TCondDataType text = MakeStringType(cctString, 10);
+  variables.Set(u"tol", text, TCondValue::String(u"03"));
+  variables.Set(u"ig", text, TCondValue::String(u"10"));
+  ASSERT_EQ(condition.FindBestIndexAndBounds(table, lower, upper), kodIndex);
+  const TTdbSortDef& def = table.Index(kodIndex).Definition();
+  EXPECT_EQ(Describe(table, def, lower), "03");
+  EXPECT_EQ(Describe(table, def, upper), "10");
+  EXPECT_EQ(table.Select(condition, table.Walk(kodIndex, lower, upper)), table.BruteForce(condition));
+
+  // An empty condition gives no index.
+  TTdbSqlCondition empty(u"");
+  empty.Prepare(table.Records());
+  EXPECT_EQ(empty.FindBestIndexAndBounds(table, lower, upper), kNoIndex);
 }
 
 }  // namespace
