@@ -2,7 +2,13 @@
 // tree indexes over variable-size keys that survive reopening, transactions
 // with their ".tdbr" log (rollback, a dead program's transaction, changes
 // that never left the cache), and which definitions call for a B+ tree table
-// file, which this table object does not make.
+// file, which this table object does not make. A wide table with nullable
+// columns, a blob and a wide memo runs random changes beside a vector model
+// with fixed-size (B-tree) and variable-size (B+ tree) indexes.
+#include <algorithm>
+#include <optional>
+#include <random>
+
 #include "table_fixture.h"
 
 namespace kestrel::test {
@@ -119,6 +125,136 @@ TEST_F(Level6TableTest, ChangesThatNeverLeftTheCacheRollBackToTheSameBytes) {
   EXPECT_TRUE(Raw("Vnd03.tdbm") == memo);
   EXPECT_TRUE(Raw("Vnd03!KOD.tdbi") == kod);
   EXPECT_FALSE(FFs.FileExists("Vnd03.tdbr"));
+}
+
+// One record of the wide table below as plain values; nullopt is NULL.
+struct TWideRow {
+  std::int64_t No = 0;
+  std::optional<std::u16string> Name;
+  std::optional<std::int32_t> Day;
+  std::string Blob;
+  std::u16string Text;
+  bool operator==(const TWideRow&) const = default;
+};
+
+TEST_F(Level6TableTest, NullableColumnsBlobsAndFixedAndVariableSizeIndexesAgreeWithAModel) {
+  constexpr int kNo = 0, kName = 1, kDay = 2, kBlob = 3, kText = 4;
+  auto table = NewTable();
+  table->SetFileName("W.tdbt");
+  table->SetLevel(6);
+  table->AddColumn(NewColumnDef(u"NO", TTdbDataType::Make(tctLongInt, false, 6)));
+  table->AddColumn(NewColumnDef(u"NEV", TTdbDataType::MakeString(tctWideString, true, 30, u"", 6)));
+  table->AddColumn(NewColumnDef(u"NAP", TTdbDataType::Make(tctDate, true, 6)));
+  table->AddColumn(NewColumnDef(u"ADAT", TTdbDataType::Make(tctBlob, true, 6)));
+  table->AddColumn(NewColumnDef(u"SZOVEG", TTdbDataType::Make(tctWideMemo, true, 6)));
+  table->NewFile();
+  table->Setup();
+  table->CreateIndex(u"NO", u"NO", true);
+  table->CreateIndex(u"NEV", u"NEV, -NO", false);
+  table->CreateIndex(u"NAP", u"NAP", false);
+  EXPECT_TRUE(FFs.FileExists("W.tdbb"));
+  EXPECT_EQ(table->GetIndexFile(table->GetIndexNo(u"NO")).BPlusTree(), nullptr);
+  EXPECT_NE(table->GetIndexFile(table->GetIndexNo(u"NEV")).BPlusTree(), nullptr);
+
+  const TTdbColumnDefs& columns = table->Columns();
+  auto image = [&](const TWideRow& row) {
+    std::vector<std::uint8_t> record(static_cast<std::size_t>(table->RecordSize()));
+    table->InitRecord(record, false);
+    auto put = [&](int column, const TTdbValue& value) {
+      WriteValue(columns[column].DataType, columns.ColumnBytes(std::span<std::uint8_t>(record), column),
+                 value);
+    };
+    put(kNo, row.No);
+    if (row.Name) put(kName, *row.Name);
+    if (row.Day) put(kDay, TTdbDate{*row.Day});
+    return record;
+  };
+  auto values = [&](const TWideRow& row) {
+    return TTdbBlobDataList{{kBlob + 1, row.Blob, {}}, {kText + 1, {}, row.Text}};
+  };
+  auto read = [&](std::int32_t recNo) {
+    std::vector<std::uint8_t> record(static_cast<std::size_t>(table->RecordSize()));
+    table->ReadRecord(recNo, record);
+    auto get = [&](int column) {
+      return ReadValue(columns[column].DataType,
+                       columns.ColumnBytes(std::span<const std::uint8_t>(record), column));
+    };
+    TWideRow row;
+    row.No = std::get<std::int64_t>(get(kNo));
+    if (const TTdbValue name = get(kName); !std::holds_alternative<std::monostate>(name))
+      row.Name = std::get<std::u16string>(name);
+    if (const TTdbValue day = get(kDay); !std::holds_alternative<std::monostate>(day))
+      row.Day = std::get<TTdbDate>(day).Packed;
+    row.Blob = table->ReadBlobData(record, kBlob + 1);
+    row.Text = table->ReadBlobDataWide(record, kText + 1);
+    return row;
+  };
+
+  std::mt19937 random(6006);
+  auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+  auto newRow = [&] {
+    TWideRow row;
+    row.No = pick(80);
+    if (pick(4) != 0) {
+      row.Name.emplace();
+      for (int i = pick(30); i > 0; --i)
+        row.Name->push_back(pick(3) == 0 ? u'\u0151' : static_cast<char16_t>(u'A' + pick(5)));
+    }
+    if (pick(3) != 0) row.Day = (1900 + pick(200)) * 512 + (1 + pick(12)) * 32 + 1 + pick(28);
+    row.Blob.assign(static_cast<std::size_t>(pick(2) * pick(2000)), static_cast<char>(pick(256)));
+    row.Text.assign(static_cast<std::size_t>(pick(300)), u'\u00E1');
+    return row;
+  };
+  std::vector<TWideRow> model;
+  auto compare = [&] {
+    ASSERT_EQ(table->RecordCount(), static_cast<std::int32_t>(model.size()));
+    for (std::size_t r = 0; r < model.size(); ++r)
+      EXPECT_EQ(read(static_cast<std::int32_t>(r + 1)), model[r]) << r + 1;
+    std::vector<std::int32_t> byNo(model.size());
+    for (std::size_t r = 0; r < model.size(); ++r) byNo[r] = static_cast<std::int32_t>(r + 1);
+    std::sort(byNo.begin(), byNo.end(), [&](auto a, auto b) { return model[a - 1].No < model[b - 1].No; });
+    EXPECT_EQ(IndexOrder(*table, table->GetIndexNo(u"NO")), byNo);
+    EXPECT_EQ(IndexOrder(*table, table->GetIndexNo(u"NEV")).size(), model.size());
+    EXPECT_TRUE(Check(*table).empty());
+  };
+  auto hasNo = [&](std::int64_t no, std::size_t except) {
+    for (std::size_t r = 0; r < model.size(); ++r)
+      if (r != except && model[r].No == no) return true;
+    return false;
+  };
+  for (int step = 1; step <= 300; ++step) {
+    const int what = pick(10);
+    if (what < 5 || model.empty()) {
+      const TWideRow row = newRow();
+      std::vector<std::uint8_t> record = image(row);
+      const bool duplicate = hasNo(row.No, model.size());
+      EXPECT_EQ(ErrorOf([&] { table->AppendRecord(record, values(row)); }), duplicate ? tdbErrNotUnique : 0);
+      if (!duplicate) model.push_back(row);
+    } else if (what < 8) {
+      const std::size_t r = static_cast<std::size_t>(pick(static_cast<int>(model.size())));
+      const TWideRow row = newRow();
+      std::vector<std::uint8_t> record = image(row);
+      const bool duplicate = hasNo(row.No, r);
+      EXPECT_EQ(ErrorOf([&] { table->ReplaceRecord(record, values(row), static_cast<std::int32_t>(r + 1)); }),
+                duplicate ? tdbErrNotUnique : 0);
+      if (!duplicate) model[r] = row;
+    } else {
+      const std::size_t r = static_cast<std::size_t>(pick(static_cast<int>(model.size())));
+      table->DeleteRecord(static_cast<std::int32_t>(r + 1));
+      model[r] = model.back();
+      model.pop_back();
+    }
+    if (step % 75 == 0) {
+      SCOPED_TRACE(step);
+      compare();
+      table->Close();
+      table->SetRights(kNewTableRights);
+      table->Open();
+      table->Setup();
+    }
+  }
+  compare();
+  EXPECT_GT(model.size(), 20u);
 }
 
 TEST_F(Level6TableTest, OnlyARecordIdNamedXxxFirstCallsForABPlusTreeFile) {
