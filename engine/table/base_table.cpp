@@ -123,8 +123,9 @@ void TTdbBaseTable::RequireChangeable() const {
   if (FHasConstraints) throw ETdbEngine(tdbErrNotSupported, "constraints of table " + FStdName);
 }
 
-std::unique_ptr<TTdbClientStorage> TTdbBaseTable::NewClientStorage(const std::string& name) const {
-  auto storage = std::make_unique<TTdbClientStorage>(FPageManager, FFileSystem, FClientHdl, nullptr);
+std::unique_ptr<TTdbClientStorage> TTdbBaseTable::NewClientStorage(const std::string& name,
+                                                                   const TdwCryptor* cryptor) const {
+  auto storage = std::make_unique<TTdbClientStorage>(FPageManager, FFileSystem, FClientHdl, cryptor);
   storage->SetName(name);
   return storage;
 }
@@ -187,8 +188,6 @@ void TTdbBaseTable::OpenDataFile() {
   TDataFileByteSource more(*FDataFile);
   TTdbHeaderReader reader(prefix, static_cast<uint64_t>(fileSize), &more, FFileName);
   FHeader = ReadTableHeader(reader, nullptr);
-  if (FHeader.Level > kMaxHeapLevel)
-    throw ETdbEngine(tdbErrLevelFeature, FFileName, "level 6 tables are not opened by this engine yet");
   FCryptor.SetEncryptionMethod(FHeader.EncryptionMethod);
   if (!FCryptor.Initialize()) throw ETdbEngine(tdbErrNotSupported, "encryption of table " + FFileName);
   FLevel = FHeader.Level;

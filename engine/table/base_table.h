@@ -23,9 +23,9 @@
 // Indexes: numbered 0..LastIndexNo in the order of the header's index names;
 // registered at Setup, opened on first use (CheckIndexOpen). A user index
 // whose file cannot be opened is marked lost (error 95 from then on); an
-// automatic index is rebuilt from the records instead. Tables of level 6 and
-// B+ tree table files are refused (117) until their data and index files
-// plug in here (OpenDataFile, OpenIndexSlot, NewFile).
+// automatic index is rebuilt from the records instead. At level 6 index
+// storages encrypt whole tiles with the table's cryptor, and indexes with a
+// variable-size definition are B+ trees.
 #pragma once
 
 #include <cstdint>
@@ -56,9 +56,14 @@ class TTdbIndexPageStorage;
 class TTdbRedoLog;
 struct TTdbRedoEntry;
 
-// Levels at which tables are made and changed here (heap file, B-tree indexes).
+// Levels at which tables are made here.
 inline constexpr int kMinCreateLevel = 2;
-inline constexpr int kMaxHeapLevel = 5;
+// A new level-6 table is a B+ tree table file when its first column is a
+// record id of this name and its records are at most this long.
+inline constexpr const char16_t* kBPlusRecordIdName = u"_XXX";
+inline constexpr int kMaxBPlusRecordSize = 16384;
+// The first level whose index storages take the table's cryptor.
+inline constexpr int kFirstEncryptedIndexLevel = 6;
 // Index numbers available below level 4 and from level 4 on.
 inline constexpr int kMaxIndexesOldLevels = 15;
 inline constexpr int kFirstLevelWithManyIndexes = 4;
@@ -113,7 +118,8 @@ class TTdbBaseTable {
   void AddColumn(TTdbColumnDef column);
   // Creates the table file and, when columns need them, the memo and blob
   // files, and leaves the table open with the rights 271. Error 117 for a
-  // level outside 2..5, 72 when the table file exists, file errors with the
+  // level outside 2..6 and for a table that calls for a B+ tree table file
+  // (WantsBPlusFile), 72 when the table file exists, file errors with the
   // table's Name; on failure every file made is removed again.
   void NewFile();
   // Creates user index `name` on `specification`, fills it from the records
@@ -276,6 +282,11 @@ class TTdbBaseTable {
  private:
   struct TIndexSlot;
 
+  // Whether a new table with these definitions is a B+ tree table file:
+  // level 6, a first column of type RecordId named kBPlusRecordIdName, and
+  // records of at most kMaxBPlusRecordSize bytes.
+  bool WantsBPlusFile() const;
+
   // Opening steps (base_table.cpp).
   void OpenFiles(bool force);
   void OpenDataFile();
@@ -285,7 +296,10 @@ class TTdbBaseTable {
   void OpenBlockFiles(bool force);
   void RecoverRedoLog();
   void CloseFiles() noexcept;
-  std::unique_ptr<TTdbClientStorage> NewClientStorage(const std::string& name) const;
+  // cryptor: the tile encryption of the storage (index files of level-6
+  // tables); null for the files that encrypt their own records and blocks.
+  std::unique_ptr<TTdbClientStorage> NewClientStorage(const std::string& name,
+                                                      const TdwCryptor* cryptor = nullptr) const;
   TTdbHeapDataFile& Heap() const;
   void RequireActive() const;
   void RequireRight(TTdbRights right) const;

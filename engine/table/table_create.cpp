@@ -20,14 +20,21 @@ void TTdbBaseTable::AddColumn(TTdbColumnDef column) {
   FColumnDefs.Add(std::move(column));
 }
 
+bool TTdbBaseTable::WantsBPlusFile() const {
+  return FLevel == kMaxTableLevel && FColumnDefs.Count() > 0 &&
+         FColumnDefs[0].DataType.ColumnType() == tctRecordId && FColumnDefs[0].Name == kBPlusRecordIdName &&
+         RecordSize() <= kMaxBPlusRecordSize;
+}
+
 void TTdbBaseTable::NewFile() {
   std::lock_guard guard(FLockingMutex);
   if (Active()) throw ETdbEngine(tdbErrTableInUse, FStdName);
-  // Level-6 tables (B+ tree data files and indexes) plug in here.
-  if (FLevel < kMinCreateLevel || FLevel > kMaxHeapLevel)
+  if (FLevel < kMinCreateLevel || FLevel > kMaxTableLevel)
     throw ETdbEngine(tdbErrLevelFeature, FFileName,
-                     "new tables are made at levels 2 to 5, not " + std::to_string(FLevel));
+                     "new tables are made at levels 2 to 6, not " + std::to_string(FLevel));
   if (FColumnDefs.Count() == 0) throw ETdbEngine(tdbErrInvalidParameter, "Columns");
+  if (WantsBPlusFile())
+    throw ETdbEngine(tdbErrLevelFeature, FFileName, "B+ tree table files are not made by this engine yet");
   if (FFileSystem.FileExists(FFileName)) throw ETdbEngine(tdbErrFileExists, FFileName);
   FHeader = TTdbTableHeader{};
   FHeader.Level = FLevel;

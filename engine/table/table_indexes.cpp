@@ -64,9 +64,9 @@ int TTdbBaseTable::InitIndex(const std::u16string& name, const TTdbSortDef* def)
     slot->Definition->FName = name;
     slot->Definition->CalcSize(FLevel);
   }
-  // Index files of level-6 tables (B+ tree pages, encrypted tiles) plug in
-  // here; this table object opens only B-tree files.
-  slot->Storage = NewClientStorage(IndexFileName(name));
+  // Index pages of level-6 tables are encrypted as whole tiles by the storage.
+  slot->Storage =
+      NewClientStorage(IndexFileName(name), FLevel >= kFirstEncryptedIndexLevel ? &FCryptor : nullptr);
   if (static_cast<int>(FIndexFiles.size()) <= number)
     FIndexFiles.resize(static_cast<std::size_t>(number) + 1);
   FIndexFiles[static_cast<std::size_t>(number)] = std::move(slot);

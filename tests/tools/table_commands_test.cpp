@@ -122,6 +122,41 @@ TEST_F(KestrelTableCommands, ImportAndExportRoundTripByteForByte) {
   EXPECT_EQ(Kestrel({"check", Table()}).Status, 0);
 }
 
+TEST_F(KestrelTableCommands, Level6TableRoundTripsAndChecksClean) {
+  TRun run = Kestrel({"create", Table(), "--level", "6", "--column", "KOD String(10) NOT NULL", "--column",
+                      "MEGNEV String(40) NOT NULL", "--column", "LEIRAS Memo", "--index", "KOD:KOD:unique",
+                      "--index", "INDMN:MEGNEV"});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  for (const char* name : {"Vnd03.tdbt", "Vnd03.tdbm", "Vnd03!KOD.tdbi", "Vnd03!INDMN.tdbi"})
+    EXPECT_TRUE(fs::exists(FDir / name)) << name;
+  Write("in.csv", FDemoCsv);
+  run = Kestrel({"import", Table(), (FDir / "in.csv").string()});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Out, "498 records imported\n");
+  run = Kestrel({"check", Table()});
+  EXPECT_EQ(run.Status, 0) << run.Out << run.Err;
+  run = Kestrel({"export", Table()});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_TRUE(run.Out == FDemoCsv);
+  run = Kestrel({"export", Table(), "--index", "KOD"});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  std::vector<std::string> codes;
+  for (std::size_t pos = run.Out.find("\r\n"); pos != std::string::npos; pos = run.Out.find("\r\n", pos + 2))
+    if (pos + 2 < run.Out.size() && std::isdigit(static_cast<unsigned char>(run.Out[pos + 2])))
+      codes.push_back(run.Out.substr(pos + 2, run.Out.find(',', pos + 2) - pos - 2));
+  EXPECT_TRUE(std::is_sorted(codes.begin(), codes.end()));
+  run = Kestrel({"reindex", Table()});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  run = Kestrel({"check", Table()});
+  EXPECT_EQ(run.Status, 0) << run.Out << run.Err;
+  // A duplicate key is refused and the table stays as it was.
+  Write("dup.csv", "KOD,MEGNEV,LEIRAS\r\n" + codes.front() + ",Más,\r\n");
+  const auto before = Files();
+  run = Kestrel({"import", Table(), (FDir / "dup.csv").string()});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_TRUE(Files() == before);
+}
+
 TEST_F(KestrelTableCommands, BadRowsLeaveTheTableAsItWas) {
   CreateClassification();
   Write("in.csv", "KOD,MEGNEV,LEIRAS\r\n01,Első,\"egy\r\nkettő\"\r\n02,Második,\r\n");
@@ -159,7 +194,8 @@ TEST_F(KestrelTableCommands, RefusedCreatesLeaveNoFiles) {
   } cases[] = {
       {"unknown type", {"--level", "5", "--column", "A Text"}},
       {"string without size", {"--level", "5", "--column", "A String"}},
-      {"level 6", {"--level", "6", "--column", "A LongInt"}},
+      {"level 7", {"--level", "7", "--column", "A LongInt"}},
+      {"B+ tree table file", {"--level", "6", "--column", "_XXX RecordId NOT NULL", "--column", "A LongInt"}},
       {"no columns", {"--level", "5"}},
       {"bad index column", {"--level", "5", "--column", "A LongInt", "--index", "I:B"}},
       {"duplicate index name",

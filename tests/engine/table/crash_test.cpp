@@ -3,7 +3,8 @@
 // until the change gets through. Afterwards the table opens and checks
 // clean, and its content is the one before or the one after the change:
 // inside a transaction exactly the one its outcome says (a failed commit is
-// rolled back at the next open), with secure flushing either.
+// rolled back at the next open), with secure flushing either. At level 5
+// (B-tree indexes) and level 6 (B+ tree indexes).
 #include "table_fixture.h"
 
 namespace kestrel::test {
@@ -35,11 +36,11 @@ const TCase kChanges[] = {
     {"delete with a move", [](TTdbBaseTable& t) { t.DeleteRecord(1); }},
 };
 
-class CrashTest : public TableFixture {
+class CrashTest : public TableFixture, public ::testing::WithParamInterface<int> {
  public:
   std::vector<TRow> MakeTable(bool apply, const TCase& change) {
     RemoveAllFiles();
-    auto table = Create();
+    auto table = Create(GetParam());
     table->Close();
     table = Open(kNewTableRights | kRightSecureFlush);
     for (const TRow& row : kRows) Append(*table, row);
@@ -86,9 +87,11 @@ class CrashTest : public TableFixture {
   }
 };
 
-TEST_F(CrashTest, InATransactionTheChangeIsWholeOrAbsent) { Run(true); }
+TEST_P(CrashTest, InATransactionTheChangeIsWholeOrAbsent) { Run(true); }
 
-TEST_F(CrashTest, WithSecureFlushingTheTableStaysConsistent) { Run(false); }
+TEST_P(CrashTest, WithSecureFlushingTheTableStaysConsistent) { Run(false); }
+
+INSTANTIATE_TEST_SUITE_P(Levels, CrashTest, ::testing::Values(5, 6));
 
 }  // namespace
 }  // namespace kestrel::test
