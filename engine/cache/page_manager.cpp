@@ -25,13 +25,6 @@ constexpr double kPoolTrimRatio = 0.7;
 
 std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
 
-bool SameNameNoCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-           return lower(x) == lower(y);
-         });
-}
-
 std::int64_t TilesForBytes(std::int64_t bytes, std::int64_t tileSize) {
   return (bytes + tileSize - 1) / tileSize;
 }
@@ -62,7 +55,7 @@ bool TTdbPageManager::AddFileSystem(const std::string& name,
                                     std::shared_ptr<TdwFileSystem> fileSystem) {
   std::lock_guard<std::mutex> lock(FCriticalSection);
   for (const TTdbFileSystemEntry& entry : FFileSystems)
-    if (SameNameNoCase(entry.FName, name)) return false;
+    if (entry.FName == name) return false;
   FFileSystems.push_back({name, std::move(fileSystem), 0});
   return true;
 }
@@ -70,7 +63,7 @@ bool TTdbPageManager::AddFileSystem(const std::string& name,
 std::shared_ptr<TdwFileSystem> TTdbPageManager::GetFileSystem(const std::string& name) {
   std::lock_guard<std::mutex> lock(FCriticalSection);
   for (TTdbFileSystemEntry& entry : FFileSystems)
-    if (SameNameNoCase(entry.FName, name)) {
+    if (entry.FName == name) {
       ++entry.FReferenceCounter;
       return entry.FFileSystem;
     }
@@ -89,7 +82,7 @@ void TTdbPageManager::ReleaseFileSystem(const TdwFileSystem* fileSystem) {
   }
   RaiseLocked(
       "Releasing file system",
-      "File system " + Quoted(fileSystem ? fileSystem->GetBaseDirectory() : "") + " not fond");
+      "File system " + Quoted(fileSystem ? fileSystem->GetBaseDirectory() : "") + " not found");
 }
 
 void TTdbPageManager::SetLog(TdwLog* log) {

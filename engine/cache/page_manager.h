@@ -59,8 +59,8 @@ class TTdbPageManager {
   // Registers a file system under a name (the database location). False, and
   // nothing changes, when the name is registered already.
   bool AddFileSystem(const std::string& name, std::shared_ptr<TdwFileSystem> fileSystem);
-  // The file system registered under the name (compared without regard to
-  // ASCII case) with its reference count raised, or null.
+  // The file system registered under the name (compared exactly: file names
+  // are case-sensitive here) with its reference count raised, or null.
   std::shared_ptr<TdwFileSystem> GetFileSystem(const std::string& name);
   // Lowers the reference count; at zero the file system is closed and removed.
   // Throws ETdbPageManager when the file system is not registered.

@@ -320,18 +320,24 @@ TEST_F(PageManagerTest, MovePageCopiesTheContent) {
 }
 
 TEST_F(PageManagerTest, FileSystemRegistry) {
+  // Names are directories of a case-sensitive file system: "/data/Vnd" and
+  // "/data/vnd" are two databases and must not share one file system.
   auto fs = std::make_shared<TdwOSFileSystem>(FDir.Path());
-  EXPECT_TRUE(FPageManager.AddFileSystem("C:/Data", fs));
-  EXPECT_FALSE(FPageManager.AddFileSystem("c:/data", fs));
-  EXPECT_EQ(FPageManager.GetFileSystem("C:/DATA"), fs);
-  EXPECT_EQ(FPageManager.GetFileSystem("c:/data"), fs);
-  EXPECT_EQ(FPageManager.GetFileSystem("other"), nullptr);
+  auto other = std::make_shared<TdwOSFileSystem>(FDir.Path());
+  EXPECT_TRUE(FPageManager.AddFileSystem("/data/Vnd", fs));
+  EXPECT_FALSE(FPageManager.AddFileSystem("/data/Vnd", other));
+  EXPECT_TRUE(FPageManager.AddFileSystem("/data/vnd", other));
+  EXPECT_EQ(FPageManager.GetFileSystem("/data/Vnd"), fs);
+  EXPECT_EQ(FPageManager.GetFileSystem("/data/Vnd"), fs);
+  EXPECT_EQ(FPageManager.GetFileSystem("/data/vnd"), other);
+  EXPECT_EQ(FPageManager.GetFileSystem("/data/VND"), nullptr);
   FPageManager.ReleaseFileSystem(fs.get());
-  EXPECT_EQ(FPageManager.GetFileSystem("c:/data"), fs);  // one reference left
+  EXPECT_EQ(FPageManager.GetFileSystem("/data/Vnd"), fs);  // registered until released to zero
   FPageManager.ReleaseFileSystem(fs.get());
   FPageManager.ReleaseFileSystem(fs.get());
-  EXPECT_EQ(FPageManager.GetFileSystem("c:/data"), nullptr);
+  EXPECT_EQ(FPageManager.GetFileSystem("/data/Vnd"), nullptr);
   EXPECT_THROW(FPageManager.ReleaseFileSystem(fs.get()), ETdbPageManager);
+  FPageManager.ReleaseFileSystem(other.get());
 }
 
 TEST_F(PageManagerTest, FailedFlushLeavesTheSyncedFileOrTheNewOne) {
