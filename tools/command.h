@@ -2,6 +2,7 @@
 // has one entry in ToolCommands(); main() picks the entry by name.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,17 @@ const std::vector<TToolCommand>& ToolCommands();
 // Writes "kestrel <command>: <message>" and a line feed to stderr; returns 1.
 int ReportError(const std::string& command, const std::string& message);
 
+// Runs body; an engine error or any other exception it throws becomes one
+// line on stderr and the exit status 1.
+int RunGuarded(const std::string& command, const std::function<int()>& body);
+
 // The commands.
 int RunInfo(const std::vector<std::string>& args);
+int RunCreate(const std::vector<std::string>& args);
+int RunImport(const std::vector<std::string>& args);
+int RunExport(const std::vector<std::string>& args);
+int RunCheck(const std::vector<std::string>& args);
+int RunReindex(const std::vector<std::string>& args);
+int RunDemo(const std::vector<std::string>& args);
 
 }  // namespace kestrel::tool

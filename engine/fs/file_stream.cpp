@@ -95,6 +95,11 @@ int TdwFileSystemTdbStream::Cut(std::int64_t pos) {
   return Succeed();
 }
 
+int TdwFileSystemTdbStream::Sync() {
+  if (!IsOpen() || !FFileSystem->SyncFile(FHandle)) return Fail(kStreamErrWrite);
+  return Succeed();
+}
+
 int TdwFileSystemTdbStream::Erase() {
   Close();
   return FFileSystem->DeleteFile(FFileName) ? Succeed() : Fail(kStreamErrWrite);

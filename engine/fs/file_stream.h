@@ -55,6 +55,8 @@ class TdwFileSystemTdbStream {
   std::int64_t Size();
   // Sets the file size to pos.
   int Cut(std::int64_t pos);
+  // Commits the file's data and size to stable storage.
+  int Sync();
   // Closes and deletes the file.
   int Erase();
 

@@ -14,33 +14,13 @@
 #include <vector>
 
 #include "engine/index/collation.h"
+#include "engine/table/column_type.h"
 
 namespace kestrel {
 
-// Column type codes an index level can carry.
-enum TTdbColumnTypeCode : uint8_t {
-  tctChar = 0,
-  tctString = 1,
-  tctInt16 = 2,
-  tctFloat = 3,
-  tctByte = 4,
-  tctBoolean = 5,
-  tctDate = 6,
-  tctMemo = 7,
-  tctEnum = 8,
-  tctRecordId = 9,
-  tctLink = 10,
-  tctBlob = 11,
-  tctRelation = 12,
-  tctTime = 13,
-  tctLongInt = 16,
-  tctDateTime = 17,
-  tctWideString = 18,
-  tctWideMemo = 19,
-  tctInt64 = 20,
-  tctGuid = 21,
-  tctRelationKey = 25,  // record number of a linked record, only in index items
-};
+// Column type codes are those of the table layer (engine/table/column_type.h);
+// index items know one more.
+inline constexpr uint8_t tctRelationKey = 25;  // record number of a linked record, only in index items
 
 // Whether an index level may be made from a column of this type.
 bool IsIndexableColumnType(uint8_t columnType);

@@ -12,7 +12,6 @@
 namespace kestrel {
 namespace {
 
-constexpr int kNullByteFirstLevel = 6;  // from this table level the indicator leads the column
 constexpr int kFirstModernLevel = 4;
 constexpr uint32_t kShortAnsiColumnLimit = 256;  // String columns up to this size have a 1-byte prefix
 constexpr uint32_t kWidePrefixSize = 2;

@@ -1,0 +1,538 @@
+// TTdbBaseTable: names, opening (table file, header, first-record check,
+// memo and blob files, redo-log recovery), closing, the lock counters,
+// flushing, undoing and reloading.
+#include "engine/table/base_table.h"
+
+#include "engine/api/engine_error.h"
+#include "engine/cache/client_storage.h"
+#include "engine/cache/page_manager.h"
+#include "engine/cache/page_manager_error.h"
+#include "engine/fs/file_system.h"
+#include "engine/index/collation.h"
+#include "engine/index/index_names.h"
+#include "engine/table/blob_file.h"
+#include "engine/table/column_codec.h"
+#include "engine/table/heap_data_file.h"
+#include "engine/table/memo_file.h"
+#include "engine/table/redo_log.h"
+#include "engine/table/table_file_names.h"
+#include "engine/table/table_index_slot.h"
+
+namespace kestrel {
+
+namespace {
+
+// Bytes read with the first look at a table file.
+constexpr std::size_t kHeaderPrefixSize = 8192;
+constexpr std::size_t kMagicSize = 4;
+
+// More header bytes come from the table file through the data file.
+class TDataFileByteSource final : public ITdbByteSource {
+ public:
+  explicit TDataFileByteSource(TTdbDataFile& file) : FFile(file) {}
+  void ReadAt(uint64_t offset, std::span<uint8_t> dest) override {
+    FFile.ReadBytes(static_cast<std::int64_t>(offset), dest.data(), dest.size(), false);
+  }
+
+ private:
+  TTdbDataFile& FFile;
+};
+
+std::int64_t LoadUnsigned(const std::uint8_t* bytes, int size) {
+  std::int64_t value = 0;
+  for (int b = size - 1; b >= 0; --b) value = value << 8 | bytes[b];
+  return value;
+}
+
+}  // namespace
+
+TTdbBaseTable::TTdbBaseTable(TTdbPageManager& pageManager, TdwFileSystem& fileSystem, int clientHdl)
+    : FPageManager(pageManager), FFileSystem(fileSystem), FClientHdl(clientHdl) {}
+
+TTdbBaseTable::~TTdbBaseTable() {
+  try {
+    Close();
+  } catch (const ETdbEngine&) {
+    // The destructor cannot report; Close has released everything.
+  }
+}
+
+// --- Names ---------------------------------------------------------------
+
+void TTdbBaseTable::SetFileName(const std::string& fileName) {
+  FFileName = fileName;
+  FStdName = CalcStdTableName(fileName);
+}
+
+std::string TTdbBaseTable::FullName() const {
+  const std::size_t slash = FFileName.find_last_of('/');
+  return slash == std::string::npos ? FFileName : FFileName.substr(slash + 1);
+}
+
+std::string TTdbBaseTable::Name() const {
+  std::string name = FullName();
+  const std::size_t dot = name.find_last_of('.');
+  if (dot != std::string::npos && dot > 0) name.resize(dot);
+  return name;
+}
+
+std::string TTdbBaseTable::PhysicalDirectory() const {
+  const std::size_t slash = FFileName.find_last_of('/');
+  return slash == std::string::npos ? std::string() : FFileName.substr(0, slash + 1);
+}
+
+std::string TTdbBaseTable::MemoFileName() const {
+  return PhysicalDirectory() + Name() + MemoFileExtension(FLevel);
+}
+
+std::string TTdbBaseTable::BlobFileName() const {
+  return PhysicalDirectory() + Name() + BlobFileExtension(FLevel);
+}
+
+std::string TTdbBaseTable::RedoLogFileName() const {
+  return PhysicalDirectory() + Name() + (FLevel >= kMaxTableLevel ? kRedoLogExtensionLevel6 : kRedoLogExtension);
+}
+
+std::vector<std::string> TTdbBaseTable::GetFileNames() const {
+  std::vector<std::string> names{FFileName};
+  if (FHasMemo) names.push_back(MemoFileName());
+  if (FHasBlob) names.push_back(BlobFileName());
+  for (const auto& slot : FIndexFiles)
+    if (slot && FFileSystem.FileExists(IndexFileName(slot->Name))) names.push_back(IndexFileName(slot->Name));
+  return names;
+}
+
+bool TTdbBaseTable::Active() const { return FDataFile && FDataFile->IsOpen(); }
+
+std::int32_t TTdbBaseTable::RecordCount() const { return Active() ? FDataFile->GetRecordCount() : 0; }
+
+TTdbHeapDataFile& TTdbBaseTable::Heap() const { return static_cast<TTdbHeapDataFile&>(*FDataFile); }
+
+void TTdbBaseTable::RequireActive() const {
+  if (!Active()) throw ETdbEngine(tdbErrCloseFile, FFileName);
+}
+
+void TTdbBaseTable::RequireRight(TTdbRights right) const {
+  if ((FRights & right) == 0) throw ETdbEngine(tdbErrNoWritePermission, FullName());
+}
+
+void TTdbBaseTable::RequireChangeable() const {
+  // Candidate keys, check constraints and foreign keys need the condition
+  // language and the catalog; such tables are read here, not changed.
+  if (FHasConstraints) throw ETdbEngine(tdbErrNotSupported, "constraints of table " + FStdName);
+}
+
+std::unique_ptr<TTdbClientStorage> TTdbBaseTable::NewClientStorage(const std::string& name) const {
+  auto storage = std::make_unique<TTdbClientStorage>(FPageManager, FFileSystem, FClientHdl, nullptr);
+  storage->SetName(name);
+  return storage;
+}
+
+void TTdbBaseTable::RaiseOpenError(const std::exception_ptr& error, const std::string& fileName) const {
+  try {
+    std::rethrow_exception(error);
+  } catch (const ETdbPMStorageNotFound&) {
+    throw ETdbEngine(tdbErrFileNotFound, fileName);
+  } catch (const ETdbPMStorageAccessDenied&) {
+    throw ETdbEngine(tdbErrNoWriteAccess, fileName);
+  } catch (const ETdbPageManager&) {
+    throw ETdbEngine(tdbErrCannotOpenFile, fileName);
+  }
+}
+
+// --- Opening -------------------------------------------------------------
+
+void TTdbBaseTable::Open(bool force) {
+  std::lock_guard guard(FLockingMutex);
+  if (Active()) return;
+  if (!FFileSystem.FileExists(FFileName)) throw ETdbEngine(tdbErrFileNotFound, FFileName);
+  try {
+    OpenFiles(force);
+    FStdName = CalcStdTableName(FullName());
+  } catch (...) {
+    CloseFiles();
+    throw;
+  }
+}
+
+void TTdbBaseTable::OpenFiles(bool force) {
+  {
+    TTdbTableLock read(*this, tltRead);
+    OpenDataFile();
+    ComputeColumnSummary();
+    BuildIndexTable();
+    CheckFirstRecord();
+    OpenBlockFiles(force);
+  }
+  RecoverRedoLog();
+}
+
+void TTdbBaseTable::OpenDataFile() {
+  auto storage = NewClientStorage(FFileName);
+  try {
+    storage->Open(ReadOnly(), Exclusive());
+  } catch (const ETdbPageManager&) {
+    RaiseOpenError(std::current_exception(), FFileName);
+  }
+  const std::int64_t fileSize = storage->GetSize();
+  FDataFile = std::make_unique<TTdbHeapDataFile>(std::move(storage), FCryptor);
+  std::vector<std::uint8_t> prefix(static_cast<std::size_t>(
+      std::min<std::int64_t>(fileSize, static_cast<std::int64_t>(kHeaderPrefixSize))));
+  if (prefix.size() < kMagicSize) throw ETdbEngine(tdbErrOldVersion, FFileName);
+  FDataFile->ReadBytes(0, prefix.data(), prefix.size(), false);
+  // B+ tree table files plug in here (a TTdbBPlusDataFile on the storage).
+  if (TableFileKind(prefix) == tfkBPlusTree)
+    throw ETdbEngine(tdbErrLevelFeature, FFileName, "B+ tree table files are not opened by this engine yet");
+  TDataFileByteSource more(*FDataFile);
+  TTdbHeaderReader reader(prefix, static_cast<uint64_t>(fileSize), &more, FFileName);
+  FHeader = ReadTableHeader(reader, nullptr);
+  if (FHeader.Level > kMaxHeapLevel)
+    throw ETdbEngine(tdbErrLevelFeature, FFileName, "level 6 tables are not opened by this engine yet");
+  FCryptor.SetEncryptionMethod(FHeader.EncryptionMethod);
+  if (!FCryptor.Initialize()) throw ETdbEngine(tdbErrNotSupported, "encryption of table " + FFileName);
+  FLevel = FHeader.Level;
+  FCapacity = FHeader.Capacity;
+  FCollationName = FHeader.CollationName;
+  FColumnDefs = FHeader.Columns;
+  FHasConstraints = !FHeader.KeyDefs.empty() || !FHeader.CheckDefs.empty() || !FHeader.ForeignKeyDefs.empty();
+  Heap().Attach({static_cast<std::int64_t>(FHeader.RecordsOffset), FHeader.RecordSize(),
+                 static_cast<std::int64_t>(RecordCountOffset(FLevel))});
+  if (FHeader.RecordCountLowered && !ReadOnly()) {
+    // The file holds fewer whole records than its header said: keep the count
+    // that the records bear out.
+    std::uint8_t count[4];
+    for (int b = 0; b < 4; ++b) count[b] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(FHeader.RecordCount) >> (8 * b));
+    FDataFile->WriteBytes(static_cast<std::int64_t>(RecordCountOffset(FLevel)), count, sizeof count, false);
+    FDataFile->Flush();
+  }
+}
+
+void TTdbBaseTable::ComputeColumnSummary() {
+  FHasMemo = FHasBlob = false;
+  FRecordIdFieldNo = 0;
+  for (std::size_t i = 0; i < FColumnDefs.Count(); ++i) {
+    const TTdbColumnType type = FColumnDefs[i].DataType.ColumnType();
+    if (type == tctMemo) FHasMemo = true;
+    if (type == tctBlob || type == tctWideMemo) FHasBlob = true;
+    if (type == tctRecordId && FRecordIdFieldNo == 0) FRecordIdFieldNo = static_cast<int>(i) + 1;
+  }
+  FRecBuffer.assign(static_cast<std::size_t>(RecordSize()), 0);
+}
+
+void TTdbBaseTable::BuildIndexTable() {
+  FIndexTable = TTdbIndexTable{};
+  FIndexTable.FLevel = FLevel;
+  FIndexTable.FRecordSize = static_cast<uint32_t>(RecordSize());
+  for (const TTdbColumnDef& column : FColumnDefs) {
+    TTdbIndexColumn indexColumn;
+    indexColumn.FName = column.Name;
+    indexColumn.FColumnType = column.DataType.ColumnType();
+    indexColumn.FOffset = static_cast<uint32_t>(column.Position);
+    indexColumn.FSize = static_cast<uint16_t>(column.Size);
+    indexColumn.FHasNullByte = column.DataType.HasNullByte();
+    const std::u16string& collation =
+        column.DataType.CollationName().empty() ? FCollationName : column.DataType.CollationName();
+    const bool text = indexColumn.FColumnType == tctString || indexColumn.FColumnType == tctWideString ||
+                      indexColumn.FColumnType == tctChar;
+    if (text && !collation.empty()) indexColumn.FCollation = &GetCollation(collation);
+    FIndexTable.FColumns.push_back(indexColumn);
+  }
+}
+
+void TTdbBaseTable::CheckFirstRecord() {
+  if (FDataFile->GetRecordCount() == 0) return;
+  try {
+    FDataFile->ReadRecord(1, FRecBuffer);
+  } catch (const ETdbEngine&) {
+    throw ETdbEngine(tdbErrCredentials);
+  }
+  const std::span<const std::uint8_t> record(FRecBuffer);
+  for (std::size_t i = 0; i < FColumnDefs.Count(); ++i) {
+    const TTdbDataType& type = FColumnDefs[i].DataType;
+    const std::span<const std::uint8_t> column = FColumnDefs.ColumnBytes(record, i);
+    if (IsNullValue(type, column)) continue;
+    bool wrong = false;
+    switch (type.ColumnType()) {
+      case tctString:
+      case tctWideString: {
+        const int prefix = type.LengthPrefixSize();
+        wrong = LoadUnsigned(column.data() + type.ValueOffset(), prefix) > type.MaxLength();
+        break;
+      }
+      case tctEnum: {
+        const TTdbValue value = ReadValue(type, column);
+        wrong = std::get<int64_t>(value) > static_cast<int64_t>(type.EnumNames().size());
+        break;
+      }
+      case tctRecordId:
+      case tctLink: {
+        const TTdbValue value = ReadValue(type, column);
+        wrong = std::holds_alternative<int64_t>(value) && std::get<int64_t>(value) < 0;
+        break;
+      }
+      case tctTime: {
+        const TTdbValue value = ReadValue(type, column);
+        wrong = std::holds_alternative<TTdbTime>(value) && std::get<TTdbTime>(value).Ticks < 0;
+        break;
+      }
+      case tctDateTime: {
+        const TTdbValue value = ReadValue(type, column);
+        wrong = std::holds_alternative<TTdbTimeStamp>(value) &&
+                (std::get<TTdbTimeStamp>(value).Date < 0 || std::get<TTdbTimeStamp>(value).Milliseconds < 0);
+        break;
+      }
+      default:
+        break;
+    }
+    if (wrong) throw ETdbEngine(tdbErrCredentials);
+  }
+}
+
+void TTdbBaseTable::OpenBlockFiles(bool force) {
+  if (FHasMemo) {
+    FMemo = std::make_unique<TTdbMemoFile>(NewClientStorage(MemoFileName()), FCryptor, Name());
+    FMemo->SetVersion(FLevel);
+    try {
+      FMemo->Open(ReadOnly(), Exclusive());
+    } catch (const ETdbEngine&) {
+      FMemo.reset();
+      if (!force) throw ETdbEngine(tdbErrOpenMemo, MemoFileName());
+    }
+  }
+  if (FHasBlob) {
+    FBlob = std::make_unique<TTdbBlobFile>(NewClientStorage(BlobFileName()), FCryptor, Name());
+    FBlob->SetVersion(FLevel);
+    try {
+      FBlob->Open(ReadOnly(), Exclusive());
+    } catch (const ETdbEngine&) {
+      FBlob.reset();
+      if (!force) throw ETdbEngine(tdbErrOpenBlob, BlobFileName());
+    }
+  }
+}
+
+void TTdbBaseTable::RecoverRedoLog() {
+  // Without a lock file this program is the table's only user, so a log left
+  // behind belongs to a program that ended in the middle of a transaction.
+  auto log = std::make_unique<TTdbRedoLog>(FFileSystem, RedoLogFileName());
+  if (!log->OpenExisting()) return;
+  if (ReadOnly())
+    throw ETdbEngine(tdbErrUnknown, "redo log \"" + log->FileName() + "\" of an unfinished transaction needs write access");
+  ReplayRedoLog(*log);
+  log->Erase();
+}
+
+// --- Setup and closing ---------------------------------------------------
+
+void TTdbBaseTable::RegisterIndexes() {
+  for (auto& slot : FIndexFiles)
+    if (slot) CloseIndexSlot(*slot);
+  FIndexFiles.clear();
+  FLastIndexNo = -1;
+  for (const std::u16string& name : FHeader.IndexNames) {
+    const TTdbIndexKind kind = GetIndexKind(name, FLevel);
+    // Full-text indexes (".ift") are not kept by this engine and are skipped.
+    if (kind != tikUser && kind != tikTemporary) continue;
+    InitIndex(name, nullptr);
+  }
+}
+
+void TTdbBaseTable::Setup(bool /*force*/) {
+  std::lock_guard guard(FLockingMutex);
+  RequireActive();
+  RegisterIndexes();
+  for (int no = 0; no <= FLastIndexNo; ++no) {
+    if (!HasIndex(no)) continue;
+    try {
+      CheckIndexOpen(no);
+    } catch (const ETdbEngine&) {
+      // The index stays registered and lost; every use reports 95.
+    }
+  }
+}
+
+void TTdbBaseTable::Close() {
+  std::lock_guard guard(FLockingMutex);
+  if (!Active()) return;
+  std::exception_ptr error;
+  if (FInTransaction) {
+    try {
+      UndoModifications();
+    } catch (const ETdbEngine&) {
+      error = std::current_exception();
+    }
+  }
+  if (FWriteError != 0) error = std::make_exception_ptr(ETdbEngine(tdbErrWriteFile, FStdName));
+  if (!ReadOnly()) {
+    try {
+      Flush();
+    } catch (const ETdbEngine&) {
+      if (!error) error = std::current_exception();
+    }
+  }
+  // Changes that cannot be written are dropped, so the storages close.
+  if (error) Undo();
+  CloseFiles();
+  if (error) std::rethrow_exception(error);
+}
+
+void TTdbBaseTable::CloseFiles() noexcept {
+  for (auto& slot : FIndexFiles)
+    if (slot) CloseIndexSlot(*slot);
+  FIndexFiles.clear();
+  FLastIndexNo = -1;
+  FMemo.reset();
+  FBlob.reset();
+  FDataFile.reset();
+  FRedoLog.reset();
+  FInTransaction = false;
+  FRollingBack = false;
+  FReadLocks = FUpgradeLocks = FWriteLocks = FExclusiveLocks = 0;
+  FWriteError = 0;
+  FCryptor.Reset();
+  FRecBuffer.clear();
+}
+
+// --- Locks ---------------------------------------------------------------
+
+void TTdbBaseTable::BeginRead() {
+  std::lock_guard guard(FLockingMutex);
+  ++FReadLocks;
+}
+
+void TTdbBaseTable::EndRead() {
+  std::lock_guard guard(FLockingMutex);
+  if (FReadLocks > 0) --FReadLocks;
+}
+
+void TTdbBaseTable::BeginUpgrade() {
+  std::lock_guard guard(FLockingMutex);
+  ++FUpgradeLocks;
+}
+
+void TTdbBaseTable::EndUpgrade() {
+  std::lock_guard guard(FLockingMutex);
+  if (FUpgradeLocks > 0) --FUpgradeLocks;
+}
+
+void TTdbBaseTable::BeginWrite() {
+  std::lock_guard guard(FLockingMutex);
+  if (FWriteError != 0) {
+    FWriteError = 0;
+    throw ETdbEngine(tdbErrWriteFile, FStdName);
+  }
+  if (FWriteLocks == 0 && FInTransaction && !FRedoLog && !FRollingBack) CreateRedoLog();
+  ++FWriteLocks;
+}
+
+void TTdbBaseTable::EndWrite() {
+  std::lock_guard guard(FLockingMutex);
+  if (FWriteLocks == 0 || --FWriteLocks > 0 || !Active()) return;
+  try {
+    Flush();
+  } catch (const ETdbEngine&) {
+    // Kept in FWriteError for the next BeginWrite and for Close.
+  }
+}
+
+void TTdbBaseTable::BeginExclusive() {
+  std::lock_guard guard(FLockingMutex);
+  ++FExclusiveLocks;
+}
+
+void TTdbBaseTable::EndExclusive() {
+  std::lock_guard guard(FLockingMutex);
+  if (FExclusiveLocks == 0 || --FExclusiveLocks > 0 || !Active() || ReadOnly()) return;
+  try {
+    Flush();
+  } catch (const ETdbEngine&) {
+  }
+}
+
+TTdbTableLock::TTdbTableLock(TTdbBaseTable& table, TTdbTableLockType type) : FTable(table), FType(type) {
+  switch (type) {
+    case tltRead: table.BeginRead(); break;
+    case tltUpgrade: table.BeginUpgrade(); break;
+    case tltWrite: table.BeginWrite(); break;
+    case tltExclusive: table.BeginExclusive(); break;
+    case tltNone: break;
+  }
+}
+
+TTdbTableLock::~TTdbTableLock() {
+  switch (FType) {
+    case tltRead: FTable.EndRead(); break;
+    case tltUpgrade: FTable.EndUpgrade(); break;
+    case tltWrite: FTable.EndWrite(); break;
+    case tltExclusive: FTable.EndExclusive(); break;
+    case tltNone: break;
+  }
+}
+
+// --- Flush, undo, reload -------------------------------------------------
+
+void TTdbBaseTable::Flush() {
+  std::lock_guard guard(FLockingMutex);
+  RequireActive();
+  if (FInTransaction) FTransactionFlushed = true;
+  try {
+    FDataFile->Flush();
+    if (FBlob) FBlob->Flush();
+    if (FMemo) FMemo->Flush();
+    for (auto& slot : FIndexFiles)
+      if (slot && slot->IsOpen()) slot->File->Flush();
+    // A transaction's log is only as good as the pages it undoes: they are
+    // committed on every flush while one runs.
+    const bool commit = (FRights & kRightSecureFlush) != 0 || FInTransaction || FRollingBack ||
+                        FFlushCounter + 1 >= kFlushesPerDirUpdate;
+    if (commit) {
+      FDataFile->UpdateDir();
+      for (auto& slot : FIndexFiles)
+        if (slot && slot->IsOpen()) slot->Storage->UpdateDir();
+      if (FBlob) FBlob->UpdateDir();
+      if (FMemo) FMemo->UpdateDir();
+      FFlushCounter = 0;
+    } else {
+      ++FFlushCounter;
+    }
+    FWriteError = 0;
+  } catch (const ETdbEngine&) {
+    FWriteError = tdbErrWriteFile;
+    throw ETdbEngine(tdbErrWriteFile, FStdName);
+  }
+}
+
+void TTdbBaseTable::Undo() {
+  std::lock_guard guard(FLockingMutex);
+  if (FDataFile && FDataFile->IsOpen()) {
+    try {
+      FDataFile->Undo();
+    } catch (const ETdbEngine&) {
+    }
+  }
+  try {
+    if (FBlob) FBlob->Undo();
+    if (FMemo) FMemo->Undo();
+  } catch (const ETdbEngine&) {
+  }
+  for (auto& slot : FIndexFiles)
+    if (slot && slot->Storage && slot->Storage->IsOpen()) slot->Storage->Undo();
+  RefreshIndexes();
+}
+
+void TTdbBaseTable::UpdateTable() {
+  std::lock_guard guard(FLockingMutex);
+  if (!Active()) return;
+  TTdbTableLock read(*this, tltRead);
+  FDataFile->Invalidate();
+  for (auto& slot : FIndexFiles)
+    if (slot && slot->IsOpen()) {
+      slot->Storage->Invalidate();
+      slot->File->Update();
+    }
+  if (FMemo) FMemo->Update();
+  if (FBlob) FBlob->Update();
+  FListeners.RelationChanged();
+}
+
+}  // namespace kestrel

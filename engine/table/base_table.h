@@ -1,0 +1,385 @@
+// TTdbBaseTable: the engine's open table. It owns every file of the table
+// (table file, memo file, blob file, index files), the table's key holder and
+// the redo log of a running transaction, and it is the only way in which the
+// engine reads or changes records: every change keeps the table file, the
+// memo and blob files and all indexes consistent with one another and tells
+// every registered accessor what happened.
+//
+// Life: construct (closed) → SetRights / SetFileName / SetKey → Open → Setup
+// → record and index operations → Close. A new table is described with the
+// setters (SetLevel, AddColumn, ...) and made with NewFile.
+//
+// Errors are ETdbEngine with the engine error numbers; the flat call
+// interface turns them into results. A failed Open leaves the table closed
+// with no file open; a failed change leaves the files as they were before it.
+//
+// Locks: the table keeps nesting counters for its read, upgrade, write and
+// exclusive locks; every operation takes and gives them back in pairs (see
+// TTdbTableLock). Changes reach the files when the outermost write lock is
+// given up (a flush), never in the middle of a nested change. FLockingMutex
+// (re-entrant) guards the counters and the files; a lock file for shared
+// access plugs into the Begin/End operations.
+//
+// Indexes: numbered 0..LastIndexNo in the order of the header's index names;
+// registered at Setup, opened on first use (CheckIndexOpen). A user index
+// whose file cannot be opened is marked lost (error 95 from then on); an
+// automatic index is rebuilt from the records instead. Tables of level 6 and
+// B+ tree table files are refused (117) until their data and index files
+// plug in here (OpenDataFile, OpenIndexSlot, NewFile).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "engine/crypto/cryptor.h"
+#include "engine/index/index_columns.h"
+#include "engine/index/sort_def.h"
+#include "engine/table/column_definition.h"
+#include "engine/table/relation.h"
+#include "engine/table/table_header.h"
+
+namespace kestrel {
+
+class TdwFileSystem;
+class TTdbPageManager;
+class TTdbClientStorage;
+class TTdbDataFile;
+class TTdbHeapDataFile;
+class TTdbMemoFile;
+class TTdbBlobFile;
+class TTdbIndexFile;
+class TTdbIndexPageStorage;
+class TTdbRedoLog;
+struct TTdbRedoEntry;
+
+// Levels at which tables are made and changed here (heap file, B-tree indexes).
+inline constexpr int kMinCreateLevel = 2;
+inline constexpr int kMaxHeapLevel = 5;
+// Index numbers available below level 4 and from level 4 on.
+inline constexpr int kMaxIndexesOldLevels = 15;
+inline constexpr int kFirstLevelWithManyIndexes = 4;
+// Directory entries are committed on every this many flushes.
+inline constexpr int kFlushesPerDirUpdate = 1000;
+// Block size of a new blob file (the session's default).
+inline constexpr int kDefaultBlobBlockSize = 512;
+// A non-nullable Date of a new record: 1 January of year 1, packed.
+inline constexpr std::int32_t kFirstDatePacked = 545;
+inline constexpr const char* kRedoLogExtension = ".tra";
+inline constexpr const char* kRedoLogExtensionLevel6 = ".tdbr";
+
+enum TTdbTableLockType : std::uint8_t { tltNone, tltRead, tltUpgrade, tltWrite, tltExclusive };
+
+class TTdbBaseTable {
+ public:
+  // fileSystem: where the table's files live (names are relative to its
+  // base or absolute). clientHdl: the session number in the page cache.
+  TTdbBaseTable(TTdbPageManager& pageManager, TdwFileSystem& fileSystem, int clientHdl = 1);
+  TTdbBaseTable(const TTdbBaseTable&) = delete;
+  TTdbBaseTable& operator=(const TTdbBaseTable&) = delete;
+  // Closes an active table; an error of that close is lost (call Close).
+  ~TTdbBaseTable();
+
+  // --- Lifecycle -----------------------------------------------------------
+  void SetRights(TTdbRights rights) { FRights = rights; }
+  // Sets the table file's path and derives StdName.
+  void SetFileName(const std::string& fileName);
+  void SetKey(const std::u16string& key) { FCryptor.SetKey(key); }
+
+  // Opens the table file, the memo and blob files, checks the first record
+  // and recovers an unfinished transaction from the redo log. force: open
+  // without a memo or blob file that cannot be opened. Errors: 37 no table
+  // file, 115 access denied, 1 other open failures, 117 a level or file kind
+  // not supported here, 124/134/38 header and key checks, 31 memo, 111 blob,
+  // 52 a redo log that cannot be replayed (the log is kept).
+  void Open(bool force = false);
+  // Registers the indexes named in the header and opens them (an index that
+  // cannot be opened stays registered, marked lost).
+  void Setup(bool force = false);
+  // Flushes, closes every file and leaves the table closed. Throws error 3
+  // (after closing) when changes could not be written, now or at an earlier
+  // flush that was not yet reported.
+  void Close();
+
+  // --- Creating a table (closed table; then NewFile) ---------------------
+  void SetLevel(int level) { FLevel = level; }
+  void SetCapacity(std::int32_t capacity) { FCapacity = capacity; }
+  void SetCollationName(const std::u16string& name) { FCollationName = name; }
+  // Appends a column; positions follow the columns in order.
+  void AddColumn(TTdbColumnDef column);
+  // Creates the table file and, when columns need them, the memo and blob
+  // files, and leaves the table open with the rights 271. Error 117 for a
+  // level outside 2..5, 72 when the table file exists, file errors with the
+  // table's Name; on failure every file made is removed again.
+  void NewFile();
+  // Creates user index `name` on `specification`, fills it from the records
+  // and lists it in the header. Needs tarIndex (160). Errors: 22 a name in
+  // use, 98/61/11 a bad specification, 67 no free index number, 30 a unique
+  // index over records with equal keys (nothing is left behind then).
+  int CreateIndex(const std::u16string& name, const std::u16string& specification, bool unique);
+
+  // --- Properties ----------------------------------------------------------
+  bool Active() const;
+  bool ReadOnly() const { return (FRights & kAccessRightsMask) == 0; }
+  bool Exclusive() const { return (FRights & kRightExclusive) != 0; }
+  TTdbRights Rights() const { return FRights; }
+  const std::string& FileName() const { return FFileName; }
+  std::string FullName() const;
+  std::string Name() const;
+  const std::string& StdName() const { return FStdName; }
+  // Directory of the table file with a trailing '/', or "".
+  std::string PhysicalDirectory() const;
+  int Level() const { return FLevel; }
+  int RecordSize() const { return FColumnDefs.RecordSize(); }
+  std::int32_t RecordCount() const;
+  const TTdbColumnDefs& Columns() const { return FColumnDefs; }
+  int ColumnCount() const { return static_cast<int>(FColumnDefs.Count()); }
+  bool HasMemo() const { return FHasMemo; }
+  bool HasBlob() const { return FHasBlob; }
+  int RecordIdFieldNo() const { return FRecordIdFieldNo; }
+  std::int32_t Capacity() const { return FCapacity; }
+  const std::u16string& CollationName() const { return FCollationName; }
+  // The columns as the index layer sees them.
+  const TTdbIndexTable& IndexTable() const { return FIndexTable; }
+  std::string MemoFileName() const;
+  std::string BlobFileName() const;
+  std::string RedoLogFileName() const;
+  // Every file of the table that exists now (table, memo, blob, indexes).
+  std::vector<std::string> GetFileNames() const;
+
+  // --- Indexes -------------------------------------------------------------
+  int FirstIndexNo() const { return 0; }
+  int LastIndexNo() const { return FLastIndexNo; }
+  int IndexCount() const { return FLastIndexNo + 1; }
+  // Whether number indexNo holds an index.
+  bool HasIndex(int indexNo) const;
+  const std::u16string& IndexName(int indexNo) const;
+  // The number of index `name` (compared as index names are); error 36.
+  int GetIndexNo(std::u16string_view name) const;
+  // Opens the index on first use; answers whether it is open. Error 95 for
+  // a lost index; the error of the first failed open otherwise.
+  bool CheckIndexOpen(int indexNo);
+  // The open index file (CheckIndexOpen first); error 95 when lost.
+  TTdbIndexFile& GetIndexFile(int indexNo);
+  // The index item of a record image with record number recNo.
+  void CalcIndexInfo(int indexNo, std::span<const std::uint8_t> record, std::int32_t recNo,
+                     std::vector<std::uint8_t>& item);
+  // Lower bound / steps in index order (results are TTdbTreeResult values).
+  int FindFirstIndexInfo(int indexNo, std::vector<std::uint8_t>& item);
+  int FindNextIndexInfo(int indexNo, std::vector<std::uint8_t>& item);
+  int FindPrevIndexInfo(int indexNo, std::vector<std::uint8_t>& item);
+  int FindLastIndexInfo(int indexNo, std::vector<std::uint8_t>& item);
+  // Registers an index (file not opened): the lowest free number, 67 when
+  // none. def: the definition of a new or automatic index, or null.
+  int InitIndex(const std::u16string& name, const TTdbSortDef* def);
+  // Creates index indexNo's file anew and fills it from the records (an
+  // open index keeps its definition; a lost user index cannot be rebuilt:
+  // 95). Needs the write lock, which it takes.
+  void RebuildIndex(int indexNo);
+  // Rewrites the header's index name area from the user and temporary
+  // indexes in number order.
+  void WriteIndNames();
+
+  // --- Locks (in pairs) ----------------------------------------------------
+  void BeginRead();
+  void EndRead();
+  void BeginUpgrade();
+  void EndUpgrade();
+  // Error 3 (once) when an earlier flush failed; in a transaction the first
+  // write lock creates the redo log.
+  void BeginWrite();
+  // Giving up the outermost write lock flushes; a failed flush is kept for
+  // the next BeginWrite and for Close.
+  void EndWrite();
+  void BeginExclusive();
+  void EndExclusive();
+  int ReadLocks() const { return FReadLocks; }
+  int WriteLocks() const { return FWriteLocks; }
+
+  // --- Files ---------------------------------------------------------------
+  // Writes every change to the files (and, with secure flushing, in a
+  // transaction or on every 1000th flush, commits them to disk). Error 3.
+  void Flush();
+  // Throws away every change not yet flushed.
+  void Undo();
+  // Drops cached pages and reads the files' state again (another program
+  // changed them).
+  void UpdateTable();
+
+  // --- Records -------------------------------------------------------------
+  // Reads record recNo (error 19 outside 1..RecordCount).
+  void ReadRecord(std::int32_t recNo, std::span<std::uint8_t> buffer);
+  std::int32_t GetFirstRecordNo() const;
+  std::int32_t GetNextRecordNo(std::int32_t recNo) const;
+  std::int32_t GetPrevRecordNo(std::int32_t recNo) const;
+  std::int32_t GetLastRecordNo() const;
+  // A new, empty record: zeros, non-nullable Date 545 and DateTime 545/0;
+  // with preset and a RecordId column, a new record id.
+  void InitRecord(std::span<std::uint8_t> buffer, bool preset);
+  // Appends the record with the values of blobs (the buffer's own memo and
+  // blob numbers are ignored). Answers the new record number. Errors: 160
+  // without tarAppend, 171 full, 30 not unique, 95 a lost index, 4 an index
+  // insert; nothing stays behind on failure.
+  std::int32_t AppendRecord(std::span<std::uint8_t> buffer, const TTdbBlobDataList& blobs);
+  // Replaces record recNo by buffer; blobs rewrites the values it names,
+  // the other memo and blob columns keep their stored values (the buffer's
+  // block numbers are ignored). The stored record is read again under the
+  // write lock: its index items are the ones replaced and its chains the
+  // ones freed, last, after everything else succeeded. On return buffer
+  // holds the stored image. Errors: 160 without tarEdit (even when nothing
+  // changes), 19, 30, 95, 4/5 an index change (record and items restored).
+  void ReplaceRecord(std::span<std::uint8_t> buffer, const TTdbBlobDataList& blobs, std::int32_t recNo);
+  // Deletes record recNo: the last record moves into its slot (accessors
+  // get RecordDeleted(recNo, moved)). Memo and blob chains of the stored
+  // record are freed last. Errors: 160 without tarDelete, 19, 5/4 an index
+  // change (everything restored).
+  void DeleteRecord(std::int32_t recNo);
+
+  // Memo, blob and wide memo values of a record image; a block number of 0
+  // is the empty value. fieldNo is 1-based.
+  std::string ReadMemoString(std::span<const std::uint8_t> record, int fieldNo);
+  std::string ReadBlobData(std::span<const std::uint8_t> record, int fieldNo);
+  std::u16string ReadBlobDataWide(std::span<const std::uint8_t> record, int fieldNo);
+  std::int32_t GetBlockIdx(std::span<const std::uint8_t> record, int fieldNo) const;
+  void SetBlockIdx(std::span<std::uint8_t> record, int fieldNo, std::int32_t block) const;
+
+  // Record ids: the next id is handed out from the header (64 without a
+  // RecordId column, 160 without tarAppend).
+  void SetAutoNum(std::span<std::uint8_t> buffer);
+  std::int32_t ReadNextRecordId();
+
+  // --- Transactions --------------------------------------------------------
+  // From now on every change is logged in the redo log (created by the
+  // first write). Error 183 when one runs already.
+  void StartTransaction();
+  bool InTransaction() const { return FInTransaction; }
+  // Ends the transaction keeping its changes: flushes and deletes the log.
+  void CommitModifications();
+  // Ends the transaction undoing its changes: changes that never left the
+  // cache are dropped (the files stay byte for byte as they were), others
+  // are undone from the log. A log that cannot be replayed is kept and
+  // reported (52).
+  void UndoModifications();
+
+  // --- Accessors -----------------------------------------------------------
+  TTdbRelationListeners& Listeners() { return FListeners; }
+
+ private:
+  struct TIndexSlot;
+
+  // Opening steps (base_table.cpp).
+  void OpenFiles(bool force);
+  void OpenDataFile();
+  void ComputeColumnSummary();
+  void BuildIndexTable();
+  void CheckFirstRecord();
+  void OpenBlockFiles(bool force);
+  void RecoverRedoLog();
+  void CloseFiles() noexcept;
+  std::unique_ptr<TTdbClientStorage> NewClientStorage(const std::string& name) const;
+  TTdbHeapDataFile& Heap() const;
+  void RequireActive() const;
+  void RequireRight(TTdbRights right) const;
+  void RequireChangeable() const;
+  [[noreturn]] void RaiseOpenError(const std::exception_ptr& error, const std::string& fileName) const;
+
+  // Indexes (table_indexes.cpp).
+  std::string IndexFileName(const std::u16string& indexName) const;
+  void OpenIndexSlot(TIndexSlot& slot);
+  void CreateIndexSlotFile(TIndexSlot& slot, const TTdbSortDef& def);
+  void FillIndex(TIndexSlot& slot);
+  void CloseIndexSlot(TIndexSlot& slot) noexcept;
+  TIndexSlot& Slot(int indexNo) const;
+  bool IsAutomatic(const TIndexSlot& slot) const;
+  // Re-reads an open index's header after its storage was undone.
+  void RefreshIndexes() noexcept;
+
+  // Record changes (record_ops.cpp). keepBlocks: the image's block numbers
+  // are stored as they are (rollback re-inserting a moved record); freeOld:
+  // the stored record's chains of rewritten columns are freed.
+  std::int32_t AppendRecordImpl(std::span<std::uint8_t> buffer, const TTdbBlobDataList& blobs, bool keepBlocks);
+  void ReplaceRecordImpl(std::span<std::uint8_t> buffer, const TTdbBlobDataList& blobs, std::int32_t recNo,
+                         bool freeOld);
+  void RegisterIndexes();
+  void CheckUnique(std::span<const std::uint8_t> record, std::int32_t recNo);
+  // Numbers of the indexes a change keeps: all (95 for a lost one) or, with
+  // skipLost, those that can be opened.
+  std::vector<int> ChangedIndexes(bool skipLost);
+  std::int32_t StoreValue(std::span<std::uint8_t> record, int fieldNo, const TTdbBlobData& value,
+                          std::int32_t oldBlock);
+  void FreeValue(int fieldNo, std::int32_t block);
+  std::vector<struct TTdbRedoValue> ReadValuesForLog(std::span<const std::uint8_t> record,
+                                                    const std::vector<int>& fieldNos);
+  bool IsBlockColumn(int fieldNo) const;
+  std::vector<int> BlockColumns() const;
+  // Adds (remove = false) or deletes the record's item in one index; error
+  // 4 or 5 with the index name.
+  void ChangeIndexItem(int indexNo, std::span<const std::uint8_t> record, std::int32_t recNo, bool remove);
+
+  // Transactions (table_transaction.cpp).
+  void CreateRedoLog();
+  void ReplayRedoLog(TTdbRedoLog& log);
+  void UndoEntry(const TTdbRedoEntry& entry);
+  TTdbBlobDataList ValuesOf(const TTdbRedoEntry& entry) const;
+  bool SlotHoldsLoggedRecord(const TTdbRedoEntry& entry);
+
+  TTdbPageManager& FPageManager;
+  TdwFileSystem& FFileSystem;
+  int FClientHdl;
+  std::string FFileName;
+  std::string FStdName;
+  TTdbRights FRights = 0;
+  int FLevel = 0;
+  std::int32_t FCapacity = kDefaultCapacity;
+  std::u16string FCollationName;
+  TTdbColumnDefs FColumnDefs;
+  TTdbTableHeader FHeader;
+  TTdbIndexTable FIndexTable;
+  bool FHasMemo = false;
+  bool FHasBlob = false;
+  int FRecordIdFieldNo = 0;
+  bool FHasConstraints = false;  // candidate keys, checks or foreign keys in the header
+  std::vector<std::uint8_t> FRecBuffer;
+
+  TdwCryptor FCryptor;
+  std::unique_ptr<TTdbDataFile> FDataFile;
+  std::unique_ptr<TTdbMemoFile> FMemo;
+  std::unique_ptr<TTdbBlobFile> FBlob;
+  std::vector<std::unique_ptr<TIndexSlot>> FIndexFiles;  // index number → slot (null: empty)
+  int FLastIndexNo = -1;
+
+  std::unique_ptr<TTdbRedoLog> FRedoLog;
+  bool FInTransaction = false;
+  bool FRollingBack = false;
+  // Whether changes of the running transaction may have reached the files
+  // (a flush since it started, or a write lock held when it started).
+  bool FTransactionFlushed = false;
+  int FFlushCounter = 0;
+  int FWriteError = 0;
+
+  std::recursive_mutex FLockingMutex;
+  int FReadLocks = 0;
+  int FUpgradeLocks = 0;
+  int FWriteLocks = 0;
+  int FExclusiveLocks = 0;
+
+  TTdbRelationListeners FListeners;
+};
+
+// Takes one lock of a table for a scope and gives it back at its end.
+class TTdbTableLock {
+ public:
+  TTdbTableLock(TTdbBaseTable& table, TTdbTableLockType type);
+  TTdbTableLock(const TTdbTableLock&) = delete;
+  TTdbTableLock& operator=(const TTdbTableLock&) = delete;
+  ~TTdbTableLock();
+
+ private:
+  TTdbBaseTable& FTable;
+  TTdbTableLockType FType;
+};
+
+}  // namespace kestrel

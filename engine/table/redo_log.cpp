@@ -1,0 +1,184 @@
+// TTdbRedoLog: writing entries (synced, never half an entry) and reading
+// them back from the end with every field checked.
+#include "engine/table/redo_log.h"
+
+#include "engine/api/engine_error.h"
+#include "engine/fs/file_stream.h"
+
+namespace kestrel {
+
+namespace {
+
+void PutInt32(std::vector<std::uint8_t>& out, std::int32_t value) {
+  const auto raw = static_cast<std::uint32_t>(value);
+  for (int b = 0; b < 4; ++b) out.push_back(static_cast<std::uint8_t>(raw >> (8 * b)));
+}
+
+std::int32_t GetInt32(const std::uint8_t* bytes) {
+  return static_cast<std::int32_t>(std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 |
+                                   std::uint32_t{bytes[2]} << 16 | std::uint32_t{bytes[3]} << 24);
+}
+
+void PutEntry(std::vector<std::uint8_t>& out, TTdbTableActionKind kind, std::int32_t number,
+              const std::uint8_t* payload, std::size_t size) {
+  out.push_back(kind);
+  PutInt32(out, number);
+  out.insert(out.end(), payload, payload + size);
+  PutInt32(out, static_cast<std::int32_t>(kRedoEntryHeadSize + size));
+}
+
+}  // namespace
+
+TTdbRedoLog::TTdbRedoLog(TdwFileSystem& fileSystem, std::string fileName)
+    : FFileSystem(fileSystem), FFileName(std::move(fileName)) {}
+
+TTdbRedoLog::~TTdbRedoLog() { Close(); }
+
+bool TTdbRedoLog::IsOpen() const { return FStream && FStream->IsOpen(); }
+
+void TTdbRedoLog::Create() {
+  FStream = std::make_unique<TdwFileSystemTdbStream>(FFileSystem);
+  std::vector<std::uint8_t> header;
+  PutInt32(header, static_cast<std::int32_t>(kRedoLogMagic));
+  PutInt32(header, 0);
+  if (FStream->Rewrite(FFileName, kFmOpenReadWrite | kFmShareExclusive) < 0 ||
+      FStream->WriteNBytes(0, kRedoLogHeaderSize, header.data(), false) < 0 || FStream->Sync() < 0) {
+    FStream->Close();
+    FFileSystem.DeleteFile(FFileName);
+    throw ETdbEngine(tdbErrWriteFile, FFileName);
+  }
+  FSize = kRedoLogHeaderSize;
+}
+
+bool TTdbRedoLog::OpenExisting() {
+  if (!FFileSystem.FileExists(FFileName)) return false;
+  FStream = std::make_unique<TdwFileSystemTdbStream>(FFileSystem);
+  if (FStream->Reset(FFileName, kFmOpenReadWrite | kFmShareExclusive) < 0)
+    throw ETdbEngine(tdbErrReadFile, FFileName);
+  const std::int64_t size = FStream->Size();
+  if (size < 0) throw ETdbEngine(tdbErrReadFile, FFileName);
+  std::uint8_t magic[4] = {};
+  if (size < 4 || FStream->ReadNBytes(0, 4, magic, false) < 0 ||
+      static_cast<std::uint32_t>(GetInt32(magic)) != kRedoLogMagic) {
+    FStream->Close();
+    return false;
+  }
+  FSize = size;
+  return true;
+}
+
+void TTdbRedoLog::AppendRecordEntry(TTdbTableActionKind kind, std::int32_t recNo,
+                                    const std::vector<std::uint8_t>* image,
+                                    const std::vector<TTdbRedoValue>& values) {
+  if (!IsOpen()) throw ETdbEngine(tdbErrWriteFile, FFileName);
+  std::vector<std::uint8_t> bytes;
+  PutEntry(bytes, kind, recNo, image ? image->data() : nullptr, image ? image->size() : 0);
+  for (const TTdbRedoValue& value : values) {
+    // An empty value is always logged as 8-bit bytes.
+    const TTdbTableActionKind valueKind = value.Wide && !value.Bytes.empty() ? takWideMemo : takBlob;
+    PutEntry(bytes, valueKind, value.FieldNo, reinterpret_cast<const std::uint8_t*>(value.Bytes.data()),
+             value.Bytes.size());
+  }
+  if (FStream->WriteNBytes(FSize, static_cast<std::int32_t>(bytes.size()), bytes.data(), false) < 0 ||
+      FStream->Sync() < 0) {
+    FStream->Cut(FSize);
+    throw ETdbEngine(tdbErrWriteFile, FFileName);
+  }
+  FSize += static_cast<std::int64_t>(bytes.size());
+}
+
+void TTdbRedoLog::LogInsert(std::int32_t recNo) { AppendRecordEntry(takInsert, recNo, nullptr, {}); }
+
+void TTdbRedoLog::LogUpdate(std::int32_t recNo, const std::vector<std::uint8_t>& image,
+                            const std::vector<TTdbRedoValue>& values) {
+  AppendRecordEntry(takUpdate, recNo, &image, values);
+}
+
+void TTdbRedoLog::LogDelete(std::int32_t recNo, const std::vector<std::uint8_t>& image,
+                            const std::vector<TTdbRedoValue>& values) {
+  AppendRecordEntry(takDelete, recNo, &image, values);
+}
+
+void TTdbRedoLog::Broken(const std::string& why) const {
+  throw ETdbEngine(tdbErrUnknown, "redo log \"" + FFileName + "\" cannot be replayed: " + why);
+}
+
+std::vector<TTdbRedoEntry> TTdbRedoLog::ReadEntries(const TTdbRedoLogShape& shape) {
+  if (!IsOpen()) throw ETdbEngine(tdbErrReadFile, FFileName);
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(FSize));
+  if (FSize > 0x7FFFFFFF || FStream->ReadNBytes(0, static_cast<std::int32_t>(FSize), bytes.data(), false) < 0)
+    throw ETdbEngine(tdbErrReadFile, FFileName);
+  if (FSize < kRedoLogHeaderSize || GetInt32(bytes.data() + kRedoLogStopOffset) != 0) Broken("bad header");
+
+  std::vector<TTdbRedoEntry> entries;
+  std::vector<TTdbRedoValue> pendingValues;  // values met (backwards) before their record entry
+  std::int64_t pos = FSize;
+  while (pos > kRedoLogHeaderSize) {
+    if (pos - kRedoLengthSize < kRedoLogHeaderSize) Broken("entry cut off at " + std::to_string(pos));
+    const std::int32_t length = GetInt32(bytes.data() + pos - kRedoLengthSize);
+    const std::int64_t start = pos - kRedoLengthSize - length;
+    if (length < kRedoEntryHeadSize || start < kRedoLogHeaderSize)
+      Broken("bad entry length at " + std::to_string(pos - kRedoLengthSize));
+    const std::uint8_t kind = bytes[static_cast<std::size_t>(start)];
+    const std::int32_t number = GetInt32(bytes.data() + start + 1);
+    const std::uint8_t* payload = bytes.data() + start + kRedoEntryHeadSize;
+    const std::int64_t payloadSize = length - kRedoEntryHeadSize;
+    const std::string where = " at " + std::to_string(start);
+    switch (kind) {
+      case takInsert:
+      case takUpdate:
+      case takDelete: {
+        const std::int64_t expected = kind == takInsert ? 0 : shape.RecordSize;
+        if (payloadSize != expected) Broken("record entry of wrong length" + where);
+        if (number < 1) Broken("record number " + std::to_string(number) + where);
+        if (kind == takInsert && !pendingValues.empty()) Broken("values after an insert" + where);
+        TTdbRedoEntry entry;
+        entry.Kind = static_cast<TTdbTableActionKind>(kind);
+        entry.RecNo = number;
+        entry.Image.assign(payload, payload + payloadSize);
+        entry.Values.assign(pendingValues.rbegin(), pendingValues.rend());
+        entry.Offset = start;
+        pendingValues.clear();
+        entries.push_back(std::move(entry));
+        break;
+      }
+      case takBlob:
+      case takWideMemo: {
+        if (number < 1 || number > static_cast<std::int32_t>(shape.ValueKinds.size()))
+          Broken("column number " + std::to_string(number) + where);
+        const TTdbTableActionKind columnKind = shape.ValueKinds[static_cast<std::size_t>(number - 1)];
+        const bool fits = kind == takBlob ? columnKind == takBlob || (columnKind == takWideMemo && payloadSize == 0)
+                                          : columnKind == takWideMemo && payloadSize % 2 == 0;
+        if (!fits) Broken("value of the wrong kind for column " + std::to_string(number) + where);
+        TTdbRedoValue value;
+        value.FieldNo = number;
+        value.Wide = columnKind == takWideMemo;
+        value.Bytes.assign(reinterpret_cast<const char*>(payload), static_cast<std::size_t>(payloadSize));
+        pendingValues.push_back(std::move(value));
+        break;
+      }
+      default:
+        Broken("unknown entry kind " + std::to_string(kind) + where);
+    }
+    pos = start;
+  }
+  if (!pendingValues.empty()) Broken("values without a record entry");
+  return entries;
+}
+
+void TTdbRedoLog::CutTo(std::int64_t size) {
+  if (!IsOpen() || FStream->Cut(size) < 0 || FStream->Sync() < 0) throw ETdbEngine(tdbErrWriteFile, FFileName);
+  FSize = size;
+}
+
+void TTdbRedoLog::Close() {
+  if (FStream) FStream->Close();
+}
+
+void TTdbRedoLog::Erase() {
+  if (FStream) FStream->Close();
+  if (FFileSystem.FileExists(FFileName) && !FFileSystem.DeleteFile(FFileName))
+    throw ETdbEngine(tdbErrWriteFile, FFileName);
+}
+
+}  // namespace kestrel

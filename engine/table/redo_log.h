@@ -1,0 +1,124 @@
+// TTdbRedoLog: the log of a running transaction on one table, with which the
+// transaction's changes are rolled back (by the session or, after a program
+// died in the middle of one, when the table is opened next).
+//
+// File layout, little-endian, written through a direct stream (not the page
+// cache), never encrypted:
+//   0: magic B0 C0 D0 E0 (Int32 kRedoLogMagic)
+//   4: Int32 0 (stops the backward scan)
+//   8: entries in the order of the changes; each is
+//      kind (1 byte), Int32 record number (insert, update, delete) or
+//      column number (value entries), the record image before the change
+//      (update and delete), the value's bytes (value entries: 8-bit text or
+//      blob bytes, or UTF-16LE code units for a wide memo), and the Int32
+//      length of the entry without this field.
+// An update or delete entry is followed by one value entry per memo, blob or
+// wide memo column it logs.
+//
+// Every append is synced before it returns, so a logged change is on disk
+// before the table's pages of that change are flushed. The log is untrusted
+// input when it is read back: every kind, length, record and column number is
+// checked before anything is replayed, and a log that does not parse raises
+// ETdbEngine 52 naming the file.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kestrel {
+
+class TdwFileSystem;
+class TdwFileSystemTdbStream;
+
+inline constexpr std::uint32_t kRedoLogMagic = 0xE0D0C0B0;
+inline constexpr std::int64_t kRedoLogHeaderSize = 8;
+inline constexpr std::int64_t kRedoLogStopOffset = 4;  // the Int32 0 of the header
+inline constexpr int kRedoLengthSize = 4;
+inline constexpr int kRedoEntryHeadSize = 5;  // kind and number
+
+enum TTdbTableActionKind : std::uint8_t {
+  takInsert = 0,
+  takUpdate = 1,
+  takDelete = 2,
+  takBlob = 3,      // memo text or blob bytes
+  takWideMemo = 4,  // UTF-16 text
+};
+
+// A memo, blob or wide memo value as it was before a change.
+struct TTdbRedoValue {
+  int FieldNo = 0;  // 1-based column number
+  bool Wide = false;
+  std::string Bytes;  // the stored bytes (UTF-16LE for a wide value)
+};
+
+// A record entry read back, with the values logged after it.
+struct TTdbRedoEntry {
+  TTdbTableActionKind Kind = takInsert;
+  std::int32_t RecNo = 0;
+  std::vector<std::uint8_t> Image;  // update and delete
+  std::vector<TTdbRedoValue> Values;
+  std::int64_t Offset = 0;  // where the entry starts in the file
+};
+
+// What the reader needs to know about the table to check a log: which column
+// numbers may carry values of which kind.
+struct TTdbRedoLogShape {
+  int RecordSize = 0;
+  // ValueKinds[n - 1] for column n: takBlob for Memo and Blob columns,
+  // takWideMemo for WideMemo columns (which may also log an empty value as
+  // takBlob), anything else for columns without values.
+  std::vector<TTdbTableActionKind> ValueKinds;
+};
+
+class TTdbRedoLog {
+ public:
+  TTdbRedoLog(TdwFileSystem& fileSystem, std::string fileName);
+  TTdbRedoLog(const TTdbRedoLog&) = delete;
+  TTdbRedoLog& operator=(const TTdbRedoLog&) = delete;
+  ~TTdbRedoLog();
+
+  const std::string& FileName() const { return FFileName; }
+
+  // Creates the file anew with the header only. ETdbEngine 3 on failure.
+  void Create();
+  // Opens an existing log; false when there is none or it does not start
+  // with the magic (nothing is changed then). ETdbEngine 2 when it cannot be
+  // read.
+  bool OpenExisting();
+  bool IsOpen() const;
+
+  // Appends entries and syncs. ETdbEngine 3 on failure; the file is then cut
+  // back to where it was, so it never ends in half an entry.
+  void LogInsert(std::int32_t recNo);
+  void LogUpdate(std::int32_t recNo, const std::vector<std::uint8_t>& image,
+                 const std::vector<TTdbRedoValue>& values);
+  void LogDelete(std::int32_t recNo, const std::vector<std::uint8_t>& image,
+                 const std::vector<TTdbRedoValue>& values);
+
+  // All record entries, last first, each with its values. Raises ETdbEngine
+  // 52 ("redo log ... cannot be replayed: ...") when the log does not fit the
+  // table's shape, 2 when it cannot be read.
+  std::vector<TTdbRedoEntry> ReadEntries(const TTdbRedoLogShape& shape);
+  // Cuts the log to `size` bytes (an entry's offset, after it was undone) and
+  // syncs. ETdbEngine 3.
+  void CutTo(std::int64_t size);
+  // Closes the file (it stays on disk).
+  void Close();
+  // Closes and deletes the file. ETdbEngine 3 when it cannot be deleted.
+  void Erase();
+
+ private:
+  void AppendRecordEntry(TTdbTableActionKind kind, std::int32_t recNo,
+                         const std::vector<std::uint8_t>* image,
+                         const std::vector<TTdbRedoValue>& values);
+  [[noreturn]] void Broken(const std::string& why) const;
+
+  TdwFileSystem& FFileSystem;
+  std::string FFileName;
+  std::unique_ptr<TdwFileSystemTdbStream> FStream;
+  std::int64_t FSize = 0;
+};
+
+}  // namespace kestrel

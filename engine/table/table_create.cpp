@@ -1,0 +1,90 @@
+// TTdbBaseTable: making a new table's files from the definitions set on a
+// closed table object (level, columns, capacity, collation).
+#include "engine/api/engine_error.h"
+#include "engine/cache/client_storage.h"
+#include "engine/cache/page_manager_error.h"
+#include "engine/fs/file_system.h"
+#include "engine/table/blob_file.h"
+#include "engine/table/code_page.h"
+#include "engine/table/heap_data_file.h"
+#include "engine/table/memo_file.h"
+#include "engine/table/table_index_slot.h"
+
+namespace kestrel {
+
+void TTdbBaseTable::AddColumn(TTdbColumnDef column) {
+  if (Active()) throw ETdbEngine(tdbErrTableInUse, FStdName);
+  if (static_cast<int>(FColumnDefs.Count()) >= kMaxColumnCount) throw ETdbEngine(tdbErrTooManyColumns);
+  for (const TTdbColumnDef& existing : FColumnDefs)
+    if (existing.Name == column.Name) throw ETdbEngine(tdbErrDuplicateIdentifier, Utf16ToUtf8(column.Name));
+  FColumnDefs.Add(std::move(column));
+}
+
+void TTdbBaseTable::NewFile() {
+  std::lock_guard guard(FLockingMutex);
+  if (Active()) throw ETdbEngine(tdbErrTableInUse, FStdName);
+  // Level-6 tables (B+ tree data files and indexes) plug in here.
+  if (FLevel < kMinCreateLevel || FLevel > kMaxHeapLevel)
+    throw ETdbEngine(tdbErrLevelFeature, FFileName, "new tables are made at levels 2 to 5, not " + std::to_string(FLevel));
+  if (FColumnDefs.Count() == 0) throw ETdbEngine(tdbErrInvalidParameter, "Columns");
+  if (FFileSystem.FileExists(FFileName)) throw ETdbEngine(tdbErrFileExists, FFileName);
+  FHeader = TTdbTableHeader{};
+  FHeader.Level = FLevel;
+  FHeader.EncryptionMethod = emNone;
+  FHeader.CollationName = FCollationName;
+  FHeader.Capacity = FCapacity;
+  FHeader.Columns = FColumnDefs;
+  const std::vector<uint8_t> image = WriteTableHeader(FHeader, FFileName);
+  {
+    // Read back what was written: the offsets the heap file needs.
+    TTdbHeaderReader reader(image, image.size(), nullptr, FFileName);
+    FHeader = ReadTableHeader(reader, nullptr);
+  }
+  ComputeColumnSummary();
+  BuildIndexTable();
+  FCryptor.SetEncryptionMethod(emNone);
+  FCryptor.Initialize();
+  FRights = kNewTableRights;
+  std::vector<std::string> made;
+  try {
+    auto storage = NewClientStorage(FFileName);
+    try {
+      storage->NewStorage();
+    } catch (const ETdbPageManager&) {
+      throw ETdbEngine(tdbErrWriteFile, Name());
+    }
+    made.push_back(FFileName);
+    FDataFile = std::make_unique<TTdbHeapDataFile>(std::move(storage), FCryptor);
+    FDataFile->WriteBytes(0, image.data(), image.size(), false);
+    Heap().Attach({static_cast<std::int64_t>(FHeader.RecordsOffset), FHeader.RecordSize(),
+                   static_cast<std::int64_t>(RecordCountOffset(FLevel))});
+    if (FHasMemo) {
+      FMemo = std::make_unique<TTdbMemoFile>(NewClientStorage(MemoFileName()), FCryptor, Name());
+      FMemo->SetVersion(FLevel);
+      made.push_back(MemoFileName());
+      FMemo->NewFile(kMemoBlockSize);
+    }
+    if (FHasBlob) {
+      FBlob = std::make_unique<TTdbBlobFile>(NewClientStorage(BlobFileName()), FCryptor, Name());
+      FBlob->SetVersion(FLevel);
+      made.push_back(BlobFileName());
+      FBlob->NewFile(kDefaultBlobBlockSize);
+    }
+    const TTdbRights rights = FRights;
+    FRights |= kRightSecureFlush;  // a new table is committed to disk whole
+    try {
+      Flush();
+    } catch (const ETdbEngine&) {
+      FRights = rights;
+      throw;
+    }
+    FRights = rights;
+  } catch (const ETdbEngine&) {
+    Undo();
+    CloseFiles();
+    for (const std::string& name : made) FFileSystem.DeleteFile(name);
+    throw;
+  }
+}
+
+}  // namespace kestrel

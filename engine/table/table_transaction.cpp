@@ -1,0 +1,162 @@
+// TTdbBaseTable: transactions. The redo log is created by the first write of
+// a transaction and every change appends its entries after it was made;
+// commit deletes the log, rollback replays it backwards.
+//
+// Replaying is resumable: after each undone entry the table is flushed and
+// committed to disk and the log is cut before that entry, so a replay broken
+// off (an error, a crash) goes on where it stopped. An entry whose change
+// never reached the files (the program died between logging it and
+// flushing) is recognised and passed over: an insert whose record number
+// lies beyond the record count, a delete whose record is still in its slot.
+// An update is undone by writing the old image back, which is right either
+// way.
+#include "engine/api/engine_error.h"
+#include "engine/table/column_codec.h"
+#include "engine/table/heap_data_file.h"
+#include "engine/table/redo_log.h"
+#include "engine/table/table_index_slot.h"
+
+namespace kestrel {
+
+void TTdbBaseTable::StartTransaction() {
+  std::lock_guard guard(FLockingMutex);
+  RequireActive();
+  if (FInTransaction) throw ETdbEngine(tdbErrTransactionRunning);
+  FInTransaction = true;
+  FTransactionFlushed = FWriteLocks > 0;
+}
+
+void TTdbBaseTable::CreateRedoLog() {
+  auto log = std::make_unique<TTdbRedoLog>(FFileSystem, RedoLogFileName());
+  log->Create();
+  FRedoLog = std::move(log);
+}
+
+void TTdbBaseTable::CommitModifications() {
+  std::lock_guard guard(FLockingMutex);
+  if (!FInTransaction) return;
+  if (FRedoLog) {
+    Flush();  // the changes are on disk before the log goes
+    FRedoLog->Erase();
+    FRedoLog.reset();
+  }
+  FInTransaction = false;
+}
+
+void TTdbBaseTable::UndoModifications() {
+  std::lock_guard guard(FLockingMutex);
+  if (!FInTransaction) return;
+  std::unique_ptr<TTdbRedoLog> log = std::move(FRedoLog);
+  FInTransaction = false;
+  if (!log) return;
+  if (!FTransactionFlushed) {
+    Undo();
+    log->Erase();
+    return;
+  }
+  try {
+    ReplayRedoLog(*log);
+  } catch (const ETdbEngine&) {
+    log->Close();  // kept on disk; the next open goes on with it
+    throw;
+  }
+  log->Erase();
+}
+
+void TTdbBaseTable::ReplayRedoLog(TTdbRedoLog& log) {
+  RegisterIndexes();
+  TTdbRedoLogShape shape;
+  shape.RecordSize = RecordSize();
+  for (const TTdbColumnDef& column : FColumnDefs) {
+    const TTdbColumnType type = column.DataType.ColumnType();
+    shape.ValueKinds.push_back(type == tctWideMemo               ? takWideMemo
+                               : type == tctMemo || type == tctBlob ? takBlob
+                                                                    : takInsert);
+  }
+  const std::vector<TTdbRedoEntry> entries = log.ReadEntries(shape);
+  FRollingBack = true;
+  try {
+    for (const TTdbRedoEntry& entry : entries) {
+      UndoEntry(entry);
+      Flush();
+      log.CutTo(entry.Offset);
+    }
+  } catch (const ETdbEngine&) {
+    FRollingBack = false;
+    throw;
+  }
+  FRollingBack = false;
+  FListeners.RelationChanged();
+}
+
+TTdbBlobDataList TTdbBaseTable::ValuesOf(const TTdbRedoEntry& entry) const {
+  TTdbBlobDataList values;
+  for (const TTdbRedoValue& logged : entry.Values) {
+    TTdbBlobData value;
+    value.FieldNo = logged.FieldNo;
+    if (logged.Wide) {
+      value.WideData.resize(logged.Bytes.size() / 2);
+      for (std::size_t i = 0; i < value.WideData.size(); ++i)
+        value.WideData[i] = static_cast<char16_t>(static_cast<std::uint8_t>(logged.Bytes[2 * i]) |
+                                                  static_cast<std::uint8_t>(logged.Bytes[2 * i + 1]) << 8);
+    } else {
+      value.AnsiData = logged.Bytes;
+    }
+    values.push_back(std::move(value));
+  }
+  return values;
+}
+
+bool TTdbBaseTable::SlotHoldsLoggedRecord(const TTdbRedoEntry& entry) {
+  if (entry.RecNo > FDataFile->GetRecordCount()) return false;
+  std::vector<std::uint8_t> current(static_cast<std::size_t>(RecordSize()));
+  FDataFile->ReadRecord(entry.RecNo, current);
+  std::vector<std::uint8_t> logged = entry.Image;
+  for (int f : BlockColumns()) SetBlockIdx(current, f, 0);
+  if (current != logged) return false;
+  FDataFile->ReadRecord(entry.RecNo, current);
+  for (const TTdbRedoValue& value : entry.Values) {
+    const std::string stored = FColumnDefs[static_cast<std::size_t>(value.FieldNo - 1)].DataType.ColumnType() == tctMemo
+                                   ? ReadMemoString(current, value.FieldNo)
+                                   : ReadBlobData(current, value.FieldNo);
+    if (stored != value.Bytes) return false;
+  }
+  return true;
+}
+
+void TTdbBaseTable::UndoEntry(const TTdbRedoEntry& entry) {
+  const std::int32_t count = FDataFile->GetRecordCount();
+  switch (entry.Kind) {
+    case takInsert:
+      if (entry.RecNo <= count) DeleteRecord(entry.RecNo);
+      break;
+    case takUpdate: {
+      if (entry.RecNo > count)
+        throw ETdbEngine(tdbErrUnknown, "redo log \"" + RedoLogFileName() + "\": updated record " +
+                                            std::to_string(entry.RecNo) + " is missing");
+      std::vector<std::uint8_t> image = entry.Image;
+      ReplaceRecordImpl(image, ValuesOf(entry), entry.RecNo, true);
+      break;
+    }
+    case takDelete: {
+      if (SlotHoldsLoggedRecord(entry)) break;  // the delete never reached the files
+      std::vector<std::uint8_t> image = entry.Image;
+      for (int f : BlockColumns()) SetBlockIdx(image, f, 0);
+      if (count < entry.RecNo) {
+        AppendRecordImpl(image, ValuesOf(entry), false);
+      } else {
+        // The record that moved into the slot goes back to the end, keeping
+        // its values; the slot gets the deleted record again.
+        std::vector<std::uint8_t> moved(image.size());
+        FDataFile->ReadRecord(entry.RecNo, moved);
+        AppendRecordImpl(moved, {}, true);
+        ReplaceRecordImpl(image, ValuesOf(entry), entry.RecNo, false);
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+}  // namespace kestrel

@@ -1,0 +1,204 @@
+// TTdbBaseTable: creating, opening and reading back the classification
+// table, refused opens, the move-last rule on delete with its notification,
+// unique keys, rights, a lost user index, and failed flushes.
+#include "table_fixture.h"
+
+namespace kestrel::test {
+namespace {
+
+using BaseTableTest = TableFixture;
+
+const std::vector<TRow> kRows = {
+    {"0101", "Árvíztűrő tükörfúrógép", "Első sor\r\nMásodik sor"},
+    {"0102", "Bérszámfejtés", ""},
+    {"0103", "Cégbejegyzés", std::string(700, 'x')},
+    {"0104", "Adótanácsadás", "rövid"},
+    {"0105", "Ügyvédi szolgáltatás", "\"idézet\", vessző"},
+};
+
+TEST_F(BaseTableTest, CreatedTableReadsBackAfterReopenAtEveryLevel) {
+  for (int level = 2; level <= 5; ++level) {
+    SCOPED_TRACE(level);
+    auto table = Create(level);
+    for (const TRow& row : kRows) Append(*table, row);
+    table->Close();
+    table = Open();
+    EXPECT_EQ(table->Level(), level);
+    EXPECT_EQ(Rows(*table), kRows);
+    EXPECT_EQ(IndexOrder(*table, table->GetIndexNo(u"KOD")), (std::vector<std::int32_t>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(IndexOrder(*table, table->GetIndexNo(u"INDMN")), (std::vector<std::int32_t>{4, 1, 2, 3, 5}));
+    EXPECT_TRUE(Check(*table).empty());
+    const std::vector<std::string> files = table->GetFileNames();
+    table->Close();
+    for (const std::string& name : files) FFs.DeleteFile(name);
+  }
+}
+
+TEST_F(BaseTableTest, RefusedOpens) {
+  Create()->Close();
+  const std::string header = Raw("Vnd03.dat");
+  struct Case {
+    const char* what;
+    std::function<void()> prepare;
+    int error;
+  } cases[] = {
+      {"no table file", [&] { FFs.DeleteFile("Vnd03.dat"); }, tdbErrFileNotFound},
+      {"B+ tree table file",
+       [&] {
+         std::string bplus = header;
+         for (int b = 0; b < 4; ++b) bplus[b] = static_cast<char>(kBPlusTableMagic >> (8 * b));
+         WriteWholeFile(FDir.File("Vnd03.dat"), bplus);
+       },
+       tdbErrLevelFeature},
+      {"no magic", [&] { WriteWholeFile(FDir.File("Vnd03.dat"), std::string(16, '\0')); }, tdbErrOldVersion},
+      {"no memo file", [&] { FFs.DeleteFile("Vnd03.mmo"); }, tdbErrOpenMemo},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string memo = Raw("Vnd03.mmo");
+    c.prepare();
+    auto table = NewTable();
+    table->SetRights(kNewTableRights);
+    table->SetFileName("Vnd03.dat");
+    EXPECT_EQ(ErrorOf([&] { table->Open(); }), c.error);
+    EXPECT_FALSE(table->Active());
+    EXPECT_EQ(FPageManager.GetStorageCount(), 0);
+    WriteWholeFile(FDir.File("Vnd03.dat"), header);
+    WriteWholeFile(FDir.File("Vnd03.mmo"), memo);
+  }
+  // With force, a table whose memo file is missing opens without it.
+  FFs.DeleteFile("Vnd03.mmo");
+  auto table = NewTable();
+  table->SetRights(kNewTableRights);
+  table->SetFileName("Vnd03.dat");
+  table->Open(true);
+  EXPECT_TRUE(table->Active());
+}
+
+TEST_F(BaseTableTest, DeleteMovesTheLastRecordIntoTheSlot) {
+  auto table = Create();
+  for (const TRow& row : kRows) Append(*table, row);
+  TRecordingListener listener;
+  table->Listeners().AddAccessor(&listener);
+  table->DeleteRecord(2);
+  EXPECT_EQ(listener.Events, (std::vector<std::string>{"deleted 2 5"}));
+  EXPECT_EQ(Rows(*table), (std::vector<TRow>{kRows[0], kRows[4], kRows[2], kRows[3]}));
+  table->DeleteRecord(4);
+  EXPECT_EQ(listener.Events.back(), "deleted 4 0");
+  EXPECT_EQ(ErrorOf([&] { table->DeleteRecord(0); }), tdbErrRecordNotFound);
+  EXPECT_EQ(ErrorOf([&] { table->DeleteRecord(4); }), tdbErrRecordNotFound);
+  EXPECT_EQ(IndexOrder(*table, 0), (std::vector<std::int32_t>{1, 3, 2}));
+  EXPECT_TRUE(Check(*table).empty());
+  table->Listeners().RemoveAccessor(&listener);
+}
+
+TEST_F(BaseTableTest, FreedMemoBlocksAreReused) {
+  auto table = Create();
+  Append(*table, kRows[2]);  // three memo blocks
+  Append(*table, kRows[0]);
+  table->Close();
+  const std::size_t memoSize = Raw("Vnd03.mmo").size();
+  table = Open();
+  table->DeleteRecord(1);
+  Append(*table, kRows[2]);
+  table->Close();
+  EXPECT_EQ(Raw("Vnd03.mmo").size(), memoSize);
+}
+
+TEST_F(BaseTableTest, DuplicateKeysAreRefusedAndChangeNothing) {
+  auto table = Create();
+  for (const TRow& row : kRows) Append(*table, row);
+  table->Close();
+  const std::string data = Raw("Vnd03.dat"), memo = Raw("Vnd03.mmo"), index = Raw("Vnd03!KOD.ind");
+  table = Open();
+  EXPECT_EQ(ErrorOf([&] { Append(*table, {"0103", "Más", "más leírás"}); }), tdbErrNotUnique);
+  EXPECT_EQ(ErrorOf([&] { Replace(*table, 1, {"0102", "Más", ""}); }), tdbErrNotUnique);
+  table->Close();
+  EXPECT_TRUE(Raw("Vnd03.dat") == data);
+  EXPECT_TRUE(Raw("Vnd03.mmo") == memo);
+  EXPECT_TRUE(Raw("Vnd03!KOD.ind") == index);
+  // The record's own key passes the check, and its unchanged key leaves the
+  // index as it was.
+  table = Open();
+  Replace(*table, 3, {"0103", "Cégbejegyzés", "új leírás"});
+  table->Close();
+  EXPECT_TRUE(Raw("Vnd03!KOD.ind") == index);
+}
+
+TEST_F(BaseTableTest, EveryChangeNeedsItsRight) {
+  auto table = Create();
+  Append(*table, kRows[0]);
+  table->Close();
+  struct Case {
+    TTdbRights rights;
+    bool append, replace, remove;
+  } cases[] = {
+      {0, false, false, false},
+      {tarAppend, true, false, false},
+      {tarEdit, false, true, false},
+      {tarDelete, false, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rights);
+    table = Open(c.rights);
+    const std::int32_t count = table->RecordCount();
+    EXPECT_EQ(ErrorOf([&] { Append(*table, {"09" + std::to_string(count), "x", ""}); }),
+              c.append ? 0 : tdbErrNoWritePermission);
+    EXPECT_EQ(ErrorOf([&] { Replace(*table, 1, Row(*table, 1)); }), c.replace ? 0 : tdbErrNoWritePermission);
+    EXPECT_EQ(ErrorOf([&] { table->DeleteRecord(table->RecordCount()); }),
+              c.remove ? 0 : tdbErrNoWritePermission);
+    table->Close();
+  }
+}
+
+TEST_F(BaseTableTest, LostUserIndexIsReportedButRecordsStillRead) {
+  auto table = Create();
+  for (const TRow& row : kRows) Append(*table, row);
+  table->Close();
+  FFs.DeleteFile("Vnd03!INDMN.ind");
+  auto reopened = NewTable();
+  reopened->SetRights(kNewTableRights);
+  reopened->SetFileName("Vnd03.dat");
+  reopened->Open();
+  reopened->Setup();
+  const int indmn = reopened->GetIndexNo(u"INDMN");
+  EXPECT_EQ(ErrorOf([&] { reopened->CheckIndexOpen(indmn); }), tdbErrIndexCorrupt);
+  EXPECT_EQ(ErrorOf([&] { Append(*reopened, {"0200", "x", ""}); }), tdbErrIndexCorrupt);
+  EXPECT_EQ(Rows(*reopened), kRows);
+  EXPECT_EQ(IndexOrder(*reopened, reopened->GetIndexNo(u"KOD")).size(), kRows.size());
+  EXPECT_FALSE(Check(*reopened).empty());
+}
+
+TEST_F(BaseTableTest, InitRecordGivesNotNullDatesTheFirstDay) {
+  auto table = NewTable();
+  table->SetFileName("Dates.dat");
+  table->SetLevel(5);
+  table->AddColumn(NewColumnDef(u"D1", TTdbDataType::Make(tctDate, false, 5)));
+  table->AddColumn(NewColumnDef(u"D2", TTdbDataType::Make(tctDate, true, 5)));
+  table->NewFile();
+  std::vector<std::uint8_t> record(static_cast<std::size_t>(table->RecordSize()));
+  table->InitRecord(record, false);
+  const TTdbColumnDefs& columns = table->Columns();
+  EXPECT_EQ(ReadValue(columns[0].DataType, columns.ColumnBytes(std::span<const std::uint8_t>(record), 0)),
+            TTdbValue(TTdbDate{545}));
+  EXPECT_TRUE(IsNullValue(columns[1].DataType, columns.ColumnBytes(std::span<const std::uint8_t>(record), 1)));
+}
+
+TEST_F(BaseTableTest, FailedFlushIsReportedOnceByTheNextWriteAndAtClose) {
+  auto table = Create();
+  FFs.FailNthWrite(1, true);
+  Append(*table, kRows[0]);  // the flush at its end fails
+  FFs.Disarm();
+  EXPECT_EQ(ErrorOf([&] { Append(*table, kRows[1]); }), tdbErrWriteFile);
+  Append(*table, kRows[1]);
+  EXPECT_EQ(table->RecordCount(), 2);
+  FFs.FailNthWrite(1, true);
+  Append(*table, kRows[2]);
+  EXPECT_EQ(ErrorOf([&] { table->Close(); }), tdbErrWriteFile);
+  EXPECT_FALSE(table->Active());
+  FFs.Disarm();
+  EXPECT_EQ(FPageManager.GetStorageCount(), 0);
+}
+
+}  // namespace
+}  // namespace kestrel::test

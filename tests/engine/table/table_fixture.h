@@ -1,0 +1,143 @@
+// Shared fixture of the table object tests: a page manager on the
+// fault-injecting file system in a fresh directory, the classification
+// table made through the engine's own creation path (KOD String(10) NOT
+// NULL, MEGNEV String(40) NOT NULL, LEIRAS Memo; unique index KOD on KOD,
+// index INDMN on MEGNEV), and helpers to build and read its records.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/api/engine_error.h"
+#include "engine/cache/page_manager.h"
+#include "engine/index/index_file.h"
+#include "engine/table/base_table.h"
+#include "engine/table/code_page.h"
+#include "engine/table/column_codec.h"
+#include "engine/table/table_check.h"
+#include "fault_file_system.h"
+#include "temp_dir.h"
+
+namespace kestrel::test {
+
+inline constexpr int kKod = 1, kMegnev = 2, kLeiras = 3;
+
+// One record of the classification table as plain values.
+struct TRow {
+  std::string Kod, Megnev, Leiras;
+  bool operator==(const TRow&) const = default;
+};
+
+// Records an accessor's notifications as text.
+class TRecordingListener : public IRelationListener {
+ public:
+  void RecordDeleted(std::int32_t recNo, std::int32_t moved) override {
+    Events.push_back("deleted " + std::to_string(recNo) + " " + std::to_string(moved));
+  }
+  void RecordChanged(std::int32_t recNo) override { Events.push_back("changed " + std::to_string(recNo)); }
+  void RelationChanged() override { Events.push_back("relation changed"); }
+  void RelationEmptied() override { Events.push_back("emptied"); }
+  void CanDropIndex(int, bool&) override {}
+  void IndexRemoved(int indexNo) override { Events.push_back("index removed " + std::to_string(indexNo)); }
+  std::vector<std::string> Events;
+};
+
+class TableFixture : public ::testing::Test {
+ protected:
+  void SetUp() override { FPageManager.RegisterClient(1, 4096); }
+
+  std::unique_ptr<TTdbBaseTable> NewTable() { return std::make_unique<TTdbBaseTable>(FPageManager, FFs, 1); }
+
+  // Creates the classification table (and its indexes) and leaves it open.
+  std::unique_ptr<TTdbBaseTable> Create(int level = 5, bool indexes = true) {
+    auto table = NewTable();
+    table->SetFileName("Vnd03.dat");
+    table->SetLevel(level);
+    table->AddColumn(NewColumnDef(u"KOD", TTdbDataType::MakeString(tctString, false, 10, u"", level)));
+    table->AddColumn(NewColumnDef(u"MEGNEV", TTdbDataType::MakeString(tctString, false, 40, u"", level)));
+    table->AddColumn(NewColumnDef(u"LEIRAS", TTdbDataType::Make(tctMemo, level >= 4, level)));
+    table->NewFile();
+    table->Setup();
+    if (indexes) {
+      table->CreateIndex(u"KOD", u"KOD", true);
+      table->CreateIndex(u"INDMN", u"MEGNEV", false);
+    }
+    return table;
+  }
+
+  std::unique_ptr<TTdbBaseTable> Open(TTdbRights rights = kNewTableRights) {
+    auto table = NewTable();
+    table->SetRights(rights);
+    table->SetFileName("Vnd03.dat");
+    table->Open();
+    table->Setup();
+    return table;
+  }
+
+  static std::vector<std::uint8_t> Image(TTdbBaseTable& table, const TRow& row) {
+    std::vector<std::uint8_t> record(static_cast<std::size_t>(table.RecordSize()));
+    table.InitRecord(record, false);
+    const TTdbColumnDefs& columns = table.Columns();
+    WriteValue(columns[0].DataType, columns.ColumnBytes(std::span<std::uint8_t>(record), 0), Utf8ToUtf16(row.Kod));
+    WriteValue(columns[1].DataType, columns.ColumnBytes(std::span<std::uint8_t>(record), 1),
+               Utf8ToUtf16(row.Megnev));
+    return record;
+  }
+  static TTdbBlobDataList Memo(const TRow& row) {
+    return {TTdbBlobData{kLeiras, EncodeCodePage(Utf8ToUtf16(row.Leiras), kCodePageAnsi), {}}};
+  }
+  static std::int32_t Append(TTdbBaseTable& table, const TRow& row) {
+    std::vector<std::uint8_t> record = Image(table, row);
+    return table.AppendRecord(record, Memo(row));
+  }
+  static void Replace(TTdbBaseTable& table, std::int32_t recNo, const TRow& row) {
+    std::vector<std::uint8_t> record = Image(table, row);
+    table.ReplaceRecord(record, Memo(row), recNo);
+  }
+  static std::string Text(TTdbBaseTable& table, std::span<const std::uint8_t> record, int fieldNo) {
+    const TTdbColumnDefs& columns = table.Columns();
+    const std::size_t i = static_cast<std::size_t>(fieldNo - 1);
+    const TTdbValue value = ReadValue(columns[i].DataType, columns.ColumnBytes(record, i));
+    return std::holds_alternative<std::u16string>(value) ? Utf16ToUtf8(std::get<std::u16string>(value)) : "";
+  }
+  static TRow Row(TTdbBaseTable& table, std::int32_t recNo) {
+    std::vector<std::uint8_t> record(static_cast<std::size_t>(table.RecordSize()));
+    table.ReadRecord(recNo, record);
+    return {Text(table, record, kKod), Text(table, record, kMegnev),
+            Utf16ToUtf8(DecodeCodePage(table.ReadMemoString(record, kLeiras), kCodePageAnsi))};
+  }
+  static std::vector<TRow> Rows(TTdbBaseTable& table) {
+    std::vector<TRow> rows;
+    for (std::int32_t r = 1; r <= table.RecordCount(); ++r) rows.push_back(Row(table, r));
+    return rows;
+  }
+  // Record numbers in the order of an index.
+  static std::vector<std::int32_t> IndexOrder(TTdbBaseTable& table, int indexNo) {
+    std::vector<std::int32_t> order;
+    std::vector<std::uint8_t> item;
+    for (int result = table.FindFirstIndexInfo(indexNo, item); result == ttrFound;
+         result = table.FindNextIndexInfo(indexNo, item))
+      order.push_back(ItemRecordNo(item.data()));
+    return order;
+  }
+  static std::vector<std::string> Check(TTdbBaseTable& table) { return CheckTable(table); }
+  static int ErrorOf(const std::function<void()>& action) {
+    try {
+      action();
+    } catch (const ETdbEngine& e) {
+      return e.Number();
+    }
+    return 0;
+  }
+  std::string Raw(const std::string& name) { return ReadWholeFile(FDir.File(name)); }
+
+  TTempDir FDir;
+  TFaultFileSystem FFs{FDir.Path()};
+  TTdbPageManager FPageManager;
+};
+
+}  // namespace kestrel::test

@@ -1,0 +1,195 @@
+// kestrel create, import, export, check, reindex and demo: runs the built
+// tool on tables in a fresh directory. The demo data round-trips byte for
+// byte; every refused command exits with 1, one line on stderr, and leaves
+// the files as they were.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace kestrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct TRun {
+  int Status = -1;
+  std::string Out;
+  std::string Err;
+};
+
+std::string Slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string Quote(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+class KestrelTableCommands : public testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/kestrel-table-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    FDir = pattern;
+  }
+  void TearDown() override { fs::remove_all(FDir); }
+
+  TRun Kestrel(const std::vector<std::string>& args) {
+    const fs::path out = FDir / "out.txt", err = FDir / "err.txt";
+    std::string command = std::string(VENDRIK_BINARY_DIR) + "/bin/kestrel";
+    for (const std::string& arg : args) command += " " + Quote(arg);
+    command += " >" + Quote(out.string()) + " 2>" + Quote(err.string());
+    TRun run;
+    const int status = std::system(command.c_str());
+    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.Out = Slurp(out);
+    run.Err = Slurp(err);
+    fs::remove(out);
+    fs::remove(err);
+    return run;
+  }
+  std::string Table(const std::string& name = "Vnd03") const { return (FDir / name).string(); }
+  void Write(const std::string& name, const std::string& text) const {
+    std::ofstream(FDir / name, std::ios::binary) << text;
+  }
+  // Every file of the directory with its content.
+  std::map<std::string, std::string> Files() const {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::directory_iterator(FDir)) files[entry.path().filename()] = Slurp(entry.path());
+    return files;
+  }
+  void CreateClassification() {
+    const TRun run = Kestrel({"create", Table(), "--level", "5", "--column", "KOD String(10) NOT NULL", "--column",
+                              "MEGNEV String(40) NOT NULL", "--column", "LEIRAS Memo", "--index", "KOD:KOD:unique",
+                              "--index", "INDMN:MEGNEV"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+  }
+  static int Lines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
+
+  fs::path FDir;
+  const std::string FDemoCsv = Slurp(fs::path(VENDRIK_SOURCE_DIR) / "demo" / "vnd03.csv");
+};
+
+TEST_F(KestrelTableCommands, DemoTableChecksCleanAndExportsTheDemoData) {
+  TRun run = Kestrel({"demo", FDir.string()});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  run = Kestrel({"check", Table()});
+  EXPECT_EQ(run.Status, 0) << run.Out << run.Err;
+  run = Kestrel({"export", Table()});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_TRUE(run.Out == FDemoCsv);
+  // A second demo in the same directory is refused and changes nothing.
+  const auto before = Files();
+  run = Kestrel({"demo", FDir.string()});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_EQ(Lines(run.Err), 1);
+  EXPECT_TRUE(Files() == before);
+}
+
+TEST_F(KestrelTableCommands, ImportAndExportRoundTripByteForByte) {
+  CreateClassification();
+  Write("in.csv", FDemoCsv);
+  TRun run = Kestrel({"import", Table(), (FDir / "in.csv").string()});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Out, "498 records imported\n");
+  run = Kestrel({"export", Table()});
+  EXPECT_TRUE(run.Out == FDemoCsv);
+  // Index order: the KOD index gives the codes sorted.
+  run = Kestrel({"export", Table(), "--index", "KOD"});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  std::vector<std::string> codes;
+  for (std::size_t pos = run.Out.find("\r\n"); pos != std::string::npos; pos = run.Out.find("\r\n", pos + 2))
+    if (pos + 2 < run.Out.size() && std::isdigit(static_cast<unsigned char>(run.Out[pos + 2])))
+      codes.push_back(run.Out.substr(pos + 2, run.Out.find(',', pos + 2) - pos - 2));
+  EXPECT_TRUE(std::is_sorted(codes.begin(), codes.end()));
+  // The exported file imports into a second table and exports the same again.
+  Write("out.csv", run.Out);
+  run = Kestrel({"reindex", Table()});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(Kestrel({"check", Table()}).Status, 0);
+}
+
+TEST_F(KestrelTableCommands, BadRowsLeaveTheTableAsItWas) {
+  CreateClassification();
+  Write("in.csv", "KOD,MEGNEV,LEIRAS\r\n01,Első,\"egy\r\nkettő\"\r\n02,Második,\r\n");
+  ASSERT_EQ(Kestrel({"import", Table(), (FDir / "in.csv").string()}).Status, 0);
+  struct Case {
+    const char* what;
+    std::string csv;
+    const char* line;
+  } cases[] = {
+      {"too few fields", "KOD,MEGNEV,LEIRAS\r\n03,Harmadik,\r\n04,Negyedik\r\n", "line 3"},
+      {"duplicate key", "KOD,MEGNEV,LEIRAS\r\n03,Harmadik,\r\n01,Más,\r\n", "line 3"},
+      {"name too long", "KOD,MEGNEV,LEIRAS\r\n03,Harmadik,\"több\r\nsor\"\r\n04," + std::string(41, 'x') + ",\r\n",
+       "line 4"},
+      {"no closing quote", "KOD,MEGNEV,LEIRAS\r\n03,Harmadik,\"nyitott\r\n", "line 2"},
+      {"unknown column", "KOD,NEV\r\n03,x\r\n", "line 1"},
+      {"character without 8-bit code", "KOD,MEGNEV,LEIRAS\r\n03,\xE4\xB8\xAD,\r\n", "line 2"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Write("bad.csv", c.csv);
+    const auto before = Files();
+    const TRun run = Kestrel({"import", Table(), (FDir / "bad.csv").string()});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(Lines(run.Err), 1) << run.Err;
+    EXPECT_NE(run.Err.find(c.line), std::string::npos) << run.Err;
+    EXPECT_TRUE(Files() == before);
+  }
+  EXPECT_EQ(Kestrel({"check", Table()}).Status, 0);
+}
+
+TEST_F(KestrelTableCommands, RefusedCreatesLeaveNoFiles) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> args;
+  } cases[] = {
+      {"unknown type", {"--level", "5", "--column", "A Text"}},
+      {"string without size", {"--level", "5", "--column", "A String"}},
+      {"level 6", {"--level", "6", "--column", "A LongInt"}},
+      {"no columns", {"--level", "5"}},
+      {"bad index column", {"--level", "5", "--column", "A LongInt", "--index", "I:B"}},
+      {"duplicate index name", {"--level", "5", "--column", "A LongInt", "--index", "I:A", "--index", "I:-A"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::string> args = {"create", Table("T")};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const TRun run = Kestrel(args);
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(Lines(run.Err), 1) << run.Err;
+    EXPECT_TRUE(Files().empty());
+  }
+}
+
+TEST_F(KestrelTableCommands, CheckReportsADamagedIndex) {
+  CreateClassification();
+  Write("in.csv", "KOD,MEGNEV,LEIRAS\r\n01,Első,\r\n02,Második,\r\n");
+  ASSERT_EQ(Kestrel({"import", Table(), (FDir / "in.csv").string()}).Status, 0);
+  // Swap the two records behind the indexes' back.
+  std::string data = Slurp(FDir / "Vnd03.dat");
+  const std::size_t first = data.find("01"), second = data.find("02");
+  ASSERT_NE(first, std::string::npos);
+  std::swap(data[first + 1], data[second + 1]);
+  Write("Vnd03.dat", data);
+  TRun run = Kestrel({"check", Table()});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_NE(run.Out.find("index KOD"), std::string::npos) << run.Out;
+  EXPECT_EQ(Kestrel({"reindex", Table()}).Status, 0);
+  run = Kestrel({"check", Table()});
+  EXPECT_EQ(run.Status, 0) << run.Out;
+}
+
+}  // namespace
+}  // namespace kestrel

@@ -1,0 +1,53 @@
+// kestrel create TABLE --level N [--collation NAME] [--capacity N]
+//   --column "NAME TYPE[(SIZE)] [NOT NULL]" ... [--index "NAME:SPEC[:unique]"] ...
+#include <stdexcept>
+
+#include "tools/command.h"
+#include "tools/table_spec.h"
+
+namespace kestrel::tool {
+
+namespace {
+
+int ParseInt(const std::string& text, const std::string& option) {
+  try {
+    std::size_t used = 0;
+    const int value = std::stoi(text, &used);
+    if (used == text.size()) return value;
+  } catch (const std::logic_error&) {
+  }
+  throw std::runtime_error(option + " takes a number, not \"" + text + "\"");
+}
+
+}  // namespace
+
+int RunCreate(const std::vector<std::string>& args) {
+  return RunGuarded("create", [&] {
+    if (args.empty()) throw std::runtime_error("usage: kestrel create TABLE --level N --column ...");
+    TTableSpec spec;
+    for (std::size_t i = 1; i < args.size(); i += 2) {
+      const std::string& option = args[i];
+      if (i + 1 >= args.size()) throw std::runtime_error(option + " needs a value");
+      const std::string& value = args[i + 1];
+      if (option == "--level")
+        spec.Level = ParseInt(value, option);
+      else if (option == "--collation")
+        spec.Collation = value;
+      else if (option == "--capacity")
+        spec.Capacity = ParseInt(value, option);
+      else if (option == "--column")
+        spec.Columns.push_back(value);
+      else if (option == "--index")
+        spec.Indexes.push_back(value);
+      else
+        throw std::runtime_error("unknown option " + option);
+    }
+    if (spec.Level == 0) throw std::runtime_error("--level is needed");
+    TToolTable tool;
+    CreateTable(tool, NewTableFileName(args[0], spec.Level), spec);
+    tool.Table().Close();
+    return 0;
+  });
+}
+
+}  // namespace kestrel::tool

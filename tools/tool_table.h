@@ -1,0 +1,56 @@
+// Tables as the kestrel tool uses them: one process-wide page cache client
+// on the operating system's file system, the table name resolved as the
+// engine resolves it (".dat", then ".tdbt"), and column values to and from
+// the text of a CSV field.
+//
+// Field texts (UTF-8): strings and memo texts as they are; integers in
+// decimal; Float as the shortest text that reads back the same number;
+// Boolean "true"/"false"; Date "yyyy-mm-dd"; Time "hh:mm:ss.zzz"; DateTime
+// "yyyy-mm-dd hh:mm:ss.zzz"; Guid "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}";
+// Blob bytes in hexadecimal. NULL is the empty field; an empty field stores
+// NULL in a nullable column that is no text, the empty text in a text
+// column, and is refused elsewhere.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "engine/table/base_table.h"
+
+namespace kestrel {
+class TdwFileSystem;
+}
+
+namespace kestrel::tool {
+
+class TToolTable {
+ public:
+  TToolTable();
+  ~TToolTable();
+
+  // Opens and sets up the table `name` (a path with or without extension).
+  // Error 37 when there is no such table.
+  TTdbBaseTable& Open(const std::string& name, TTdbRights rights);
+  // A closed table object for a new table at `fileName`.
+  TTdbBaseTable& Prepare(const std::string& fileName);
+  TTdbBaseTable& Table() { return *FTable; }
+  TdwFileSystem& FileSystem() { return *FFileSystem; }
+
+ private:
+  std::unique_ptr<TdwFileSystem> FFileSystem;
+  std::unique_ptr<TTdbBaseTable> FTable;
+};
+
+// The text of column fieldNo (1-based) of a record image.
+std::string FieldText(TTdbBaseTable& table, std::span<const std::uint8_t> record, int fieldNo);
+
+// Stores text into column fieldNo of a record image; memo, blob and wide
+// memo values go into blobs. Throws std::runtime_error saying what is
+// wrong with the text (not a number, too long, a character the code page
+// lacks, ...).
+void SetFieldText(TTdbBaseTable& table, std::span<std::uint8_t> record, int fieldNo, const std::string& text,
+                  TTdbBlobDataList& blobs);
+
+}  // namespace kestrel::tool
