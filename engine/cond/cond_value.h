@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/table/column_type.h"
+
 namespace kestrel {
 
 class ICondCollation;
@@ -45,9 +47,9 @@ enum TCondColumnType : int {
   cctGuid = 21,
 };
 
-// The largest lengths of the two string types.
-inline constexpr int kMaxAnsiStringLength = 32764;
-inline constexpr int kMaxWideStringLength = 16382;
+// The largest lengths of the two string types (kMaxWideStringLength comes
+// with the column types).
+inline constexpr int kMaxAnsiStringLength = kMaxStringLength;
 // The code page in which a string literal of the standard collation is
 // converted to 8-bit text when it is not compared with an 8-bit column.
 inline constexpr int kStandardLiteralCodePage = 1252;

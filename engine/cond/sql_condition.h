@@ -14,15 +14,20 @@
 // no lock; the caller holds whatever lock reading records needs.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/cond/cond_literals.h"
 #include "engine/cond/cond_record_source.h"
 #include "engine/cond/sql_syntax.h"
+#include "engine/index/sort_def.h"
 
 namespace kestrel {
+
+class ITdbIndexChoiceTable;
 
 // Prepare options (bit values as the engine call interface passes them).
 enum TTdbPrepareOption : unsigned {
@@ -90,6 +95,19 @@ class TTdbSqlCondition {
 
   // The prepared tree, for index choice; nullptr when unprepared or empty.
   const TTdbSearchCondition* SearchCondition() const { return FSearchCondition.get(); }
+
+  // `FindBestIndexAndBounds` (cond_index_choice.cpp): the index of `table`
+  // to walk and the two items that bound the walk: every record the
+  // condition selects lies between `rangeLowerBound` (record number 1) and
+  // `rangeUpperBound` (record number 2147483647) in that index's order.
+  // kNoIndex (items untouched) when the condition is unprepared or empty or
+  // no index helps. `table` must be the table the condition was prepared
+  // against, with its FFieldNo numbers being column numbers
+  // (TCondRecordImageSource). May create a temporary index: call it before
+  // taking the table's read lock for the walk. Throws the evaluation errors
+  // of the bound expressions (43, 161, ...).
+  TTdbIndexNo FindBestIndexAndBounds(ITdbIndexChoiceTable& table, std::vector<uint8_t>& rangeLowerBound,
+                                     std::vector<uint8_t>& rangeUpperBound);
 
   // A new, unprepared condition with the same text.
   std::unique_ptr<TTdbSqlCondition> Clone() const;

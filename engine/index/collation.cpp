@@ -109,7 +109,10 @@ int TTdbCollation::ComparePattern(TText a, TText b, TStrCmpOptions options) cons
     else
       patternLength = ExpandedLength(pattern);
   }
-  const TStrCmpOptions plain = options & ~(scoAccentSensitive | scoLigatureSensitive);
+  // Accents are ignored, the ligature setting is kept: the texts that begin
+  // with the pattern then lie together in the collation's own order, so a
+  // pattern can end an index range.
+  const TStrCmpOptions plain = options & ~scoAccentSensitive;
   int result = compare(other.substr(0, std::min(other.size(), patternLength)), pattern, plain);
   if (result == 0 && other.size() < patternLength) result = -1;
   return patternA ? -result : result;

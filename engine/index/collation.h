@@ -59,7 +59,7 @@ class TTdbCollation {
   int CompareAnsi(std::string_view a, std::string_view b) const { return CompareAnsi(a, b, FOptions); }
 
   // Prefix comparison for LIKE walks: 0 when `text` begins with `prefix`
-  // (under the collation, ignoring accents and ligatures), else the sign of
+  // (under the collation, ignoring accents), else the sign of
   // text against prefix. Same as Compare(text, prefix + NUL).
   int ComparePrefix(std::u16string_view text, std::u16string_view prefix, TStrCmpOptions options) const;
 
