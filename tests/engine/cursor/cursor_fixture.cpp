@@ -2,6 +2,7 @@
 // record images.
 #include "cursor_fixture.h"
 
+#include <filesystem>
 #include <memory>
 #include <variant>
 
@@ -40,13 +41,18 @@ void CreateClassification(const std::string& directory, const std::vector<TRow>&
   detail::CreateTable(directory, rows);
 }
 
-void CursorFixture::TearDown() {
+void CursorFixture::TearDown() { CloseSession(); }
+
+void CursorFixture::CloseSession() {
   if (FSession > 0) TdbSessDelete(FSession);
+  FSession = 0;
 }
 
-void CursorFixture::Open(const std::vector<TRow>& rows) {
-  CreateClassification(FDir.Path(), rows);
-  const std::u16string location = Utf8ToUtf16(FDir.Path());
+void CursorFixture::Open(const std::vector<TRow>& rows, const std::string& subdirectory) {
+  FDatabaseDir = subdirectory.empty() ? FDir.Path() : FDir.File(subdirectory);
+  std::filesystem::create_directories(FDatabaseDir);
+  CreateClassification(FDatabaseDir, rows);
+  const std::u16string location = Utf8ToUtf16(FDatabaseDir);
   FSession = static_cast<std::int16_t>(TdbCreateSession(u""));
   ASSERT_GT(FSession, 0);
   ASSERT_EQ(TdbSessOpenDb(FSession, location.c_str(), u"", u"", 4096, 0), 0);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/api/kestrel.h"
+#include "engine/table/code_page.h"
 #include "temp_dir.h"
 
 namespace kestrel::test {
@@ -30,9 +31,12 @@ class CursorFixture : public ::testing::Test {
  protected:
   void TearDown() override;
 
-  // Creates the table with rows, opens a session and a cursor (FSession,
-  // FRelation, FTable).
-  void Open(const std::vector<TRow>& rows);
+  // Creates the table with rows in the temporary directory (or in a new
+  // subdirectory of it), opens a session on it and a cursor (FSession,
+  // FRelation, FTable, FDatabaseDir).
+  void Open(const std::vector<TRow>& rows, const std::string& subdirectory = "");
+  // Deletes the session (and its cursors).
+  void CloseSession();
   // Another cursor on the same relation.
   std::int16_t NewCursor();
 
@@ -51,6 +55,7 @@ class CursorFixture : public ::testing::Test {
   std::vector<std::string> Walk(std::int16_t table);
 
   TTempDir FDir;
+  std::string FDatabaseDir;
   std::int16_t FSession = 0;
   std::int16_t FRelation = 0;
   std::int16_t FTable = 0;
