@@ -313,75 +313,54 @@ bool TTdbAccessor::FilterAccepts() {
 
 int TTdbAccessor::First() {
   TTdbTableLock read(FTable, tltRead);
-  const bool bounded = FReverse ? !FRangeUpper.empty() : !FRangeLower.empty();
   int result = StepFirst();
-  std::int32_t sequenceNo = bounded ? kSequenceUnknown : 1;
-  while (result == 0 && !FilterAccepts()) {
-    result = StepNext();
-    if (sequenceNo > 0) ++sequenceNo;
-  }
-  if (result != 0) {
-    FCurrentRecordNo = kAfterLast;
-    sequenceNo = kSequenceUnknown;
-  }
-  FCurrentSequenceNo = sequenceNo;
+  while (result == 0 && !FilterAccepts()) result = StepNext();
+  if (result != 0) FCurrentRecordNo = kAfterLast;
+  FCurrentSequenceNo = result == 0 ? 1 : kSequenceUnknown;
   return result;
 }
 
 int TTdbAccessor::Last() {
   TTdbTableLock read(FTable, tltRead);
-  const bool bounded = HasRange() || FAccessType == tatIndex;
   int result = StepLast();
-  std::int32_t sequenceNo = kSequenceUnknown;
-  if (!bounded)
-    sequenceNo = FAccessType == tatBookmarks ? FBookmarks.Count() : FTable.RecordCount();
-  while (result == 0 && !FilterAccepts()) {
-    result = StepPrior();
-    if (sequenceNo > 0) --sequenceNo;
-  }
-  if (result != 0) {
-    FCurrentRecordNo = kBeforeFirst;
-    sequenceNo = kSequenceUnknown;
-  }
-  FCurrentSequenceNo = sequenceNo;
+  while (result == 0 && !FilterAccepts()) result = StepPrior();
+  if (result != 0) FCurrentRecordNo = kBeforeFirst;
+  // The count is cheap only for an order without filter and range.
+  FCurrentSequenceNo = result == 0 && !FFilter && !HasRange() ? GetRecordCount() : kSequenceUnknown;
   return result;
 }
 
 int TTdbAccessor::Next() {
   TTdbTableLock read(FTable, tltRead);
-  std::int32_t sequenceNo = FCurrentRecordNo == kBeforeFirst ? 0 : FCurrentSequenceNo;
-  if (FRecordDeleted) sequenceNo = kSequenceUnknown;
-  if (FCurrentRecordNo == kBeforeFirst && (FReverse ? !FRangeUpper.empty() : !FRangeLower.empty()))
-    sequenceNo = kSequenceUnknown;
+  const std::int32_t sequenceNo = FCurrentRecordNo == kBeforeFirst ? 0
+                                  : FRecordDeleted                ? kSequenceUnknown
+                                                                  : FCurrentSequenceNo;
   int result;
-  do {
-    result = StepNext();
-    if (result == 0 && sequenceNo >= 0) ++sequenceNo;
-  } while (result == 0 && !FilterAccepts());
+  do result = StepNext();
+  while (result == 0 && !FilterAccepts());
   if (result != 0) {
     FCurrentRecordNo = kAfterLast;
     FRecordDeleted = false;
-    sequenceNo = kSequenceUnknown;
+    FCurrentSequenceNo = kSequenceUnknown;
+    return result;
   }
-  FCurrentSequenceNo = sequenceNo;
+  FCurrentSequenceNo = sequenceNo >= 0 ? sequenceNo + 1 : kSequenceUnknown;
   return result;
 }
 
 int TTdbAccessor::Prior() {
   TTdbTableLock read(FTable, tltRead);
   const TPosition saved = SavePosition();
-  std::int32_t sequenceNo = FRecordDeleted ? kSequenceUnknown : FCurrentSequenceNo;
-  if (FCurrentRecordNo == kAfterLast) sequenceNo = kSequenceUnknown;
+  const std::int32_t sequenceNo =
+      FRecordDeleted || FCurrentRecordNo == kAfterLast ? kSequenceUnknown : FCurrentSequenceNo;
   int result;
-  do {
-    result = StepPrior();
-    if (result == 0 && sequenceNo > 0) --sequenceNo;
-  } while (result == 0 && !FilterAccepts());
+  do result = StepPrior();
+  while (result == 0 && !FilterAccepts());
   if (result != 0) {
     RestorePosition(saved);
     return result;
   }
-  FCurrentSequenceNo = sequenceNo > 0 ? sequenceNo : kSequenceUnknown;
+  FCurrentSequenceNo = sequenceNo > 1 ? sequenceNo - 1 : kSequenceUnknown;
   return result;
 }
 
@@ -433,6 +412,24 @@ std::int32_t TTdbAccessor::GetSequenceNo() {
   if (FCurrentRecordNo < 1 || FRecordDeleted) return 0;
   if (FCurrentSequenceNo > 0) return FCurrentSequenceNo;
   std::int32_t sequenceNo = kSequenceUndetermined;
+  if (FFilter || HasRange()) {
+    // Positions among the records the filter and the range let through.
+    if (FTable.RecordCount() < kMaxCountedRecords && IsValidRecord()) {
+      TTdbTableLock read(FTable, tltRead);
+      const TPosition saved = SavePosition();
+      std::int32_t position = 0;
+      for (int result = First(); result == 0; result = Next()) {
+        ++position;
+        if (FCurrentRecordNo == saved.RecordNo) {
+          sequenceNo = position;
+          break;
+        }
+      }
+      RestorePosition(saved);
+    }
+    FCurrentSequenceNo = sequenceNo;
+    return sequenceNo;
+  }
   switch (FAccessType) {
     case tatRecordNo:
       sequenceNo = FReverse ? FTable.RecordCount() - FCurrentRecordNo + 1 : FCurrentRecordNo;
