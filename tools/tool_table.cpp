@@ -121,21 +121,9 @@ TTdbBaseTable& TToolTable::Prepare(const std::string& fileName) {
   return *FTable;
 }
 
-std::string FieldText(TTdbBaseTable& table, std::span<const std::uint8_t> record, int fieldNo) {
-  const TTdbColumnDefs& columns = table.Columns();
-  const std::size_t index = static_cast<std::size_t>(fieldNo - 1);
-  const TTdbDataType& type = columns[index].DataType;
-  switch (type.ColumnType()) {
-    case tctMemo:
-      return Utf16ToUtf8(DecodeCodePage(table.ReadMemoString(record, fieldNo), kCodePageAnsi));
-    case tctWideMemo:
-      return Utf16ToUtf8(table.ReadBlobDataWide(record, fieldNo));
-    case tctBlob:
-      return Hex(table.ReadBlobData(record, fieldNo));
-    default:
-      break;
-  }
-  const TTdbValue value = ReadValue(type, columns.ColumnBytes(record, index));
+std::string HexText(const std::string& bytes) { return Hex(bytes); }
+
+std::string ValueText(const TTdbDataType& type, const TTdbValue& value) {
   if (std::holds_alternative<std::monostate>(value)) return std::string();
   if (const auto* text = std::get_if<std::u16string>(&value)) return Utf16ToUtf8(*text);
   if (const auto* number = std::get_if<int64_t>(&value)) {
@@ -161,37 +149,8 @@ std::string FieldText(TTdbBaseTable& table, std::span<const std::uint8_t> record
   return std::string();
 }
 
-void SetFieldText(TTdbBaseTable& table, std::span<std::uint8_t> record, int fieldNo, const std::string& text,
-                  TTdbBlobDataList& blobs) {
-  const TTdbColumnDefs& columns = table.Columns();
-  const std::size_t index = static_cast<std::size_t>(fieldNo - 1);
-  const TTdbColumnDef& column = columns[index];
-  const TTdbDataType& type = column.DataType;
-  const std::span<std::uint8_t> bytes = columns.ColumnBytes(record, index);
+TTdbValue TextValue(const TTdbDataType& type, const std::string& text, const std::string& columnName) {
   const TTdbColumnType code = type.ColumnType();
-  switch (code) {
-    case tctMemo: {
-      std::string stored = Encode(text);
-      if (stored.find(kMemoTerminator) != std::string::npos || stored.find(kMemoEndOfFile) != std::string::npos)
-        Wrong("a memo text cannot hold the bytes 0 or 26");
-      blobs.push_back({fieldNo, std::move(stored), {}});
-      return;
-    }
-    case tctWideMemo:
-      blobs.push_back({fieldNo, {}, Utf8ToUtf16(text)});
-      return;
-    case tctBlob:
-      blobs.push_back({fieldNo, Unhex(text), {}});
-      return;
-    default:
-      break;
-  }
-  const bool isText = code == tctChar || code == tctString || code == tctWideString;
-  if (text.empty() && !isText) {
-    if (!type.Nullable()) Wrong("column " + Utf16ToUtf8(column.Name) + " needs a value");
-    SetNullValue(type, bytes);
-    return;
-  }
   TTdbValue value;
   switch (code) {
     case tctChar:
@@ -201,7 +160,7 @@ void SetFieldText(TTdbBaseTable& table, std::span<std::uint8_t> record, int fiel
       if (code != tctWideString) Encode(text);
       if (type.MaxLength() > 0 && value16.size() > static_cast<std::size_t>(type.MaxLength()))
         Wrong("\"" + text + "\" is longer than the " + std::to_string(type.MaxLength()) + " characters of " +
-              Utf16ToUtf8(column.Name));
+              columnName);
       value = std::move(value16);
       break;
     }
@@ -239,6 +198,41 @@ void SetFieldText(TTdbBaseTable& table, std::span<std::uint8_t> record, int fiel
       value = ParseNumber<int64_t>(text);
       break;
   }
+  return value;
+}
+
+void SetFieldText(TTdbBaseTable& table, std::span<std::uint8_t> record, int fieldNo, const std::string& text,
+                  TTdbBlobDataList& blobs) {
+  const TTdbColumnDefs& columns = table.Columns();
+  const std::size_t index = static_cast<std::size_t>(fieldNo - 1);
+  const TTdbColumnDef& column = columns[index];
+  const TTdbDataType& type = column.DataType;
+  const std::span<std::uint8_t> bytes = columns.ColumnBytes(record, index);
+  const TTdbColumnType code = type.ColumnType();
+  switch (code) {
+    case tctMemo: {
+      std::string stored = Encode(text);
+      if (stored.find(kMemoTerminator) != std::string::npos || stored.find(kMemoEndOfFile) != std::string::npos)
+        Wrong("a memo text cannot hold the bytes 0 or 26");
+      blobs.push_back({fieldNo, std::move(stored), {}});
+      return;
+    }
+    case tctWideMemo:
+      blobs.push_back({fieldNo, {}, Utf8ToUtf16(text)});
+      return;
+    case tctBlob:
+      blobs.push_back({fieldNo, Unhex(text), {}});
+      return;
+    default:
+      break;
+  }
+  const bool isText = code == tctChar || code == tctString || code == tctWideString;
+  if (text.empty() && !isText) {
+    if (!type.Nullable()) Wrong("column " + Utf16ToUtf8(column.Name) + " needs a value");
+    SetNullValue(type, bytes);
+    return;
+  }
+  const TTdbValue value = TextValue(type, text, Utf16ToUtf8(column.Name));
   try {
     WriteValue(type, bytes, value);
   } catch (const ETdbEngine& e) {
