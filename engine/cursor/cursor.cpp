@@ -11,7 +11,9 @@
 #include "engine/cursor/accessor.h"
 #include "engine/cursor/catalog_table_object.h"
 #include "engine/cursor/condition_error.h"
+#include "engine/cursor/index_choice_table.h"
 #include "engine/cursor/table_record_source.h"
+#include "engine/index/btree.h"
 #include "engine/index/index_file.h"
 #include "engine/index/index_key.h"
 #include "engine/table/base_table.h"
@@ -252,13 +254,27 @@ void TTdbCursor::SortBySortOrder(TTdbBookmarkList& list) {
 }
 
 void TTdbCursor::EvaluateStatic(TTdbSqlCondition& condition, TTdbBookmarkList& list) {
-  // Every record is tested, so the list (and the count taken from it) is
-  // exact whatever the table's size.
+  // Every record the condition can select is tested (all records, or the
+  // range of the index that holds them all), so the list and the count
+  // taken from it are exact whatever the table's size.
   list.Clear();
-  const std::int32_t count = FTable.RecordCount();
-  for (std::int32_t recNo = 1; recNo <= count; ++recNo) {
+  TTdbIndexChoiceTable choice(FTable, *FFilterSource);
+  std::vector<std::uint8_t> lower, upper;
+  const TTdbIndexNo indexNo = condition.FindBestIndexAndBounds(choice, lower, upper);
+  auto test = [&](std::int32_t recNo) {
     FTable.ReadRecord(recNo, FFilterRecord);
     if (condition.Evaluate()) list.Append(recNo);
+  };
+  if (indexNo == kNoIndex) {
+    const std::int32_t count = FTable.RecordCount();
+    for (std::int32_t recNo = 1; recNo <= count; ++recNo) test(recNo);
+  } else {
+    TTdbIndexFile& file = FTable.GetIndexFile(indexNo);
+    std::vector<std::uint8_t> item = lower;
+    for (int result = file.Suche_Index(item); result == ttrFound; result = file.Naechster_Index(item)) {
+      if (file.Comparer().Compare(item.data(), upper.data()) > 0) break;
+      test(ItemRecordNo(item.data()));
+    }
   }
   SortBySortOrder(list);
 }
