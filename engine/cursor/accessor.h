@@ -64,7 +64,6 @@ class TTdbAccessor : public IRelationListener {
   TTdbAccessor(const TTdbAccessor&) = delete;
   TTdbAccessor& operator=(const TTdbAccessor&) = delete;
 
-  TTdbBaseTable& Table() { return FTable; }
   const std::u16string& Name() const { return FName; }
 
   // --- Order, filter, range ----------------------------------------------

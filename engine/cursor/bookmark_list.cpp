@@ -25,10 +25,6 @@ void TTdbBookmarkList::Replace(std::int32_t oldRecNo, std::int32_t newRecNo) {
   std::replace(FData.begin(), FData.end(), oldRecNo, newRecNo);
 }
 
-void TTdbBookmarkList::Flip(std::int32_t recNo) {
-  if (Delete(recNo) < 0) Append(recNo);
-}
-
 std::int32_t TTdbBookmarkList::Find(std::int32_t recNo) const {
   if (recNo <= 0) return -1;
   const auto it = std::find(FData.begin(), FData.end(), recNo);

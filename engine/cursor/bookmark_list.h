@@ -27,8 +27,6 @@ class TTdbBookmarkList {
   std::int32_t Delete(std::int32_t recNo);
   // Replaces every entry oldRecNo by newRecNo.
   void Replace(std::int32_t oldRecNo, std::int32_t newRecNo);
-  // Removes the entry if present, else appends it.
-  void Flip(std::int32_t recNo);
   // Slot of recNo, -1 when absent or recNo <= 0.
   std::int32_t Find(std::int32_t recNo) const;
   // Number of live entries before slot `index`.

@@ -66,7 +66,6 @@ class TTdbCursor : public ITdbCursorApi {
   TTdbCursor(const TTdbCursor&) = delete;
   TTdbCursor& operator=(const TTdbCursor&) = delete;
 
-  TTdbAccessor& Accessor() { return *FAccessor; }
   // The accessor's raw position: a record number, -1 before the first
   // record, 0 after the last.
   std::int32_t Position() const;
@@ -112,11 +111,6 @@ class TTdbCursor : public ITdbCursorApi {
   std::int32_t Lock(std::int32_t lockType, std::int32_t timeOut) override;
   std::int32_t Unlock(std::int32_t lockType) override;
   std::int32_t GetUsage(TTdbTableUsage& usage) override;
-
-  // The user (pending) filter's kind and list, and the active filter's kind.
-  TTdbFilterKind UserFilterKind() const { return FUserFilterKind; }
-  TTdbFilterKind ActiveFilterKind() const { return FActiveFilterKind; }
-  const TTdbBookmarkList& UserBookmarks() const { return FUserBookmarks; }
 
  private:
   // Table notifications, through the accessor.
