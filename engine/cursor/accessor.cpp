@@ -168,8 +168,11 @@ bool TTdbAccessor::NatLast(TStep& step) {
 }
 
 std::int32_t TTdbAccessor::CurrentBookmarkIndex() {
+  // A deleted record's slot may lie past the list's trimmed end; steps
+  // from there still find the right neighbours.
+  if (FRecordDeleted) return FBookmarkIndex;
   if (FBookmarkIndex >= 0 && FBookmarkIndex < FBookmarks.Size() &&
-      (FRecordDeleted || FBookmarks.GetItem(FBookmarkIndex) == FCurrentRecordNo))
+      FBookmarks.GetItem(FBookmarkIndex) == FCurrentRecordNo)
     return FBookmarkIndex;
   return FBookmarks.Find(FCurrentRecordNo);
 }

@@ -170,6 +170,23 @@ TEST_F(CursorChanges, SteppingGoesOnFromAnItemThatLeftTheIndex) {
   }
 }
 
+TEST_F(CursorChanges, SteppingBackFromTheDeletedLastListedRecord) {
+  Open(kFive);
+  ASSERT_EQ(TdbTableSetIndex(FTable, u"KOD", 0), 0);
+  ASSERT_EQ(TdbTableSetSQLFilter(FTable, u"KOD >= '20'", 1, 1), 0);
+  ASSERT_EQ(TdbTableActivateFilter(FTable, 1), 0);
+  ASSERT_EQ(TdbTableLast(FTable), 1);
+  ASSERT_EQ(CurrentKod(FTable), "50");
+  // 50 (record 3) goes; 40 moves from record 5 into 3, which the list already
+  // held for 50: the step back must still reach 40.
+  const std::int16_t other = NewCursor();
+  GoTo(other, "50");
+  ASSERT_EQ(TdbTableDeleteRecord(other), 0);
+  EXPECT_EQ(TdbTableMoveBy(FTable, -1), 0);
+  EXPECT_EQ(CurrentKod(FTable), "40");
+  EXPECT_EQ(TdbTableMoveBy(FTable, 1), -11);
+}
+
 TEST_F(CursorChanges, RecordEditedElsewhereIsALockError) {
   Open(kFive);
   const std::u16string location = Utf8ToUtf16(FDatabaseDir);
