@@ -27,6 +27,7 @@ struct TScenario {
   const char16_t* Index;
   bool Reverse;
   const char16_t* Filter;
+  int FilterMode;  // 1 static, 15 incremental
   std::vector<std::string> Deleted;  // KODs deleted before the steps
   std::vector<TStep> Steps;
 };
@@ -36,7 +37,7 @@ const std::vector<TRow> kFive = {{"30", "Kave", ""}, {"10", "Alma", ""}, {"50", 
                                  {"20", "Barack", ""}, {"40", "Korte", ""}};
 
 const std::vector<TScenario> kScenarios = {
-    {"empty table", {}, u"KOD", false, u"", {},
+    {"empty table", {}, u"KOD", false, u"", 1, {},
      {{opCount, 0, "", 0, -1, 0},
       {opFirst, 0, "", -11, 0, 0},
       {opLast, 0, "", -11, -1, 0},
@@ -44,7 +45,7 @@ const std::vector<TScenario> kScenarios = {
       {opMoveBy, -1, "", -11, 0, 0},
       {opSetRecNo, 1, "", -11, 0, 0},
       {opLocate, 0, "1", 0, 0, 0}}},
-    {"one record", {{"10", "Alma", ""}}, u"KOD", false, u"", {},
+    {"one record", {{"10", "Alma", ""}}, u"KOD", false, u"", 1, {},
      {{opCount, 0, "", 1, -1, 0},
       {opFirst, 0, "", 1, 1, 1},
       {opMoveBy, 1, "", -11, 0, 0},
@@ -54,7 +55,7 @@ const std::vector<TScenario> kScenarios = {
       {opLast, 0, "", 1, 1, 1},
       {opSetRecNo, 0, "", 0, -1, 0},
       {opMoveBy, 1, "", 0, 1, 1}}},
-    {"many in index order", kFive, u"KOD", false, u"", {},
+    {"many in index order", kFive, u"KOD", false, u"", 1, {},
      {{opCount, 0, "", 5, -1, 0},
       {opFirst, 0, "", 1, 2, 1},
       {opMoveBy, 1, "", 0, 4, 2},
@@ -73,20 +74,20 @@ const std::vector<TScenario> kScenarios = {
       {opLocate, 0, "4", 5, 5, 4},
       {opSetRecNo, 6, "", -11, 5, 4},
       {opSetRecNo, -2, "", -11, 5, 4}}},
-    {"many in reversed index order", kFive, u"KOD", true, u"", {},
+    {"many in reversed index order", kFive, u"KOD", true, u"", 1, {},
      {{opFirst, 0, "", 1, 3, 1},
       {opMoveBy, 1, "", 0, 5, 2},
       {opLast, 0, "", 1, 2, 5},
       {opMoveBy, -1, "", 0, 4, 4},
       {opMoveBy, 3, "", -11, 0, 0}}},
-    {"many in physical order", kFive, u"", false, u"", {},
+    {"many in physical order", kFive, u"", false, u"", 1, {},
      {{opCount, 0, "", 5, -1, 0},
       {opFirst, 0, "", 1, 1, 1},
       {opMoveBy, 1, "", 0, 2, 2},
       {opLast, 0, "", 1, 5, 5},
       {opSetSeq, 3, "", 3, 3, 3},
       {opMoveBy, 0, "", 0, 3, 3}}},
-    {"static filter", kFive, u"KOD", false, u"KOD >= '20' AND KOD < '50'", {},
+    {"static filter", kFive, u"KOD", false, u"KOD >= '20' AND KOD < '50'", 1, {},
      {{opCount, 0, "", 3, -1, 0},
       {opFirst, 0, "", 1, 4, 1},
       {opMoveBy, 1, "", 0, 1, 2},
@@ -97,11 +98,27 @@ const std::vector<TScenario> kScenarios = {
       {opLocate, 0, "45", 0, 4, 1},
       {opSetRecNo, 2, "", -11, 4, 1},
       {opSetRecNo, 1, "", 1, 1, 2}}},
-    {"filter nothing satisfies", kFive, u"KOD", false, u"KOD > '99'", {},
+    {"static filter, reversed", kFive, u"KOD", true, u"KOD >= '20' AND KOD < '50'", 1, {},
+     {{opFirst, 0, "", 1, 5, 1},
+      {opMoveBy, 1, "", 0, 1, 2},
+      {opLast, 0, "", 1, 4, 3},
+      {opMoveBy, 1, "", -11, 0, 0}}},
+    {"incremental filter", kFive, u"KOD", false, u"KOD >= '20' AND KOD < '50'", 15, {},
+     {{opCount, 0, "", 3, -1, 0},
+      {opFirst, 0, "", 1, 4, 1},
+      {opMoveBy, 1, "", 0, 1, 2},
+      {opMoveBy, 1, "", 0, 5, 3},
+      {opMoveBy, 1, "", -11, 0, 0},
+      {opLast, 0, "", 1, 5, 3},
+      {opSetSeq, 2, "", 2, 1, 2},
+      {opLocate, 0, "45", 0, 1, 2},
+      {opLocate, 0, "05", 4, 4, 1},
+      {opSetRecNo, 3, "", -11, 4, 1}}},
+    {"filter nothing satisfies", kFive, u"KOD", false, u"KOD > '99'", 1, {},
      {{opCount, 0, "", 0, -1, 0}, {opFirst, 0, "", -11, 0, 0}, {opLast, 0, "", -11, -1, 0}}},
     // Deleting 20 (record 4) moves 40 from 5 to 4; deleting 30 (record 1)
     // then moves 40 from 4 to 1: records 40, 10, 50.
-    {"after deletions", kFive, u"KOD", false, u"", {"20", "30"},
+    {"after deletions", kFive, u"KOD", false, u"", 1, {"20", "30"},
      {{opCount, 0, "", 3, -1, 0},
       {opFirst, 0, "", 1, 2, 1},
       {opMoveBy, 1, "", 0, 1, 2},
@@ -124,7 +141,7 @@ TEST_P(CursorScenario, Steps) {
   }
   ASSERT_EQ(TdbTableSetIndex(FTable, scenario.Index, scenario.Reverse ? 1 : 0), 0);
   if (*scenario.Filter) {
-    ASSERT_EQ(TdbTableSetSQLFilter(FTable, scenario.Filter, 1, 1), 0);
+    ASSERT_EQ(TdbTableSetSQLFilter(FTable, scenario.Filter, scenario.FilterMode, 1), 0);
     ASSERT_EQ(TdbTableActivateFilter(FTable, 1), 0);
   }
   TdbTableSetRecNo(FTable, 0);
@@ -153,6 +170,23 @@ TEST_P(CursorScenario, Steps) {
     EXPECT_EQ(TdbTableGetSequenceNo(FTable), step.SequenceNo);
     EXPECT_EQ(TdbTableGetRecNo(FTable), std::max(step.Position, 0));
   }
+}
+
+// Switching the index keeps an active static filter, reorders its records
+// and keeps the current record.
+TEST_F(CursorFixture, IndexSwitchKeepsTheStaticFilterAndTheCurrentRecord) {
+  Open(kFive);
+  ASSERT_EQ(TdbTableSetIndex(FTable, u"KOD", 0), 0);
+  ASSERT_EQ(TdbTableSetSQLFilter(FTable, u"KOD <> '30'", 1, 1), 0);
+  ASSERT_EQ(TdbTableActivateFilter(FTable, 1), 0);
+  ASSERT_EQ(TdbTableSetRecNo(FTable, 3), 3);
+  ASSERT_EQ(TdbTableSetIndex(FTable, u"INDMN", 0), 0);
+  EXPECT_EQ(TdbTableGetRecNo(FTable), 3);
+  EXPECT_EQ(TdbTableGetSequenceNo(FTable), 4);
+  EXPECT_EQ(Walk(FTable), (std::vector<std::string>{"10", "20", "40", "50"}));
+  EXPECT_EQ(TdbTableSetIndex(FTable, u"NINCS", 0), -16);
+  ASSERT_EQ(TdbTableActivateFilter(FTable, 0), 0);
+  EXPECT_EQ(Walk(FTable), (std::vector<std::string>{"10", "20", "30", "40", "50"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Tables, CursorScenario, ::testing::ValuesIn(kScenarios),
