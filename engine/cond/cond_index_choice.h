@@ -41,8 +41,12 @@
 namespace kestrel {
 
 // Record numbers of the two range items: the lower item sorts before and
-// the upper item after every record with the same key parts.
-inline constexpr int32_t kRangeLowerRecordNo = 1;
+// the upper item after every record with the same key parts. The lower item
+// is a search key (record number 0), so that no stored item ever compares
+// equal to it: a prefix pattern in it equals many keys, and a tree search
+// that met record 1 among them would start the walk there and pass over
+// the items before it.
+inline constexpr int32_t kRangeLowerRecordNo = 0;
 inline constexpr int32_t kRangeUpperRecordNo = 2147483647;
 // Weight of the first index level in a score; halved for each further level.
 inline constexpr int kFirstLevelWeight = 100;

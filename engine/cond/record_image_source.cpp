@@ -125,8 +125,11 @@ TCondRecordImageSource::TCondRecordImageSource(const TTdbColumnDefs& columns, co
     TColumn column{CondTypeOf(type), nullptr};
     if (IsText(type.ColumnType())) {
       const TTdbIndexColumn* indexColumn = indexTable.Column(static_cast<int>(i) + 1);
-      const TTdbCollation& collation = indexColumn && indexColumn->FCollation ? *indexColumn->FCollation
-                                                                               : GetCollation(type.CollationName());
+      // The index view decides, so that conditions order texts as the keys
+      // do; a column it lacks goes by its collation name.
+      const TTdbCollation& collation = indexColumn == nullptr       ? GetCollation(type.CollationName())
+                                       : indexColumn->FCollation ? *indexColumn->FCollation
+                                                                 : StandardCollation();
       column.FCollation = std::make_unique<TCondCollationAdapter>(collation, column.FType.FCodePage);
       column.FType.FCollation = column.FCollation.get();
     }
@@ -137,11 +140,6 @@ TCondRecordImageSource::TCondRecordImageSource(const TTdbColumnDefs& columns, co
 const TTdbColumnDef& TCondRecordImageSource::Definition(int columnNo) const {
   if (columnNo < 1 || static_cast<size_t>(columnNo) > FColumns.Count()) throw ETdbEngine(tdbErrNoText);
   return FColumns[static_cast<size_t>(columnNo) - 1];
-}
-
-const TCondDataType& TCondRecordImageSource::ColumnType(int columnNo) const {
-  Definition(columnNo);
-  return FTypes[static_cast<size_t>(columnNo) - 1].FType;
 }
 
 bool TCondRecordImageSource::FindColumn(std::u16string_view tableName, std::u16string_view columnName,

@@ -40,8 +40,9 @@ using TCondReadMemo = std::function<std::u16string(int columnNo, std::span<const
 class TCondRecordImageSource final : public ICondRecordSource {
  public:
   // `tableName`: the name "table.column" references must carry (compared as
-  // names are). Throws ETdbEngine 138 when a column's collation (taken from
-  // `indexTable`, or by its name when the view has none) does not exist.
+  // names are). A text column compares with the collation `indexTable`
+  // gives it (nullptr: the standard collation); a column the view lacks
+  // goes by its collation name (ETdbEngine 138 when that does not exist).
   TCondRecordImageSource(const TTdbColumnDefs& columns, const TTdbIndexTable& indexTable, std::u16string tableName,
                          TCondReadMemo readMemo = {});
 
@@ -53,9 +54,6 @@ class TCondRecordImageSource final : public ICondRecordSource {
   // Throws ETdbEngine 49 when no record of the table's size is set, 9999 for
   // an unknown column number, and the memo reader's errors.
   void ReadColumn(int fieldNo, TCondValue& value) const override;
-
-  // The type of column `columnNo` as conditions see it.
-  const TCondDataType& ColumnType(int columnNo) const;
 
   // Stores a bound of an index range into column `columnNo` of `record`:
   // `value` converted to the column's type such that the bound keeps every

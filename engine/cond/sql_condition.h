@@ -98,7 +98,7 @@ class TTdbSqlCondition {
 
   // `FindBestIndexAndBounds` (cond_index_choice.cpp): the index of `table`
   // to walk and the two items that bound the walk: every record the
-  // condition selects lies between `rangeLowerBound` (record number 1) and
+  // condition selects lies between `rangeLowerBound` (record number 0) and
   // `rangeUpperBound` (record number 2147483647) in that index's order.
   // kNoIndex (items untouched) when the condition is unprepared or empty or
   // no index helps. `table` must be the table the condition was prepared

@@ -60,7 +60,6 @@ class TChoiceTable final : public ITdbIndexChoiceTable {
   TCondRecordImageSource& Records() { return *FSource; }
   const TTdbColumnDefs& Columns() const { return FColumns; }
   TTdbIndexFile& Index(TTdbIndexNo indexNo) { return *FIndexes.at(static_cast<size_t>(indexNo))->FFile; }
-  size_t IndexCount() const { return FIndexes.size(); }
 
   void SetAutoCreate(bool on) { FAutoCreate = on; }
   void SetTempIndexFails(bool fails) { FTempIndexFails = fails; }

@@ -6,6 +6,7 @@
 #include <climits>
 
 #include "choice_test_table.h"
+#include "engine/api/engine_error.h"
 #include "engine/table/code_page.h"
 
 namespace kestrel::test {
@@ -32,6 +33,11 @@ void AddClassificationRows(TChoiceTable& table) {
   table.AddRow({null, s(u"z"), n(3), s(u"d")});
   table.AddRow({s(u"03"), s(u"x"), n(9), s(u"cz")});
   table.AddRow({s(u"ABD"), s(u"kalap"), n(1), s(u"ABC")});
+  // "ß" sorts as an accented "s" under the standard collation, between "sa"
+  // and "sz"; under Hungarian "cs" sorts after "cz".
+  table.AddRow({s(u"10"), s(u"sa"), n(2), s(u"csa")});
+  table.AddRow({s(u"11"), s(u"ßb"), n(2), s(u"ca")});
+  table.AddRow({s(u"12"), s(u"sz"), n(2), s(u"d")});
 }
 
 // The key parts of a range item, level by level: NULL, min and max for the
@@ -121,6 +127,9 @@ TEST(IndexChoice, ChoosesTheIndexAndTheRangeOfEachCondition) {
       {u"(KOD = '01' Or KOD = '02') And SZAM = 1", {u"KOD", u"SZAM"}, false, 1, false, "1", "1", u""},
       // A locale collation with contractions: a LIKE prefix bounds from below only.
       {u"NEV LIKE 'cs%'", {u"NEV"}, false, 0, false, "cs", "max", u""},
+      {u"NEV LIKE 'c%'", {u"NEV"}, false, 0, false, "c", "max", u""},
+      // The prefix pattern keeps the standard collation's ligature setting.
+      {u"MEGNEV LIKE 's%'", {u"MEGNEV"}, false, 0, false, "s", "s*", u""},
       {u"NEV = 'cs'", {u"NEV"}, false, 0, false, "cs", "cs", u""},
       // Temporary indexes.
       {u"MEGNEV = 'x'", {}, true, 0, false, "x", "x", u"MEGNEV"},
@@ -198,6 +207,44 @@ TEST(IndexChoice, FieldRatingsFollowTheOperators) {
     for (const TTdbFieldRating& rating : ratings) found.emplace_back(rating.FieldNo, rating.Rating);
     EXPECT_EQ(found, c.FRatings);
   }
+}
+
+}  // namespace
+}  // namespace kestrel::test
+
+namespace kestrel::test {
+namespace {
+
+TEST(IndexChoice, BoundsComeFromParametersWhenTheWalkIsChosen) {
+  TChoiceTable table(kLevel, ClassificationColumns());
+  AddClassificationRows(table);
+  const TTdbIndexNo kodIndex = table.AddIndex(u"KOD");
+  TTdbVariables variables;
+  TTdbSqlCondition condition(u"KOD >= :tol And KOD < :ig");
+  condition.Prepare(table.Records(), 0, &variables);
+  std::vector<uint8_t> lower;
+  std::vector<uint8_t> upper;
+  // A parameter without a value fails as its evaluation does.
+  try {
+    condition.FindBestIndexAndBounds(table, lower, upper);
+    ADD_FAILURE() << "no error";
+  } catch (const ETdbEngine& error) {
+    EXPECT_EQ(error.Number(), tdbErrNotAValue);
+  }
+
+  const TCondDataType text = MakeStringType(cctString, 10);
+  variables.Set(u"tol", text, TCondValue::String(u"03"));
+  variables.Set(u"ig", text, TCondValue::String(u"10"));
+  ASSERT_EQ(condition.FindBestIndexAndBounds(table, lower, upper), kodIndex);
+  const TTdbSortDef& def = table.Index(kodIndex).Definition();
+  EXPECT_EQ(Describe(table, def, lower), "03");
+  EXPECT_EQ(Describe(table, def, upper), "10");
+  EXPECT_EQ(table.Select(condition, table.Walk(kodIndex, lower, upper)), table.BruteForce(condition));
+
+  // An empty condition gives no index.
+  TTdbSqlCondition empty(u"");
+  empty.Prepare(table.Records());
+  EXPECT_EQ(empty.FindBestIndexAndBounds(table, lower, upper), kNoIndex);
 }
 
 }  // namespace
