@@ -18,7 +18,7 @@ bool TCsvReader::Next(std::vector<std::string>& fields, int& line) {
   if (FPos >= FText.size()) return false;
   line = FLine;
   std::string field;
-  bool quoted = false;    // inside a quoted field
+  bool quoted = false;     // inside a quoted field
   bool wasQuoted = false;  // the current field was quoted and is closed
   while (FPos < FText.size()) {
     const char c = FText[FPos++];

@@ -28,7 +28,8 @@ std::string ExecutableDirectory() {
 }
 
 std::string ReadDemoCsv() {
-  for (const std::string& candidate : {ExecutableDirectory() + kDemoCsvRelative, std::string(VENDRIK_DEMO_CSV)}) {
+  for (const std::string& candidate :
+       {ExecutableDirectory() + kDemoCsvRelative, std::string(VENDRIK_DEMO_CSV)}) {
     std::ifstream in(candidate, std::ios::binary);
     if (!in) continue;
     std::ostringstream text;

@@ -62,7 +62,8 @@ TTdbColumnDef ParseColumn(const std::string& spec, int level) {
   }
   int code = -1;
   for (int c = 0; c <= kLastTypeCode && code < 0; ++c)
-    if (IsColumnTypeCode(c) && Upper(ColumnTypeName(static_cast<TTdbColumnType>(c))) == Upper(typeName)) code = c;
+    if (IsColumnTypeCode(c) && Upper(ColumnTypeName(static_cast<TTdbColumnType>(c))) == Upper(typeName))
+      code = c;
   if (code < 0) Wrong("column \"" + spec + "\": unknown type \"" + typeName + "\"");
   const auto type = static_cast<TTdbColumnType>(code);
   if (type == tctLink || type == tctRelation || type == tctEnum)
@@ -141,7 +142,8 @@ int ImportCsv(TTdbBaseTable& table, const std::string& csvText) {
           Wrong(std::to_string(fields.size()) + " fields, " + std::to_string(fieldNos.size()) + " expected");
         table.InitRecord(record, table.RecordIdFieldNo() > 0);
         TTdbBlobDataList blobs;
-        for (std::size_t i = 0; i < fields.size(); ++i) SetFieldText(table, record, fieldNos[i], fields[i], blobs);
+        for (std::size_t i = 0; i < fields.size(); ++i)
+          SetFieldText(table, record, fieldNos[i], fields[i], blobs);
         table.AppendRecord(record, blobs);
         ++count;
       } catch (const ETdbEngine& e) {

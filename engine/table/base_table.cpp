@@ -90,7 +90,8 @@ std::string TTdbBaseTable::BlobFileName() const {
 }
 
 std::string TTdbBaseTable::RedoLogFileName() const {
-  return PhysicalDirectory() + Name() + (FLevel >= kMaxTableLevel ? kRedoLogExtensionLevel6 : kRedoLogExtension);
+  return PhysicalDirectory() + Name() +
+         (FLevel >= kMaxTableLevel ? kRedoLogExtensionLevel6 : kRedoLogExtension);
 }
 
 std::vector<std::string> TTdbBaseTable::GetFileNames() const {
@@ -201,7 +202,8 @@ void TTdbBaseTable::OpenDataFile() {
     // The file holds fewer whole records than its header said: keep the count
     // that the records bear out.
     std::uint8_t count[4];
-    for (int b = 0; b < 4; ++b) count[b] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(FHeader.RecordCount) >> (8 * b));
+    for (int b = 0; b < 4; ++b)
+      count[b] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(FHeader.RecordCount) >> (8 * b));
     FDataFile->WriteBytes(static_cast<std::int64_t>(RecordCountOffset(FLevel)), count, sizeof count, false);
     FDataFile->Flush();
   }
@@ -317,7 +319,8 @@ void TTdbBaseTable::RecoverRedoLog() {
   auto log = std::make_unique<TTdbRedoLog>(FFileSystem, RedoLogFileName());
   if (!log->OpenExisting()) return;
   if (ReadOnly())
-    throw ETdbEngine(tdbErrUnknown, "redo log \"" + log->FileName() + "\" of an unfinished transaction needs write access");
+    throw ETdbEngine(tdbErrUnknown,
+                     "redo log \"" + log->FileName() + "\" of an unfinished transaction needs write access");
   ReplayRedoLog(*log);
   log->Erase();
 }
@@ -451,21 +454,39 @@ void TTdbBaseTable::EndExclusive() {
 
 TTdbTableLock::TTdbTableLock(TTdbBaseTable& table, TTdbTableLockType type) : FTable(table), FType(type) {
   switch (type) {
-    case tltRead: table.BeginRead(); break;
-    case tltUpgrade: table.BeginUpgrade(); break;
-    case tltWrite: table.BeginWrite(); break;
-    case tltExclusive: table.BeginExclusive(); break;
-    case tltNone: break;
+    case tltRead:
+      table.BeginRead();
+      break;
+    case tltUpgrade:
+      table.BeginUpgrade();
+      break;
+    case tltWrite:
+      table.BeginWrite();
+      break;
+    case tltExclusive:
+      table.BeginExclusive();
+      break;
+    case tltNone:
+      break;
   }
 }
 
 TTdbTableLock::~TTdbTableLock() {
   switch (FType) {
-    case tltRead: FTable.EndRead(); break;
-    case tltUpgrade: FTable.EndUpgrade(); break;
-    case tltWrite: FTable.EndWrite(); break;
-    case tltExclusive: FTable.EndExclusive(); break;
-    case tltNone: break;
+    case tltRead:
+      FTable.EndRead();
+      break;
+    case tltUpgrade:
+      FTable.EndUpgrade();
+      break;
+    case tltWrite:
+      FTable.EndWrite();
+      break;
+    case tltExclusive:
+      FTable.EndExclusive();
+      break;
+    case tltNone:
+      break;
   }
 }
 
@@ -522,7 +543,12 @@ void TTdbBaseTable::Undo() {
 
 void TTdbBaseTable::UpdateTable() {
   std::lock_guard guard(FLockingMutex);
-  if (!Active()) return;
+  if (!Active() || FUpdating) return;
+  FUpdating = true;
+  struct TUpdatingEnd {
+    bool& Flag;
+    ~TUpdatingEnd() { Flag = false; }
+  } updatingEnd{FUpdating};
   TTdbTableLock read(*this, tltRead);
   FDataFile->Invalidate();
   for (auto& slot : FIndexFiles)

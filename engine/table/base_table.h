@@ -99,7 +99,8 @@ class TTdbBaseTable {
   // Registers the indexes named in the header and opens them (an index that
   // cannot be opened stays registered, marked lost).
   void Setup(bool force = false);
-  // Flushes, closes every file and leaves the table closed. Throws error 3
+  // Rolls back a running transaction, flushes, closes every file and leaves
+  // the table closed. Throws error 3
   // (after closing) when changes could not be written, now or at an earlier
   // flush that was not yet reported.
   void Close();
@@ -206,7 +207,8 @@ class TTdbBaseTable {
   // Throws away every change not yet flushed.
   void Undo();
   // Drops cached pages and reads the files' state again (another program
-  // changed them).
+  // changed them); accessors get RelationChanged. Does nothing while a
+  // reload runs.
   void UpdateTable();
 
   // --- Records -------------------------------------------------------------
@@ -246,9 +248,13 @@ class TTdbBaseTable {
   std::int32_t GetBlockIdx(std::span<const std::uint8_t> record, int fieldNo) const;
   void SetBlockIdx(std::span<std::uint8_t> record, int fieldNo, std::int32_t block) const;
 
-  // Record ids: the next id is handed out from the header (64 without a
-  // RecordId column, 160 without tarAppend).
+  // Record ids: the next id is handed out from the header when a record is
+  // prepared (64 without a RecordId column, 160 without tarAppend).
   void SetAutoNum(std::span<std::uint8_t> buffer);
+  // Gives an id back when it is the last one handed out.
+  void CancelAutoNum(std::int32_t recordId);
+  // A record inserted with an explicit id: the next id follows it.
+  void AdjustRecordId(std::span<const std::uint8_t> buffer);
   std::int32_t ReadNextRecordId();
 
   // --- Transactions --------------------------------------------------------
@@ -300,7 +306,8 @@ class TTdbBaseTable {
   // Record changes (record_ops.cpp). keepBlocks: the image's block numbers
   // are stored as they are (rollback re-inserting a moved record); freeOld:
   // the stored record's chains of rewritten columns are freed.
-  std::int32_t AppendRecordImpl(std::span<std::uint8_t> buffer, const TTdbBlobDataList& blobs, bool keepBlocks);
+  std::int32_t AppendRecordImpl(std::span<std::uint8_t> buffer, const TTdbBlobDataList& blobs,
+                                bool keepBlocks);
   void ReplaceRecordImpl(std::span<std::uint8_t> buffer, const TTdbBlobDataList& blobs, std::int32_t recNo,
                          bool freeOld);
   void RegisterIndexes();
@@ -312,12 +319,13 @@ class TTdbBaseTable {
                           std::int32_t oldBlock);
   void FreeValue(int fieldNo, std::int32_t block);
   std::vector<struct TTdbRedoValue> ReadValuesForLog(std::span<const std::uint8_t> record,
-                                                    const std::vector<int>& fieldNos);
+                                                     const std::vector<int>& fieldNos);
   bool IsBlockColumn(int fieldNo) const;
   std::vector<int> BlockColumns() const;
   // Adds (remove = false) or deletes the record's item in one index; error
   // 4 or 5 with the index name.
   void ChangeIndexItem(int indexNo, std::span<const std::uint8_t> record, std::int32_t recNo, bool remove);
+  void WriteNextRecordId(std::int32_t id);
 
   // Transactions (table_transaction.cpp).
   void CreateRedoLog();
@@ -358,6 +366,7 @@ class TTdbBaseTable {
   // (a flush since it started, or a write lock held when it started).
   bool FTransactionFlushed = false;
   int FFlushCounter = 0;
+  bool FUpdating = false;
   int FWriteError = 0;
 
   std::recursive_mutex FLockingMutex;

@@ -88,8 +88,12 @@ void TTdbBaseTable::ReadRecord(std::int32_t recNo, std::span<std::uint8_t> buffe
   FDataFile->ReadRecord(recNo, buffer);
 }
 
-std::int32_t TTdbBaseTable::GetFirstRecordNo() const { return Active() ? FDataFile->GetFirstRecordNo() : kNoRecord; }
-std::int32_t TTdbBaseTable::GetLastRecordNo() const { return Active() ? FDataFile->GetLastRecordNo() : kNoRecord; }
+std::int32_t TTdbBaseTable::GetFirstRecordNo() const {
+  return Active() ? FDataFile->GetFirstRecordNo() : kNoRecord;
+}
+std::int32_t TTdbBaseTable::GetLastRecordNo() const {
+  return Active() ? FDataFile->GetLastRecordNo() : kNoRecord;
+}
 std::int32_t TTdbBaseTable::GetNextRecordNo(std::int32_t recNo) const {
   return Active() ? FDataFile->GetNextRecordNo(recNo) : kNoRecord;
 }
@@ -147,7 +151,8 @@ std::u16string TTdbBaseTable::ReadBlobDataWide(std::span<const std::uint8_t> rec
 
 void TTdbBaseTable::InitRecord(std::span<std::uint8_t> buffer, bool preset) {
   RequireActive();
-  if (buffer.size() != static_cast<std::size_t>(RecordSize())) throw ETdbEngine(tdbErrInvalidParameter, "Buffer");
+  if (buffer.size() != static_cast<std::size_t>(RecordSize()))
+    throw ETdbEngine(tdbErrInvalidParameter, "Buffer");
   std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
   for (std::size_t i = 0; i < FColumnDefs.Count(); ++i) {
     const TTdbDataType& type = FColumnDefs[i].DataType;
@@ -177,12 +182,34 @@ void TTdbBaseTable::SetAutoNum(std::span<std::uint8_t> buffer) {
   TTdbTableLock write(*this, tltWrite);
   std::int32_t id = ReadNextRecordId();
   if (id < 1) id = 1;
-  const auto next = static_cast<std::uint32_t>(id + 1);
-  const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(next), static_cast<std::uint8_t>(next >> 8),
-                                 static_cast<std::uint8_t>(next >> 16), static_cast<std::uint8_t>(next >> 24)};
-  FDataFile->WriteBytes(static_cast<std::int64_t>(NextRecordIdOffset(FHeader)), bytes, sizeof bytes, false);
+  WriteNextRecordId(id + 1);
   const std::size_t index = static_cast<std::size_t>(FRecordIdFieldNo - 1);
   WriteValue(FColumnDefs[index].DataType, FColumnDefs.ColumnBytes(buffer, index), static_cast<int64_t>(id));
+}
+
+void TTdbBaseTable::WriteNextRecordId(std::int32_t id) {
+  const auto raw = static_cast<std::uint32_t>(id);
+  const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(raw), static_cast<std::uint8_t>(raw >> 8),
+                                 static_cast<std::uint8_t>(raw >> 16), static_cast<std::uint8_t>(raw >> 24)};
+  FDataFile->WriteBytes(static_cast<std::int64_t>(NextRecordIdOffset(FHeader)), bytes, sizeof bytes, false);
+}
+
+void TTdbBaseTable::CancelAutoNum(std::int32_t recordId) {
+  RequireActive();
+  if (FRecordIdFieldNo == 0) return;
+  TTdbTableLock write(*this, tltWrite);
+  if (ReadNextRecordId() == recordId + 1) WriteNextRecordId(recordId);
+}
+
+void TTdbBaseTable::AdjustRecordId(std::span<const std::uint8_t> buffer) {
+  RequireActive();
+  if (FRecordIdFieldNo == 0) return;
+  const std::size_t index = static_cast<std::size_t>(FRecordIdFieldNo - 1);
+  const TTdbValue value = ReadValue(FColumnDefs[index].DataType, FColumnDefs.ColumnBytes(buffer, index));
+  if (!std::holds_alternative<int64_t>(value)) return;
+  const auto id = static_cast<std::int32_t>(std::get<int64_t>(value));
+  TTdbTableLock write(*this, tltWrite);
+  if (id >= ReadNextRecordId()) WriteNextRecordId(id + 1);
 }
 
 // --- Values and index items -----------------------------------------------
@@ -288,9 +315,11 @@ std::int32_t TTdbBaseTable::AppendRecordImpl(std::span<std::uint8_t> buffer, con
   RequireActive();
   RequireRight(tarAppend);
   RequireChangeable();
-  if (buffer.size() != static_cast<std::size_t>(RecordSize())) throw ETdbEngine(tdbErrInvalidParameter, "Buffer");
+  if (buffer.size() != static_cast<std::size_t>(RecordSize()))
+    throw ETdbEngine(tdbErrInvalidParameter, "Buffer");
   for (const TTdbBlobData& value : blobs)
-    if (value.FieldNo > 0 && !IsBlockColumn(value.FieldNo)) throw ETdbEngine(tdbErrInvalidParameter, "FieldNo");
+    if (value.FieldNo > 0 && !IsBlockColumn(value.FieldNo))
+      throw ETdbEngine(tdbErrInvalidParameter, "FieldNo");
   TTdbTableLock upgrade(*this, tltUpgrade);
   if (!FDataFile->CanAppend()) throw ETdbEngine(tdbErrCapacityReached, FullName());
   const std::int32_t recNo = FDataFile->GetRecordCount() + 1;
@@ -336,7 +365,8 @@ void TTdbBaseTable::ReplaceRecordImpl(std::span<std::uint8_t> buffer, const TTdb
   RequireActive();
   RequireRight(tarEdit);
   RequireChangeable();
-  if (buffer.size() != static_cast<std::size_t>(RecordSize())) throw ETdbEngine(tdbErrInvalidParameter, "Buffer");
+  if (buffer.size() != static_cast<std::size_t>(RecordSize()))
+    throw ETdbEngine(tdbErrInvalidParameter, "Buffer");
   std::vector<int> rewritten;
   for (const TTdbBlobData& value : blobs) {
     if (value.FieldNo <= 0) continue;

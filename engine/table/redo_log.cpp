@@ -147,8 +147,9 @@ std::vector<TTdbRedoEntry> TTdbRedoLog::ReadEntries(const TTdbRedoLogShape& shap
         if (number < 1 || number > static_cast<std::int32_t>(shape.ValueKinds.size()))
           Broken("column number " + std::to_string(number) + where);
         const TTdbTableActionKind columnKind = shape.ValueKinds[static_cast<std::size_t>(number - 1)];
-        const bool fits = kind == takBlob ? columnKind == takBlob || (columnKind == takWideMemo && payloadSize == 0)
-                                          : columnKind == takWideMemo && payloadSize % 2 == 0;
+        const bool fits = kind == takBlob
+                              ? columnKind == takBlob || (columnKind == takWideMemo && payloadSize == 0)
+                              : columnKind == takWideMemo && payloadSize % 2 == 0;
         if (!fits) Broken("value of the wrong kind for column " + std::to_string(number) + where);
         TTdbRedoValue value;
         value.FieldNo = number;
@@ -167,7 +168,8 @@ std::vector<TTdbRedoEntry> TTdbRedoLog::ReadEntries(const TTdbRedoLogShape& shap
 }
 
 void TTdbRedoLog::CutTo(std::int64_t size) {
-  if (!IsOpen() || FStream->Cut(size) < 0 || FStream->Sync() < 0) throw ETdbEngine(tdbErrWriteFile, FFileName);
+  if (!IsOpen() || FStream->Cut(size) < 0 || FStream->Sync() < 0)
+    throw ETdbEngine(tdbErrWriteFile, FFileName);
   FSize = size;
 }
 

@@ -110,8 +110,7 @@ class TTdbRedoLog {
   void Erase();
 
  private:
-  void AppendRecordEntry(TTdbTableActionKind kind, std::int32_t recNo,
-                         const std::vector<std::uint8_t>* image,
+  void AppendRecordEntry(TTdbTableActionKind kind, std::int32_t recNo, const std::vector<std::uint8_t>* image,
                          const std::vector<TTdbRedoValue>& values);
   [[noreturn]] void Broken(const std::string& why) const;
 

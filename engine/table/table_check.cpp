@@ -45,7 +45,8 @@ void CheckRecords(TTdbBaseTable& table, TProblems& problems) {
     }
     for (std::size_t i = 0; i < columns.Count(); ++i) {
       const TTdbDataType& type = columns[i].DataType;
-      const std::span<const std::uint8_t> bytes = columns.ColumnBytes(std::span<const std::uint8_t>(record), i);
+      const std::span<const std::uint8_t> bytes =
+          columns.ColumnBytes(std::span<const std::uint8_t>(record), i);
       const int fieldNo = static_cast<int>(i) + 1;
       const std::string column = where + ", column " + Utf16ToUtf8(columns[i].Name);
       try {
@@ -86,8 +87,8 @@ void CheckIndex(TTdbBaseTable& table, int indexNo, TProblems& problems) {
     file->Check(itemCount, wrongSort);
     if (wrongSort > 0) problems.Add(name + ": " + std::to_string(wrongSort) + " items out of order");
     if (itemCount != table.RecordCount())
-      problems.Add(name + ": " + std::to_string(itemCount) + " items for " + std::to_string(table.RecordCount()) +
-                   " records");
+      problems.Add(name + ": " + std::to_string(itemCount) + " items for " +
+                   std::to_string(table.RecordCount()) + " records");
     if (file->GetItemCount() != static_cast<std::uint32_t>(itemCount))
       problems.Add(name + ": the header counts " + std::to_string(file->GetItemCount()) + " items");
     std::vector<std::uint8_t> record(static_cast<std::size_t>(table.RecordSize())), item, found;

@@ -25,7 +25,8 @@ void TTdbBaseTable::NewFile() {
   if (Active()) throw ETdbEngine(tdbErrTableInUse, FStdName);
   // Level-6 tables (B+ tree data files and indexes) plug in here.
   if (FLevel < kMinCreateLevel || FLevel > kMaxHeapLevel)
-    throw ETdbEngine(tdbErrLevelFeature, FFileName, "new tables are made at levels 2 to 5, not " + std::to_string(FLevel));
+    throw ETdbEngine(tdbErrLevelFeature, FFileName,
+                     "new tables are made at levels 2 to 5, not " + std::to_string(FLevel));
   if (FColumnDefs.Count() == 0) throw ETdbEngine(tdbErrInvalidParameter, "Columns");
   if (FFileSystem.FileExists(FFileName)) throw ETdbEngine(tdbErrFileExists, FFileName);
   FHeader = TTdbTableHeader{};

@@ -25,7 +25,8 @@ bool IsRebuildableError(int number) {
 }  // namespace
 
 std::string TTdbBaseTable::IndexFileName(const std::u16string& indexName) const {
-  return Utf16ToUtf8(CalcIndexFileName(Utf8ToUtf16(PhysicalDirectory()), Utf8ToUtf16(Name()), indexName, FLevel));
+  return Utf16ToUtf8(
+      CalcIndexFileName(Utf8ToUtf16(PhysicalDirectory()), Utf8ToUtf16(Name()), indexName, FLevel));
 }
 
 bool TTdbBaseTable::HasIndex(int indexNo) const {
@@ -66,7 +67,8 @@ int TTdbBaseTable::InitIndex(const std::u16string& name, const TTdbSortDef* def)
   // Index files of level-6 tables (B+ tree pages, encrypted tiles) plug in
   // here; this table object opens only B-tree files.
   slot->Storage = NewClientStorage(IndexFileName(name));
-  if (static_cast<int>(FIndexFiles.size()) <= number) FIndexFiles.resize(static_cast<std::size_t>(number) + 1);
+  if (static_cast<int>(FIndexFiles.size()) <= number)
+    FIndexFiles.resize(static_cast<std::size_t>(number) + 1);
   FIndexFiles[static_cast<std::size_t>(number)] = std::move(slot);
   FLastIndexNo = std::max(FLastIndexNo, number);
   return number;
@@ -152,13 +154,12 @@ void TTdbBaseTable::CreateIndexSlotFile(TIndexSlot& slot, const TTdbSortDef& def
 }
 
 void TTdbBaseTable::FillIndex(TIndexSlot& slot) {
-  BuildIndexFromRecords(
-      *slot.File, FDataFile->GetRecordCount(),
-      [this](int32_t recNo, std::vector<uint8_t>& record) {
-        record.resize(static_cast<std::size_t>(RecordSize()));
-        FDataFile->ReadRecord(recNo, record);
-      },
-      {});
+  BuildIndexFromRecords(*slot.File, FDataFile->GetRecordCount(),
+                        [this](int32_t recNo, std::vector<uint8_t>& record) {
+                          record.resize(static_cast<std::size_t>(RecordSize()));
+                          FDataFile->ReadRecord(recNo, record);
+                        },
+                        {});
   slot.File->Flush();
 }
 
@@ -197,7 +198,8 @@ int TTdbBaseTable::CreateIndex(const std::u16string& name, const std::u16string&
   RequireRight(tarIndex);
   if (GetIndexKind(name, FLevel) != tikUser) throw ETdbEngine(tdbErrInvalidIndexName, Utf16ToUtf8(name));
   for (const auto& slot : FIndexFiles)
-    if (slot && StandardCollation().Compare(slot->Name, name, 0) == 0) throw ETdbEngine(tdbErrIndexFileExists, Utf16ToUtf8(name));
+    if (slot && StandardCollation().Compare(slot->Name, name, 0) == 0)
+      throw ETdbEngine(tdbErrIndexFileExists, Utf16ToUtf8(name));
   const std::string fileName = IndexFileName(name);
   if (FFileSystem.FileExists(fileName)) throw ETdbEngine(tdbErrIndexFileExists, fileName);
   TTdbSortDef def = CalcIndexDefinition(FIndexTable, specification, unique);
@@ -241,7 +243,8 @@ void TTdbBaseTable::WriteIndNames() {
     if (slot && (slot->Kind == tikUser || slot->Kind == tikTemporary)) names.push_back(slot->Name);
   const std::vector<uint8_t> area = WriteIndexNameArea(FLevel, names, FFileName);
   TTdbTableLock write(*this, tltWrite);
-  FDataFile->WriteBytes(static_cast<std::int64_t>(IndexNameAreaOffset(FLevel)), area.data(), area.size(), false);
+  FDataFile->WriteBytes(static_cast<std::int64_t>(IndexNameAreaOffset(FLevel)), area.data(), area.size(),
+                        false);
   FHeader.IndexNames = std::move(names);
 }
 

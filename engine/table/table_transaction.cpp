@@ -69,7 +69,7 @@ void TTdbBaseTable::ReplayRedoLog(TTdbRedoLog& log) {
   shape.RecordSize = RecordSize();
   for (const TTdbColumnDef& column : FColumnDefs) {
     const TTdbColumnType type = column.DataType.ColumnType();
-    shape.ValueKinds.push_back(type == tctWideMemo               ? takWideMemo
+    shape.ValueKinds.push_back(type == tctWideMemo                  ? takWideMemo
                                : type == tctMemo || type == tctBlob ? takBlob
                                                                     : takInsert);
   }
@@ -77,7 +77,11 @@ void TTdbBaseTable::ReplayRedoLog(TTdbRedoLog& log) {
   FRollingBack = true;
   try {
     for (const TTdbRedoEntry& entry : entries) {
-      UndoEntry(entry);
+      {
+        // One flush for the steps of one entry: they reach the disk together.
+        TTdbTableLock write(*this, tltWrite);
+        UndoEntry(entry);
+      }
       Flush();
       log.CutTo(entry.Offset);
     }
@@ -116,9 +120,10 @@ bool TTdbBaseTable::SlotHoldsLoggedRecord(const TTdbRedoEntry& entry) {
   if (current != logged) return false;
   FDataFile->ReadRecord(entry.RecNo, current);
   for (const TTdbRedoValue& value : entry.Values) {
-    const std::string stored = FColumnDefs[static_cast<std::size_t>(value.FieldNo - 1)].DataType.ColumnType() == tctMemo
-                                   ? ReadMemoString(current, value.FieldNo)
-                                   : ReadBlobData(current, value.FieldNo);
+    const std::string stored =
+        FColumnDefs[static_cast<std::size_t>(value.FieldNo - 1)].DataType.ColumnType() == tctMemo
+            ? ReadMemoString(current, value.FieldNo)
+            : ReadBlobData(current, value.FieldNo);
     if (stored != value.Bytes) return false;
   }
   return true;

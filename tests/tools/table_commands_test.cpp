@@ -3,7 +3,6 @@
 // byte; every refused command exits with 1, one line on stderr, and leaves
 // the files as they were.
 #include <gtest/gtest.h>
-
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -66,16 +65,19 @@ class KestrelTableCommands : public testing::Test {
   // Every file of the directory with its content.
   std::map<std::string, std::string> Files() const {
     std::map<std::string, std::string> files;
-    for (const auto& entry : fs::directory_iterator(FDir)) files[entry.path().filename()] = Slurp(entry.path());
+    for (const auto& entry : fs::directory_iterator(FDir))
+      files[entry.path().filename()] = Slurp(entry.path());
     return files;
   }
   void CreateClassification() {
-    const TRun run = Kestrel({"create", Table(), "--level", "5", "--column", "KOD String(10) NOT NULL", "--column",
-                              "MEGNEV String(40) NOT NULL", "--column", "LEIRAS Memo", "--index", "KOD:KOD:unique",
-                              "--index", "INDMN:MEGNEV"});
+    const TRun run = Kestrel({"create", Table(), "--level", "5", "--column", "KOD String(10) NOT NULL",
+                              "--column", "MEGNEV String(40) NOT NULL", "--column", "LEIRAS Memo", "--index",
+                              "KOD:KOD:unique", "--index", "INDMN:MEGNEV"});
     ASSERT_EQ(run.Status, 0) << run.Err;
   }
-  static int Lines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
+  static int Lines(const std::string& text) {
+    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+  }
 
   fs::path FDir;
   const std::string FDemoCsv = Slurp(fs::path(VENDRIK_SOURCE_DIR) / "demo" / "vnd03.csv");
@@ -131,8 +133,8 @@ TEST_F(KestrelTableCommands, BadRowsLeaveTheTableAsItWas) {
   } cases[] = {
       {"too few fields", "KOD,MEGNEV,LEIRAS\r\n03,Harmadik,\r\n04,Negyedik\r\n", "line 3"},
       {"duplicate key", "KOD,MEGNEV,LEIRAS\r\n03,Harmadik,\r\n01,Más,\r\n", "line 3"},
-      {"name too long", "KOD,MEGNEV,LEIRAS\r\n03,Harmadik,\"több\r\nsor\"\r\n04," + std::string(41, 'x') + ",\r\n",
-       "line 4"},
+      {"name too long",
+       "KOD,MEGNEV,LEIRAS\r\n03,Harmadik,\"több\r\nsor\"\r\n04," + std::string(41, 'x') + ",\r\n", "line 4"},
       {"no closing quote", "KOD,MEGNEV,LEIRAS\r\n03,Harmadik,\"nyitott\r\n", "line 2"},
       {"unknown column", "KOD,NEV\r\n03,x\r\n", "line 1"},
       {"character without 8-bit code", "KOD,MEGNEV,LEIRAS\r\n03,\xE4\xB8\xAD,\r\n", "line 2"},
@@ -160,7 +162,8 @@ TEST_F(KestrelTableCommands, RefusedCreatesLeaveNoFiles) {
       {"level 6", {"--level", "6", "--column", "A LongInt"}},
       {"no columns", {"--level", "5"}},
       {"bad index column", {"--level", "5", "--column", "A LongInt", "--index", "I:B"}},
-      {"duplicate index name", {"--level", "5", "--column", "A LongInt", "--index", "I:A", "--index", "I:-A"}},
+      {"duplicate index name",
+       {"--level", "5", "--column", "A LongInt", "--index", "I:A", "--index", "I:-A"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -1,6 +1,7 @@
 // TTdbBaseTable: creating, opening and reading back the classification
 // table, refused opens, the move-last rule on delete with its notification,
 // unique keys, rights, a lost user index, and failed flushes.
+#include "engine/index/index_definition_text.h"
 #include "table_fixture.h"
 
 namespace kestrel::test {
@@ -80,11 +81,22 @@ TEST_F(BaseTableTest, DeleteMovesTheLastRecordIntoTheSlot) {
   for (const TRow& row : kRows) Append(*table, row);
   TRecordingListener listener;
   table->Listeners().AddAccessor(&listener);
+  Replace(*table, 3, kRows[2]);
   table->DeleteRecord(2);
-  EXPECT_EQ(listener.Events, (std::vector<std::string>{"deleted 2 5"}));
+  Append(*table, {"0106", "Új", ""});
+  table->DeleteRecord(5);
+  EXPECT_EQ(listener.Events,
+            (std::vector<std::string>{"changed 3", "deleted 2 5", "relation changed", "deleted 5 0"}));
+  // Notifications held back while disabled end in one RelationChanged.
+  table->Listeners().EnableNotifications(false);
+  Replace(*table, 1, kRows[0]);
+  table->Listeners().EnableNotifications(true);
+  EXPECT_EQ(listener.Events.back(), "relation changed");
+  EXPECT_EQ(listener.Events.size(), 5u);
+  listener.Events.clear();
   EXPECT_EQ(Rows(*table), (std::vector<TRow>{kRows[0], kRows[4], kRows[2], kRows[3]}));
   table->DeleteRecord(4);
-  EXPECT_EQ(listener.Events.back(), "deleted 4 0");
+  EXPECT_EQ(listener.Events, (std::vector<std::string>{"deleted 4 0"}));
   EXPECT_EQ(ErrorOf([&] { table->DeleteRecord(0); }), tdbErrRecordNotFound);
   EXPECT_EQ(ErrorOf([&] { table->DeleteRecord(4); }), tdbErrRecordNotFound);
   EXPECT_EQ(IndexOrder(*table, 0), (std::vector<std::int32_t>{1, 3, 2}));
@@ -142,7 +154,9 @@ TEST_F(BaseTableTest, EveryChangeNeedsItsRight) {
     SCOPED_TRACE(c.rights);
     table = Open(c.rights);
     const std::int32_t count = table->RecordCount();
-    EXPECT_EQ(ErrorOf([&] { Append(*table, {"09" + std::to_string(count), "x", ""}); }),
+    EXPECT_EQ(ErrorOf([&] {
+                Append(*table, {"09" + std::to_string(count), "x", ""});
+              }),
               c.append ? 0 : tdbErrNoWritePermission);
     EXPECT_EQ(ErrorOf([&] { Replace(*table, 1, Row(*table, 1)); }), c.replace ? 0 : tdbErrNoWritePermission);
     EXPECT_EQ(ErrorOf([&] { table->DeleteRecord(table->RecordCount()); }),
@@ -181,7 +195,8 @@ TEST_F(BaseTableTest, InitRecordGivesNotNullDatesTheFirstDay) {
   const TTdbColumnDefs& columns = table->Columns();
   EXPECT_EQ(ReadValue(columns[0].DataType, columns.ColumnBytes(std::span<const std::uint8_t>(record), 0)),
             TTdbValue(TTdbDate{545}));
-  EXPECT_TRUE(IsNullValue(columns[1].DataType, columns.ColumnBytes(std::span<const std::uint8_t>(record), 1)));
+  EXPECT_TRUE(
+      IsNullValue(columns[1].DataType, columns.ColumnBytes(std::span<const std::uint8_t>(record), 1)));
 }
 
 TEST_F(BaseTableTest, FailedFlushIsReportedOnceByTheNextWriteAndAtClose) {
@@ -198,6 +213,76 @@ TEST_F(BaseTableTest, FailedFlushIsReportedOnceByTheNextWriteAndAtClose) {
   EXPECT_FALSE(table->Active());
   FFs.Disarm();
   EXPECT_EQ(FPageManager.GetStorageCount(), 0);
+}
+
+TEST_F(BaseTableTest, RecordIdsAreHandedOutWhenRecordsArePrepared) {
+  auto table = NewTable();
+  table->SetFileName("Ids.dat");
+  table->SetLevel(5);
+  table->AddColumn(NewColumnDef(u"ID", TTdbDataType::Make(tctRecordId, false, 5)));
+  table->AddColumn(NewColumnDef(u"N", TTdbDataType::Make(tctLongInt, true, 5)));
+  table->NewFile();
+  std::vector<std::uint8_t> record(static_cast<std::size_t>(table->RecordSize()));
+  const TTdbColumnDefs& columns = table->Columns();
+  auto id = [&] {
+    return std::get<int64_t>(
+        ReadValue(columns[0].DataType, columns.ColumnBytes(std::span<const std::uint8_t>(record), 0)));
+  };
+  table->InitRecord(record, true);
+  EXPECT_EQ(id(), 1);
+  EXPECT_EQ(table->ReadNextRecordId(), 2);
+  table->InitRecord(record, true);
+  EXPECT_EQ(id(), 2);
+  // The last id given back is handed out again; an earlier one is not.
+  table->CancelAutoNum(1);
+  table->CancelAutoNum(2);
+  table->InitRecord(record, true);
+  EXPECT_EQ(id(), 2);
+  WriteValue(columns[0].DataType, columns.ColumnBytes(std::span<std::uint8_t>(record), 0), int64_t{40});
+  table->AdjustRecordId(record);
+  table->Close();
+  table = NewTable();
+  table->SetFileName("Ids.dat");
+  table->Open();
+  EXPECT_EQ(table->ReadNextRecordId(), 41);
+}
+
+TEST_F(BaseTableTest, ReloadSeesTheChangesOfAnotherProgram) {
+  Create()->Close();
+  constexpr TTdbRights kShared = tarAppend | tarEdit | tarDelete;
+  auto reader = Open(kShared);
+  TRecordingListener listener;
+  reader->Listeners().AddAccessor(&listener);
+  // The other program has its own page cache.
+  TTdbPageManager otherCache;
+  otherCache.RegisterClient(1, 1024);
+  {
+    TTdbBaseTable writer(otherCache, FFs, 1);
+    writer.SetRights(kShared);
+    writer.SetFileName("Vnd03.dat");
+    writer.Open();
+    writer.Setup();
+    for (const TRow& row : kRows) Append(writer, row);
+    writer.Close();
+  }
+  EXPECT_EQ(reader->RecordCount(), 0);
+  reader->UpdateTable();
+  EXPECT_EQ(Rows(*reader), kRows);
+  EXPECT_EQ(IndexOrder(*reader, reader->GetIndexNo(u"INDMN")), (std::vector<std::int32_t>{4, 1, 2, 3, 5}));
+  EXPECT_EQ(listener.Events, (std::vector<std::string>{"relation changed"}));
+  reader->Listeners().RemoveAccessor(&listener);
+}
+
+TEST_F(BaseTableTest, AMissingAutomaticIndexIsRebuiltFromTheRecords) {
+  auto table = Create(5, false);
+  for (const TRow& row : kRows) Append(*table, row);
+  const TTdbSortDef def = CalcIndexDefinition(table->IndexTable(), u"-KOD", true);
+  const int number = table->InitIndex(u"sys_Unique0", &def);
+  EXPECT_TRUE(table->CheckIndexOpen(number));
+  EXPECT_EQ(IndexOrder(*table, number), (std::vector<std::int32_t>{5, 4, 3, 2, 1}));
+  // Kept by the engine: a unique key like any other.
+  EXPECT_EQ(ErrorOf([&] { Append(*table, {"0101", "Másik", ""}); }), tdbErrNotUnique);
+  EXPECT_TRUE(Check(*table).empty());
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -32,6 +33,10 @@ struct TRow {
   bool operator==(const TRow&) const = default;
 };
 
+inline void PrintTo(const TRow& row, std::ostream* out) {
+  *out << "{" << row.Kod << ", " << row.Megnev << ", " << row.Leiras.size() << " bytes}";
+}
+
 // Records an accessor's notifications as text.
 class TRecordingListener : public IRelationListener {
  public:
@@ -47,7 +52,7 @@ class TRecordingListener : public IRelationListener {
 };
 
 class TableFixture : public ::testing::Test {
- protected:
+ public:
   void SetUp() override { FPageManager.RegisterClient(1, 4096); }
 
   std::unique_ptr<TTdbBaseTable> NewTable() { return std::make_unique<TTdbBaseTable>(FPageManager, FFs, 1); }
@@ -82,7 +87,8 @@ class TableFixture : public ::testing::Test {
     std::vector<std::uint8_t> record(static_cast<std::size_t>(table.RecordSize()));
     table.InitRecord(record, false);
     const TTdbColumnDefs& columns = table.Columns();
-    WriteValue(columns[0].DataType, columns.ColumnBytes(std::span<std::uint8_t>(record), 0), Utf8ToUtf16(row.Kod));
+    WriteValue(columns[0].DataType, columns.ColumnBytes(std::span<std::uint8_t>(record), 0),
+               Utf8ToUtf16(row.Kod));
     WriteValue(columns[1].DataType, columns.ColumnBytes(std::span<std::uint8_t>(record), 1),
                Utf8ToUtf16(row.Megnev));
     return record;
@@ -134,6 +140,11 @@ class TableFixture : public ::testing::Test {
     return 0;
   }
   std::string Raw(const std::string& name) { return ReadWholeFile(FDir.File(name)); }
+  // Removes every file of the directory (a fresh start inside one test).
+  void RemoveAllFiles() {
+    for (const auto& entry : std::filesystem::directory_iterator(FDir.Path()))
+      std::filesystem::remove(entry.path());
+  }
 
   TTempDir FDir;
   TFaultFileSystem FFs{FDir.Path()};
