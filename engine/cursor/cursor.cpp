@@ -202,7 +202,10 @@ std::int32_t TTdbCursor::RecordCount() {
   return FAccessor->GetRecordCount();
 }
 
-std::int32_t TTdbCursor::Refresh(bool) {
+std::int32_t TTdbCursor::Refresh(bool checkNet) {
+  // Reading the files' state again tells the accessors of a change, so the
+  // answer is 1 whenever the files were read again.
+  if (checkNet) FTable.UpdateTable();
   const bool changed = FDirtyFlag;
   FAccessor->InvalidateRecBuf();
   RefreshFilters();
@@ -386,7 +389,8 @@ std::int32_t TTdbCursor::Append() {
   if (FTable.ReadOnly() || !(FTable.Rights() & tarAppend)) throw ETdbEngine(tdbErrNoWritePermission, FTable.StdName());
   EndEdit();
   FWorkRecBuf.assign(static_cast<std::size_t>(FTable.RecordSize()), 0);
-  FTable.InitRecord(FWorkRecBuf, false);
+  // A record id column gets its id now; a cancelled append gives it back.
+  FTable.InitRecord(FWorkRecBuf, true);
   FEditState = esAppend;
   return kCursorOk;
 }
@@ -401,6 +405,7 @@ std::int32_t TTdbCursor::AppendConfirm() {
 
 std::int32_t TTdbCursor::AppendCancel() {
   if (FEditState != esAppend) return kCursorNotEditing;
+  if (FTable.RecordIdFieldNo() > 0) FTable.CancelAutoNum(GetAutoNo());
   EndEdit();
   return kCursorOk;
 }

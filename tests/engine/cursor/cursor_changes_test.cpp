@@ -1,8 +1,9 @@
 // Record changes through a cursor (append, edit, delete with confirm and
 // cancel, memo values) and what other cursors see of them: deletions and
 // moves fix up every record-number list and the current record, stepping
-// goes on from an item that left the index, and a record being edited
-// elsewhere is refused with the lock error's own text.
+// goes on from an item that left the index, a record being edited
+// elsewhere is refused with the lock error's own text, and another
+// session's new record is seen after a refresh.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -187,7 +188,7 @@ TEST_F(CursorChanges, SteppingBackFromTheDeletedLastListedRecord) {
   EXPECT_EQ(TdbTableMoveBy(FTable, 1), -11);
 }
 
-TEST_F(CursorChanges, RecordEditedElsewhereIsALockError) {
+TEST_F(CursorChanges, AnotherSessionsEditAndAppend) {
   Open(kFive);
   const std::u16string location = Utf8ToUtf16(FDatabaseDir);
   const auto session2 = static_cast<std::int16_t>(TdbCreateSession(u""));
@@ -212,6 +213,16 @@ TEST_F(CursorChanges, RecordEditedElsewhereIsALockError) {
   ASSERT_EQ(TdbTableEditCancel(FTable), 0);
   EXPECT_EQ(TdbTableEdit(table2), 0);
   EXPECT_EQ(TdbTableEditCancel(table2), 0);
+
+  // A record the other session appends is seen after a refresh.
+  ASSERT_EQ(TdbTableAppend(table2), 0);
+  const std::vector<std::uint8_t> record = Image("60", "Meggy");
+  ASSERT_EQ(TdbTableSetRecord(table2, record.data(), FRecordSize), 0);
+  ASSERT_EQ(TdbTableAppendConfirm(table2), 6);
+  ASSERT_EQ(TdbTableSetIndex(FTable, u"KOD", 0), 0);
+  EXPECT_EQ(TdbTableRefresh(FTable, 1), 1);
+  EXPECT_EQ(TdbTableRecordCount(FTable), 6);
+  EXPECT_EQ(Walk(FTable), (std::vector<std::string>{"10", "20", "30", "40", "50", "60"}));
   EXPECT_EQ(TdbSessDelete(session2), 0);
 }
 
