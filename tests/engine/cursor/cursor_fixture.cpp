@@ -7,9 +7,7 @@
 #include <variant>
 
 #include "engine/api/handles.h"
-#include "engine/cache/page_manager.h"
 #include "engine/cursor/cursor.h"
-#include "engine/fs/os_file_system.h"
 #include "engine/table/code_page.h"
 #include "engine/table/column_codec.h"
 
