@@ -33,6 +33,8 @@ int RunInfo(const std::vector<std::string>& args);
 int RunCreate(const std::vector<std::string>& args);
 int RunImport(const std::vector<std::string>& args);
 int RunExport(const std::vector<std::string>& args);
+int RunCount(const std::vector<std::string>& args);
+int RunFind(const std::vector<std::string>& args);
 int RunCheck(const std::vector<std::string>& args);
 int RunReindex(const std::vector<std::string>& args);
 int RunDemo(const std::vector<std::string>& args);

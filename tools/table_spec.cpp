@@ -161,27 +161,4 @@ int ImportCsv(TTdbBaseTable& table, const std::string& csvText) {
   return count;
 }
 
-std::string ExportCsv(TTdbBaseTable& table, int indexNo) {
-  std::vector<std::string> fields;
-  for (const TTdbColumnDef& column : table.Columns()) fields.push_back(Utf16ToUtf8(column.Name));
-  std::string out = CsvRecord(fields);
-  std::vector<std::uint8_t> record(static_cast<std::size_t>(table.RecordSize()));
-  auto add = [&](std::int32_t recNo) {
-    table.ReadRecord(recNo, record);
-    fields.clear();
-    for (int f = 1; f <= table.ColumnCount(); ++f) fields.push_back(FieldText(table, record, f));
-    out += CsvRecord(fields);
-  };
-  TTdbTableLock read(table, tltRead);
-  if (indexNo < 0) {
-    for (std::int32_t recNo = 1; recNo <= table.RecordCount(); ++recNo) add(recNo);
-  } else {
-    std::vector<std::uint8_t> item;
-    for (int result = table.FindFirstIndexInfo(indexNo, item); result == ttrFound;
-         result = table.FindNextIndexInfo(indexNo, item))
-      add(ItemRecordNo(item.data()));
-  }
-  return out;
-}
-
 }  // namespace kestrel::tool

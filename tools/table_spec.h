@@ -33,8 +33,4 @@ void CreateTable(TToolTable& tool, const std::string& fileName, const TTableSpec
 // the transaction back and throws std::runtime_error "line N: ...".
 int ImportCsv(TTdbBaseTable& table, const std::string& csvText);
 
-// The table as CSV text: a header row of the column names, then the records
-// in physical order, or in the order of index `indexNo` (>= 0).
-std::string ExportCsv(TTdbBaseTable& table, int indexNo);
-
 }  // namespace kestrel::tool

@@ -48,24 +48,21 @@ std::string DateText(std::int32_t packed) {
 std::int32_t ParseDate(const std::string& text) {
   int year = 0, month = 0, day = 0;
   char rest = 0;
-  if (std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &year, &month, &day, &rest) != 3)
-    Wrong("\"" + text + "\" is not a date");
+  if (std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &year, &month, &day, &rest) != 3) Wrong("\"" + text + "\" is not a date");
   return PackDate({year, month, day});
 }
 
 std::string MillisText(std::int64_t ms) {
   char text[64];
   std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", static_cast<int>(ms / 3600000),
-                static_cast<int>(ms / 60000 % 60), static_cast<int>(ms / 1000 % 60),
-                static_cast<int>(ms % 1000));
+                static_cast<int>(ms / 60000 % 60), static_cast<int>(ms / 1000 % 60), static_cast<int>(ms % 1000));
   return text;
 }
 
 std::int64_t ParseMillis(const std::string& text) {
   int h = 0, m = 0, s = 0, z = 0;
   char rest = 0;
-  if (std::sscanf(text.c_str(), "%2d:%2d:%2d.%3d%c", &h, &m, &s, &z, &rest) != 4 || h > 23 || m > 59 ||
-      s > 59)
+  if (std::sscanf(text.c_str(), "%2d:%2d:%2d.%3d%c", &h, &m, &s, &z, &rest) != 4 || h > 23 || m > 59 || s > 59)
     Wrong("\"" + text + "\" is not a time");
   return ((static_cast<std::int64_t>(h) * 60 + m) * 60 + s) * 1000 + z;
 }
@@ -74,8 +71,7 @@ std::int64_t ParseMillis(const std::string& text) {
 std::string Encode(const std::string& utf8) {
   const std::u16string text = Utf8ToUtf16(utf8);
   std::string bytes = EncodeCodePage(text, kCodePageAnsi);
-  if (DecodeCodePage(bytes, kCodePageAnsi) != text)
-    Wrong("a character of \"" + utf8 + "\" has no 8-bit code");
+  if (DecodeCodePage(bytes, kCodePageAnsi) != text) Wrong("a character of \"" + utf8 + "\" has no 8-bit code");
   return bytes;
 }
 
@@ -125,21 +121,9 @@ TTdbBaseTable& TToolTable::Prepare(const std::string& fileName) {
   return *FTable;
 }
 
-std::string FieldText(TTdbBaseTable& table, std::span<const std::uint8_t> record, int fieldNo) {
-  const TTdbColumnDefs& columns = table.Columns();
-  const std::size_t index = static_cast<std::size_t>(fieldNo - 1);
-  const TTdbDataType& type = columns[index].DataType;
-  switch (type.ColumnType()) {
-    case tctMemo:
-      return Utf16ToUtf8(DecodeCodePage(table.ReadMemoString(record, fieldNo), kCodePageAnsi));
-    case tctWideMemo:
-      return Utf16ToUtf8(table.ReadBlobDataWide(record, fieldNo));
-    case tctBlob:
-      return Hex(table.ReadBlobData(record, fieldNo));
-    default:
-      break;
-  }
-  const TTdbValue value = ReadValue(type, columns.ColumnBytes(record, index));
+std::string HexText(const std::string& bytes) { return Hex(bytes); }
+
+std::string ValueText(const TTdbDataType& type, const TTdbValue& value) {
   if (std::holds_alternative<std::monostate>(value)) return std::string();
   if (const auto* text = std::get_if<std::u16string>(&value)) return Utf16ToUtf8(*text);
   if (const auto* number = std::get_if<int64_t>(&value)) {
@@ -157,46 +141,16 @@ std::string FieldText(TTdbBaseTable& table, std::span<const std::uint8_t> record
     return DateText(stamp->Date) + " " + MillisText(stamp->Milliseconds);
   if (const auto* guid = std::get_if<TTdbGuid>(&value)) {
     char text[48];
-    std::snprintf(text, sizeof text, "{%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x}", guid->Data1,
-                  guid->Data2, guid->Data3, guid->Data4[0], guid->Data4[1], guid->Data4[2], guid->Data4[3],
-                  guid->Data4[4], guid->Data4[5], guid->Data4[6], guid->Data4[7]);
+    std::snprintf(text, sizeof text, "{%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x}", guid->Data1, guid->Data2,
+                  guid->Data3, guid->Data4[0], guid->Data4[1], guid->Data4[2], guid->Data4[3], guid->Data4[4],
+                  guid->Data4[5], guid->Data4[6], guid->Data4[7]);
     return text;
   }
   return std::string();
 }
 
-void SetFieldText(TTdbBaseTable& table, std::span<std::uint8_t> record, int fieldNo, const std::string& text,
-                  TTdbBlobDataList& blobs) {
-  const TTdbColumnDefs& columns = table.Columns();
-  const std::size_t index = static_cast<std::size_t>(fieldNo - 1);
-  const TTdbColumnDef& column = columns[index];
-  const TTdbDataType& type = column.DataType;
-  const std::span<std::uint8_t> bytes = columns.ColumnBytes(record, index);
+TTdbValue TextValue(const TTdbDataType& type, const std::string& text, const std::string& columnName) {
   const TTdbColumnType code = type.ColumnType();
-  switch (code) {
-    case tctMemo: {
-      std::string stored = Encode(text);
-      if (stored.find(kMemoTerminator) != std::string::npos ||
-          stored.find(kMemoEndOfFile) != std::string::npos)
-        Wrong("a memo text cannot hold the bytes 0 or 26");
-      blobs.push_back({fieldNo, std::move(stored), {}});
-      return;
-    }
-    case tctWideMemo:
-      blobs.push_back({fieldNo, {}, Utf8ToUtf16(text)});
-      return;
-    case tctBlob:
-      blobs.push_back({fieldNo, Unhex(text), {}});
-      return;
-    default:
-      break;
-  }
-  const bool isText = code == tctChar || code == tctString || code == tctWideString;
-  if (text.empty() && !isText) {
-    if (!type.Nullable()) Wrong("column " + Utf16ToUtf8(column.Name) + " needs a value");
-    SetNullValue(type, bytes);
-    return;
-  }
   TTdbValue value;
   switch (code) {
     case tctChar:
@@ -206,7 +160,7 @@ void SetFieldText(TTdbBaseTable& table, std::span<std::uint8_t> record, int fiel
       if (code != tctWideString) Encode(text);
       if (type.MaxLength() > 0 && value16.size() > static_cast<std::size_t>(type.MaxLength()))
         Wrong("\"" + text + "\" is longer than the " + std::to_string(type.MaxLength()) + " characters of " +
-              Utf16ToUtf8(column.Name));
+              columnName);
       value = std::move(value16);
       break;
     }
@@ -226,8 +180,7 @@ void SetFieldText(TTdbBaseTable& table, std::span<std::uint8_t> record, int fiel
     case tctDateTime: {
       const std::size_t space = text.find(' ');
       if (space == std::string::npos) Wrong("\"" + text + "\" is not a date and time");
-      value = TTdbTimeStamp{ParseDate(text.substr(0, space)),
-                            static_cast<int32_t>(ParseMillis(text.substr(space + 1)))};
+      value = TTdbTimeStamp{ParseDate(text.substr(0, space)), static_cast<int32_t>(ParseMillis(text.substr(space + 1)))};
       break;
     }
     case tctGuid: {
@@ -235,8 +188,7 @@ void SetFieldText(TTdbBaseTable& table, std::span<std::uint8_t> record, int fiel
       unsigned d4[8];
       char rest = 0;
       if (std::sscanf(text.c_str(), "{%8x-%4hx-%4hx-%2x%2x-%2x%2x%2x%2x%2x%2x}%c", &guid.Data1, &guid.Data2,
-                      &guid.Data3, &d4[0], &d4[1], &d4[2], &d4[3], &d4[4], &d4[5], &d4[6], &d4[7],
-                      &rest) != 11)
+                      &guid.Data3, &d4[0], &d4[1], &d4[2], &d4[3], &d4[4], &d4[5], &d4[6], &d4[7], &rest) != 11)
         Wrong("\"" + text + "\" is not a GUID");
       for (int i = 0; i < 8; ++i) guid.Data4[static_cast<std::size_t>(i)] = static_cast<uint8_t>(d4[i]);
       value = guid;
@@ -246,6 +198,41 @@ void SetFieldText(TTdbBaseTable& table, std::span<std::uint8_t> record, int fiel
       value = ParseNumber<int64_t>(text);
       break;
   }
+  return value;
+}
+
+void SetFieldText(TTdbBaseTable& table, std::span<std::uint8_t> record, int fieldNo, const std::string& text,
+                  TTdbBlobDataList& blobs) {
+  const TTdbColumnDefs& columns = table.Columns();
+  const std::size_t index = static_cast<std::size_t>(fieldNo - 1);
+  const TTdbColumnDef& column = columns[index];
+  const TTdbDataType& type = column.DataType;
+  const std::span<std::uint8_t> bytes = columns.ColumnBytes(record, index);
+  const TTdbColumnType code = type.ColumnType();
+  switch (code) {
+    case tctMemo: {
+      std::string stored = Encode(text);
+      if (stored.find(kMemoTerminator) != std::string::npos || stored.find(kMemoEndOfFile) != std::string::npos)
+        Wrong("a memo text cannot hold the bytes 0 or 26");
+      blobs.push_back({fieldNo, std::move(stored), {}});
+      return;
+    }
+    case tctWideMemo:
+      blobs.push_back({fieldNo, {}, Utf8ToUtf16(text)});
+      return;
+    case tctBlob:
+      blobs.push_back({fieldNo, Unhex(text), {}});
+      return;
+    default:
+      break;
+  }
+  const bool isText = code == tctChar || code == tctString || code == tctWideString;
+  if (text.empty() && !isText) {
+    if (!type.Nullable()) Wrong("column " + Utf16ToUtf8(column.Name) + " needs a value");
+    SetNullValue(type, bytes);
+    return;
+  }
+  const TTdbValue value = TextValue(type, text, Utf16ToUtf8(column.Name));
   try {
     WriteValue(type, bytes, value);
   } catch (const ETdbEngine& e) {

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "engine/table/base_table.h"
+#include "engine/table/column_codec.h"
 
 namespace kestrel {
 class TdwFileSystem;
@@ -43,8 +44,12 @@ class TToolTable {
   std::unique_ptr<TTdbBaseTable> FTable;
 };
 
-// The text of column fieldNo (1-based) of a record image.
-std::string FieldText(TTdbBaseTable& table, std::span<const std::uint8_t> record, int fieldNo);
+// The field text of a column value of `type`, and bytes in hexadecimal.
+std::string ValueText(const TTdbDataType& type, const TTdbValue& value);
+std::string HexText(const std::string& bytes);
+// The value of a field text for a column of `type` (not Memo, WideMemo or
+// Blob) named columnName; throws std::runtime_error as SetFieldText does.
+TTdbValue TextValue(const TTdbDataType& type, const std::string& text, const std::string& columnName);
 
 // Stores text into column fieldNo of a record image; memo, blob and wide
 // memo values go into blobs. Throws std::runtime_error saying what is

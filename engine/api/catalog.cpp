@@ -135,6 +135,7 @@ int TTdbCatalog::OpenTable(const std::u16string& tableName, const std::u16string
   request.FRights = AdjustRights(rights, FAttributes);
   request.FKey = key.empty() ? FDatabaseKey : key;
   request.FRltnIdx = slot;
+  request.FSessHdl = FSessHdl;
   if (!FServices.FDataFileSystem->FileExists(request.FFileName))
     throw ETdbEngine(tdbErrFileNotFound, request.FFileName);
 

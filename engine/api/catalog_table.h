@@ -39,6 +39,7 @@ struct TTdbTableOpenRequest {
   std::uint16_t FRights = 0;  // rights word, already adjusted to the database
   std::u16string FKey;        // table key (the database key when none was given)
   int FRltnIdx = 0;           // catalog slot 1..254
+  int FSessHdl = 1;           // the session, as the page cache's client
 };
 
 class ITdbCatalogTable {

@@ -66,6 +66,7 @@ enum TTdbErrorNo : int {
   tdbErrMoreThanOneAutoInc = 76,
   tdbErrNotEnoughSpaceOnPage = 79,
   tdbErrValueRange = 81,
+  tdbErrDataFieldNotFound = 83,
   tdbErrTableNotFound = 88,
   tdbErrWriteIndex = 90,
   tdbErrReadIndex = 91,

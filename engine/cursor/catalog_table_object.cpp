@@ -1,0 +1,128 @@
+// The table object behind a catalog slot, and the process-wide registry of
+// record edit locks.
+#include "engine/cursor/catalog_table_object.h"
+
+#include <filesystem>
+#include <map>
+#include <mutex>
+
+#include "engine/api/engine_error.h"
+#include "engine/cache/page_manager.h"
+#include "engine/index/collation.h"
+#include "engine/index/index_definition_text.h"
+#include "engine/index/index_file.h"
+#include "engine/table/base_table.h"
+#include "engine/table/code_page.h"
+
+namespace kestrel {
+
+namespace {
+
+// Edit locks of all tables of the process: file → record → owner.
+struct TEditLockRegistry {
+  std::mutex FLock;
+  std::map<std::string, std::map<std::int32_t, const void*>> FLocks;
+};
+
+TEditLockRegistry& EditLocks() {
+  static TEditLockRegistry registry;
+  return registry;
+}
+
+}  // namespace
+
+TTdbCatalogTableObject::TTdbCatalogTableObject(TdwFileSystem& fileSystem, const TTdbTableOpenRequest& request) {
+  FTable = std::make_unique<TTdbBaseTable>(TTdbPageManager::Instance(), fileSystem, request.FSessHdl);
+  FTable->SetRights(request.FRights);
+  FTable->SetFileName(request.FFileName);
+  FTable->SetKey(request.FKey);
+  std::error_code error;
+  const std::filesystem::path canonical = std::filesystem::weakly_canonical(request.FFileName, error);
+  FLockKey = error ? request.FFileName : canonical.string();
+}
+
+TTdbCatalogTableObject::~TTdbCatalogTableObject() = default;
+
+void TTdbCatalogTableObject::Open(bool force) { FTable->Open(force); }
+
+void TTdbCatalogTableObject::Setup(bool force) { FTable->Setup(force); }
+
+void TTdbCatalogTableObject::Close() {
+  if (FTable->Active()) FTable->Close();
+}
+
+bool TTdbCatalogTableObject::IsSameTableName(const std::u16string& name) const {
+  const std::u16string own = Utf8ToUtf16(std::filesystem::path(FTable->FileName()).stem().string());
+  return StandardCollation().Compare(own, name, 0) == 0;
+}
+
+TTdbRelationInfo TTdbCatalogTableObject::GetTableInfo() const {
+  TTdbRelationInfo info;
+  info.FFileName = Utf8ToUtf16(FTable->FullName());
+  info.FLevel = FTable->Level();
+  info.FCollationName = FTable->CollationName();
+  info.FCapacity = FTable->Capacity();
+  return info;
+}
+
+std::vector<std::u16string> TTdbCatalogTableObject::GetIndexNames() const {
+  std::vector<std::u16string> names;
+  for (int indexNo = FTable->FirstIndexNo(); indexNo <= FTable->LastIndexNo(); ++indexNo)
+    if (FTable->HasIndex(indexNo)) names.push_back(FTable->IndexName(indexNo));
+  return names;
+}
+
+std::u16string TTdbCatalogTableObject::GetIndexDescription(const std::u16string& indexName) const {
+  const int indexNo = FTable->GetIndexNo(indexName);
+  TTdbIndexFile& file = FTable->GetIndexFile(indexNo);
+  return CalcSpecification(file.Definition(), FTable->IndexTable(), true, false, false, false);
+}
+
+std::u16string TTdbCatalogTableObject::GetRealIndexName(const std::u16string& indexName) const {
+  return FTable->IndexName(FTable->GetIndexNo(indexName));
+}
+
+void TTdbCatalogTableObject::LockRecord(std::int32_t recNo, const void* owner) {
+  if (!FEditLocks) return;
+  TEditLockRegistry& registry = EditLocks();
+  std::lock_guard lock(registry.FLock);
+  auto& records = registry.FLocks[FLockKey];
+  const auto held = records.find(recNo);
+  if (held != records.end() && held->second != owner) throw ETdbEngine(tdbErrRecordBeingEdited);
+  records[recNo] = owner;
+}
+
+void TTdbCatalogTableObject::UnlockRecord(std::int32_t recNo, const void* owner) noexcept {
+  TEditLockRegistry& registry = EditLocks();
+  std::lock_guard lock(registry.FLock);
+  const auto file = registry.FLocks.find(FLockKey);
+  if (file == registry.FLocks.end()) return;
+  const auto held = file->second.find(recNo);
+  if (held != file->second.end() && held->second == owner) file->second.erase(held);
+}
+
+bool TTdbCatalogTableObject::IsLockedByOther(std::int32_t recNo, const void* owner) const {
+  if (!FEditLocks) return false;
+  TEditLockRegistry& registry = EditLocks();
+  std::lock_guard lock(registry.FLock);
+  const auto file = registry.FLocks.find(FLockKey);
+  if (file == registry.FLocks.end()) return false;
+  const auto held = file->second.find(recNo);
+  return held != file->second.end() && held->second != owner;
+}
+
+void TTdbCatalogTableObject::RecordMoved(std::int32_t deletedRecNo, std::int32_t movedRecNo) noexcept {
+  TEditLockRegistry& registry = EditLocks();
+  std::lock_guard lock(registry.FLock);
+  const auto file = registry.FLocks.find(FLockKey);
+  if (file == registry.FLocks.end()) return;
+  file->second.erase(deletedRecNo);
+  if (movedRecNo <= 0) return;
+  const auto moved = file->second.find(movedRecNo);
+  if (moved == file->second.end()) return;
+  const void* owner = moved->second;
+  file->second.erase(moved);
+  file->second[deletedRecNo] = owner;
+}
+
+}  // namespace kestrel

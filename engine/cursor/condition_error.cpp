@@ -1,0 +1,14 @@
+// Condition errors in the last-error record.
+#include "engine/cursor/condition_error.h"
+
+#include "engine/api/services.h"
+#include "engine/cond/sql_errors.h"
+
+namespace kestrel {
+
+void RecordConditionError(TTdbServices& services, const ETdbCompilerError& error, const std::u16string& text) {
+  services.SetLastError(error);
+  services.SetLastErrorPosition(text, error.ErrorLineNo(), error.ErrorPos());
+}
+
+}  // namespace kestrel

@@ -1,0 +1,63 @@
+// A table as the kestrel tool reads it through the engine's flat call
+// interface (kestrel.h): a session on the table's directory, the table
+// opened read-only and one cursor on it, all given back when the object
+// goes. Column values of the cursor's record come out as the tool's field
+// texts (tool_table.h), memo and blob values read through the cursor.
+//
+// Every failed call throws std::runtime_error with the result code's text
+// and the session's last error.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/api/kestrel.h"
+#include "engine/table/column_type.h"
+
+namespace kestrel::tool {
+
+class TApiTable {
+ public:
+  // Opens `name` (a path with or without extension) through a new session.
+  explicit TApiTable(const std::string& name);
+  ~TApiTable();
+  TApiTable(const TApiTable&) = delete;
+  TApiTable& operator=(const TApiTable&) = delete;
+
+  std::int16_t Cursor() const { return FTable; }
+  // Result of a call: the result when it is not negative, else throws.
+  std::int32_t Check(std::int32_t result, const std::string& action) const;
+
+  // The cursor's order: an index by name, "" for physical order.
+  void SetIndex(const std::string& indexName);
+  // Activates a static filter condition.
+  void SetFilter(const std::string& condition);
+
+  int ColumnCount() const { return static_cast<int>(FColumns.size()); }
+  const std::string& ColumnName(int fieldNo) const { return FColumns[static_cast<std::size_t>(fieldNo - 1)].Name; }
+  // The column names as a CSV header line, and the current record as a CSV line.
+  std::string HeaderCsv() const;
+  std::string RecordCsv();
+  // Finds the nearest record of index `indexName` for `key` written into
+  // the index's first column; answers whether one was found.
+  bool FindNearest(const std::string& indexName, const std::string& key);
+
+ private:
+  struct TColumn {
+    std::string Name;
+    TTdbDataType Type;
+    int Position = 0;
+    int Size = 0;
+  };
+  std::string FieldText(const std::vector<std::uint8_t>& record, int fieldNo);
+  std::string BlobBytes(int fieldNo);
+
+  std::int16_t FSession = 0;
+  std::int16_t FRelation = 0;
+  std::int16_t FTable = 0;
+  std::int32_t FRecordSize = 0;
+  std::vector<TColumn> FColumns;
+};
+
+}  // namespace kestrel::tool
