@@ -23,8 +23,6 @@ constexpr std::size_t kCodeColumn = 0, kNameColumn = 1;
 constexpr int kDescriptionFieldNo = 3;
 constexpr int kBytesPerKB = 1024;
 
-std::u16string Quoted(const std::u16string& text) { return u"'" + text + u"'"; }
-
 }  // namespace
 
 TKestrelBenchEngine::TKestrelBenchEngine(const TBenchSettings& settings)
@@ -172,8 +170,7 @@ std::uint64_t TKestrelBenchEngine::ReadDescription(std::int32_t rowNo) {
   return HashText(DecodeCodePage(FTable->ReadMemoString(FRecord, kDescriptionFieldNo), kCodePageAnsi));
 }
 
-std::uint64_t TKestrelBenchEngine::Count(const std::u16string& condition, int indexNo, const std::u16string& low,
-                                         const std::u16string& high) {
+std::uint64_t TKestrelBenchEngine::CountScan(const std::u16string& condition) {
   std::vector<TBenchFilterColumn> columns;
   for (const TTdbColumnDef& column : FTable->Columns()) {
     const TTdbDataType& type = column.DataType;
@@ -196,31 +193,36 @@ std::uint64_t TKestrelBenchEngine::Count(const std::u16string& condition, int in
   });
   TTdbTableLock read(*FTable, tltRead);
   std::uint64_t count = 0;
-  auto test = [&](std::int32_t recNo) {
+  const std::int32_t records = FTable->RecordCount();
+  for (std::int32_t recNo = 1; recNo <= records; ++recNo) {
     FTable->ReadRecord(recNo, FRecord);
     if (filter.Evaluate()) ++count;
-  };
-  if (indexNo < 0) {
-    const std::int32_t records = FTable->RecordCount();
-    for (std::int32_t recNo = 1; recNo <= records; ++recNo) test(recNo);
-    return count;
-  }
-  // The index bounds the range: from the first item not below `low` up to
-  // the first record whose key is not below `high`.
-  for (std::int32_t recNo = Seek(FCodeIndex, kCodeColumn, low); recNo != 0;
-       recNo = FTable->FindNextIndexInfo(FCodeIndex, FItem) == ttrFound ? ItemRecordNo(FItem.data()) : 0) {
-    test(recNo);
-    if (Text(kCodeColumn) >= high) break;
   }
   return count;
 }
 
 std::uint64_t TKestrelBenchEngine::CountCodeRange(const std::u16string& low, const std::u16string& high) {
-  return Count(u"KOD >= " + Quoted(low) + u" AND KOD < " + Quoted(high), FCodeIndex, low, high);
+  // Both conditions together are the range [low, high) of the code index,
+  // so the index items alone decide (as a cursor with that range would
+  // count): from the first item not below `low` to the first not below
+  // `high`; no record is read.
+  TTdbTableLock read(*FTable, tltRead);
+  TTdbIndexFile& index = FTable->GetIndexFile(FCodeIndex);
+  std::vector<std::uint8_t> highItem;
+  FTable->InitRecord(FRecord, false);
+  SetText(kCodeColumn, high);
+  FTable->CalcIndexInfo(FCodeIndex, FRecord, 0, highItem);
+  std::uint64_t count = 0;
+  for (std::int32_t recNo = Seek(FCodeIndex, kCodeColumn, low);
+       recNo != 0 && index.Comparer().Compare(FItem.data(), highItem.data()) < 0;
+       recNo = index.Naechster_Index(FItem) == ttrFound ? ItemRecordNo(FItem.data()) : 0)
+    ++count;
+  return count;
 }
 
+
 std::uint64_t TKestrelBenchEngine::CountUnindexed(const std::u16string& part, char16_t digit) {
-  return Count(u"MEGNEV LIKE '%" + part + u"%' AND KOD LIKE '%" + std::u16string(1, digit) + u"'", -1, u"", u"");
+  return CountScan(u"MEGNEV LIKE '%" + part + u"%' AND KOD LIKE '%" + std::u16string(1, digit) + u"'");
 }
 
 std::uint64_t TKestrelBenchEngine::UpdateName(const std::u16string& code, const std::u16string& name) {

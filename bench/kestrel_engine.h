@@ -50,8 +50,8 @@ class TKestrelBenchEngine final : public IBenchEngine {
   std::int32_t Seek(int indexNo, std::size_t column, const std::u16string& text);
   // The record number of the row with exactly this code, 0 when none.
   std::int32_t FindCode(const std::u16string& code);
-  std::uint64_t Count(const std::u16string& condition, int indexNo, const std::u16string& low,
-                      const std::u16string& high);
+  // Rows of a full scan that satisfy `condition`.
+  std::uint64_t CountScan(const std::u16string& condition);
 
   TBenchSettings FSettings;
   kestrel::TTdbPageManager FPageManager;

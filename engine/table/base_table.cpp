@@ -476,6 +476,8 @@ void TTdbBaseTable::Flush() {
   RequireActive();
   if (FInTransaction) FTransactionFlushed = true;
   try {
+    // The log of every change is on disk before any page of the change.
+    if (FRedoLog) FRedoLog->Sync();
     FDataFile->Flush();
     if (FBlob) FBlob->Flush();
     if (FMemo) FMemo->Flush();

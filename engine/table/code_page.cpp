@@ -11,7 +11,7 @@
 #include <array>
 #include <memory>
 #include <mutex>
-#include <unordered_map>
+#include <vector>
 
 #include "engine/api/engine_error.h"
 
@@ -59,19 +59,20 @@ constexpr THighHalf kWindows1252 = {
     0x00F8, 0x00F9, 0x00FA, 0x00FB, 0x00FC, 0x00FD, 0x00FE, 0x00FF,
 };
 
-// Reverse lookup of a high half: character -> byte, 0 when absent.
+// Reverse lookup of a high half: character -> byte, 0 when absent. A flat
+// table of every UTF-16 code unit, so encoding costs one load per character.
 class TReverseTable {
  public:
-  explicit TReverseTable(const THighHalf& high) {
-    for (int i = 0; i < 128; ++i) FMap.emplace(high[i], static_cast<char>(0x80 + i));
+  explicit TReverseTable(const THighHalf& high) : FMap(kUtf16Units, '\0') {
+    // The first byte of a character wins, as with the first entry of a map.
+    for (int i = 0; i < 128; ++i)
+      if (FMap[high[i]] == '\0') FMap[high[i]] = static_cast<char>(0x80 + i);
   }
-  char Find(char16_t c) const {
-    auto it = FMap.find(c);
-    return it == FMap.end() ? '\0' : it->second;
-  }
+  char Find(char16_t c) const { return FMap[c]; }
 
  private:
-  std::unordered_map<char16_t, char> FMap;
+  static constexpr std::size_t kUtf16Units = 0x10000;
+  std::vector<char> FMap;
 };
 
 const THighHalf* OwnTable(int codePage) {
@@ -148,14 +149,14 @@ std::u16string DecodeCodePage(std::string_view bytes, int codePage) {
 std::string EncodeCodePage(std::u16string_view text, int codePage) {
   if (OwnTable(codePage)) {
     const TReverseTable& reverse = OwnReverse(codePage);
-    std::string bytes;
-    bytes.reserve(text.size());
-    for (char16_t c : text) {
+    std::string bytes(text.size(), '\0');
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const char16_t c = text[i];
       if (c < 0x80) {
-        bytes.push_back(static_cast<char>(c));
+        bytes[i] = static_cast<char>(c);
       } else {
-        char b = reverse.Find(c);
-        bytes.push_back(b ? b : '?');
+        const char b = reverse.Find(c);
+        bytes[i] = b ? b : '?';
       }
     }
     return bytes;
