@@ -1,6 +1,8 @@
 // The benchmark's operation sequence (see bench_operations.h).
 #include "bench/bench_operations.h"
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -30,12 +32,23 @@ struct TUnindexedFilter {
 };
 constexpr std::array<TUnindexedFilter, 3> kUnindexedFilters = {{{u"ar", u'7'}, {u"es", u'3'}, {u"ko", u'5'}}};
 
+// Processor time of this process (user and system) in microseconds.
+double CpuMicros() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const auto micros = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_usec); };
+  return micros(usage.ru_utime) + micros(usage.ru_stime);
+}
+
 template <class Body>
 TOpResult Timed(const char* operation, const char* unit, std::int64_t steps, Body body) {
+  const double cpuStart = CpuMicros();
   const auto start = std::chrono::steady_clock::now();
   const std::uint64_t checksum = body();
   const std::chrono::duration<double, std::micro> elapsed = std::chrono::steady_clock::now() - start;
-  return {operation, unit, steps, steps > 0 ? elapsed.count() / static_cast<double>(steps) : 0, checksum};
+  const double cpu = CpuMicros() - cpuStart;
+  const double per = steps > 0 ? 1.0 / static_cast<double>(steps) : 0;
+  return {operation, unit, steps, elapsed.count() * per, cpu * per, checksum};
 }
 
 void AppendAll(IBenchEngine& engine, const TBenchData& data, std::int32_t records, std::int32_t commitEvery) {

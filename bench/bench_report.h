@@ -1,5 +1,6 @@
 // Summaries of the runs and their output: the median time of each operation
-// for each engine, the ratio ours / SQLite, whether every run of both
+// for each engine (wall clock, and processor time, which says more on a
+// busy machine), the ratio ours / SQLite, whether every run of both
 // engines read the same checksum, and the peak memory growth; printed as a
 // table or as a JSON array.
 #pragma once
@@ -20,6 +21,8 @@ struct TSummaryRow {
   std::int64_t Steps = 0;
   double OursMicros = 0;
   double SqliteMicros = 0;
+  double OursCpuMicros = 0;
+  double SqliteCpuMicros = 0;
   bool ChecksumEqual = false;
   double Ratio() const { return SqliteMicros > 0 ? OursMicros / SqliteMicros : 0; }
 };

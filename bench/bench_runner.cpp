@@ -1,6 +1,6 @@
 // Running one engine's set of operations in a child process (see
 // bench_runner.h). The child writes one line per operation
-// ("op<TAB>unit<TAB>steps<TAB>micros<TAB>checksum"), then "peak<TAB>KB", or
+// ("op<TAB>unit<TAB>steps<TAB>micros<TAB>cpu micros<TAB>checksum"), then "peak<TAB>KB", or
 // "error<TAB>text", and exits; the parent reads until end of file.
 #include "bench/bench_runner.h"
 
@@ -46,7 +46,7 @@ std::string ChildReport(const TRunPlan& plan, const TBenchData& data) {
         plan.Secure ? RunSecureSet(*engine, data, plan.Seed) : RunPlainSet(*engine, data, plan.Seed);
     engine.reset();
     for (const TOpResult& op : ops)
-      out << op.Operation << '\t' << op.Unit << '\t' << op.Steps << '\t' << op.Micros << '\t' << op.Checksum << '\n';
+      out << op.Operation << '\t' << op.Unit << '\t' << op.Steps << '\t' << op.Micros << '\t' << op.CpuMicros << '\t' << op.Checksum << '\n';
     out << "peak\t" << StatusKB("VmHWM") - startKB << '\n';
   } catch (const std::exception& e) {
     out.str("");
@@ -77,7 +77,7 @@ TRunResult Parse(const std::string& text) {
     TOpResult op;
     op.Operation = first;
     std::getline(fields, op.Unit, '\t');
-    fields >> op.Steps >> op.Micros >> op.Checksum;
+    fields >> op.Steps >> op.Micros >> op.CpuMicros >> op.Checksum;
     result.Ops.push_back(op);
   }
   if (!result.Ok) result.Error = "the child process ended without its figures";

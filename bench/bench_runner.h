@@ -20,7 +20,8 @@ struct TOpResult {
   std::string Operation;
   std::string Unit;         // what one timed step is ("record", "lookup", ...)
   std::int64_t Steps = 0;   // how many were timed
-  double Micros = 0;        // microseconds per step
+  double Micros = 0;        // microseconds per step (wall clock)
+  double CpuMicros = 0;     // processor time (user + system) per step
   std::uint64_t Checksum = 0;
 };
 

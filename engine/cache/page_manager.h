@@ -142,6 +142,9 @@ class TTdbPageManager {
   TdwLog* FLog = nullptr;
   std::int64_t FCacheLimit = 0;
   std::int64_t FCacheSize = 0;
+  // After a scan that could not bring the cache under its limit, the cache
+  // size below which no new scan is made (0: scan whenever over the limit).
+  std::int64_t FNextRoomScan = 0;
 };
 
 }  // namespace kestrel

@@ -476,17 +476,19 @@ void TTdbBaseTable::Flush() {
   RequireActive();
   if (FInTransaction) FTransactionFlushed = true;
   try {
-    // The log of every change is on disk before any page of the change.
-    if (FRedoLog) FRedoLog->Sync();
+    // The log of every change is written (with secure flushing: on disk)
+    // before any page of the change.
+    const bool secure = (FRights & kRightSecureFlush) != 0;
+    if (FRedoLog) secure ? FRedoLog->Sync() : FRedoLog->Write();
     FDataFile->Flush();
     if (FBlob) FBlob->Flush();
     if (FMemo) FMemo->Flush();
     for (auto& slot : FIndexFiles)
       if (slot && slot->IsOpen()) slot->File->Flush();
-    // A transaction's log is only as good as the pages it undoes: they are
-    // committed on every flush while one runs.
-    const bool commit = (FRights & kRightSecureFlush) != 0 || FInTransaction || FRollingBack ||
-                        FFlushCounter + 1 >= kFlushesPerDirUpdate;
+    // With secure flushing every flush commits the files; a rollback
+    // commits each undone step before it cuts the log. Otherwise, as for
+    // any flush, every 1000th flush commits.
+    const bool commit = secure || FRollingBack || FFlushCounter + 1 >= kFlushesPerDirUpdate;
     if (commit) {
       FDataFile->UpdateDir();
       for (auto& slot : FIndexFiles)

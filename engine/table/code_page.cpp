@@ -68,7 +68,7 @@ class TReverseTable {
     for (int i = 0; i < 128; ++i)
       if (FMap[high[i]] == '\0') FMap[high[i]] = static_cast<char>(0x80 + i);
   }
-  char Find(char16_t c) const { return FMap[c]; }
+  const char* Data() const { return FMap.data(); }
 
  private:
   static constexpr std::size_t kUtf16Units = 0x10000;
@@ -150,14 +150,15 @@ std::string EncodeCodePage(std::u16string_view text, int codePage) {
   if (OwnTable(codePage)) {
     const TReverseTable& reverse = OwnReverse(codePage);
     std::string bytes(text.size(), '\0');
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      const char16_t c = text[i];
-      if (c < 0x80) {
-        bytes[i] = static_cast<char>(c);
-      } else {
-        const char b = reverse.Find(c);
-        bytes[i] = b ? b : '?';
-      }
+    // Plain pointers: stores through char may alias anything, so members
+    // would be reloaded on every character.
+    const char* map = reverse.Data();
+    const char16_t* in = text.data();
+    char* out = bytes.data();
+    for (std::size_t i = 0, n = text.size(); i < n; ++i) {
+      const char16_t c = in[i];
+      const char b = c < 0x80 ? static_cast<char>(c) : map[c];
+      out[i] = b || c == 0 ? b : '?';
     }
     return bytes;
   }

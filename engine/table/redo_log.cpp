@@ -37,13 +37,13 @@ TTdbRedoLog::~TTdbRedoLog() { Close(); }
 
 bool TTdbRedoLog::IsOpen() const { return FStream && FStream->IsOpen(); }
 
-void TTdbRedoLog::Create() {
+void TTdbRedoLog::Create(bool sync) {
   FStream = std::make_unique<TdwFileSystemTdbStream>(FFileSystem);
   std::vector<std::uint8_t> header;
   PutInt32(header, static_cast<std::int32_t>(kRedoLogMagic));
   PutInt32(header, 0);
   if (FStream->Rewrite(FFileName, kFmOpenReadWrite | kFmShareExclusive) < 0 ||
-      FStream->WriteNBytes(0, kRedoLogHeaderSize, header.data(), false) < 0 || FStream->Sync() < 0) {
+      FStream->WriteNBytes(0, kRedoLogHeaderSize, header.data(), false) < 0 || (sync && FStream->Sync() < 0)) {
     FStream->Close();
     FFileSystem.DeleteFile(FFileName);
     throw ETdbEngine(tdbErrWriteFile, FFileName);
@@ -81,8 +81,8 @@ void TTdbRedoLog::AppendRecordEntry(TTdbTableActionKind kind, std::int32_t recNo
     PutEntry(bytes, valueKind, value.FieldNo, reinterpret_cast<const std::uint8_t*>(value.Bytes.data()),
              value.Bytes.size());
   }
-  // A large transaction's entries go to the file early (the sync still
-  // waits for the flush), so they take bounded memory.
+  // A large transaction's entries go to the file early, so they take
+  // bounded memory.
   // A failed write leaves the entry out: its change is taken back.
   if (FPending.size() >= kRedoLogPendingLimit) {
     try {
@@ -93,6 +93,8 @@ void TTdbRedoLog::AppendRecordEntry(TTdbTableActionKind kind, std::int32_t recNo
     }
   }
 }
+
+void TTdbRedoLog::Write() { WritePending(false); }
 
 void TTdbRedoLog::Sync() { WritePending(true); }
 

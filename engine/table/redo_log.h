@@ -15,12 +15,15 @@
 // An update or delete entry is followed by one value entry per memo, blob or
 // wide memo column it logs.
 //
-// Entries are collected in memory and written and synced together by Sync,
+// Entries are collected in memory and written together by Write or Sync,
 // which the table calls before it writes any page of its files; so a logged
-// change is on disk before the table's pages of that change are, and a
-// transaction of many changes costs one sync per flush, not one per change.
-// A crash before a Sync loses only entries of changes that never left the
-// cache. The log is untrusted
+// change reaches the file before the table's pages of that change do, and a
+// transaction of many changes costs one write per flush, not one per change.
+// With secure flushing the table syncs (Sync), so the order holds on disk
+// too; without it nothing is forced to disk, and the order holds for every
+// reader of the files, which is what survives the end of a program (not of
+// the operating system). A crash before a write loses only entries of
+// changes that never left the cache. The log is untrusted
 // input when it is read back: every kind, length, record and column number is
 // checked before anything is replayed, and a log that does not parse raises
 // ETdbEngine 52 naming the file.
@@ -87,8 +90,9 @@ class TTdbRedoLog {
 
   const std::string& FileName() const { return FFileName; }
 
-  // Creates the file anew with the header only. ETdbEngine 3 on failure.
-  void Create();
+  // Creates the file anew with the header only, synced when `sync`.
+  // ETdbEngine 3 on failure.
+  void Create(bool sync);
   // Opens an existing log; false when there is none or it does not start
   // with the magic (nothing is changed then). ETdbEngine 2 when it cannot be
   // read.
@@ -102,9 +106,10 @@ class TTdbRedoLog {
   void LogDelete(std::int32_t recNo, const std::vector<std::uint8_t>& image,
                  const std::vector<TTdbRedoValue>& values);
 
-  // Writes the entries collected since the last Sync and syncs the file.
+  // Writes the entries collected so far (Write), and syncs the file (Sync).
   // ETdbEngine 3 on failure; the file is then cut back to where it was, so
   // it never ends in half an entry, and the entries stay collected.
+  void Write();
   void Sync();
 
   // All record entries (collected ones are written first), last first, each with its values. Raises ETdbEngine
