@@ -204,17 +204,13 @@ std::uint64_t TKestrelBenchEngine::CountScan(const std::u16string& condition) {
 std::uint64_t TKestrelBenchEngine::CountCodeRange(const std::u16string& low, const std::u16string& high) {
   // Both conditions together are the range [low, high) of the code index,
   // so the index items alone decide (as a cursor with that range would
-  // count): from the first item not below `low` to the first not below
-  // `high`; no record is read.
+  // count): from the first item not below `low` up to the first item not
+  // below `high`, which is found first; no record is read.
   TTdbTableLock read(*FTable, tltRead);
   TTdbIndexFile& index = FTable->GetIndexFile(FCodeIndex);
-  std::vector<std::uint8_t> highItem;
-  FTable->InitRecord(FRecord, false);
-  SetText(kCodeColumn, high);
-  FTable->CalcIndexInfo(FCodeIndex, FRecord, 0, highItem);
+  const std::int32_t stop = Seek(FCodeIndex, kCodeColumn, high);
   std::uint64_t count = 0;
-  for (std::int32_t recNo = Seek(FCodeIndex, kCodeColumn, low);
-       recNo != 0 && index.Comparer().Compare(FItem.data(), highItem.data()) < 0;
+  for (std::int32_t recNo = Seek(FCodeIndex, kCodeColumn, low); recNo != 0 && recNo != stop;
        recNo = index.Naechster_Index(FItem) == ttrFound ? ItemRecordNo(FItem.data()) : 0)
     ++count;
   return count;
