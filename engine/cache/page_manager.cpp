@@ -100,6 +100,11 @@ void TTdbPageManager::SetLog(TdwLog* log) {
   FLog = log;
 }
 
+bool TTdbPageManager::NeedsFlush() const {
+  std::lock_guard<std::mutex> lock(FCriticalSection);
+  return FNextRoomScan > 0;
+}
+
 std::int64_t TTdbPageManager::GetCacheSize() const {
   std::lock_guard<std::mutex> lock(FCriticalSection);
   return FCacheSize;

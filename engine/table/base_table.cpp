@@ -506,6 +506,15 @@ void TTdbBaseTable::Flush() {
   }
 }
 
+void TTdbBaseTable::FlushWhenCacheFull() noexcept {
+  if (FWriteLocks <= 1 || !FPageManager.NeedsFlush()) return;
+  try {
+    Flush();
+  } catch (const ETdbEngine&) {
+    // Kept in FWriteError.
+  }
+}
+
 void TTdbBaseTable::Undo() {
   std::lock_guard guard(FLockingMutex);
   if (FDataFile && FDataFile->IsOpen()) {
