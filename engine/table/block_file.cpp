@@ -292,15 +292,29 @@ std::size_t TTdbBlockedBinaryFile::ChainLength(std::size_t size) const {
 
 void TTdbBlockedBinaryFile::WriteChain(const std::vector<std::int32_t>& blocks,
                                        std::span<const std::uint8_t> stream) {
-  const std::size_t payload = static_cast<std::size_t>(FBlockSize - kBlockDataOffset);
-  FWorkBlock.resize(static_cast<std::size_t>(FBlockSize));
+  const auto blockSize = static_cast<std::size_t>(FBlockSize);
+  const std::size_t payload = blockSize - kBlockDataOffset;
+  FChainImage.assign(blocks.size() * blockSize, 0);
+  TTdbEncryption* encryption = FCryptor->Encryption();
   for (std::size_t i = 0; i < blocks.size(); ++i) {
+    std::uint8_t* block = FChainImage.data() + i * blockSize;
     const std::size_t at = std::min(stream.size(), i * payload);
-    const std::size_t take = std::min(payload, stream.size() - at);
-    StoreInt32(&FWorkBlock[kBlockLinkOffset], i + 1 < blocks.size() ? blocks[i + 1] : kEndOfChain);
-    std::copy_n(stream.begin() + static_cast<std::ptrdiff_t>(at), take, FWorkBlock.begin() + kBlockDataOffset);
-    std::fill(FWorkBlock.begin() + kBlockDataOffset + static_cast<std::ptrdiff_t>(take), FWorkBlock.end(), 0);
-    WriteBlock(blocks[i], FWorkBlock);
+    StoreInt32(block + kBlockLinkOffset, i + 1 < blocks.size() ? blocks[i + 1] : kEndOfChain);
+    std::copy_n(stream.begin() + static_cast<std::ptrdiff_t>(at), std::min(payload, stream.size() - at),
+                block + kBlockDataOffset);
+    if (encryption) encryption->EncryptBlock(block, blockSize);
+  }
+  // Runs of consecutive blocks (appended ones) go to the cache in one write.
+  for (std::size_t first = 0; first < blocks.size();) {
+    std::size_t end = first + 1;
+    while (end < blocks.size() && blocks[end] == blocks[end - 1] + 1) ++end;
+    try {
+      WritePagedBytes(*FPage, static_cast<std::int64_t>(blocks[first]) * FBlockSize,
+                      FChainImage.data() + first * blockSize, (end - first) * blockSize);
+    } catch (const ETdbEngine&) {
+      throw ETdbEngine(tdbErrWriteFile, FileName());
+    }
+    first = end;
   }
   WriteHeader();
 }

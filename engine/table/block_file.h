@@ -128,6 +128,7 @@ class TTdbBlockedBinaryFile {
   std::vector<std::uint8_t> FWorkBlock;
   std::vector<std::uint8_t> FTempBlock;
   std::vector<std::uint8_t> FCipherBlock;  // an encrypted copy for WriteBlock
+  std::vector<std::uint8_t> FChainImage;  // the stored blocks of WriteChain
 
  private:
   void ReadHeader();
