@@ -22,6 +22,8 @@ constexpr std::size_t kMinHashChains = 64;
 constexpr std::int64_t kHashChainsPerTiles = 10;  // one chain per 10 tiles at opening
 constexpr std::int64_t kBytesPerKB = 1024;
 constexpr double kPoolTrimRatio = 0.7;
+// A scan that finds nothing to evict waits for the cache to grow by 1/4.
+constexpr std::int64_t kRoomScanGrowthDivisor = 4;
 
 std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
 
@@ -48,6 +50,7 @@ void TTdbPageManager::RegisterClient(int, int cacheSizeKB) {
 void TTdbPageManager::UnregisterClient(int, int cacheSizeKB) {
   std::lock_guard<std::mutex> lock(FCriticalSection);
   FCacheLimit = std::max<std::int64_t>(0, FCacheLimit - std::max(0, cacheSizeKB) * kBytesPerKB);
+  FNextRoomScan = 0;
   MakeRoomLocked();
 }
 
@@ -88,6 +91,11 @@ void TTdbPageManager::ReleaseFileSystem(const TdwFileSystem* fileSystem) {
 void TTdbPageManager::SetLog(TdwLog* log) {
   std::lock_guard<std::mutex> lock(FCriticalSection);
   FLog = log;
+}
+
+bool TTdbPageManager::NeedsFlush() const {
+  std::lock_guard<std::mutex> lock(FCriticalSection);
+  return FNextRoomScan > 0;
 }
 
 std::int64_t TTdbPageManager::GetCacheSize() const {
@@ -290,6 +298,7 @@ void TTdbPageManager::FlushLocked(TTdbStorageHdl storageHdl) {
   }
   for (TTdbStoragePage* page : storage.FModifiedPages) page->FClientHdl = kPageClean;
   storage.FModifiedPages.clear();
+  FNextRoomScan = 0;  // the written buffers may be evicted now
 }
 
 void TTdbPageManager::UndoLocked(TTdbStorageHdl storageHdl) {
@@ -595,7 +604,7 @@ void TTdbPageManager::TrimPoolsLocked() {
 }
 
 void TTdbPageManager::MakeRoomLocked() {
-  if (FCacheSize < FCacheLimit) return;
+  if (FCacheSize < FCacheLimit || FCacheSize < FNextRoomScan) return;
   TrimPoolsLocked();
   if (FCacheSize >= FCacheLimit) {
     std::int64_t total = 0;
@@ -615,9 +624,17 @@ void TTdbPageManager::MakeRoomLocked() {
     FCacheSize = total;
     TrimPoolsLocked();
   }
-  if (FCacheSize >= FCacheLimit)
+  if (FCacheSize >= FCacheLimit) {
+    // What is left is modified or locked (a large change not yet flushed):
+    // scanning again for every new buffer would cost time in proportion to
+    // the cache, so the next scan waits until the cache has grown by a
+    // quarter, or until a flush.
+    FNextRoomScan = FCacheSize + FCacheSize / kRoomScanGrowthDivisor;
     LogLocked(kLogWarning, "Cache size is over limit (" + std::to_string(FCacheLimit) +
                                ") but cannot be reduced");
+  } else {
+    FNextRoomScan = 0;
+  }
 }
 
 }  // namespace kestrel

@@ -72,6 +72,10 @@ class TTdbPageManager {
   // Bytes of tile buffers allocated (cached and pooled), and the limit.
   std::int64_t GetCacheSize() const;
   std::int64_t GetCacheLimit() const;
+  // Whether the cache is over its limit with nothing left to evict but
+  // modified or locked buffers (until the next flush): a long run of
+  // changes should be flushed so that its buffers can go.
+  bool NeedsFlush() const;
   // Number of storages open.
   int GetStorageCount() const;
 
@@ -142,6 +146,9 @@ class TTdbPageManager {
   TdwLog* FLog = nullptr;
   std::int64_t FCacheLimit = 0;
   std::int64_t FCacheSize = 0;
+  // After a scan that could not bring the cache under its limit, the cache
+  // size below which no new scan is made (0: scan whenever over the limit).
+  std::int64_t FNextRoomScan = 0;
 };
 
 }  // namespace kestrel

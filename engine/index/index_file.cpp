@@ -232,23 +232,23 @@ int TTdbIndexFile::Letzter_Index(std::vector<uint8_t>& key) {
 
 int TTdbIndexFile::Naechster_Index(std::vector<uint8_t>& key) {
   RequireOpen(tdbErrReadIndex);
-  std::vector<uint8_t> given(key);
-  given.resize(FIndexDef.FSize, 0);
-  return Guard(tdbErrReadIndex, [&] { return OnTree([&](auto& tree) { return tree.FindNext(given.data(), key); }); });
+  FGiven.assign(key.begin(), key.end());
+  FGiven.resize(FIndexDef.FSize, 0);
+  return Guard(tdbErrReadIndex, [&] { return OnTree([&](auto& tree) { return tree.FindNext(FGiven.data(), key); }); });
 }
 
 int TTdbIndexFile::Vorheriger_Index(std::vector<uint8_t>& key) {
   RequireOpen(tdbErrReadIndex);
-  std::vector<uint8_t> given(key);
-  given.resize(FIndexDef.FSize, 0);
-  return Guard(tdbErrReadIndex, [&] { return OnTree([&](auto& tree) { return tree.FindPrev(given.data(), key); }); });
+  FGiven.assign(key.begin(), key.end());
+  FGiven.resize(FIndexDef.FSize, 0);
+  return Guard(tdbErrReadIndex, [&] { return OnTree([&](auto& tree) { return tree.FindPrev(FGiven.data(), key); }); });
 }
 
 int TTdbIndexFile::Suche_Index(std::vector<uint8_t>& key) {
   RequireOpen(tdbErrReadIndex);
-  std::vector<uint8_t> given(key);
-  given.resize(FIndexDef.FSize, 0);
-  return Guard(tdbErrReadIndex, [&] { return OnTree([&](auto& tree) { return tree.Find(given.data(), key); }); });
+  FGiven.assign(key.begin(), key.end());
+  FGiven.resize(FIndexDef.FSize, 0);
+  return Guard(tdbErrReadIndex, [&] { return OnTree([&](auto& tree) { return tree.Find(FGiven.data(), key); }); });
 }
 
 bool TTdbIndexFile::Add_Index(const uint8_t* item) {

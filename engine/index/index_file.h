@@ -147,6 +147,9 @@ class TTdbIndexFile {
   bool FIsPrimary = false;
   bool FIsOpen = false;
   bool FIsLost = false;
+  // The given item of a find or step, padded to the item size (kept, so a
+  // scan allocates nothing per step).
+  std::vector<uint8_t> FGiven;
 };
 
 }  // namespace kestrel

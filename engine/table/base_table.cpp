@@ -496,15 +496,19 @@ void TTdbBaseTable::Flush() {
   RequireActive();
   if (FInTransaction) FTransactionFlushed = true;
   try {
+    // The log of every change is written (with secure flushing: on disk)
+    // before any page of the change.
+    const bool secure = (FRights & kRightSecureFlush) != 0;
+    if (FRedoLog) secure ? FRedoLog->Sync() : FRedoLog->Write();
     FDataFile->Flush();
     if (FBlob) FBlob->Flush();
     if (FMemo) FMemo->Flush();
     for (auto& slot : FIndexFiles)
       if (slot && slot->IsOpen()) slot->File->Flush();
-    // A transaction's log is only as good as the pages it undoes: they are
-    // committed on every flush while one runs.
-    const bool commit = (FRights & kRightSecureFlush) != 0 || FInTransaction || FRollingBack ||
-                        FFlushCounter + 1 >= kFlushesPerDirUpdate;
+    // With secure flushing every flush commits the files; a rollback
+    // commits each undone step before it cuts the log. Otherwise, as for
+    // any flush, every 1000th flush commits.
+    const bool commit = secure || FRollingBack || FFlushCounter + 1 >= kFlushesPerDirUpdate;
     if (commit) {
       FDataFile->UpdateDir();
       for (auto& slot : FIndexFiles)
@@ -519,6 +523,15 @@ void TTdbBaseTable::Flush() {
   } catch (const ETdbEngine&) {
     FWriteError = tdbErrWriteFile;
     throw ETdbEngine(tdbErrWriteFile, FStdName);
+  }
+}
+
+void TTdbBaseTable::FlushWhenCacheFull() noexcept {
+  if (FWriteLocks <= 1 || !FPageManager.NeedsFlush()) return;
+  try {
+    Flush();
+  } catch (const ETdbEngine&) {
+    // Kept in FWriteError.
   }
 }
 

@@ -212,6 +212,12 @@ class TTdbBaseTable {
   void Flush();
   // Throws away every change not yet flushed.
   void Undo();
+  // Called by a record change when it is complete: under an outer write
+  // lock (a batch of changes, a transaction), once the page cache holds
+  // nothing but modified buffers beyond its limit, flushes (the redo log
+  // first), so that memory stays bounded by the cache, not by the batch. A
+  // failed flush is kept for the next BeginWrite and for Close.
+  void FlushWhenCacheFull() noexcept;
   // Drops cached pages and reads the files' state again (another program
   // changed them); accessors get RelationChanged. Does nothing while a
   // reload runs.

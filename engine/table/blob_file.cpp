@@ -65,21 +65,13 @@ std::int32_t TTdbBlobFile::WriteData(std::int32_t blockIdx, const void* data, st
   if (size > static_cast<std::size_t>(INT32_MAX))
     throw ETdbEngine(tdbErrMemoBlobTooLarge, FileName());
   const auto* bytes = static_cast<const std::uint8_t*>(data);
-  std::vector<std::vector<std::uint8_t>> payloads;
-  std::vector<std::uint8_t> first(kBlobFirstDataOffset - kBlockDataOffset);
-  StoreInt32(first.data(), static_cast<std::int32_t>(size));
-  std::size_t at =
-      std::min<std::size_t>(size, static_cast<std::size_t>(FBlockSize - kBlobFirstDataOffset));
-  first.insert(first.end(), bytes, bytes + at);
-  payloads.push_back(std::move(first));
-  while (at < size) {
-    const std::size_t take =
-        std::min<std::size_t>(size - at, static_cast<std::size_t>(FBlockSize - kBlockDataOffset));
-    payloads.emplace_back(bytes + at, bytes + at + take);
-    at += take;
-  }
-  const std::vector<std::int32_t> blocks = AllocateBlocks(payloads.size());
-  WriteChain(blocks, payloads);
+  // The stream is the value's size (the first block's field after the
+  // link) followed by its bytes.
+  std::vector<std::uint8_t> stream(kBlobFirstDataOffset - kBlockDataOffset + size);
+  StoreInt32(stream.data(), static_cast<std::int32_t>(size));
+  std::copy_n(bytes, size, stream.begin() + (kBlobFirstDataOffset - kBlockDataOffset));
+  const std::vector<std::int32_t> blocks = AllocateBlocks(ChainLength(stream.size()));
+  WriteChain(blocks, stream);
   return blocks.front();
 }
 

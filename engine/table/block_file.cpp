@@ -212,12 +212,14 @@ void TTdbBlockedBinaryFile::ReadBlock(std::int32_t blockNo, std::vector<std::uin
 }
 
 void TTdbBlockedBinaryFile::WriteBlock(std::int32_t blockNo, std::vector<std::uint8_t>& block) {
-  std::vector<std::uint8_t> stored = block;
-  if (TTdbEncryption* encryption = FCryptor->Encryption())
-    encryption->EncryptBlock(stored.data(), stored.size());
+  const std::uint8_t* stored = block.data();
+  if (TTdbEncryption* encryption = FCryptor->Encryption()) {
+    FCipherBlock.assign(block.begin(), block.end());
+    encryption->EncryptBlock(FCipherBlock.data(), FCipherBlock.size());
+    stored = FCipherBlock.data();
+  }
   try {
-    WritePagedBytes(*FPage, static_cast<std::int64_t>(blockNo) * FBlockSize, stored.data(),
-                    stored.size());
+    WritePagedBytes(*FPage, static_cast<std::int64_t>(blockNo) * FBlockSize, stored, block.size());
   } catch (const ETdbEngine&) {
     throw ETdbEngine(tdbErrWriteFile, FileName());
   }
@@ -268,6 +270,9 @@ std::vector<std::int32_t> TTdbBlockedBinaryFile::AllocateBlocks(std::size_t bloc
         const std::int32_t next = LoadInt32(&FTempBlock[kBlockLinkOffset]);
         broken = next < 1 || next > FLastBlock + 1;
         FNextBlock = next;
+        // Only free-list blocks can come round again (a cycle); appended
+        // ones are new.
+        taken.insert(block);
       }
       if (broken) {
         // Append from now on, so that no used block is handed out again.
@@ -275,19 +280,41 @@ std::vector<std::int32_t> TTdbBlockedBinaryFile::AllocateBlocks(std::size_t bloc
         Damage();
       }
     }
-    taken.insert(block);
     blocks.push_back(block);
   }
   return blocks;
 }
 
+std::size_t TTdbBlockedBinaryFile::ChainLength(std::size_t size) const {
+  const std::size_t payload = static_cast<std::size_t>(FBlockSize - kBlockDataOffset);
+  return (size + payload - 1) / payload;
+}
+
 void TTdbBlockedBinaryFile::WriteChain(const std::vector<std::int32_t>& blocks,
-                                       const std::vector<std::vector<std::uint8_t>>& payloads) {
+                                       std::span<const std::uint8_t> stream) {
+  const auto blockSize = static_cast<std::size_t>(FBlockSize);
+  const std::size_t payload = blockSize - kBlockDataOffset;
+  FChainImage.assign(blocks.size() * blockSize, 0);
+  TTdbEncryption* encryption = FCryptor->Encryption();
   for (std::size_t i = 0; i < blocks.size(); ++i) {
-    FWorkBlock.assign(static_cast<std::size_t>(FBlockSize), 0);
-    StoreInt32(&FWorkBlock[kBlockLinkOffset], i + 1 < blocks.size() ? blocks[i + 1] : kEndOfChain);
-    std::copy(payloads[i].begin(), payloads[i].end(), FWorkBlock.begin() + kBlockDataOffset);
-    WriteBlock(blocks[i], FWorkBlock);
+    std::uint8_t* block = FChainImage.data() + i * blockSize;
+    const std::size_t at = std::min(stream.size(), i * payload);
+    StoreInt32(block + kBlockLinkOffset, i + 1 < blocks.size() ? blocks[i + 1] : kEndOfChain);
+    std::copy_n(stream.begin() + static_cast<std::ptrdiff_t>(at), std::min(payload, stream.size() - at),
+                block + kBlockDataOffset);
+    if (encryption) encryption->EncryptBlock(block, blockSize);
+  }
+  // Runs of consecutive blocks (appended ones) go to the cache in one write.
+  for (std::size_t first = 0; first < blocks.size();) {
+    std::size_t end = first + 1;
+    while (end < blocks.size() && blocks[end] == blocks[end - 1] + 1) ++end;
+    try {
+      WritePagedBytes(*FPage, static_cast<std::int64_t>(blocks[first]) * FBlockSize,
+                      FChainImage.data() + first * blockSize, (end - first) * blockSize);
+    } catch (const ETdbEngine&) {
+      throw ETdbEngine(tdbErrWriteFile, FileName());
+    }
+    first = end;
   }
   WriteHeader();
 }

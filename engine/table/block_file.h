@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -102,10 +103,13 @@ class TTdbBlockedBinaryFile {
   // then appended; updates the free list state in memory. Error 156 beyond
   // the maximum, damage on a broken free list.
   std::vector<std::int32_t> AllocateBlocks(std::size_t blockCount);
-  // Writes the chain: block i holds payload i after its link; the links join
-  // the blocks in order and end with kEndOfChain. Then rewrites block 0.
-  void WriteChain(const std::vector<std::int32_t>& blocks,
-                  const std::vector<std::vector<std::uint8_t>>& payloads);
+  // Writes the chain: `stream` is cut into payloads of the block size less
+  // the link, block i holds payload i after its link (the last one padded
+  // with zeros); the links join the blocks in order and end with
+  // kEndOfChain. Then rewrites block 0.
+  void WriteChain(const std::vector<std::int32_t>& blocks, std::span<const std::uint8_t> stream);
+  // Blocks a stream of `size` bytes takes.
+  std::size_t ChainLength(std::size_t size) const;
   // Block numbers of the value at blockIdx, in order, following links until
   // kEndOfChain (bounded; damage on a broken chain).
   std::vector<std::int32_t> ChainBlocks(std::int32_t blockIdx);
@@ -123,6 +127,8 @@ class TTdbBlockedBinaryFile {
   std::int32_t FLastBlock = 0;
   std::vector<std::uint8_t> FWorkBlock;
   std::vector<std::uint8_t> FTempBlock;
+  std::vector<std::uint8_t> FCipherBlock;  // an encrypted copy for WriteBlock
+  std::vector<std::uint8_t> FChainImage;  // the stored blocks of WriteChain
 
  private:
   void ReadHeader();

@@ -11,7 +11,7 @@
 #include <array>
 #include <memory>
 #include <mutex>
-#include <unordered_map>
+#include <vector>
 
 #include "engine/api/engine_error.h"
 
@@ -59,19 +59,20 @@ constexpr THighHalf kWindows1252 = {
     0x00F8, 0x00F9, 0x00FA, 0x00FB, 0x00FC, 0x00FD, 0x00FE, 0x00FF,
 };
 
-// Reverse lookup of a high half: character -> byte, 0 when absent.
+// Reverse lookup of a high half: character -> byte, 0 when absent. A flat
+// table of every UTF-16 code unit, so encoding costs one load per character.
 class TReverseTable {
  public:
-  explicit TReverseTable(const THighHalf& high) {
-    for (int i = 0; i < 128; ++i) FMap.emplace(high[i], static_cast<char>(0x80 + i));
+  explicit TReverseTable(const THighHalf& high) : FMap(kUtf16Units, '\0') {
+    // The first byte of a character wins, as with the first entry of a map.
+    for (int i = 0; i < 128; ++i)
+      if (FMap[high[i]] == '\0') FMap[high[i]] = static_cast<char>(0x80 + i);
   }
-  char Find(char16_t c) const {
-    auto it = FMap.find(c);
-    return it == FMap.end() ? '\0' : it->second;
-  }
+  const char* Data() const { return FMap.data(); }
 
  private:
-  std::unordered_map<char16_t, char> FMap;
+  static constexpr std::size_t kUtf16Units = 0x10000;
+  std::vector<char> FMap;
 };
 
 const THighHalf* OwnTable(int codePage) {
@@ -148,15 +149,16 @@ std::u16string DecodeCodePage(std::string_view bytes, int codePage) {
 std::string EncodeCodePage(std::u16string_view text, int codePage) {
   if (OwnTable(codePage)) {
     const TReverseTable& reverse = OwnReverse(codePage);
-    std::string bytes;
-    bytes.reserve(text.size());
-    for (char16_t c : text) {
-      if (c < 0x80) {
-        bytes.push_back(static_cast<char>(c));
-      } else {
-        char b = reverse.Find(c);
-        bytes.push_back(b ? b : '?');
-      }
+    std::string bytes(text.size(), '\0');
+    // Plain pointers: stores through char may alias anything, so members
+    // would be reloaded on every character.
+    const char* map = reverse.Data();
+    const char16_t* in = text.data();
+    char* out = bytes.data();
+    for (std::size_t i = 0, n = text.size(); i < n; ++i) {
+      const char16_t c = in[i];
+      const char b = c < 0x80 ? static_cast<char>(c) : map[c];
+      out[i] = b || c == 0 ? b : '?';
     }
     return bytes;
   }

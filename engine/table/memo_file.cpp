@@ -77,27 +77,25 @@ std::int32_t TTdbMemoFile::WriteString(std::int32_t blockIdx, const std::string&
   CheckWritable();
   FreeValue(blockIdx);
   if (text.empty()) return 0;
-  std::string stored;
-  stored.reserve(text.size() + 1);
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r') {
-      stored += kMemoLineBreak;
-      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else if (text[i] == '\n') {
-      stored += kMemoLineBreak;
+  // Line breaks (CR LF, a lone CR or LF) are stored as one CR; the text
+  // ends with the terminator.
+  std::vector<std::uint8_t> stored(text.size() + 1);
+  const char* in = text.data();
+  std::uint8_t* out = stored.data();
+  std::size_t n = 0;
+  for (std::size_t i = 0, size = text.size(); i < size; ++i) {
+    const char c = in[i];
+    if (c == '\r') {
+      out[n++] = kMemoLineBreak;
+      if (i + 1 < size && in[i + 1] == '\n') ++i;
     } else {
-      stored += text[i];
+      out[n++] = static_cast<std::uint8_t>(c == '\n' ? kMemoLineBreak : c);
     }
   }
-  stored += kMemoTerminator;
-  std::vector<std::vector<std::uint8_t>> payloads;
-  for (std::size_t at = 0; at < stored.size(); at += kMemoPayloadSize) {
-    const std::size_t end = std::min(stored.size(), at + kMemoPayloadSize);
-    payloads.emplace_back(stored.begin() + static_cast<std::ptrdiff_t>(at),
-                          stored.begin() + static_cast<std::ptrdiff_t>(end));
-  }
-  const std::vector<std::int32_t> blocks = AllocateBlocks(payloads.size());
-  WriteChain(blocks, payloads);
+  out[n++] = kMemoTerminator;
+  stored.resize(n);
+  const std::vector<std::int32_t> blocks = AllocateBlocks(ChainLength(stored.size()));
+  WriteChain(blocks, stored);
   return blocks.front();
 }
 

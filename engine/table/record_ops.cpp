@@ -349,6 +349,7 @@ std::int32_t TTdbBaseTable::AppendRecordImpl(std::span<std::uint8_t> buffer, con
     throw;
   }
   FListeners.RelationChanged();
+  FlushWhenCacheFull();
   return recNo;
 }
 
@@ -417,6 +418,7 @@ void TTdbBaseTable::ReplaceRecordImpl(std::span<std::uint8_t> buffer, const TTdb
   FListeners.RecordChanged(recNo);
   if (freeOld)
     for (int f : rewritten) FreeValue(f, GetBlockIdx(stored, f));
+  FlushWhenCacheFull();
 }
 
 // --- Deleting ------------------------------------------------------------
@@ -472,6 +474,7 @@ void TTdbBaseTable::DeleteRecord(std::int32_t recNo) {
   }
   FListeners.RecordDeleted(recNo, moved ? count : 0);
   for (int f : blockColumns) FreeValue(f, GetBlockIdx(stored, f));
+  FlushWhenCacheFull();
 }
 
 }  // namespace kestrel

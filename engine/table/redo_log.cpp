@@ -1,4 +1,5 @@
-// TTdbRedoLog: writing entries (synced, never half an entry) and reading
+// TTdbRedoLog: collecting entries, writing them (synced, never half an
+// entry) and reading
 // them back from the end with every field checked.
 #include "engine/table/redo_log.h"
 
@@ -36,13 +37,13 @@ TTdbRedoLog::~TTdbRedoLog() { Close(); }
 
 bool TTdbRedoLog::IsOpen() const { return FStream && FStream->IsOpen(); }
 
-void TTdbRedoLog::Create() {
+void TTdbRedoLog::Create(bool sync) {
   FStream = std::make_unique<TdwFileSystemTdbStream>(FFileSystem);
   std::vector<std::uint8_t> header;
   PutInt32(header, static_cast<std::int32_t>(kRedoLogMagic));
   PutInt32(header, 0);
   if (FStream->Rewrite(FFileName, kFmOpenReadWrite | kFmShareExclusive) < 0 ||
-      FStream->WriteNBytes(0, kRedoLogHeaderSize, header.data(), false) < 0 || FStream->Sync() < 0) {
+      FStream->WriteNBytes(0, kRedoLogHeaderSize, header.data(), false) < 0 || (sync && FStream->Sync() < 0)) {
     FStream->Close();
     FFileSystem.DeleteFile(FFileName);
     throw ETdbEngine(tdbErrWriteFile, FFileName);
@@ -71,7 +72,8 @@ void TTdbRedoLog::AppendRecordEntry(TTdbTableActionKind kind, std::int32_t recNo
                                     const std::vector<std::uint8_t>* image,
                                     const std::vector<TTdbRedoValue>& values) {
   if (!IsOpen()) throw ETdbEngine(tdbErrWriteFile, FFileName);
-  std::vector<std::uint8_t> bytes;
+  std::vector<std::uint8_t>& bytes = FPending;
+  const std::size_t before = bytes.size();
   PutEntry(bytes, kind, recNo, image ? image->data() : nullptr, image ? image->size() : 0);
   for (const TTdbRedoValue& value : values) {
     // An empty value is always logged as 8-bit bytes.
@@ -79,12 +81,39 @@ void TTdbRedoLog::AppendRecordEntry(TTdbTableActionKind kind, std::int32_t recNo
     PutEntry(bytes, valueKind, value.FieldNo, reinterpret_cast<const std::uint8_t*>(value.Bytes.data()),
              value.Bytes.size());
   }
-  if (FStream->WriteNBytes(FSize, static_cast<std::int32_t>(bytes.size()), bytes.data(), false) < 0 ||
-      FStream->Sync() < 0) {
-    FStream->Cut(FSize);
-    throw ETdbEngine(tdbErrWriteFile, FFileName);
+  // A large transaction's entries go to the file early, so they take
+  // bounded memory.
+  // A failed write leaves the entry out: its change is taken back.
+  if (FPending.size() >= kRedoLogPendingLimit) {
+    try {
+      WritePending(false);
+    } catch (const ETdbEngine&) {
+      FPending.resize(before);
+      throw;
+    }
   }
-  FSize += static_cast<std::int64_t>(bytes.size());
+}
+
+void TTdbRedoLog::Write() { WritePending(false); }
+
+void TTdbRedoLog::Sync() { WritePending(true); }
+
+void TTdbRedoLog::WritePending(bool sync) {
+  if (FPending.empty() && !(sync && FUnsynced)) return;
+  if (!IsOpen()) throw ETdbEngine(tdbErrWriteFile, FFileName);
+  if (!FPending.empty()) {
+    if (FStream->WriteNBytes(FSize, static_cast<std::int32_t>(FPending.size()), FPending.data(), false) < 0) {
+      FStream->Cut(FSize);
+      throw ETdbEngine(tdbErrWriteFile, FFileName);
+    }
+    FSize += static_cast<std::int64_t>(FPending.size());
+    FPending.clear();
+    FUnsynced = true;
+  }
+  if (sync) {
+    if (FStream->Sync() < 0) throw ETdbEngine(tdbErrWriteFile, FFileName);
+    FUnsynced = false;
+  }
 }
 
 void TTdbRedoLog::LogInsert(std::int32_t recNo) { AppendRecordEntry(takInsert, recNo, nullptr, {}); }
@@ -105,6 +134,7 @@ void TTdbRedoLog::Broken(const std::string& why) const {
 
 std::vector<TTdbRedoEntry> TTdbRedoLog::ReadEntries(const TTdbRedoLogShape& shape) {
   if (!IsOpen()) throw ETdbEngine(tdbErrReadFile, FFileName);
+  Sync();
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(FSize));
   if (FSize > 0x7FFFFFFF || FStream->ReadNBytes(0, static_cast<std::int32_t>(FSize), bytes.data(), false) < 0)
     throw ETdbEngine(tdbErrReadFile, FFileName);
@@ -178,6 +208,7 @@ void TTdbRedoLog::Close() {
 }
 
 void TTdbRedoLog::Erase() {
+  FPending.clear();
   if (FStream) FStream->Close();
   if (FFileSystem.FileExists(FFileName) && !FFileSystem.DeleteFile(FFileName))
     throw ETdbEngine(tdbErrWriteFile, FFileName);

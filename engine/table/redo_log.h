@@ -15,8 +15,15 @@
 // An update or delete entry is followed by one value entry per memo, blob or
 // wide memo column it logs.
 //
-// Every append is synced before it returns, so a logged change is on disk
-// before the table's pages of that change are flushed. The log is untrusted
+// Entries are collected in memory and written together by Write or Sync,
+// which the table calls before it writes any page of its files; so a logged
+// change reaches the file before the table's pages of that change do, and a
+// transaction of many changes costs one write per flush, not one per change.
+// With secure flushing the table syncs (Sync), so the order holds on disk
+// too; without it nothing is forced to disk, and the order holds for every
+// reader of the files, which is what survives the end of a program (not of
+// the operating system). A crash before a write loses only entries of
+// changes that never left the cache. The log is untrusted
 // input when it is read back: every kind, length, record and column number is
 // checked before anything is replayed, and a log that does not parse raises
 // ETdbEngine 52 naming the file.
@@ -37,6 +44,8 @@ inline constexpr std::int64_t kRedoLogHeaderSize = 8;
 inline constexpr std::int64_t kRedoLogStopOffset = 4;  // the Int32 0 of the header
 inline constexpr int kRedoLengthSize = 4;
 inline constexpr int kRedoEntryHeadSize = 5;  // kind and number
+// Collected entries are written (not yet synced) once they reach this size.
+inline constexpr std::size_t kRedoLogPendingLimit = 4 * 1024 * 1024;
 
 enum TTdbTableActionKind : std::uint8_t {
   takInsert = 0,
@@ -81,23 +90,29 @@ class TTdbRedoLog {
 
   const std::string& FileName() const { return FFileName; }
 
-  // Creates the file anew with the header only. ETdbEngine 3 on failure.
-  void Create();
+  // Creates the file anew with the header only, synced when `sync`.
+  // ETdbEngine 3 on failure.
+  void Create(bool sync);
   // Opens an existing log; false when there is none or it does not start
   // with the magic (nothing is changed then). ETdbEngine 2 when it cannot be
   // read.
   bool OpenExisting();
   bool IsOpen() const;
 
-  // Appends entries and syncs. ETdbEngine 3 on failure; the file is then cut
-  // back to where it was, so it never ends in half an entry.
+  // Collect entries for the next Sync.
   void LogInsert(std::int32_t recNo);
   void LogUpdate(std::int32_t recNo, const std::vector<std::uint8_t>& image,
                  const std::vector<TTdbRedoValue>& values);
   void LogDelete(std::int32_t recNo, const std::vector<std::uint8_t>& image,
                  const std::vector<TTdbRedoValue>& values);
 
-  // All record entries, last first, each with its values. Raises ETdbEngine
+  // Writes the entries collected so far (Write), and syncs the file (Sync).
+  // ETdbEngine 3 on failure; the file is then cut back to where it was, so
+  // it never ends in half an entry, and the entries stay collected.
+  void Write();
+  void Sync();
+
+  // All record entries (collected ones are written first), last first, each with its values. Raises ETdbEngine
   // 52 ("redo log ... cannot be replayed: ...") when the log does not fit the
   // table's shape, 2 when it cannot be read.
   std::vector<TTdbRedoEntry> ReadEntries(const TTdbRedoLogShape& shape);
@@ -106,18 +121,24 @@ class TTdbRedoLog {
   void CutTo(std::int64_t size);
   // Closes the file (it stays on disk).
   void Close();
-  // Closes and deletes the file. ETdbEngine 3 when it cannot be deleted.
+  // Closes and deletes the file (collected entries are dropped). ETdbEngine
+  // 3 when it cannot be deleted.
   void Erase();
 
  private:
   void AppendRecordEntry(TTdbTableActionKind kind, std::int32_t recNo, const std::vector<std::uint8_t>* image,
                          const std::vector<TTdbRedoValue>& values);
+  // Writes the collected entries at the end of the file, then syncs when
+  // asked and anything written is not yet synced.
+  void WritePending(bool sync);
   [[noreturn]] void Broken(const std::string& why) const;
 
   TdwFileSystem& FFileSystem;
   std::string FFileName;
   std::unique_ptr<TdwFileSystemTdbStream> FStream;
-  std::int64_t FSize = 0;
+  std::int64_t FSize = 0;               // bytes in the file
+  std::vector<std::uint8_t> FPending;  // entries not yet written
+  bool FUnsynced = false;              // entries written but not yet synced
 };
 
 }  // namespace kestrel

@@ -28,7 +28,7 @@ void TTdbBaseTable::StartTransaction() {
 
 void TTdbBaseTable::CreateRedoLog() {
   auto log = std::make_unique<TTdbRedoLog>(FFileSystem, RedoLogFileName());
-  log->Create();
+  log->Create((FRights & kRightSecureFlush) != 0);
   FRedoLog = std::move(log);
 }
 

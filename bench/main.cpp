@@ -1,0 +1,156 @@
+// kestrel-bench: our engine against SQLite on the same generated data.
+//
+//   kestrel-bench [--records N] [--large] [--runs R] [--cache-mb M] [--seed S] [--json]
+//
+// Without --records it runs 10,000 and 100,000 records (and 1,000,000 with
+// --large). Each size runs the plain set of operations and the smaller set
+// with secure flushing, each engine in its own child process, alternating
+// which engine goes first, R times (at least 3); the table shows medians.
+// Data files live in a fresh directory under $TMPDIR (or /tmp), removed at
+// the end.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <thread>
+
+#include "bench/bench_report.h"
+#include "bench/bench_runner.h"
+#include "bench/sqlite_engine.h"
+
+using namespace vendrik::bench;
+
+namespace {
+
+constexpr int kMinRuns = 3;
+constexpr std::int64_t kDefaultCacheMB = 16;
+constexpr std::uint64_t kDefaultSeed = 20030101;
+constexpr std::int64_t kBytesPerMB = 1024 * 1024;
+
+struct TOptions {
+  std::vector<std::int32_t> Sizes{10000, 100000};
+  bool Json = false;
+  int Runs = kMinRuns;
+  std::int64_t CacheBytes = kDefaultCacheMB * kBytesPerMB;
+  std::uint64_t Seed = kDefaultSeed;
+};
+
+[[noreturn]] void Usage(const std::string& problem) {
+  std::cerr << "kestrel-bench: " << problem << "\n"
+            << "usage: kestrel-bench [--records N] [--large] [--runs R] [--cache-mb M] [--seed S] [--json]\n";
+  std::exit(2);
+}
+
+long long Number(int& i, int argc, char** argv) {
+  if (i + 1 >= argc) Usage(std::string(argv[i]) + " needs a value");
+  char* end = nullptr;
+  const long long value = std::strtoll(argv[++i], &end, 10);
+  if (*end != '\0' || value <= 0) Usage(std::string("bad value for ") + argv[i - 1]);
+  return value;
+}
+
+TOptions ParseOptions(int argc, char** argv) {
+  TOptions options;
+  bool large = false, sized = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--json") {
+      options.Json = true;
+    } else if (arg == "--large") {
+      large = true;
+    } else if (arg == "--records") {
+      const long long records = Number(i, argc, argv);
+      if (records > 100000000) Usage("at most 100000000 records");
+      options.Sizes = {static_cast<std::int32_t>(records)};
+      sized = true;
+    } else if (arg == "--runs") {
+      options.Runs = static_cast<int>(std::max<long long>(kMinRuns, Number(i, argc, argv)));
+    } else if (arg == "--cache-mb") {
+      options.CacheBytes = Number(i, argc, argv) * kBytesPerMB;
+    } else if (arg == "--seed") {
+      options.Seed = static_cast<std::uint64_t>(Number(i, argc, argv));
+    } else {
+      Usage("unknown argument " + arg);
+    }
+  }
+  if (large && !sized) options.Sizes.push_back(1000000);
+  return options;
+}
+
+void PrintConfiguration(std::ostream& out, const TOptions& options, const std::string& directory) {
+  out << "kestrel-bench: our engine against SQLite " << TSqliteBenchEngine::Version() << "\n"
+      << "  build type: " << KESTREL_BENCH_BUILD_TYPE
+#ifdef __OPTIMIZE__
+      << " (optimised)\n"
+#else
+      << "\n  WARNING: built without optimisation; the figures say little\n"
+#endif
+      << "  cores: " << std::thread::hardware_concurrency() << "\n"
+      << "  page cache: " << options.CacheBytes << " bytes for each engine (SQLite cache_size = -"
+      << options.CacheBytes / 1024 << ")\n"
+      << "  plain set: no forced disk sync (ours without secure flushing; SQLite synchronous=OFF)\n"
+      << "  secure set: ours with secure flushing; SQLite synchronous=FULL\n"
+      << "  SQLite: journal_mode=DELETE (rollback journal), locking_mode=NORMAL\n"
+      << "  ours: table level 5, opened shared (append, edit, delete, index rights)\n"
+      << "  runs: " << options.Runs << " per engine, alternating which goes first; medians shown\n"
+      << "  seed: " << options.Seed << "; data files in " << directory << " (removed afterwards)\n"
+      << "  memory: peak resident growth of the child process that ran one engine's set\n\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const TOptions options = ParseOptions(argc, argv);
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/kestrel-bench-XXXXXX";
+  if (!mkdtemp(pattern.data())) {
+    std::cerr << "kestrel-bench: cannot make a temporary directory: " << std::strerror(errno) << "\n";
+    return 1;
+  }
+  const std::string directory = pattern;
+  std::ostream& info = options.Json ? std::cerr : std::cout;
+  PrintConfiguration(info, options, directory);
+
+  TSummary summary;
+  int failures = 0;
+  for (std::int32_t records : options.Sizes) {
+    info << "generating " << records << " records..." << std::endl;
+    const TBenchData data(records, options.Seed);
+    for (bool secure : {false, true}) {
+      std::vector<std::pair<TRunResult, TRunResult>> runs;
+      for (int run = 0; run < options.Runs; ++run) {
+        info << "  " << records << " records" << (secure ? " [secure]" : "") << ", run " << run + 1 << std::endl;
+        TRunPlan plan{ekOurs, secure, "", options.CacheBytes, options.Seed};
+        const std::string prefix = directory + "/" + std::to_string(records) + "-" + std::to_string(run);
+        std::pair<TRunResult, TRunResult> pair;
+        for (int turn = 0; turn < 2; ++turn) {
+          const bool oursNow = (run + turn) % 2 == 0;
+          plan.Engine = oursNow ? ekOurs : ekSqlite;
+          plan.Directory = prefix + (oursNow ? "-ours" : "-sqlite");
+          (oursNow ? pair.first : pair.second) = RunInChild(plan, data);
+        }
+        for (const TRunResult* result : {&pair.first, &pair.second})
+          if (!result->Ok) {
+            std::cerr << "kestrel-bench: " << (result == &pair.first ? "ours" : "SQLite") << ": " << result->Error
+                      << "\n";
+            ++failures;
+          }
+        if (pair.first.Ok && pair.second.Ok) runs.push_back(std::move(pair));
+      }
+      if (!runs.empty()) Summarise(records, secure, runs, summary);
+    }
+  }
+  std::error_code ignored;
+  std::filesystem::remove_all(directory, ignored);
+
+  if (options.Json)
+    PrintJson(std::cout, summary);
+  else
+    PrintTable(std::cout, summary);
+  bool equal = true;
+  for (const TSummaryRow& row : summary.Rows) equal = equal && row.ChecksumEqual;
+  return failures == 0 && equal ? 0 : 1;
+}
