@@ -496,19 +496,21 @@ void TTdbBaseTable::Flush() {
   RequireActive();
   if (FInTransaction) FTransactionFlushed = true;
   try {
-    // The log of every change is written (with secure flushing: on disk)
-    // before any page of the change.
+    // The log of every change is on disk before any page of the change: one
+    // sync per flush for all the entries collected since the last one.
     const bool secure = (FRights & kRightSecureFlush) != 0;
-    if (FRedoLog) secure ? FRedoLog->Sync() : FRedoLog->Write();
+    if (FRedoLog) FRedoLog->Sync();
     FDataFile->Flush();
     if (FBlob) FBlob->Flush();
     if (FMemo) FMemo->Flush();
     for (auto& slot : FIndexFiles)
       if (slot && slot->IsOpen()) slot->File->Flush();
-    // With secure flushing every flush commits the files; a rollback
-    // commits each undone step before it cuts the log. Otherwise, as for
-    // any flush, every 1000th flush commits.
-    const bool commit = secure || FRollingBack || FFlushCounter + 1 >= kFlushesPerDirUpdate;
+    // A transaction's log is only as good as the pages it undoes, so they
+    // are committed on every flush while one runs; a rollback commits each
+    // undone step before it cuts the log. With secure flushing every flush
+    // commits; otherwise every 1000th does.
+    const bool commit = secure || FInTransaction || FRollingBack ||
+                        FFlushCounter + 1 >= kFlushesPerDirUpdate;
     if (commit) {
       FDataFile->UpdateDir();
       for (auto& slot : FIndexFiles)

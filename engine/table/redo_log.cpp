@@ -94,8 +94,6 @@ void TTdbRedoLog::AppendRecordEntry(TTdbTableActionKind kind, std::int32_t recNo
   }
 }
 
-void TTdbRedoLog::Write() { WritePending(false); }
-
 void TTdbRedoLog::Sync() { WritePending(true); }
 
 void TTdbRedoLog::WritePending(bool sync) {

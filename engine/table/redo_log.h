@@ -18,12 +18,11 @@
 // Entries are collected in memory and written together by Write or Sync,
 // which the table calls before it writes any page of its files; so a logged
 // change reaches the file before the table's pages of that change do, and a
-// transaction of many changes costs one write per flush, not one per change.
-// With secure flushing the table syncs (Sync), so the order holds on disk
-// too; without it nothing is forced to disk, and the order holds for every
-// reader of the files, which is what survives the end of a program (not of
-// the operating system). A crash before a write loses only entries of
-// changes that never left the cache. The log is untrusted
+// transaction of many changes costs one write and one sync per flush, not one
+// per change. The table syncs (Sync) before it writes its pages, so the order
+// holds on disk too, and a crash of the program or of the operating system
+// before a sync loses only entries of changes that never left the cache.
+// A large collection is written early, without a sync. The log is untrusted
 // input when it is read back: every kind, length, record and column number is
 // checked before anything is replayed, and a log that does not parse raises
 // ETdbEngine 52 naming the file.
@@ -106,10 +105,9 @@ class TTdbRedoLog {
   void LogDelete(std::int32_t recNo, const std::vector<std::uint8_t>& image,
                  const std::vector<TTdbRedoValue>& values);
 
-  // Writes the entries collected so far (Write), and syncs the file (Sync).
-  // ETdbEngine 3 on failure; the file is then cut back to where it was, so
-  // it never ends in half an entry, and the entries stay collected.
-  void Write();
+  // Writes the entries collected so far and syncs the file. ETdbEngine 3 on
+  // failure; the file is then cut back to where it was, so it never ends in
+  // half an entry, and the entries stay collected.
   void Sync();
 
   // All record entries (collected ones are written first), last first, each with its values. Raises ETdbEngine
