@@ -88,10 +88,10 @@ void TTdbCatalog::CloseDatabase() noexcept {
 }
 
 std::uint16_t TTdbCatalog::AdjustRights(std::uint16_t rights, int attributes) {
-  if (attributes & kDbAttrReadOnly) rights &= ~kRightsAccessMask;
+  if (attributes & kDbAttrReadOnly) rights &= ~kAccessRightsMask;
   if (attributes & kDbAttrExclusive) rights |= kRightExclusive;
   if (attributes & kDbAttrSharedReadOnly) {
-    if ((rights & kRightsAccessMask) == 0)
+    if ((rights & kAccessRightsMask) == 0)
       rights |= kRightSharedReadOnly;
     else
       rights &= ~kRightSharedReadOnly;
@@ -145,8 +145,8 @@ int TTdbCatalog::OpenTable(const std::u16string& tableName, const std::u16string
   try {
     table->Open(force);
   } catch (const ETdbEngine& error) {
-    if (error.Number() != tdbErrNoWriteAccess || (request.FRights & kRightsAccessMask) == 0) throw;
-    request.FRights &= ~kRightsAccessMask;
+    if (error.Number() != tdbErrNoWriteAccess || (request.FRights & kAccessRightsMask) == 0) throw;
+    request.FRights &= ~kAccessRightsMask;
     table = factory(FServices, request);
     table->Open(force);
   }

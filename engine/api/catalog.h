@@ -21,6 +21,7 @@
 
 #include "engine/api/catalog_table.h"
 #include "engine/api/database_location.h"
+#include "engine/table/relation.h"
 
 namespace kestrel {
 
@@ -33,11 +34,6 @@ inline constexpr int kDbAttrReadOnly = 0x01;
 inline constexpr int kDbAttrExclusive = 0x02;
 inline constexpr int kDbAttrSecureFlush = 0x04;
 inline constexpr int kDbAttrSharedReadOnly = 0x08;
-
-// Bits of a table's rights word.
-inline constexpr std::uint16_t kRightsAccessMask = 0x000F;
-inline constexpr std::uint16_t kRightExclusive = 0x0100;
-inline constexpr std::uint16_t kRightSharedReadOnly = 0x0400;
 
 enum TTdbManagementLevel { tmlUnmanaged, tmlManaged };
 

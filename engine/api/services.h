@@ -19,6 +19,7 @@
 
 #include "engine/fs/clock.h"
 #include "engine/fs/file_system.h"
+#include "engine/table/blob_file.h"
 
 namespace kestrel {
 
@@ -26,7 +27,6 @@ class ETdbEngine;
 
 // Defaults of a new session.
 inline constexpr int kDefaultIndexPageSize = 4096;
-inline constexpr int kDefaultBlobBlockSize = 512;
 inline constexpr int kDefaultLockingTimeout = 20000;  // milliseconds
 inline constexpr int kDefaultServerTimeout = 30000;   // milliseconds
 // Station numbers are drawn from 1 to this value.

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "engine/table/column_type.h"
+#include "engine/table/date_time_value.h"
 
 namespace kestrel {
 
@@ -53,8 +54,6 @@ inline constexpr int kMaxAnsiStringLength = kMaxStringLength;
 // The code page in which a string literal of the standard collation is
 // converted to 8-bit text when it is not compared with an 8-bit column.
 inline constexpr int kStandardLiteralCodePage = 1252;
-// Largest time of day in milliseconds; 24:00:00.000 is accepted as one more.
-inline constexpr int32_t kMillisecondsPerDay = 86400000;
 
 struct TCondDataType {
   int FColumnType = cctNull;

@@ -38,6 +38,7 @@
 #include "engine/crypto/cryptor.h"
 #include "engine/index/index_columns.h"
 #include "engine/index/sort_def.h"
+#include "engine/table/blob_file.h"
 #include "engine/table/column_definition.h"
 #include "engine/table/relation.h"
 #include "engine/table/table_header.h"
@@ -69,8 +70,6 @@ inline constexpr int kMaxIndexesOldLevels = 15;
 inline constexpr int kFirstLevelWithManyIndexes = 4;
 // Directory entries are committed on every this many flushes.
 inline constexpr int kFlushesPerDirUpdate = 1000;
-// Block size of a new blob file (the session's default).
-inline constexpr int kDefaultBlobBlockSize = 512;
 // A non-nullable Date of a new record: 1 January of year 1, packed.
 inline constexpr std::int32_t kFirstDatePacked = 545;
 inline constexpr const char* kRedoLogExtension = ".tra";
@@ -174,7 +173,9 @@ class TTdbBaseTable {
   // The index item of a record image with record number recNo.
   void CalcIndexInfo(int indexNo, std::span<const std::uint8_t> record, std::int32_t recNo,
                      std::vector<std::uint8_t>& item);
-  // Lower bound / steps in index order (results are TTdbTreeResult values).
+  // The first and last items of an index and the steps from `item` to its
+  // neighbours, in index order (results are TTdbTreeResult values). A
+  // nearest-key search is TTdbIndexFile::Suche_Index.
   int FindFirstIndexInfo(int indexNo, std::vector<std::uint8_t>& item);
   int FindNextIndexInfo(int indexNo, std::vector<std::uint8_t>& item);
   int FindPrevIndexInfo(int indexNo, std::vector<std::uint8_t>& item);

@@ -12,6 +12,11 @@
 #include "engine/table/block_file.h"
 
 namespace kestrel {
+// Block size of a new blob file: the session's default unless it sets another.
+inline constexpr int kDefaultBlobBlockSize = 512;
+}  // namespace kestrel
+
+namespace kestrel {
 
 inline constexpr int kBlobSizeOffset = 4;       // Int32 size in a value's first block
 inline constexpr int kBlobFirstDataOffset = 8;  // data in a value's first block
