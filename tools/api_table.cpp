@@ -28,7 +28,7 @@ std::string ResultText(std::int32_t result) {
   return Utf16ToUtf8(text);
 }
 
-// The stored type of a column as its specification describes it.
+// The stored type of a column as its spec describes it.
 TTdbDataType ColumnType(const TTdbFieldSpec& spec, int level) {
   const auto code = static_cast<TTdbColumnType>(spec.FldType);
   const bool nullable = (spec.Options & kColumnOptionNullable) != 0;

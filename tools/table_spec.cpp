@@ -96,14 +96,14 @@ void CreateTable(TToolTable& tool, const std::string& fileName, const TTableSpec
     for (const std::string& index : spec.Indexes) {
       const std::size_t colon = index.find(':');
       if (colon == std::string::npos) Wrong("index \"" + index + "\": NAME:SPEC expected");
-      std::string specification = index.substr(colon + 1);
+      std::string spec = index.substr(colon + 1);
       bool unique = false;
-      const std::size_t last = specification.rfind(':');
-      if (last != std::string::npos && specification.substr(last + 1) == kUniqueMark) {
+      const std::size_t last = spec.rfind(':');
+      if (last != std::string::npos && spec.substr(last + 1) == kUniqueMark) {
         unique = true;
-        specification.resize(last);
+        spec.resize(last);
       }
-      table.CreateIndex(Utf8ToUtf16(index.substr(0, colon)), Utf8ToUtf16(specification), unique);
+      table.CreateIndex(Utf8ToUtf16(index.substr(0, colon)), Utf8ToUtf16(spec), unique);
     }
     table.Flush();
   } catch (...) {

@@ -25,7 +25,7 @@ std::string NewTableFileName(const std::string& name, int level);
 
 // Creates the table with its indexes and leaves it open in `tool`. On any
 // failure every file made is removed again and the error thrown
-// (std::runtime_error for a bad specification, ETdbEngine otherwise).
+// (std::runtime_error for a bad spec, ETdbEngine otherwise).
 void CreateTable(TToolTable& tool, const std::string& fileName, const TTableSpec& spec);
 
 // Appends the rows of a CSV text (header row naming columns) to the open

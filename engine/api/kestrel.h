@@ -85,7 +85,7 @@ typedef uint16_t TdbChar;
 #define TDB_RIGHT_SECURE_FLUSH 0x0200
 #define TDB_RIGHT_SHARED_READ_ONLY 0x0400
 
-/* Column specification (TdbTableGetFieldSpec), 4612 bytes. */
+/* Column spec (TdbTableGetFieldSpec), 4612 bytes. */
 typedef struct TTdbFieldSpec {
   int16_t No;                  /* column number, 1-based */
   TdbChar Name[41];            /* zero-terminated */

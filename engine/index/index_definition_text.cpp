@@ -1,4 +1,4 @@
-// Index specification texts: parsing, writing back, checking.
+// Index spec texts: parsing, writing back, checking.
 #include "engine/index/index_definition_text.h"
 
 #include "engine/api/engine_error.h"
@@ -28,8 +28,8 @@ bool IsDigits(std::u16string_view text) {
   return true;
 }
 
-[[noreturn]] void InvalidSpecification(std::u16string_view specification) {
-  throw ETdbEngine(tdbErrInvalidIndexSpec, Utf16ToUtf8(specification));
+[[noreturn]] void InvalidSpec(std::u16string_view spec) {
+  throw ETdbEngine(tdbErrInvalidIndexSpec, Utf16ToUtf8(spec));
 }
 
 // Splits at commas outside brackets and quotes.
@@ -73,7 +73,7 @@ int FindColumn(const TTdbIndexTable& table, std::u16string_view name) {
   return 0;
 }
 
-TTdbSortLevel ParseLevel(const TTdbIndexTable& table, std::u16string_view item, std::u16string_view specification) {
+TTdbSortLevel ParseLevel(const TTdbIndexTable& table, std::u16string_view item, std::u16string_view spec) {
   item = Trim(item);
   TTdbSortLevel level;
   if (!item.empty() && item.front() == kDescendingMark) {
@@ -84,9 +84,9 @@ TTdbSortLevel ParseLevel(const TTdbIndexTable& table, std::u16string_view item, 
   if (colon != std::u16string_view::npos && IsDigits(Trim(item.substr(colon + 1)))) item = Trim(item.substr(0, colon));
   if (!item.empty() && item.front() == kQuotedNameMark) item.remove_prefix(1);
   if (item.size() >= 2 && item.front() == u'{' && item.back() == u'}') item = item.substr(1, item.size() - 2);
-  if (item.empty()) InvalidSpecification(specification);
+  if (item.empty()) InvalidSpec(spec);
   const int columnNo = FindColumn(table, item);
-  if (columnNo == 0) InvalidSpecification(specification);
+  if (columnNo == 0) InvalidSpec(spec);
   const TTdbIndexColumn& column = *table.Column(columnNo);
   level.ColumnType = column.FColumnType;
   level.ColumnNo = static_cast<uint16_t>(columnNo);
@@ -99,10 +99,10 @@ void CheckItemSize(const TTdbSortDef& def, const TTdbIndexTable& table) {
     throw ETdbEngine(tdbErrIndexDataTooLarge, Utf16ToUtf8(CalcSpecification(def, table, true, false, false, false)));
 }
 
-TTdbSortDef CalculatedDefinition(const TTdbIndexTable& table, std::u16string_view specification, bool unique,
+TTdbSortDef CalculatedDefinition(const TTdbIndexTable& table, std::u16string_view spec, bool unique,
                                  const TTdbPrepareIndexExpression& prepare) {
-  if (specification.size() < 2 || specification.back() != u')') InvalidSpecification(specification);
-  std::u16string_view expression = specification.substr(1, specification.size() - 2);
+  if (spec.size() < 2 || spec.back() != u')') InvalidSpec(spec);
+  std::u16string_view expression = spec.substr(1, spec.size() - 2);
   bool procedural = table.FLevel < kFirstSqlExpressionLevel;
   if (!expression.empty() && expression.front() == kProceduralMark) {
     if (table.FLevel >= kFirstSqlExpressionLevel) procedural = true;
@@ -110,14 +110,14 @@ TTdbSortDef CalculatedDefinition(const TTdbIndexTable& table, std::u16string_vie
   }
   if (Trim(expression).empty() || !prepare ||
       static_cast<int>(expression.size()) > GetMaxIndexExpressionLength(table.FLevel))
-    InvalidSpecification(specification);
+    InvalidSpec(spec);
   TTdbSortDef def;
   def.IsCalculated = true;
   def.IsUnique = unique;
   def.IsProcedural = procedural;
   def.FSource = std::u16string(expression);
   def.FCalculation = prepare(expression, procedural);
-  if (!def.FCalculation) InvalidSpecification(specification);
+  if (!def.FCalculation) InvalidSpec(spec);
   def.Items.push_back({def.FCalculation->ResultType(), 0, def.FCalculation->ResultSize(), false});
   def.IsVarSize = table.FLevel >= kFirstVarSizeLevel && IsStringColumnType(def.Items[0].ColumnType);
   def.CalcSize(table.FLevel);
@@ -127,16 +127,16 @@ TTdbSortDef CalculatedDefinition(const TTdbIndexTable& table, std::u16string_vie
 
 }  // namespace
 
-TTdbSortDef CalcIndexDefinition(const TTdbIndexTable& table, std::u16string_view specification, bool unique,
+TTdbSortDef CalcIndexDefinition(const TTdbIndexTable& table, std::u16string_view spec, bool unique,
                                 const TTdbPrepareIndexExpression& prepare) {
-  const std::u16string_view text = Trim(specification);
+  const std::u16string_view text = Trim(spec);
   if (!text.empty() && text.front() == u'(') return CalculatedDefinition(table, text, unique, prepare);
 
   TTdbSortDef def;
   def.IsUnique = unique;
   def.FSource = std::u16string(text);
   for (std::u16string_view item : SplitItems(text)) {
-    def.Items.push_back(ParseLevel(table, item, specification));
+    def.Items.push_back(ParseLevel(table, item, spec));
     if (def.LevelCount() > GetMaxIndLevelCount(table.FLevel)) throw ETdbEngine(tdbErrTooManyLevels);
   }
   if (table.FLevel >= kFirstVarSizeLevel)

@@ -1,4 +1,4 @@
-// Index specification texts: "-KOD, MEGNEV" (a list of columns, "-" for a
+// Index spec texts: "-KOD, MEGNEV" (a list of columns, "-" for a
 // descending level) or "(expression)" for a calculated index. Parsing turns a
 // text into a TTdbSortDef checked against the table; writing turns a
 // definition back into text; checking validates a definition read from a file.
@@ -20,11 +20,11 @@ namespace kestrel {
 using TTdbPrepareIndexExpression =
     std::function<std::shared_ptr<const ITdbIndexExpression>(std::u16string_view expression, bool procedural)>;
 
-// `CalcIndexDefinition`: builds the definition of `specification` for `table`.
+// `CalcIndexDefinition`: builds the definition of `spec` for `table`.
 // Throws ETdbEngine 98 (bad text, unknown column, empty item, calculated
 // index without a closing bracket or without `prepare`), 61 (too many
 // levels), 11 (item too large).
-TTdbSortDef CalcIndexDefinition(const TTdbIndexTable& table, std::u16string_view specification, bool unique,
+TTdbSortDef CalcIndexDefinition(const TTdbIndexTable& table, std::u16string_view spec, bool unique,
                                 const TTdbPrepareIndexExpression& prepare = {});
 
 // `CalcSpecification`: the definition as text. `readable` writes column names

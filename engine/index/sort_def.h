@@ -58,7 +58,7 @@ struct TTdbSortLevel {
 class TTdbSortDef {
  public:
   std::u16string FName;
-  std::u16string FSource;  // specification text; the expression of a calculated index
+  std::u16string FSource;  // spec text; the expression of a calculated index
   bool IsUnique = false;
   bool IsVarSize = false;
   bool IsCalculated = false;

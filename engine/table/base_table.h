@@ -121,11 +121,11 @@ class TTdbBaseTable {
   // (WantsBPlusFile), 72 when the table file exists, file errors with the
   // table's Name; on failure every file made is removed again.
   void NewFile();
-  // Creates user index `name` on `specification`, fills it from the records
+  // Creates user index `name` on `spec`, fills it from the records
   // and lists it in the header. Needs tarIndex (160). Errors: 22 a name in
-  // use, 98/61/11 a bad specification, 67 no free index number, 30 a unique
+  // use, 98/61/11 a bad spec, 67 no free index number, 30 a unique
   // index over records with equal keys (nothing is left behind then).
-  int CreateIndex(const std::u16string& name, const std::u16string& specification, bool unique);
+  int CreateIndex(const std::u16string& name, const std::u16string& spec, bool unique);
 
   // --- Properties ----------------------------------------------------------
   bool Active() const;

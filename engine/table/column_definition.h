@@ -43,7 +43,7 @@ struct TTdbColumnDef {
   int Position = 0;  // set by TTdbColumnDefs
   std::u16string Calculation;  // formula of a computed or default-value column
   std::u16string LinkedTable;  // Link and Relation: the linked table's name
-  std::u16string IndexSpec;    // RecordId: specification of its index
+  std::u16string IndexSpec;    // RecordId: spec of its index
   std::optional<TTdbRangeBounds> Range;  // levels 1–4
 
   bool operator==(const TTdbColumnDef&) const = default;

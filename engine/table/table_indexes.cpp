@@ -192,7 +192,7 @@ void TTdbBaseTable::RebuildIndex(int indexNo) {
   }
 }
 
-int TTdbBaseTable::CreateIndex(const std::u16string& name, const std::u16string& specification, bool unique) {
+int TTdbBaseTable::CreateIndex(const std::u16string& name, const std::u16string& spec, bool unique) {
   std::lock_guard guard(FLockingMutex);
   RequireActive();
   RequireRight(tarIndex);
@@ -202,7 +202,7 @@ int TTdbBaseTable::CreateIndex(const std::u16string& name, const std::u16string&
       throw ETdbEngine(tdbErrIndexFileExists, Utf16ToUtf8(name));
   const std::string fileName = IndexFileName(name);
   if (FFileSystem.FileExists(fileName)) throw ETdbEngine(tdbErrIndexFileExists, fileName);
-  TTdbSortDef def = CalcIndexDefinition(FIndexTable, specification, unique);
+  TTdbSortDef def = CalcIndexDefinition(FIndexTable, spec, unique);
   def.FName = name;
   TTdbTableLock upgrade(*this, tltUpgrade);
   TTdbTableLock write(*this, tltWrite);

@@ -52,9 +52,9 @@ class TChoiceTable final : public ITdbIndexChoiceTable {
   }
   int32_t RecordCount() const { return static_cast<int32_t>(FRecords.size()); }
 
-  // Adds an index on `specification` ("KOD, -SZAM") built from the rows.
-  TTdbIndexNo AddIndex(std::u16string_view specification) {
-    return AddIndexDef(CalcIndexDefinition(FIndexTable, specification, false));
+  // Adds an index on `spec` ("KOD, -SZAM") built from the rows.
+  TTdbIndexNo AddIndex(std::u16string_view spec) {
+    return AddIndexDef(CalcIndexDefinition(FIndexTable, spec, false));
   }
 
   TCondRecordImageSource& Records() { return *FSource; }

@@ -65,14 +65,14 @@ class TRandomTables {
     for (int i = 0; i < indexCount; ++i) {
       const int first = Pick(0, 4);
       FIndexColumns.push_back({first});
-      std::u16string specification = (Chance(30) ? u"-" : u"") + std::u16string(kColumnNames[first]);
+      std::u16string spec = (Chance(30) ? u"-" : u"") + std::u16string(kColumnNames[first]);
       if (Chance(80)) {
         int second = Pick(0, 4);
         if (second == first) second = (second + 1) % 5;
         FIndexColumns.back().push_back(second);
-        specification += (Chance(30) ? u", -" : u", ") + std::u16string(kColumnNames[second]);
+        spec += (Chance(30) ? u", -" : u", ") + std::u16string(kColumnNames[second]);
       }
-      table->AddIndex(specification);
+      table->AddIndex(spec);
     }
     table->SetAutoCreate(Chance(50));
     return table;

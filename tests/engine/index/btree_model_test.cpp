@@ -45,9 +45,9 @@ std::string Upper(std::string text) {
 
 class TIndexFixture {
  public:
-  explicit TIndexFixture(int level, std::u16string_view specification = u"SZAM, KOD", bool unique = false)
+  explicit TIndexFixture(int level, std::u16string_view spec = u"SZAM, KOD", bool unique = false)
       : FTable(level), FIndex(FStorage, FTable.Table(), u"PROBA") {
-    FIndex.SetIndexDefinition(CalcIndexDefinition(FTable.Table(), specification, unique));
+    FIndex.SetIndexDefinition(CalcIndexDefinition(FTable.Table(), spec, unique));
     FIndex.NewStorage(kSmallPage);
   }
 

@@ -1,4 +1,4 @@
-// Index definitions: specification texts parsed and written back, checks of
+// Index definitions: spec texts parsed and written back, checks of
 // definitions read from files, stored descriptions in both layouts, index
 // file names, kinds and name resolution.
 #include <gtest/gtest.h>

@@ -24,8 +24,8 @@ struct TKeyFixture {
   TTdbSortDef FDef;
   TTdbIndexComparer FComparer;
 
-  TKeyFixture(int level, std::u16string_view specification)
-      : FTable(level), FDef(CalcIndexDefinition(FTable.Table(), specification, false)), FComparer(FDef, FTable.Table()) {}
+  TKeyFixture(int level, std::u16string_view spec)
+      : FTable(level), FDef(CalcIndexDefinition(FTable.Table(), spec, false)), FComparer(FDef, FTable.Table()) {}
 
   std::vector<uint8_t> Item(std::optional<std::string> kod, std::optional<std::u16string> nev,
                             std::optional<int32_t> szam, int32_t recordNo) const {
@@ -36,8 +36,8 @@ struct TKeyFixture {
 };
 
 TEST(IndexKey, EqualKeysAreOrderedByRecordNumberAlsoWhenDescending) {
-  for (std::u16string_view specification : {u"KOD", u"-KOD"}) {
-    const TKeyFixture f(4, specification);
+  for (std::u16string_view spec : {u"KOD", u"-KOD"}) {
+    const TKeyFixture f(4, spec);
     const auto first = f.Item("ABC", u"", 1, 3);
     const auto second = f.Item("abc", u"", 1, 8);
     const auto search = f.Item("ABC", u"", 1, 0);
