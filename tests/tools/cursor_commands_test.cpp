@@ -13,21 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "tool_runner.h"
+
 namespace kestrel {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::string Quote(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
 
 class KestrelCursorCommands : public testing::Test {
  protected:
@@ -47,14 +38,10 @@ class KestrelCursorCommands : public testing::Test {
   void TearDown() override { fs::remove_all(FDir); }
 
   int Kestrel(const std::vector<std::string>& args) {
-    const fs::path out = FDir / "out.txt", err = FDir / "err.txt";
-    std::string command = std::string(VENDRIK_BINARY_DIR) + "/bin/kestrel";
-    for (const std::string& arg : args) command += " " + Quote(arg);
-    command += " >" + Quote(out.string()) + " 2>" + Quote(err.string());
-    const int status = std::system(command.c_str());
-    FOut = Slurp(out);
-    FErr = Slurp(err);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const TToolRun run = RunKestrel(args, FDir);
+    FOut = run.Out;
+    FErr = run.Err;
+    return run.Status;
   }
   std::string Table() const { return (FDir / "Vnd03").string(); }
 

@@ -12,22 +12,12 @@
 #include <string>
 
 #include "engine/table/table_header.h"
+#include "tool_runner.h"
 
 namespace kestrel {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct TRun {
-  int Status = -1;
-  std::string Out;
-  std::string Err;
-};
-
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 class KestrelInfo : public testing::Test {
  protected:
@@ -38,17 +28,7 @@ class KestrelInfo : public testing::Test {
   }
   void TearDown() override { fs::remove_all(FDir); }
 
-  TRun Info(const std::string& table) {
-    const fs::path out = FDir / "out.txt", err = FDir / "err.txt";
-    const std::string command = std::string(VENDRIK_BINARY_DIR) + "/bin/kestrel info '" + table + "' >'" +
-                                out.string() + "' 2>'" + err.string() + "'";
-    TRun run;
-    const int status = std::system(command.c_str());
-    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.Out = Slurp(out);
-    run.Err = Slurp(err);
-    return run;
-  }
+  TToolRun Info(const std::string& table) { return RunKestrel({"info", table}, FDir); }
 
   void WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) {
     std::ofstream file(FDir / name, std::ios::binary);
@@ -71,7 +51,7 @@ class KestrelInfo : public testing::Test {
 
 TEST_F(KestrelInfo, DescribesALevel4Table) {
   WriteFile("Vnd03.dat", WriteTableHeader(Classification(4), "Vnd03.dat"));
-  const TRun run = Info((FDir / "Vnd03").string());
+  const TToolRun run = Info((FDir / "Vnd03").string());
   EXPECT_EQ(run.Status, 0) << run.Err;
   EXPECT_EQ(run.Err, "");
   const std::string file = (FDir / "Vnd03.dat").string();
@@ -140,7 +120,7 @@ TEST_F(KestrelInfo, DescribesLevel5And6TablesWithEscapedNames) {
     header.RecordIdIndexSpec = u"ID";
     const std::string name = level == 5 ? "T5.dat" : "T6.tdbt";
     WriteFile(name, WriteTableHeader(header, name));
-    const TRun run = Info((FDir / name.substr(0, 2)).string());
+    const TToolRun run = Info((FDir / name.substr(0, 2)).string());
     EXPECT_EQ(run.Status, 0) << run.Err;
     EXPECT_NE(run.Out.find("\"level\": " + std::to_string(level) + ",\n"), std::string::npos);
     EXPECT_NE(run.Out.find("\"nextRecordId\": 42,"), std::string::npos);
@@ -155,7 +135,7 @@ TEST_F(KestrelInfo, DescribesLevel5And6TablesWithEscapedNames) {
 TEST_F(KestrelInfo, ResolvesDatBeforeTdbt) {
   WriteFile("Both.dat", WriteTableHeader(Classification(5), "Both.dat"));
   WriteFile("Both.tdbt", WriteTableHeader(Classification(6), "Both.tdbt"));
-  const TRun run = Info((FDir / "Both").string());
+  const TToolRun run = Info((FDir / "Both").string());
   EXPECT_EQ(run.Status, 0);
   EXPECT_NE(run.Out.find("\"level\": 5,"), std::string::npos);
   EXPECT_NE(Info((FDir / "Both.tdbt").string()).Out.find("\"level\": 6,"), std::string::npos);
@@ -164,7 +144,7 @@ TEST_F(KestrelInfo, ResolvesDatBeforeTdbt) {
 TEST_F(KestrelInfo, BPlusTreeTableFileShowsItsFixedFields) {
   // Magic 20012002, level 6, next record id 300 at 6, Blowfish (5) at 10.
   WriteFile("Tree.tdbt", {0xE2, 0x5B, 0x31, 0x01, 6, 0, 0x2C, 0x01, 0, 0, 5, 0, 0, 0});
-  const TRun run = Info((FDir / "Tree").string());
+  const TToolRun run = Info((FDir / "Tree").string());
   EXPECT_EQ(run.Status, 0) << run.Err;
   EXPECT_NE(run.Out.find("\"kind\": \"B+ tree table file\",\n  \"level\": 6,\n  \"nextRecordId\": 300,\n"
                          "  \"encryption\": \"blowfish\"\n}"),
@@ -189,7 +169,7 @@ TEST_F(KestrelInfo, MissingAndDamagedFilesFailWithOneLine) {
   };
   for (const Case& c : cases) {
     const std::string path = (FDir / c.table).string();
-    const TRun run = Info(path);
+    const TToolRun run = Info(path);
     EXPECT_EQ(run.Status, 1) << c.table;
     EXPECT_EQ(run.Out, "") << c.table;
     EXPECT_EQ(run.Err, "kestrel info: " + path + ": " + c.message + "\n");

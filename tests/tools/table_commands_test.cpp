@@ -13,27 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "tool_runner.h"
+
 namespace kestrel {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct TRun {
-  int Status = -1;
-  std::string Out;
-  std::string Err;
-};
-
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::string Quote(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
 
 class KestrelTableCommands : public testing::Test {
  protected:
@@ -44,20 +29,7 @@ class KestrelTableCommands : public testing::Test {
   }
   void TearDown() override { fs::remove_all(FDir); }
 
-  TRun Kestrel(const std::vector<std::string>& args) {
-    const fs::path out = FDir / "out.txt", err = FDir / "err.txt";
-    std::string command = std::string(VENDRIK_BINARY_DIR) + "/bin/kestrel";
-    for (const std::string& arg : args) command += " " + Quote(arg);
-    command += " >" + Quote(out.string()) + " 2>" + Quote(err.string());
-    TRun run;
-    const int status = std::system(command.c_str());
-    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.Out = Slurp(out);
-    run.Err = Slurp(err);
-    fs::remove(out);
-    fs::remove(err);
-    return run;
-  }
+  TToolRun Kestrel(const std::vector<std::string>& args) { return RunKestrel(args, FDir); }
   std::string Table(const std::string& name = "Vnd03") const { return (FDir / name).string(); }
   void Write(const std::string& name, const std::string& text) const {
     std::ofstream(FDir / name, std::ios::binary) << text;
@@ -70,7 +42,7 @@ class KestrelTableCommands : public testing::Test {
     return files;
   }
   void CreateClassification() {
-    const TRun run = Kestrel({"create", Table(), "--level", "5", "--column", "KOD String(10) NOT NULL",
+    const TToolRun run = Kestrel({"create", Table(), "--level", "5", "--column", "KOD String(10) NOT NULL",
                               "--column", "MEGNEV String(40) NOT NULL", "--column", "LEIRAS Memo", "--index",
                               "KOD:KOD:unique", "--index", "INDMN:MEGNEV"});
     ASSERT_EQ(run.Status, 0) << run.Err;
@@ -84,7 +56,7 @@ class KestrelTableCommands : public testing::Test {
 };
 
 TEST_F(KestrelTableCommands, DemoTableChecksCleanAndExportsTheDemoData) {
-  TRun run = Kestrel({"demo", FDir.string()});
+  TToolRun run = Kestrel({"demo", FDir.string()});
   ASSERT_EQ(run.Status, 0) << run.Err;
   run = Kestrel({"check", Table()});
   EXPECT_EQ(run.Status, 0) << run.Out << run.Err;
@@ -102,7 +74,7 @@ TEST_F(KestrelTableCommands, DemoTableChecksCleanAndExportsTheDemoData) {
 TEST_F(KestrelTableCommands, ImportAndExportRoundTripByteForByte) {
   CreateClassification();
   Write("in.csv", FDemoCsv);
-  TRun run = Kestrel({"import", Table(), (FDir / "in.csv").string()});
+  TToolRun run = Kestrel({"import", Table(), (FDir / "in.csv").string()});
   ASSERT_EQ(run.Status, 0) << run.Err;
   EXPECT_EQ(run.Out, "498 records imported\n");
   run = Kestrel({"export", Table()});
@@ -123,7 +95,7 @@ TEST_F(KestrelTableCommands, ImportAndExportRoundTripByteForByte) {
 }
 
 TEST_F(KestrelTableCommands, Level6TableRoundTripsAndChecksClean) {
-  TRun run = Kestrel({"create", Table(), "--level", "6", "--column", "KOD String(10) NOT NULL", "--column",
+  TToolRun run = Kestrel({"create", Table(), "--level", "6", "--column", "KOD String(10) NOT NULL", "--column",
                       "MEGNEV String(40) NOT NULL", "--column", "LEIRAS Memo", "--index", "KOD:KOD:unique",
                       "--index", "INDMN:MEGNEV"});
   ASSERT_EQ(run.Status, 0) << run.Err;
@@ -178,7 +150,7 @@ TEST_F(KestrelTableCommands, BadRowsLeaveTheTableAsItWas) {
     SCOPED_TRACE(c.what);
     Write("bad.csv", c.csv);
     const auto before = Files();
-    const TRun run = Kestrel({"import", Table(), (FDir / "bad.csv").string()});
+    const TToolRun run = Kestrel({"import", Table(), (FDir / "bad.csv").string()});
     EXPECT_EQ(run.Status, 1);
     EXPECT_EQ(Lines(run.Err), 1) << run.Err;
     EXPECT_NE(run.Err.find(c.line), std::string::npos) << run.Err;
@@ -205,7 +177,7 @@ TEST_F(KestrelTableCommands, RefusedCreatesLeaveNoFiles) {
     SCOPED_TRACE(c.what);
     std::vector<std::string> args = {"create", Table("T")};
     args.insert(args.end(), c.args.begin(), c.args.end());
-    const TRun run = Kestrel(args);
+    const TToolRun run = Kestrel(args);
     EXPECT_EQ(run.Status, 1);
     EXPECT_EQ(Lines(run.Err), 1) << run.Err;
     EXPECT_TRUE(Files().empty());
@@ -222,7 +194,7 @@ TEST_F(KestrelTableCommands, CheckReportsADamagedIndex) {
   ASSERT_NE(first, std::string::npos);
   std::swap(data[first + 1], data[second + 1]);
   Write("Vnd03.dat", data);
-  TRun run = Kestrel({"check", Table()});
+  TToolRun run = Kestrel({"check", Table()});
   EXPECT_EQ(run.Status, 1);
   EXPECT_NE(run.Out.find("index KOD"), std::string::npos) << run.Out;
   EXPECT_EQ(Kestrel({"reindex", Table()}).Status, 0);
