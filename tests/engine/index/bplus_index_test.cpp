@@ -19,15 +19,13 @@
 namespace kestrel {
 namespace {
 
+using test::ScanIndexBackward;
+using test::ScanIndexForward;
 using test::TTestTable;
+using test::Upper;
 
 constexpr uint32_t kSmallPage = kMinBPlusPageSize;
 constexpr int kLevel = 6;
-
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
 
 // A model element: the key as the standard collation orders these texts
 // (the code without regard to case, then the name), the record number, and
@@ -58,19 +56,8 @@ class TVarIndex {
     return model;
   }
 
-  std::vector<std::vector<uint8_t>> ScanForward() {
-    std::vector<std::vector<uint8_t>> items;
-    std::vector<uint8_t> key;
-    for (int r = FIndex.Erster_Index(key); r == ttrFound; r = FIndex.Naechster_Index(key)) items.push_back(key);
-    return items;
-  }
-  std::vector<std::vector<uint8_t>> ScanBackward() {
-    std::vector<std::vector<uint8_t>> items;
-    std::vector<uint8_t> key;
-    for (int r = FIndex.Letzter_Index(key); r == ttrFound; r = FIndex.Vorheriger_Index(key)) items.push_back(key);
-    std::reverse(items.begin(), items.end());
-    return items;
-  }
+  std::vector<std::vector<uint8_t>> ScanForward() { return ScanIndexForward(FIndex); }
+  std::vector<std::vector<uint8_t>> ScanBackward() { return ScanIndexBackward(FIndex); }
 
   TTestTable FTable{kLevel};
   TTdbMemoryPageIo FStorage{kSmallPage};

@@ -20,7 +20,10 @@
 namespace kestrel {
 namespace {
 
+using test::ScanIndexBackward;
+using test::ScanIndexForward;
 using test::TTestTable;
+using test::Upper;
 
 constexpr uint32_t kSmallPage = kMinIndexPageSize;
 
@@ -38,11 +41,6 @@ struct TModelItem {
   }
 };
 
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
-
 class TIndexFixture {
  public:
   explicit TIndexFixture(int level, std::u16string_view spec = u"SZAM, KOD", bool unique = false)
@@ -59,20 +57,9 @@ class TIndexFixture {
     return model;
   }
 
-  std::vector<std::vector<uint8_t>> ScanForward() {
-    std::vector<std::vector<uint8_t>> items;
-    std::vector<uint8_t> key;
-    for (int r = FIndex.Erster_Index(key); r == ttrFound; r = FIndex.Naechster_Index(key)) items.push_back(key);
-    return items;
-  }
+  std::vector<std::vector<uint8_t>> ScanForward() { return ScanIndexForward(FIndex); }
 
-  std::vector<std::vector<uint8_t>> ScanBackward() {
-    std::vector<std::vector<uint8_t>> items;
-    std::vector<uint8_t> key;
-    for (int r = FIndex.Letzter_Index(key); r == ttrFound; r = FIndex.Vorheriger_Index(key)) items.push_back(key);
-    std::reverse(items.begin(), items.end());
-    return items;
-  }
+  std::vector<std::vector<uint8_t>> ScanBackward() { return ScanIndexBackward(FIndex); }
 
   TTestTable FTable;
   TTdbMemoryPageIo FStorage{kSmallPage};

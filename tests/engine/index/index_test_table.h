@@ -4,6 +4,8 @@
 // WideString have none below level 4), with record images built by hand.
 #pragma once
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "engine/index/index_columns.h"
+#include "engine/index/index_file.h"
 
 namespace kestrel::test {
 
@@ -87,5 +90,28 @@ class TTestTable {
 
   TTdbIndexTable FTable;
 };
+
+// ASCII upper case, as the standard collation folds the test codes.
+inline std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// Every item of an index, walked from the first forwards.
+inline std::vector<std::vector<uint8_t>> ScanIndexForward(TTdbIndexFile& index) {
+  std::vector<std::vector<uint8_t>> items;
+  std::vector<uint8_t> key;
+  for (int r = index.Erster_Index(key); r == ttrFound; r = index.Naechster_Index(key)) items.push_back(key);
+  return items;
+}
+
+// Every item of an index, walked from the last backwards, in index order.
+inline std::vector<std::vector<uint8_t>> ScanIndexBackward(TTdbIndexFile& index) {
+  std::vector<std::vector<uint8_t>> items;
+  std::vector<uint8_t> key;
+  for (int r = index.Letzter_Index(key); r == ttrFound; r = index.Vorheriger_Index(key)) items.push_back(key);
+  std::reverse(items.begin(), items.end());
+  return items;
+}
 
 }  // namespace kestrel::test
