@@ -220,7 +220,12 @@ void TForm1::Lers1Click() {
     services.FDialogs.ShowMessage(kGuideErrorCaption, kGuideErrorText);
 }
 
-void TForm1::Keress3Click() { RequestUpdate(FWindows); }
+void TForm1::Keress3Click() {
+  if (!RequestUpdate(FWindows)) return;
+  // The updater replaces the program's files: end without the exit question.
+  FTerminating = true;
+  FWindows.Services().FTerminate();
+}
 
 void TForm1::Nvjegy1Click() { FWindows.Form7().ShowModal(); }
 

@@ -18,10 +18,22 @@ bool TDesktopShellService::OpenDocument(const QString& path) {
   return QDesktopServices::openUrl(QUrl::fromLocalFile(document.absoluteFilePath()));
 }
 
-bool TDesktopShellService::StartProgram(const QString& program, const QString& parameter) {
+bool TDesktopShellService::OpenAddress(const QString& address) {
+  const QUrl url = QUrl::fromUserInput(address);
+  if (!url.isValid()) return false;
+  return QDesktopServices::openUrl(url);
+}
+
+bool TDesktopShellService::StartProgram(const QString& program, const QStringList& arguments,
+                                        QString& reason) {
   const QFileInfo executable(QDir::current(), program);
-  const QString command = executable.exists() ? executable.absoluteFilePath() : program;
-  return QProcess::startDetached(command, {parameter}, QDir::currentPath());
+  QProcess process;
+  process.setProgram(executable.exists() ? executable.absoluteFilePath() : program);
+  process.setArguments(arguments);
+  process.setWorkingDirectory(QDir::currentPath());
+  if (process.startDetached()) return true;
+  reason = process.errorString();
+  return false;
 }
 
 }  // namespace vendrik

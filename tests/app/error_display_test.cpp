@@ -114,7 +114,8 @@ TEST(ErrorDisplayTest, ACommandThatThrowsShowsTheErrorAndTheWindowGoesOn) {
   class TThrowingShell final : public IShellService {
    public:
     bool OpenDocument(const QString&) override { throw std::runtime_error("shell unavailable"); }
-    bool StartProgram(const QString&, const QString&) override { return false; }
+    bool OpenAddress(const QString&) override { return false; }
+    bool StartProgram(const QString&, const QStringList&, QString&) override { return false; }
   } shell;
   TFakeDialogs dialogs;
   TErrorDisplay errors(dialogs, QStringLiteral("Vendrik '03"));

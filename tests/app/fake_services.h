@@ -61,13 +61,21 @@ class TFakeShell final : public IShellService {
     FOpened.push_back(path);
     return FSucceeds;
   }
-  bool StartProgram(const QString& program, const QString& parameter) override {
-    FStarted.push_back(program + QLatin1Char(' ') + parameter);
+  bool OpenAddress(const QString& address) override {
+    FAddresses.push_back(address);
+    return FSucceeds;
+  }
+  // Records the program and its arguments, separated by blanks.
+  bool StartProgram(const QString& program, const QStringList& arguments, QString& reason) override {
+    FStarted.push_back((QStringList{program} + arguments).join(QLatin1Char(' ')));
+    if (!FSucceeds) reason = FFailureReason;
     return FSucceeds;
   }
 
   bool FSucceeds = true;
+  QString FFailureReason = QStringLiteral("Permission denied");
   std::vector<QString> FOpened;
+  std::vector<QString> FAddresses;
   std::vector<QString> FStarted;
 };
 

@@ -1,5 +1,5 @@
 // The desktop shell's failure detection: documents and programs that are not
-// there are failures, not silent successes.
+// there, or cannot be run, are failures, not silent successes.
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -43,9 +43,24 @@ TEST_F(ShellServiceTest, MissingOrUnreadableDocumentIsAFailure) {
   }
 }
 
-TEST_F(ShellServiceTest, ProgramThatCannotStartIsAFailure) {
-  EXPECT_FALSE(FShell.StartProgram(QStringLiteral("Update.exe"), QStringLiteral("update.nfo")));
-  EXPECT_TRUE(FShell.StartProgram(QStringLiteral("true"), QStringLiteral("update.nfo")));
+TEST_F(ShellServiceTest, ProgramThatCannotStartIsAFailureWithAReason) {
+  QString reason;
+  EXPECT_FALSE(FShell.StartProgram(QStringLiteral("Update.exe"), {QStringLiteral("update.nfo")}, reason));
+  EXPECT_FALSE(reason.isEmpty());
+
+  // A file that is there but may not be run.
+  QFile script(QStringLiteral("Update.exe"));
+  ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+  script.write("#!/bin/sh\n");
+  script.close();
+  ASSERT_TRUE(script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+  reason.clear();
+  EXPECT_FALSE(FShell.StartProgram(QStringLiteral("Update.exe"), {QStringLiteral("update.nfo")}, reason));
+  EXPECT_FALSE(reason.isEmpty());
+
+  reason.clear();
+  EXPECT_TRUE(FShell.StartProgram(QStringLiteral("true"), {QStringLiteral("update.nfo")}, reason));
+  EXPECT_TRUE(reason.isEmpty());
 }
 
 }  // namespace
