@@ -16,7 +16,7 @@ TAppWindows::TAppWindows(TAppServices services) : FServices(std::move(services))
   FForm2 = std::make_unique<TForm2>();
   FForm5 = std::make_unique<TForm5>();
   FForm6 = std::make_unique<TForm6>();
-  FForm7 = std::make_unique<TForm7>();
+  FForm7 = std::make_unique<TForm7>(*this);
   FForm8 = std::make_unique<TForm8>();
   FQuickReport9 = std::make_unique<TQuickReport9>();
 }

@@ -1,6 +1,7 @@
 // Paints the program's picture assets: the main window's title picture
-// (title.png, 537 x 313) and the program icon (icon.png, 32 x 32, and
-// icon-128.png). Run at build time on Qt's offscreen platform:
+// (title.png, 537 x 313), the program icon (icon.png, 32 x 32, and
+// icon-128.png) and the about window's picture (picture.png, 128 x 164). Run
+// at build time on Qt's offscreen platform:
 //   vendrik-assetgen OUTPUT_DIR
 // The pictures depend only on this code and the installed Liberation fonts:
 // the paper texture comes from a fixed-seed noise function, so every build
@@ -12,6 +13,10 @@
 // letters at the top centre and bottom centre. The middle band is kept clear
 // of the rows of binary digits the main window lays over the picture (at
 // y 88 to 117 and 192 to 221).
+//
+// About picture: a simply drawn figure (no real person) in a purple
+// jumper with the program's "V" on it, before a pale sky; the picture window
+// shows only its top 137 rows, so the head and shoulders sit in that part.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -179,6 +184,65 @@ QImage PaintIcon(int size) {
   return image;
 }
 
+QImage PaintPicture() {
+  constexpr int kWidth = 128;
+  constexpr int kHeight = 164;
+  QImage image(kWidth, kHeight, QImage::Format_RGB32);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing);
+  QLinearGradient sky(0, 0, 0, kHeight);
+  sky.setColorAt(0, QColor(0x9C, 0xC8, 0xF0));
+  sky.setColorAt(1, QColor(0xF4, 0xF8, 0xFC));
+  painter.fillRect(image.rect(), sky);
+
+  // Shoulders and jumper, with a collar and the "V".
+  QPainterPath body;
+  body.moveTo(14, kHeight);
+  body.cubicTo(14, 104, 34, 92, 64, 92);
+  body.cubicTo(94, 92, 114, 104, 114, kHeight);
+  body.closeSubpath();
+  painter.setPen(QPen(QColor(0x40, 0x10, 0x48), 1.5));
+  painter.setBrush(QColor(0x80, 0x20, 0x88));
+  painter.drawPath(body);
+  painter.setBrush(QColor(0xF0, 0xF0, 0xF0));
+  QPainterPath collar;
+  collar.moveTo(50, 93);
+  collar.lineTo(64, 110);
+  collar.lineTo(78, 93);
+  collar.closeSubpath();
+  painter.drawPath(collar);
+  QFont letter(QStringLiteral("Liberation Serif"));
+  letter.setPixelSize(20);
+  letter.setBold(true);
+  letter.setItalic(true);
+  DrawText(painter, letter, QStringLiteral("V"), QPointF(88, 130), Qt::AlignHCenter, QColor(0xF0, 0xD0, 0x20),
+           Qt::NoPen);
+
+  // Neck and head.
+  const QColor skin(0xF1, 0xC8, 0x98);
+  const QPen skinEdge(QColor(0x90, 0x60, 0x40), 1.2);
+  painter.setPen(skinEdge);
+  painter.setBrush(skin);
+  painter.drawRect(QRectF(56, 72, 16, 22));
+  painter.drawEllipse(QPointF(64, 52), 22, 26);
+  // Hair.
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(QColor(0x50, 0x34, 0x20));
+  painter.drawChord(QRectF(41, 25, 46, 36), 0, 180 * 16);
+  // Glasses, eyes and a smile.
+  painter.setBrush(Qt::NoBrush);
+  painter.setPen(QPen(QColor(0x20, 0x20, 0x20), 1.4));
+  painter.drawEllipse(QPointF(55, 54), 7, 6);
+  painter.drawEllipse(QPointF(73, 54), 7, 6);
+  painter.drawLine(QPointF(62, 54), QPointF(66, 54));
+  painter.setBrush(QColor(0x20, 0x20, 0x20));
+  painter.drawEllipse(QPointF(55, 54), 1.6, 1.6);
+  painter.drawEllipse(QPointF(73, 54), 1.6, 1.6);
+  painter.setBrush(Qt::NoBrush);
+  painter.drawArc(QRectF(54, 58, 20, 12), -20 * 16, -140 * 16);
+  return image;
+}
+
 bool Save(const QImage& image, const QDir& directory, const QString& name) {
   const QString path = directory.filePath(name);
   if (image.save(path, "PNG")) return true;
@@ -201,6 +265,7 @@ int main(int argc, char* argv[]) {
   }
   const bool saved = Save(PaintTitle(), directory, QStringLiteral("title.png")) &&
                      Save(PaintIcon(32), directory, QStringLiteral("icon.png")) &&
-                     Save(PaintIcon(128), directory, QStringLiteral("icon-128.png"));
+                     Save(PaintIcon(128), directory, QStringLiteral("icon-128.png")) &&
+                     Save(PaintPicture(), directory, QStringLiteral("picture.png"));
   return saved ? 0 : 1;
 }
