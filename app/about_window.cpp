@@ -218,8 +218,9 @@ void TForm7::createSystemPanel() {
     const QString caption = QString::fromUtf8(kRowCaptions[row]);
     const QByteArray captionName = "Label" + QByteArray::number(8 + row);
     const QByteArray valueName = "Label" + QByteArray::number(13 + row);
-    MakeLabel(panel, captionName.constData(), caption, QRect(kCaptionLeft, kRowTops[row], 110, kRowHeight),
-              Qt::AlignLeft);
+    QLabel* captionLabel = MakeLabel(panel, captionName.constData(), caption,
+                                     QRect(kCaptionLeft, kRowTops[row], 0, kRowHeight), Qt::AlignLeft);
+    captionLabel->resize(captionLabel->sizeHint().width(), kRowHeight);
     QLabel* value = MakeLabel(panel, valueName.constData(), QString(),
                               QRect(kValueLeft, kRowTops[row], kValueWidth, kRowHeight), Qt::AlignRight);
     // The caption names the value; the value itself is the description.
