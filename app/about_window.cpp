@@ -2,6 +2,8 @@
 // when it is shown, the links and the buttons.
 #include "app/about_window.h"
 
+#include <algorithm>
+
 #include <QEvent>
 #include <QLabel>
 #include <QMouseEvent>

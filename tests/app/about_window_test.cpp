@@ -3,6 +3,9 @@
 // "MS Info" button with and without a system-information viewer, the links,
 // the picture window that a click closes, and an accessible name on every
 // control.
+#include <cstdlib>
+#include <functional>
+
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
