@@ -210,7 +210,10 @@ void TQuickRep::PrintBand(TQRBand* band) {
   } else if (type != TQRBandType::rbPageFooter) {
     const TQRReal height = std::round(band->Height);
     const TQRReal wholePage = Page.Length() - Page.TopMargin - Page.BottomMargin;
-    const bool fits = FCurrentY >= 0 && (AvailableSpace() >= height || height > wholePage);
+    // A band higher than a whole page prints anyway, but only at the top of a
+    // column: below other bands it would run off the sheet.
+    const bool fits = FCurrentY >= 0 && (AvailableSpace() >= height ||
+                                         (height > wholePage && FCurrentY <= FColumnTop));
     if (!fits) NewColumn();
   }
   if (band->AlignToBottom && type != TQRBandType::rbPageFooter) {
