@@ -175,6 +175,8 @@ void TQRStandardPreview::CreateToolBar() {
   exitButton->setAccessibleName(QStringLiteral("Close"));
   connect(exitButton, &QToolButton::clicked, this, &QWidget::close);
   FToolBar->addWidget(exitButton);
+  if (auto* more = FToolBar->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
+    more->setAccessibleName(QStringLiteral("More buttons"));
   for (const char* name : kFinishedButtons) Button(QString::fromLatin1(name))->setEnabled(false);
   Button(QStringLiteral("CancelButton"))->setEnabled(false);
 
