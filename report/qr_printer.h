@@ -42,7 +42,6 @@ class TQRPrinter : public QObject {
 
   TQRDestination Destination = TQRDestination::qrdMetafile;
   QString Title;
-  int FirstPage = 0, LastPage = 0;
   qint64 MemoryLimit = kQRDefaultMemoryLimit;
   // The sheet in native units, set before BeginDoc.
   TQRReal PaperWidth = 2100, PaperLength = 2970;

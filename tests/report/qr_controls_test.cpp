@@ -30,6 +30,7 @@ TEST(LabelLinesTest, CaptionsSplitIntoParagraphsAndWrappedLines) {
       {"a word wider than the label is broken", QStringLiteral("abcdefghijklmnop"), false, true, 60, {}},
       {"a label of no width drops the word", QStringLiteral("abc"), false, true, 0, {QString()}},
   };
+  const Case anywhere = {"break anywhere", QStringLiteral("aaa bbb"), false, true, 60, {}};
   for (const Case& c : cases) {
     TQRLabel label(QStringLiteral("L"));
     label.Font = QFont(QStringLiteral("Liberation Sans"), 10);
@@ -44,6 +45,24 @@ TEST(LabelLinesTest, CaptionsSplitIntoParagraphsAndWrappedLines) {
       EXPECT_EQ(label.Lines(), c.FLines) << c.FWhat;
     }
   }
+  TQRLabel label(QStringLiteral("L"));
+  label.Font = QFont(QStringLiteral("Liberation Sans"), 10);
+  label.AutoSize = false;
+  label.WrapStyle = TQRWrapStyle::BreakAnywhere;
+  label.Width = anywhere.FWidth;
+  label.FormatLines(anywhere.FCaption);
+  EXPECT_GT(label.Lines().size(), 1);
+  EXPECT_EQ(label.Lines().join(QString()), anywhere.FCaption);
+}
+
+TEST(LabelLinesTest, SystemDataShowsItsKindAtDesignTime) {
+  TQRSysData data(QStringLiteral("S"));
+  data.Data = TQRSysDataType::qrsPageNumber;
+  data.Text = QStringLiteral("Oldal: ");
+  EXPECT_EQ(data.DesignCaption(), QStringLiteral("Oldal: (Page#)"));
+  data.Data = TQRSysDataType::qrsDateTime;
+  data.Text.clear();
+  EXPECT_EQ(data.DesignCaption(), QStringLiteral("(Date/Time)"));
 }
 
 TEST(LabelLinesTest, AutoSizeKeepsTheAnchorOfTheAlignment) {
