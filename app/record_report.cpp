@@ -1,6 +1,9 @@
 // The record report's layout and its two uses: the preview and the PDF file.
 #include "app/record_report.h"
 
+#include <exception>
+#include <functional>
+
 #include "report/qr_export.h"
 
 namespace vendrik {
@@ -118,6 +121,34 @@ void TQuickReport9::Preview(IQRDataSet& dataset) {
     ~TForget() { FReport.DataSet = nullptr; }
   } forget{*FReport};
   FReport->Preview();
+}
+
+QString RecordFilter(const QString& code) {
+  QString literal = code;
+  literal.replace(QLatin1Char('\''), QStringLiteral("''"));
+  return QStringLiteral("KOD = '%1'").arg(literal);
+}
+
+void PrintCurrentRecord(IRecordPrintTable& table, TQuickReport9& report) {
+  const QString previousFilter = table.Filter();
+  const bool previousFiltered = table.Filtered();
+  std::exception_ptr error;
+  auto step = [&error](const std::function<void()>& action) {
+    try {
+      action();
+    } catch (...) {
+      if (!error) error = std::current_exception();
+    }
+  };
+  step([&] {
+    table.SetFilter(RecordFilter(table.CurrentCode()));
+    table.SetFiltered(true);
+    report.Preview(table.Records());
+  });
+  step([&] { table.SetFiltered(false); });
+  step([&] { table.SetFilter(previousFilter); });
+  step([&] { table.SetFiltered(previousFiltered); });
+  if (error) std::rethrow_exception(error);
 }
 
 bool RenderRecordReportPdf(IQRDataSet& dataset, const QString& fileName, QString* error) {

@@ -43,6 +43,32 @@ class TQuickReport9 : public QWidget {
   std::unique_ptr<TQuickRep> FReport;
 };
 
+// What the print command needs of the table: the current record's code, the
+// filter text and its switch, and the records as the report reads them.
+class IRecordPrintTable {
+ public:
+  virtual ~IRecordPrintTable() = default;
+  // The current record's KOD as a string (empty on an empty table).
+  virtual QString CurrentCode() = 0;
+  virtual QString Filter() const = 0;
+  virtual bool Filtered() const = 0;
+  virtual void SetFilter(const QString& filter) = 0;
+  virtual void SetFiltered(bool filtered) = 0;
+  // The table's records for the report (the filtered ones while filtered).
+  virtual IQRDataSet& Records() = 0;
+};
+
+// The filter that selects the records of one code: KOD = 'code', with every
+// single quote inside the code doubled.
+QString RecordFilter(const QString& code);
+
+// The search window's print command: filters the table to the current
+// record's code, shows the record report's preview and, once it is closed,
+// restores the previous filter — also after an error, in the order filtering
+// off, filter text, filter switch. An error of any step is thrown after the
+// restoring (the first one, when several occur).
+void PrintCurrentRecord(IRecordPrintTable& table, TQuickReport9& report);
+
 // Builds the record report's model into `report`, its dataset unset.
 void BuildRecordReport(TQuickRep& report);
 

@@ -1,18 +1,23 @@
 // The record report as a PDF file: the pages of demo records read back with
 // the PDF tools (pdftotext -bbox for the words and their boxes, pdfinfo for
-// the pages and the title, pdftoppm for the footer line), and the model's
-// layout values.
+// the pages and the title, pdftoppm for the footer line), the model's layout
+// values, and the print command's filter: set to the code, restored after the
+// preview and after an error.
 #include <cmath>
 #include <vector>
 
+#include <QApplication>
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
 #include "app/record_report.h"
+#include "report/qr_preview.h"
 
 namespace vendrik::testing {
 namespace {
@@ -209,6 +214,84 @@ TEST(RecordReportTest, ModelHoldsTheDesignedBandsAndPage) {
   EXPECT_FALSE(description->AutoStretch);
   EXPECT_EQ(description->Height, 2225.1L);
   EXPECT_EQ(model.ExportFilters().size(), 1u);
+}
+
+
+TEST(RecordPrintCommandTest, FilterSelectsTheCodeWithQuotesDoubled) {
+  const struct {
+    const char* FCode;
+    const char* FFilter;
+  } cases[] = {{"0101", "KOD = '0101'"}, {"O'B", "KOD = 'O''B'"}, {"", "KOD = ''"}};
+  for (const auto& c : cases) EXPECT_EQ(RecordFilter(QString::fromLatin1(c.FCode)), QString::fromLatin1(c.FFilter));
+}
+
+// A table that logs the filter calls, optionally failing one of them.
+class TLoggingTable final : public IRecordPrintTable {
+ public:
+  QString CurrentCode() override { return QStringLiteral("58.05.1"); }
+  QString Filter() const override { return FFilter; }
+  bool Filtered() const override { return FFiltered; }
+  void SetFilter(const QString& filter) override {
+    FLog << QStringLiteral("Filter=") + filter;
+    if (filter == FFailingFilter) throw std::runtime_error("Bad filter");
+    FFilter = filter;
+  }
+  void SetFiltered(bool filtered) override {
+    FLog << QStringLiteral("Filtered=%1").arg(filtered);
+    FFiltered = filtered;
+  }
+  IQRDataSet& Records() override { return FRecords; }
+
+  QString FFilter = QStringLiteral("MEGNEV = 'x'");
+  bool FFiltered = true;
+  QString FFailingFilter;
+  QStringList FLog;
+  TQRMemoryDataSet FRecords{{QStringLiteral("KOD"), QStringLiteral("MEGNEV"), QStringLiteral("LEIRAS")},
+                            {{QStringLiteral("58.05.1"), QStringLiteral("Név"), QString()}}};
+};
+
+// Closes the record report's preview as soon as its pages are finished.
+class TPreviewCloser {
+ public:
+  TPreviewCloser() {
+    QObject::connect(&FTimer, &QTimer::timeout, [this] {
+      for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* preview = qobject_cast<TQRStandardPreview*>(widget);
+        if (!preview || !preview->isVisible() || !preview->Button(QStringLiteral("nextPage"))->isEnabled())
+          continue;
+        FStatus = preview->PanelText(1);
+        preview->close();
+      }
+    });
+    FTimer.start(10);
+  }
+  QString FStatus;
+
+ private:
+  QTimer FTimer;
+};
+
+TEST(RecordPrintCommandTest, PreviousFilterIsRestoredAfterSuccessAndAfterAnError) {
+  const QStringList restore = {QStringLiteral("Filtered=0"), QStringLiteral("Filter=MEGNEV = 'x'"),
+                               QStringLiteral("Filtered=1")};
+  {
+    TQuickReport9 report;
+    TLoggingTable table;
+    TPreviewCloser closer;
+    PrintCurrentRecord(table, report);
+    EXPECT_EQ(closer.FStatus, QStringLiteral("Page 1 of 1"));
+    EXPECT_EQ(table.FLog,
+              QStringList({QStringLiteral("Filter=KOD = '58.05.1'"), QStringLiteral("Filtered=1")}) + restore);
+  }
+  {
+    TQuickReport9 report;
+    TLoggingTable table;
+    table.FFailingFilter = QStringLiteral("KOD = '58.05.1'");
+    EXPECT_THROW(PrintCurrentRecord(table, report), std::runtime_error);
+    EXPECT_EQ(table.FLog, QStringList({QStringLiteral("Filter=KOD = '58.05.1'")}) + restore);
+    EXPECT_EQ(table.FFilter, QStringLiteral("MEGNEV = 'x'"));
+    EXPECT_TRUE(table.FFiltered);
+  }
 }
 
 }  // namespace
