@@ -397,8 +397,6 @@ void TQRStandardPreview::GotoPage() {
   bool ok = false;
   const int page = answer->trimmed().toInt(&ok);
   SelectPage(ok && page >= 1 && page <= count ? page : 1);
-  if (!(ok && page >= 1 && page <= count) && FView->PageNumber() != 1) FView->ShowPage(1);
-  UpdateInfo();
 }
 
 void TQRStandardPreview::Search() {

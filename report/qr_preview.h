@@ -35,8 +35,8 @@ class TQRStandardPreview final : public QWidget {
   Q_OBJECT
 
  public:
-  // A preview of `sink` for `report` (either may be... the report may be null
-  // for pages without a report). The window does not own the sink.
+  // A preview of `sink` for `report`; `report` may be null for pages without
+  // a report. The window does not own the sink.
   TQRStandardPreview(TQuickRep* report, TQRPrinter* sink, QWidget* parent = nullptr);
   ~TQRStandardPreview() override;
 
