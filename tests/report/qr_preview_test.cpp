@@ -60,6 +60,7 @@ class TFakePreviewDialogs final : public IQRPreviewDialogs {
 class PreviewTest : public ::testing::Test {
  protected:
   void Open(int records) {
+    if (FWindow) delete FWindow.data();
     FReport = SmallReport(2000);
     FReport->PreviewDialogs = &FDialogs;
     FReport->RegisterExportFilter(std::make_unique<TQRPdfExportFilter>());
