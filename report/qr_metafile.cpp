@@ -35,6 +35,8 @@ QColor ColorRef(uint32_t value) {
   return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
 }
 
+constexpr int64_t kLargestFontHeight = 65535;
+
 // The smallest size of each record type that this engine writes and reads.
 std::optional<uint32_t> MinimumSize(uint32_t type) {
   switch (type) {
@@ -163,7 +165,9 @@ void TQRMetafile::Walk(QPainter* painter, std::vector<TQRTextRun>* runs) const {
       case emf::kExtCreateFontIndirectW: {
         TObject object{TObject::Font, {}, {}, 0};
         const qsizetype lf = at + 12;
-        const int height = std::abs(I32(b, lf));
+        // Heights beyond any sheet are cut, so a damaged page cannot ask for a giant font.
+        const int height = static_cast<int>(
+            std::min<int64_t>(std::abs(static_cast<int64_t>(I32(b, lf))), kLargestFontHeight));
         const int weight = I32(b, lf + 16);
         QString face = Utf16At(b, lf + 28, emf::kFaceNameChars);
         face.truncate(face.indexOf(QChar(0)) < 0 ? face.size() : face.indexOf(QChar(0)));
