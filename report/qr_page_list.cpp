@@ -14,6 +14,7 @@
 #include <QtEndian>
 
 #include "report/qr_emf_format.h"
+#include "report/qr_splay_code.h"
 
 namespace vendrik {
 namespace {
@@ -61,6 +62,14 @@ qint64 HeaderLength(const QByteArray& file) {
   return found - kSignatureBehindHeader;
 }
 
+// Whether the file is a compressed page stream: the compression flag of the
+// 128-byte header, with its filler intact (a compressed first page shows no
+// signature by which the header could be found).
+bool IsCompressed(const QByteArray& file) {
+  if (file.size() < kQRHeaderSize || file[kCompressedOffset] != 1) return false;
+  return file.mid(kFillerOffset, kFillerLength) == QByteArray(kFillerLength, kFillerByte);
+}
+
 // Checks the optional link block between a page's metafile and its start
 // field: a count, then per link a rectangle and a text with its length.
 bool LinksFit(const QByteArray& file, qint64 at, qint64 end) {
@@ -81,8 +90,8 @@ bool LinksFit(const QByteArray& file, qint64 at, qint64 end) {
 
 }  // namespace
 
-TQRPageList::TQRPageList(qint64 memoryLimit)
-    : FMemoryLimit(memoryLimit), FDevice(std::make_unique<QBuffer>()),
+TQRPageList::TQRPageList(qint64 memoryLimit, bool compressed)
+    : FMemoryLimit(memoryLimit), FDevice(std::make_unique<QBuffer>()), FCompressed(compressed),
       FCreated(QDateTime::currentMSecsSinceEpoch() / 86400000.0 + kDaysTo1970) {
   FDevice->open(QIODevice::ReadWrite);
 }
@@ -97,7 +106,7 @@ QByteArray TQRPageList::Header(int pageCount) const {
   header.replace(kCountOffset, 4, Le32(pageCount));
   const double created = qToLittleEndian(FCreated);
   std::memcpy(header.data() + kCreatedOffset, &created, 8);
-  header[kCompressedOffset] = 0;
+  header[kCompressedOffset] = FCompressed ? 1 : 0;
   std::memset(header.data() + kFillerOffset, kFillerByte, kFillerLength);
   return header;
 }
@@ -125,10 +134,13 @@ void TQRPageList::AddPage(const TQRMetafile& page) {
   QMutexLocker lock(&FLock);
   if (FRecordStarts.empty()) Write(0, Header(0));
   const qint64 start = FDevice->size();
-  const qint64 end = start + 8 + page.Bytes().size() + 4;
+  const QByteArray content = FCompressed
+                                 ? Le32(static_cast<qint32>(page.Bytes().size())) + QRSplayCompress(page.Bytes())
+                                 : page.Bytes();
+  const qint64 end = start + 8 + content.size() + 4;
   QByteArray record = Le32(static_cast<qint32>(FRecordStarts.size() + 1));
   record += Le32(static_cast<qint32>(end));
-  record += page.Bytes();
+  record += content;
   record += Le32(static_cast<qint32>(start));
   Write(start, record);
   FRecordStarts.push_back(start);
@@ -156,7 +168,15 @@ TQRMetafile TQRPageList::GetPage(int n) const {
   const QByteArray lead = Read(start, 8);
   if (lead.size() != 8) return {};
   const qint64 end = I32(lead, 4);
-  std::optional<TQRMetafile> page = TQRMetafile::Parse(Read(start + 8, end - start - 12), nullptr);
+  QByteArray bytes = Read(start + 8, end - start - 12);
+  if (FCompressed) {
+    qint64 consumed = 0;
+    const std::optional<QByteArray> plain =
+        bytes.size() >= 4 ? QRSplayExpand(bytes.mid(4), I32(bytes, 0), consumed) : std::nullopt;
+    if (!plain) return {};
+    bytes = *plain;
+  }
+  std::optional<TQRMetafile> page = TQRMetafile::Parse(bytes, nullptr);
   return page ? *page : TQRMetafile();
 }
 
@@ -185,10 +205,8 @@ std::unique_ptr<TQRPageList> TQRPageList::LoadFromFile(const QString& fileName, 
   if (file.size() > kLargestFile) return fail(QStringLiteral("the file is too large"));
   const QByteArray bytes = file.readAll();
   if (bytes.size() != file.size()) return fail(QStringLiteral("the file cannot be read"));
-  if (bytes.size() > kCompressedOffset && bytes[kCompressedOffset] == 1 &&
-      !HasSignatureAt(bytes, 177) && !HasSignatureAt(bytes, 173))
-    return fail(QStringLiteral("compressed pages are not supported"));
-  const qint64 headerLength = HeaderLength(bytes);
+  const bool compressed = IsCompressed(bytes);
+  const qint64 headerLength = compressed ? kQRHeaderSize : HeaderLength(bytes);
   if (headerLength < 0) return fail(QStringLiteral("no page found"));
   qint64 expected = -1;  // page count; -1 when the header does not say
   if (headerLength == 120) expected = 1;
@@ -196,12 +214,12 @@ std::unique_ptr<TQRPageList> TQRPageList::LoadFromFile(const QString& fileName, 
     expected = I32(bytes, kCountOffset);
     if (expected < 1) return fail(QStringLiteral("bad page count %1").arg(expected));
   }
-  auto list = std::make_unique<TQRPageList>();
+  auto list = std::make_unique<TQRPageList>(kQRDefaultMemoryLimit, compressed);
   qint64 at = headerLength;
   while (at < bytes.size() && (expected < 0 || list->PageCount() < expected)) {
     const int number = list->PageCount() + 1;
     const QString where = QStringLiteral("page %1").arg(number);
-    if (bytes.size() - at < 8 + emf::kHeaderSize + emf::kEofSize + 4)
+    if (bytes.size() - at < (compressed ? 16 : 8 + emf::kHeaderSize + emf::kEofSize + 4))
       return fail(where + QStringLiteral(" is cut off"));
     if (I32(bytes, at) != number) return fail(where + QStringLiteral(" has a wrong page number"));
     const qint64 end = I32(bytes, at + 4);
@@ -209,13 +227,28 @@ std::unique_ptr<TQRPageList> TQRPageList::LoadFromFile(const QString& fileName, 
       return fail(where + QStringLiteral(" ends outside the file"));
     if (I32(bytes, end - 4) != at) return fail(where + QStringLiteral(" has a broken link"));
     const qint64 emfAt = at + 8;
-    const qint64 emfSize = I32(bytes, emfAt + emf::kHeaderBytesOffset);
-    if (emfSize < emf::kHeaderSize || emfSize > end - 4 - emfAt)
-      return fail(where + QStringLiteral(" has a wrong size"));
-    if (!LinksFit(bytes, emfAt + emfSize, end - 4))
-      return fail(where + QStringLiteral(" has damaged links"));
+    QByteArray pageBytes;
+    qint64 contentEnd = emfAt;
+    if (compressed) {
+      const qint64 length = I32(bytes, emfAt);
+      qint64 consumed = 0;
+      const std::optional<QByteArray> plain =
+          length > 0 && length <= kLargestFile
+              ? QRSplayExpand(bytes.mid(emfAt + 4, end - 4 - emfAt - 4), length, consumed)
+              : std::nullopt;
+      if (!plain) return fail(where + QStringLiteral(" cannot be expanded"));
+      pageBytes = *plain;
+      contentEnd = emfAt + 4 + consumed;
+    } else {
+      const qint64 emfSize = I32(bytes, emfAt + emf::kHeaderBytesOffset);
+      if (emfSize < emf::kHeaderSize || emfSize > end - 4 - emfAt)
+        return fail(where + QStringLiteral(" has a wrong size"));
+      pageBytes = bytes.mid(emfAt, emfSize);
+      contentEnd = emfAt + emfSize;
+    }
+    if (!LinksFit(bytes, contentEnd, end - 4)) return fail(where + QStringLiteral(" has damaged links"));
     QString pageError;
-    std::optional<TQRMetafile> page = TQRMetafile::Parse(bytes.mid(emfAt, emfSize), &pageError);
+    std::optional<TQRMetafile> page = TQRMetafile::Parse(pageBytes, &pageError);
     if (!page) return fail(where + QStringLiteral(": ") + pageError);
     list->AddPage(*page);
     at = end;

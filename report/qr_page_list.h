@@ -7,6 +7,8 @@
 // page number, the stream position where the record ends, the page's
 // metafile bytes, and the stream position where the record starts. The end
 // and start positions make the records a chain that can be walked both ways.
+// In a compressed stream the metafile bytes are replaced by their length and
+// their splay-tree code (qr_splay_code.h).
 //
 // The stream stays in memory up to a limit and then moves to a temporary file
 // ("QRP" prefix) that is deleted with the list. All members are thread-safe:
@@ -31,7 +33,7 @@ constexpr int kQRHeaderSize = 128;
 
 class TQRPageList {
  public:
-  explicit TQRPageList(qint64 memoryLimit = kQRDefaultMemoryLimit);
+  explicit TQRPageList(qint64 memoryLimit = kQRDefaultMemoryLimit, bool compressed = false);
   ~TQRPageList();
   TQRPageList(const TQRPageList&) = delete;
   TQRPageList& operator=(const TQRPageList&) = delete;
@@ -52,8 +54,11 @@ class TQRPageList {
   // Returns false with `error` set when the file cannot be written.
   bool SaveToFile(const QString& fileName, QString* error) const;
 
+  bool Compressed() const { return FCompressed; }
+
   // Reads a page file: finds its header length (96, 120, 124 or 128 bytes,
-  // by where the first page's signature lies), walks the record chain and
+  // by where the first page's signature lies; a compressed file has the
+  // 128-byte header), walks the record chain and
   // checks every position, size and page against the file. Returns the pages
   // in a new list, or nothing with `error` saying what is wrong.
   static std::unique_ptr<TQRPageList> LoadFromFile(const QString& fileName, QString* error);
@@ -67,6 +72,7 @@ class TQRPageList {
   mutable QMutex FLock;
   std::unique_ptr<QIODevice> FDevice;
   bool FInFile = false;
+  bool FCompressed;
   std::vector<qint64> FRecordStarts;  // start of each page's record, in page order
   double FCreated;
 };

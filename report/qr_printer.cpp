@@ -32,7 +32,7 @@ void TQRPrinter::BeginDoc() {
   FProgress = 0;
   FCancelled = false;
   FPageNumber = FPageCount = 0;
-  FPageList = std::make_unique<TQRPageList>(MemoryLimit);
+  FPageList = std::make_unique<TQRPageList>(MemoryLimit, Compression);
   FStatus = TQRPrinterStatus::mpBusy;
 }
 

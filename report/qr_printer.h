@@ -43,6 +43,8 @@ class TQRPrinter : public QObject {
   TQRDestination Destination = TQRDestination::qrdMetafile;
   QString Title;
   qint64 MemoryLimit = kQRDefaultMemoryLimit;
+  // Whether the stored pages are compressed; set before BeginDoc.
+  bool Compression = false;
   // The sheet in native units, set before BeginDoc.
   TQRReal PaperWidth = 2100, PaperLength = 2970;
   TQROrientation Orientation = TQROrientation::poPortrait;

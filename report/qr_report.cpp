@@ -114,6 +114,7 @@ void TQuickRep::Generate(TQRPrinter& sink) {
   sink.PaperLength = Page.Length();
   sink.Orientation = Page.Orientation();
   sink.Title = ReportTitle;
+  sink.Compression = Options.Compression;
   sink.BeginDoc();
   FCurrentY = -1;
   FPageNumber = 0;

@@ -34,8 +34,7 @@ enum class TQRZoomState { qrZoomToFit, qrZoomToWidth, qrZoomOther, qrZoom100 };
 struct TQROptions {
   bool FirstPageHeader = true;
   bool LastPageFooter = true;
-  // Stored pages are always written uncompressed; the switch is kept for
-  // reports that carry it.
+  // Compress the stored pages.
   bool Compression = false;
 };
 

@@ -1,6 +1,6 @@
 // Page files: a save and load round trip, the older header lengths, damaged
-// files (each refused with the shown pages kept), and the page stream moving
-// to a temporary file beyond its memory limit.
+// files (each refused with the shown pages kept), compressed pages, and the
+// page stream moving to a temporary file beyond its memory limit.
 #include <cstring>
 #include <functional>
 
@@ -168,6 +168,32 @@ TEST_F(PageListTest, SavingNeedsFinishedPagesAndAWritablePlace) {
   EXPECT_FALSE(QFile::exists(Path(QStringLiteral("none.qrp"))));
   EXPECT_FALSE(FPages->Save(Path(QStringLiteral("missing/dir.qrp")), &error));
   EXPECT_FALSE(error.isEmpty());
+}
+
+TEST_F(PageListTest, CompressedPagesAreSmallerAndLoadBack) {
+  auto report = SmallReport(2000);
+  report->Options.Compression = true;
+  TQRMemoryDataSet data = Records({{QStringLiteral("A1"), QStringLiteral("first")},
+                                   {QStringLiteral("B2"), QStringLiteral("second")}});
+  report->DataSet = &data;
+  const std::unique_ptr<TQRPrinter> pages = report->Prepare(96);
+  ASSERT_EQ(pages->StoredPages(), 2);
+  EXPECT_EQ(RunsOf(pages->GetPage(2)), QStringLiteral("Title|B2|second|Page 2"));
+  QString error;
+  ASSERT_TRUE(pages->Save(Path(QStringLiteral("packed.qrp")), &error));
+  QFile file(Path(QStringLiteral("packed.qrp")));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray packed = file.readAll();
+  EXPECT_EQ(packed[25], 1);
+  EXPECT_LT(packed.size() / 2, FSaved.size() / 3 * 2 / 3);  // per page, a third smaller at least
+  TQRPrinter loaded(96);
+  ASSERT_TRUE(loaded.Load(file.fileName(), &error)) << error.toStdString();
+  ASSERT_EQ(loaded.StoredPages(), 2);
+  EXPECT_EQ(loaded.GetPage(1).Bytes(), pages->GetPage(1).Bytes());
+  QByteArray damaged = packed;
+  damaged[kQRHeaderSize + 20] = static_cast<char>(damaged[kQRHeaderSize + 20] ^ 0x5A);
+  EXPECT_FALSE(loaded.Load(Write(QStringLiteral("packed-damaged.qrp"), damaged), &error));
+  EXPECT_EQ(loaded.StoredPages(), 2);
 }
 
 TEST(PageStreamTest, PagesMoveToATemporaryFileBeyondTheMemoryLimit) {
