@@ -57,14 +57,14 @@ QIcon Glyph(const QString& mark) {
   return QIcon(pixmap);
 }
 
-struct TButtonSpec {
+struct TButtonLook {
   const char* FName;
   const char* FHint;
   const char* FGlyph;
   bool FSeparatorBefore;
 };
 
-constexpr TButtonSpec kButtons[] = {
+constexpr TButtonLook kButtons[] = {
     {"ZoomFit", "Zoom to fit", "[ ]", false},
     {"ZoomToWidth", "Zoom to width", "<->", false},
     {"Zoom100", "100% Size", "1:1", false},
@@ -147,13 +147,13 @@ void TQRStandardPreview::CreateToolBar() {
       [this] { LoadReport(); },       [this] { SaveReport(); },
       [this] { CancelReport(); }};
   for (size_t i = 0; i < std::size(kButtons); ++i) {
-    const TButtonSpec& spec = kButtons[i];
-    if (spec.FSeparatorBefore) FToolBar->addSeparator();
+    const TButtonLook& look = kButtons[i];
+    if (look.FSeparatorBefore) FToolBar->addSeparator();
     auto* button = new QToolButton;
-    button->setObjectName(QString::fromLatin1(spec.FName));
-    button->setToolTip(QString::fromLatin1(spec.FHint));
-    button->setAccessibleName(QString::fromLatin1(spec.FHint));
-    button->setIcon(Glyph(QString::fromLatin1(spec.FGlyph)));
+    button->setObjectName(QString::fromLatin1(look.FName));
+    button->setToolTip(QString::fromLatin1(look.FHint));
+    button->setAccessibleName(QString::fromLatin1(look.FHint));
+    button->setIcon(Glyph(QString::fromLatin1(look.FGlyph)));
     button->setFixedWidth(kButtonWidth);
     button->setAutoRaise(true);
     connect(button, &QToolButton::clicked, this, actions[i]);
