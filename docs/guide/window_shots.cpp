@@ -7,6 +7,11 @@
 // settle, grabbed (QWidget::grab, the client area with the menu bar) and saved
 // as OUTPUT_DIR/NAME.png, then hidden again. A message box raised meanwhile
 // fails the run: the picture would not show what the guide describes.
+//
+// The windows are drawn at kPictureScale times their size, so that the
+// printed pictures stay sharp; each PNG records its resolution (kPictureScale
+// times 96 dots per inch), from which the PDF writer takes the size to print
+// it at.
 #include <cstdio>
 #include <functional>
 #include <vector>
@@ -14,6 +19,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
 #include <QWidget>
 
@@ -47,6 +53,10 @@ const std::vector<TWindowShot> kShots = {
 
 // How long a shown window is given to run its show handlers and paint.
 constexpr int kSettleMs = 1500;
+
+constexpr int kPictureScale = 2;
+constexpr double kScreenDotsPerInch = 96;
+constexpr double kInchesPerMetre = 1 / 0.0254;
 
 // Records every box instead of showing it, and answers every question "Nem".
 class TRecordingDialogs final : public vendrik::IDialogService {
@@ -96,6 +106,7 @@ int Fail(const QString& message) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  qputenv("QT_SCALE_FACTOR", QByteArray::number(kPictureScale));
   vendrik::TVendrikApplication application(argc, argv);
   if (argc != 3) {
     std::fprintf(stderr, "usage: vendrik-shots OUTPUT_DIR DATA_DIR\n");
@@ -126,7 +137,11 @@ int main(int argc, char* argv[]) {
       return Fail(QStringLiteral("%1: a box came up: %2").arg(QLatin1String(shot.FName), dialogs.FBoxes.join(
                                                                                              QStringLiteral("; "))));
     const QString path = output.filePath(QLatin1String(shot.FName) + QStringLiteral(".png"));
-    if (!window.grab().save(path, "PNG")) return Fail(QStringLiteral("cannot write ") + path);
+    QImage picture = window.grab().toImage();
+    const int dotsPerMetre = qRound(kPictureScale * kScreenDotsPerInch * kInchesPerMetre);
+    picture.setDotsPerMeterX(dotsPerMetre);
+    picture.setDotsPerMeterY(dotsPerMetre);
+    if (!picture.save(path, "PNG")) return Fail(QStringLiteral("cannot write ") + path);
     window.hide();
   }
   return 0;

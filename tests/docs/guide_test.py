@@ -77,10 +77,14 @@ class GuideTest(unittest.TestCase):
             self.skipTest("pdfimages is not installed")
         listing = run("pdfimages", "-list", PDF).splitlines()[2:]
         sizes = {(int(line.split()[3]), int(line.split()[4])) for line in listing if line.split()[2] == "image"}
-        # The about window (298 x 429) and the picture window (145 x 153) at their own size.
-        self.assertIn((298, 429), sizes)
-        self.assertIn((145, 153), sizes)
-        self.assertTrue(any(width == 537 for width, _ in sizes), sizes)
+        # The main window (537 wide), the about window (298 x 429) and the
+        # picture window (145 x 153), each at its size or a whole multiple of it.
+        def shown(width, height=None):
+            return any(w % width == 0 and (height is None or (h % height == 0 and w // width == h // height))
+                       for w, h in sizes)
+        self.assertTrue(shown(537), sizes)
+        self.assertTrue(shown(298, 429), sizes)
+        self.assertTrue(shown(145, 153), sizes)
 
 
 if __name__ == "__main__":
