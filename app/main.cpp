@@ -40,9 +40,12 @@ vendrik::TDataFolderChoice EnterDataFolder(QString& notice) {
   const QString working = QDir::currentPath();
   const vendrik::TInstalledData installed = vendrik::InstalledDataIn(
       QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral(VENDRIK_DATA_RELATIVE)));
-  const vendrik::TDataFolderChoice choice =
-      vendrik::ChooseDataFolder(working, installed, vendrik::UserDataFolder());
-  QDir::setCurrent(choice.FDirectory);
+  vendrik::TDataFolderChoice choice = vendrik::ChooseDataFolder(working, installed, vendrik::UserDataFolder());
+  if (!QDir::setCurrent(choice.FDirectory)) {
+    choice.FKind = vendrik::TDataFolderKind::dfkSeedingFailed;
+    choice.FProblem = QDir::toNativeSeparators(choice.FDirectory) + QStringLiteral(" (nem nyitható meg)");
+    choice.FDirectory = working;
+  }
   notice = vendrik::DataFolderNotice(choice, working);
   return choice;
 }
