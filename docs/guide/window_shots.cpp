@@ -133,9 +133,10 @@ int main(int argc, char* argv[]) {
     QWidget& window = shot.FWindow(windows);
     window.show();
     Settle();
-    if (!dialogs.FBoxes.isEmpty())
-      return Fail(QStringLiteral("%1: a box came up: %2").arg(QLatin1String(shot.FName), dialogs.FBoxes.join(
-                                                                                             QStringLiteral("; "))));
+    if (!dialogs.FBoxes.isEmpty()) {
+      const QString boxes = dialogs.FBoxes.join(QStringLiteral("; "));
+      return Fail(QStringLiteral("%1: a box came up: %2").arg(QLatin1String(shot.FName), boxes));
+    }
     const QString path = output.filePath(QLatin1String(shot.FName) + QStringLiteral(".png"));
     QImage picture = window.grab().toImage();
     const int dotsPerMetre = qRound(kPictureScale * kScreenDotsPerInch * kInchesPerMetre);
