@@ -5,7 +5,7 @@ ASAN_BUILD ?= build-asan
 DATA       ?= data
 JOBS       ?= $(shell nproc)
 
-.PHONY: deps configure build run test test-asan bench fuzz clean
+.PHONY: deps configure build run test test-asan bench fuzz install package clean
 
 deps:
 	@scripts/install-deps
@@ -28,6 +28,15 @@ test-asan: deps
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	@cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
+
+# Installs under PREFIX (DESTDIR, when set, is put before it).
+PREFIX ?= /usr/local
+install: build
+	@cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package, in $(BUILD)/.
+package: build
+	@cd $(BUILD) && cpack -G DEB
 
 bench: build
 	@$(BUILD)/bin/kestrel-bench

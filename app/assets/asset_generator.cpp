@@ -1,8 +1,9 @@
 // Paints the program's picture assets: the main window's title picture
 // (title.png, 537 x 313), the program icon (icon.png, 32 x 32, and
-// icon-128.png) and the about window's picture (picture.png, 128 x 164). Run
-// at build time on Qt's offscreen platform:
-//   vendrik-assetgen OUTPUT_DIR
+// icon-128.png) and the about window's picture (picture.png, 128 x 164), and
+// the icon in the sizes desktops ask for (icon-SIZE.png, one for each SIZE
+// given). Run at build time on Qt's offscreen platform:
+//   vendrik-assetgen OUTPUT_DIR [ICON_SIZE...]
 // The pictures depend only on this code and the installed Liberation fonts:
 // the paper texture comes from a fixed-seed noise function, so every build
 // paints the same pixels.
@@ -21,6 +22,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include <QDir>
 #include <QFont>
@@ -250,14 +252,33 @@ bool Save(const QImage& image, const QDir& directory, const QString& name) {
   return false;
 }
 
+// The icon sizes named on the command line after the output directory, or an
+// empty list when one of them is not a whole number from 1 to kMaxIconSize.
+constexpr int kMaxIconSize = 1024;
+std::vector<int> IconSizes(int argc, char* argv[]) {
+  std::vector<int> sizes;
+  for (int i = 2; i < argc; ++i) {
+    bool ok = false;
+    const int size = QString::fromLocal8Bit(argv[i]).toInt(&ok);
+    if (!ok || size < 1 || size > kMaxIconSize) {
+      std::fprintf(stderr, "vendrik-assetgen: not an icon size: %s\n", argv[i]);
+      return {};
+    }
+    sizes.push_back(size);
+  }
+  return sizes;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
   QGuiApplication application(argc, argv);
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: vendrik-assetgen OUTPUT_DIR\n");
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: vendrik-assetgen OUTPUT_DIR [ICON_SIZE...]\n");
     return 2;
   }
+  const std::vector<int> iconSizes = IconSizes(argc, argv);
+  if (iconSizes.size() != static_cast<std::size_t>(argc - 2)) return 2;
   const QDir directory(QString::fromLocal8Bit(argv[1]));
   if (!directory.exists() && !QDir().mkpath(directory.path())) {
     std::fprintf(stderr, "vendrik-assetgen: cannot create %s\n", argv[1]);
@@ -267,5 +288,8 @@ int main(int argc, char* argv[]) {
                      Save(PaintIcon(32), directory, QStringLiteral("icon.png")) &&
                      Save(PaintIcon(128), directory, QStringLiteral("icon-128.png")) &&
                      Save(PaintPicture(), directory, QStringLiteral("picture.png"));
-  return saved ? 0 : 1;
+  if (!saved) return 1;
+  for (const int size : iconSizes)
+    if (!Save(PaintIcon(size), directory, QStringLiteral("icon-%1.png").arg(size))) return 1;
+  return 0;
 }
