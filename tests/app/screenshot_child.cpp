@@ -30,7 +30,7 @@ int RunScreenshotChild(int argc, char** argv) {
   if (!ApplyTheme(application, dialogs)) return 2;
 
   TScratchDirectory scratch;
-  scratch.Touch(QStringLiteral("Vnd03.dat"));
+  scratch.MakeDemo();
 
   TAppFixture fixture;
   TForm1& form = fixture.FWindows->Form1();
