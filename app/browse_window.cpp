@@ -56,7 +56,7 @@ void TForm2::createTopBar() {
   FDBNavigator1->SetHints(kNavigatorHints);
   FDBNavigator1->SetDataSource(&FWindows.Form1().DataSource1());
 
-  FSpeedButton1 = MakeSpeedButton(panel1, "SpeedButton1", QRect(256, 8, 25, 25), QStringLiteral("⧩"), kFilterHint);
+  FSpeedButton1 = MakeSpeedButton(panel1, "SpeedButton1", QRect(256, 8, 25, 25), TButtonPicture::bpFilter, kFilterHint);
   connect(FSpeedButton1, &QToolButton::clicked, this, [this] { FWindows.Services().FErrors.Guard([this] { SpeedButton1Click(); }); });
 
   MakeSeparator(panel1, "Panel4", 290);

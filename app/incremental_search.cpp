@@ -27,7 +27,7 @@ class TMaxLengthValidator : public QValidator {
  public:
   explicit TMaxLengthValidator(TIncrementalSearch& field) : QValidator(&field), FField(field) {}
   State validate(QString& input, int&) const override {
-    if (input.length() > FField.MaxLength() && input.length() > FField.text().length()) return Invalid;
+    if (input.length() > FField.MaxLength() && input.length() > FField.AcceptedLength()) return Invalid;
     return Acceptable;
   }
 
@@ -66,7 +66,10 @@ TIncrementalSearch::TIncrementalSearch(QWidget* parent, ITableComponent& table, 
           [this](const QPoint& at) { FPopupMenu1->exec(mapToGlobal(at)); });
   connect(FKd1, &QAction::triggered, this, [this] { FErrors.Guard([this] { Kd1Click(); }); });
   connect(FMagyar1, &QAction::triggered, this, [this] { FErrors.Guard([this] { Magyar1Click(); }); });
-  connect(this, &QLineEdit::textChanged, this, [this] { FErrors.Guard([this] { Edit1Change(); }); });
+  connect(this, &QLineEdit::textChanged, this, [this] {
+    FAcceptedLength = static_cast<int>(text().length());
+    FErrors.Guard([this] { Edit1Change(); });
+  });
 }
 
 void TIncrementalSearch::Edit1Change() {

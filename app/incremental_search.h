@@ -31,6 +31,8 @@ class TIncrementalSearch : public QLineEdit {
   // The longest text that can be typed.
   int MaxLength() const { return FMaxLength; }
   void SetMaxLength(int length) { FMaxLength = length; }
+  // The length of the text as last accepted.
+  int AcceptedLength() const { return FAcceptedLength; }
   QMenu* PopupMenu1() const { return FPopupMenu1; }
   QAction* Kd1() const { return FKd1; }
   QAction* Magyar1() const { return FMagyar1; }
@@ -50,6 +52,7 @@ class TIncrementalSearch : public QLineEdit {
   IDialogService& FDialogs;
   TErrorDisplay& FErrors;
   int FMaxLength = 10;
+  int FAcceptedLength = 0;
   QMenu* FPopupMenu1;
   QAction* FKd1;
   QAction* FMagyar1;

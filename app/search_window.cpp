@@ -51,9 +51,9 @@ void TForm5::createTopBar() {
   FEdit1->setStyleSheet(QStringLiteral("color: %1;").arg(kBlue));
   ApplyHint(*FEdit1, kSearchHint);
 
-  FSpeedButton1 = MakeSpeedButton(panel1, "SpeedButton1", QRect(355, 8, 25, 25), QStringLiteral("⧩"), kFilterHint);
+  FSpeedButton1 = MakeSpeedButton(panel1, "SpeedButton1", QRect(355, 8, 25, 25), TButtonPicture::bpFilter, kFilterHint);
   connect(FSpeedButton1, &QToolButton::clicked, this, [this] { FWindows.Services().FErrors.Guard([this] { SpeedButton1Click(); }); });
-  FSpeedButton2 = MakeSpeedButton(panel1, "SpeedButton2", QRect(399, 8, 25, 25), QStringLiteral("⎙"), kPrintHint);
+  FSpeedButton2 = MakeSpeedButton(panel1, "SpeedButton2", QRect(399, 8, 25, 25), TButtonPicture::bpPrint, kPrintHint);
   connect(FSpeedButton2, &QToolButton::clicked, this, [this] { FWindows.Services().FErrors.Guard([this] { SpeedButton2Click(); }); });
 
   MakeSeparator(panel1, "Panel3", 388);

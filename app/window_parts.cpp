@@ -2,6 +2,9 @@
 #include "app/window_parts.h"
 
 #include <QFrame>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
 #include <QLabel>
 #include <QPushButton>
 #include <QToolButton>
@@ -14,6 +17,29 @@ namespace {
 constexpr int kLoweredBorder = 4;
 constexpr int kSeparatorWidth = 3;
 constexpr int kTopBarHeight = 41;
+constexpr int kPictureSize = 16;
+
+// A funnel for the filter, a printer for printing.
+QIcon PaintPicture(TButtonPicture picture) {
+  QPixmap pixmap(kPictureSize, kPictureSize);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(QPen(QColor(kNavy), 1));
+  if (picture == TButtonPicture::bpFilter) {
+    const QPointF funnel[] = {{1, 2}, {15, 2}, {9.5, 8}, {9.5, 14}, {6.5, 12}, {6.5, 8}};
+    painter.setBrush(QColor(QStringLiteral("#FFD700")));
+    painter.drawPolygon(funnel, 6);
+  } else {
+    painter.setBrush(Qt::white);
+    painter.drawRect(QRectF(4.5, 1.5, 7, 5));
+    painter.setBrush(QColor(QStringLiteral("#A0A0A0")));
+    painter.drawRect(QRectF(1.5, 6.5, 13, 6));
+    painter.setBrush(Qt::white);
+    painter.drawRect(QRectF(4.5, 10.5, 7, 4));
+  }
+  return QIcon(pixmap);
+}
 
 }  // namespace
 
@@ -52,12 +78,13 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const 
   return label;
 }
 
-QToolButton* MakeSpeedButton(QWidget* parent, const char* name, const QRect& geometry, const QString& glyph,
+QToolButton* MakeSpeedButton(QWidget* parent, const char* name, const QRect& geometry, TButtonPicture picture,
                              const QString& hint) {
   auto* button = new QToolButton(parent);
   button->setObjectName(QString::fromLatin1(name));
   button->setGeometry(geometry);
-  button->setText(glyph);
+  button->setIcon(PaintPicture(picture));
+  button->setIconSize(QSize(kPictureSize, kPictureSize));
   button->setAutoRaise(true);
   button->setFocusPolicy(Qt::NoFocus);
   ApplyHint(*button, hint);

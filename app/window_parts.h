@@ -30,8 +30,11 @@ QFrame* MakeSeparator(QWidget* parent, const char* name, int x);
 // A label in `colour`, optionally bold, with its text centred or left.
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry,
                   const QString& colour, bool bold, bool centred);
+// The pictures of the flat buttons.
+enum class TButtonPicture { bpFilter, bpPrint };
+
 // A flat button with a picture and a hint "short|long".
-QToolButton* MakeSpeedButton(QWidget* parent, const char* name, const QRect& geometry, const QString& glyph,
+QToolButton* MakeSpeedButton(QWidget* parent, const char* name, const QRect& geometry, TButtonPicture picture,
                              const QString& hint);
 // "Befejezés" with its hint; never an auto-default button.
 QPushButton* MakeCloseButton(QWidget* parent, const QRect& geometry);
