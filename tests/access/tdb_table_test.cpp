@@ -233,5 +233,29 @@ TEST(TdbTableEditTest, PostInsertAndDeleteThroughTheCursor) {
   EXPECT_EQ(other.FieldByName("KOD").AsString(), "01");
 }
 
+TEST(TdbTableEditTest, AnotherCursorsDeletionMovesABufferedRecord) {
+  TDemoDirectory demo;
+  TTableFixture a(demo.Path());
+  a.table.SetIndexName("");
+  a.table.Open();
+  a.table.Last();
+  const std::string movedCode = a.Code();
+  ASSERT_EQ(a.table.RecordNo(), kDemoRecords);
+
+  TTdbTable b;
+  b.SetDatabaseName("TdbDatabase1");
+  b.SetTableName("Vnd03");
+  b.Open();
+  ASSERT_EQ(b.RecordNo(), 1);
+  b.Delete();
+  // The table's last record moved into the freed slot 1; the buffer that
+  // holds it follows it.
+  EXPECT_EQ(a.table.RecordNo(), 1);
+  EXPECT_EQ(a.Code(), movedCode);
+  a.table.Edit();
+  EXPECT_EQ(a.Code(), movedCode) << "the edit found the record at its new place";
+  a.table.Cancel();
+}
+
 }  // namespace
 }  // namespace kestrel::access
