@@ -448,6 +448,9 @@ void TDataSet::Post() {
   UpdateRecord();
   if (!IsEditing(FState)) return;
   Call(BeforePost);
+  for (const auto& field : FFields)
+    if (field->Required() && !field->IsBlob() && field->IsNull())
+      throw EDatabaseError(FormatText("Field '%s' must have a value", {field->FieldName()}));
   InternalPost();
   SetState(TDataSetState::dsBrowse);
   Resync(false);

@@ -93,6 +93,7 @@ bool TField::AsBoolean() const { CannotAccess("Boolean"); }
 void TField::SetAsBoolean(bool) { CannotAccess("Boolean"); }
 
 void TField::Clear() {
+  if (FDef.Required) throw EDatabaseError(FormatText("Field '%s' must have a value", {FDef.Name}));
   if (IsBlob()) {
     FDataSet.WriteBlob(*this, std::string());
   } else {

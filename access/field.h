@@ -76,7 +76,8 @@ class TField {
   virtual void SetAsFloat(double value);
   virtual bool AsBoolean() const;
   virtual void SetAsBoolean(bool value);
-  // Makes the value NULL.
+  // Makes the value NULL; a required field refuses with "Field '%s' must
+  // have a value".
   void Clear();
 
  protected:

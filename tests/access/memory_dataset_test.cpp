@@ -191,6 +191,18 @@ TEST(MemoryDataSetTest, EditingPostsCancelsAndDeletes) {
   f.data.Cancel();
   EXPECT_EQ(f.data.FieldByName("MEGNEV").AsString(), "Új név – ő");
 
+  f.data.Insert();
+  try {
+    f.data.Post();
+    FAIL() << "KOD is required";
+  } catch (const EDatabaseError& error) {
+    EXPECT_STREQ(error.what(), "Field 'KOD' must have a value");
+  }
+  EXPECT_EQ(f.data.State(), TDataSetState::dsInsert) << "a failed post leaves the insert state";
+  f.data.Cancel();
+  EXPECT_EQ(f.data.RecordCount(), 3);
+  EXPECT_EQ(f.data.FieldByName("KOD").AsString(), "02") << "back on the record before the insert";
+
   int afterDelete = 0;
   f.data.BeforeDelete = [](TDataSet&) { throw EAbort(); };
   f.data.AfterDelete = [&](TDataSet&) { ++afterDelete; };
