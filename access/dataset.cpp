@@ -182,7 +182,7 @@ void TDataSet::SetBufferCount(int count) {
 
 void TDataSet::SetCurrentRecord(int index) {
   if (FCurrentRecord == index) return;
-  InternalSetToRecord(FBuffers[static_cast<std::size_t>(index)]);
+  InternalSetToRecord(FBuffers[static_cast<std::size_t>(index)], FCurrentRecord >= 0 ? index - FCurrentRecord : 0);
   FCurrentRecord = index;
 }
 

@@ -177,8 +177,10 @@ class TDataSet {
   // Stand before the first / after the last record.
   virtual void InternalFirst() = 0;
   virtual void InternalLast() = 0;
-  // Moves the cursor onto the record held in `buffer`.
-  virtual void InternalSetToRecord(const TRecordBuffer& buffer) = 0;
+  // Moves the cursor onto the record held in `buffer`; `distance`, when not
+  // 0, is how many records in the dataset's order that record lies from the
+  // one the cursor stands on (a hint a cursor may use to step there).
+  virtual void InternalSetToRecord(const TRecordBuffer& buffer, int distance) = 0;
   virtual TBookmark GetBookmarkData(const TRecordBuffer& buffer) const = 0;
   virtual TBookmarkFlag GetBookmarkFlag(const TRecordBuffer& buffer) const = 0;
   // Moves the cursor onto the bookmarked record; throws when it is gone.

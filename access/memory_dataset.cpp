@@ -191,7 +191,7 @@ TGetResult TMemoryDataSet::GetRecord(TRecordBuffer& buffer, TGetMode mode, bool)
   return result;
 }
 
-void TMemoryDataSet::InternalSetToRecord(const TRecordBuffer& buffer) {
+void TMemoryDataSet::InternalSetToRecord(const TRecordBuffer& buffer, int) {
   const int index = IndexOfSerial(BufferSerial(buffer));
   if (index >= 0) FCursor = index;
 }

@@ -49,7 +49,7 @@ class TMemoryDataSet : public TDataSet {
   TGetResult GetRecord(TRecordBuffer& buffer, TGetMode mode, bool doCheck) override;
   void InternalFirst() override { FCursor = -1; }
   void InternalLast() override { FCursor = static_cast<int>(FRecords.size()); }
-  void InternalSetToRecord(const TRecordBuffer& buffer) override;
+  void InternalSetToRecord(const TRecordBuffer& buffer, int distance) override;
   TBookmark GetBookmarkData(const TRecordBuffer& buffer) const override;
   TBookmarkFlag GetBookmarkFlag(const TRecordBuffer& buffer) const override;
   void InternalGotoBookmark(const TBookmark& bookmark) override;

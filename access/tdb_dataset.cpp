@@ -234,16 +234,20 @@ void TTdbDataSet::InternalLast() {
   FOutOfTableState = TOutOfTableState::ootEOT;
 }
 
-void TTdbDataSet::InternalSetToRecord(const TRecordBuffer& buffer) {
+void TTdbDataSet::InternalSetToRecord(const TRecordBuffer& buffer, int distance) {
   const std::int32_t recNo = BufferRecNo(buffer);
   if (recNo == TdbTableGetRecNo(FTableHdl) && FOutOfTableState == TOutOfTableState::ootNone) return;
+  // Stepping to a neighbour is cheaper than finding the record by number.
+  if (distance != 0 && recNo > 0 && FOutOfTableState == TOutOfTableState::ootNone &&
+      TdbTableMoveBy(FTableHdl, distance) == 0 && TdbTableGetRecNo(FTableHdl) == recNo)
+    return;
   const std::int32_t reached = TdbTableSetRecNo(FTableHdl, recNo < 0 ? 0 : recNo);
   FOutOfTableState = reached == recNo ? TOutOfTableState::ootNone : TOutOfTableState::ootEOT;
 }
 
 void TTdbDataSet::PositionOnActive() {
   UpdateCursorPos();
-  if (HasActiveRecord()) InternalSetToRecord(ActiveBuffer());
+  if (HasActiveRecord()) InternalSetToRecord(ActiveBuffer(), 0);
 }
 
 TBookmark TTdbDataSet::GetBookmarkData(const TRecordBuffer& buffer) const {

@@ -72,7 +72,7 @@ class TTdbDataSet : public TDataSet {
   TGetResult GetRecord(TRecordBuffer& buffer, TGetMode mode, bool doCheck) override;
   void InternalFirst() override;
   void InternalLast() override;
-  void InternalSetToRecord(const TRecordBuffer& buffer) override;
+  void InternalSetToRecord(const TRecordBuffer& buffer, int distance) override;
   TBookmark GetBookmarkData(const TRecordBuffer& buffer) const override;
   TBookmarkFlag GetBookmarkFlag(const TRecordBuffer& buffer) const override;
   void InternalGotoBookmark(const TBookmark& bookmark) override;

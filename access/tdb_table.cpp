@@ -178,7 +178,7 @@ void TTdbTable::SetIndexName(const std::string& name) {
   PositionOnActive();
   SelectIndex(name);
   // The same record stays current; its neighbours now come from the new order.
-  if (HasActiveRecord()) InternalSetToRecord(ActiveBuffer());
+  if (HasActiveRecord()) InternalSetToRecord(ActiveBuffer(), 0);
   CursorPosChanged();
   Resync(false);
 }
