@@ -137,6 +137,7 @@ void WriteAnsi(const TColumnLayout& column, std::span<std::uint8_t> record, cons
 
 std::u16string ReadWide(const TColumnLayout& column, std::span<const std::uint8_t> record) {
   CheckFits(column, record.size());
+  if (column.ColumnType == tctRelation) return std::u16string();  // kept in a relation table, not here
   if (column.ColumnType != tctWideString) throw EDatabaseError("Is not a wide string.");
   if (ColumnIsNull(column, record)) return std::u16string();
   const int offset = column.ValueOffset();

@@ -46,6 +46,7 @@ TFieldType FieldTypeOf(int columnType) {
     case tctRecordId: return TFieldType::ftAutoInc;
     case tctLink: return TFieldType::ftInteger;
     case tctBlob: return TFieldType::ftBlob;
+    case tctRelation: return TFieldType::ftWideString;
     case tctTime: return TFieldType::ftTime;
     case tctLongInt: return TFieldType::ftInteger;
     case tctDateTime: return TFieldType::ftDateTime;
