@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QMenuBar>
 #include <QPixmap>
 #include <QScreen>
@@ -42,6 +43,8 @@ int GrabWhenExposed(QWidget& window, const QString& output, int menuBarHeight) {
   std::printf("screen %d %d\n", screen->geometry().width(), screen->geometry().height());
   if (auto* grid = window.findChild<TDBGrid*>(QStringLiteral("DBGrid1")))
     std::printf("rows %d\n", grid->View()->model()->rowCount());
+  if (auto* count = window.findChild<QLabel*>(QStringLiteral("Label2")))
+    std::printf("count %d\n", count->text().toInt());
   std::fflush(stdout);
   return 0;
 }
@@ -66,6 +69,11 @@ int RunScreenshotChild(int argc, char** argv) {
     const int result = GrabWhenExposed(form, output, form.menuBar()->height());
     return result == 0 && !fixture.FDialogs.FBoxes.empty() ? 5 : result;
   }
+  // The table opens once the main window is up; then the menu is used.
+  QElapsedTimer waited;
+  waited.start();
+  while (!form.Table1().Active() && waited.elapsed() < kExposeWaitMs)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
   int result = 0;
   {
     TVendrikForm* window = which == QStringLiteral("Form2") ? static_cast<TVendrikForm*>(&fixture.FWindows->Form2())

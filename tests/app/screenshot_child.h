@@ -8,6 +8,7 @@
 //   menubar HEIGHT
 //   screen WIDTH HEIGHT
 //   rows N          (windows with a grid)
+//   count N         (the record count label of those windows)
 // and answers 0 on success.
 #pragma once
 

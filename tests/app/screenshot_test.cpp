@@ -129,6 +129,9 @@ TEST(ScreenshotTest, WindowScreenshotsHaveTheWindowsSizes) {
     const QList<int> rows = ReportValues(report, QStringLiteral("rows"));
     ASSERT_EQ(rows.size(), 1) << report.toStdString();
     EXPECT_GE(rows[0], 10) << "the grid shows the demo records";
+    const QList<int> count = ReportValues(report, QStringLiteral("count"));
+    ASSERT_EQ(count.size(), 1) << report.toStdString();
+    EXPECT_EQ(count[0], 498) << "the count label shows the demo records";
   }
 
   const QImage shot(picture);
