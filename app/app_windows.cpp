@@ -13,8 +13,8 @@ namespace vendrik {
 
 TAppWindows::TAppWindows(TAppServices services) : FServices(std::move(services)) {
   FForm1 = std::make_unique<TForm1>(*this);
-  FForm2 = std::make_unique<TForm2>();
-  FForm5 = std::make_unique<TForm5>();
+  FForm2 = std::make_unique<TForm2>(*this);
+  FForm5 = std::make_unique<TForm5>(*this);
   FForm6 = std::make_unique<TForm6>();
   FForm7 = std::make_unique<TForm7>(*this);
   FForm8 = std::make_unique<TForm8>();

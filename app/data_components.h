@@ -1,8 +1,8 @@
 // The program's two data components, seen from the windows: the database
 // component (where the database lives) and the table component on which every
 // window works. The windows use only what is declared here, so that the
-// component layer can be exchanged (see placeholder_components.h for the one
-// in use until the table components are built) without touching the windows.
+// tests can put a table of their own in the table component's place
+// (tdb_components.h holds the program's, over the component layer).
 //
 // A table component calls its event handlers around changes: AfterPost after
 // every successful post, BeforeDelete before it deletes the current record,
@@ -16,6 +16,10 @@
 #include <memory>
 
 #include <QString>
+
+namespace kestrel::access {
+class TDataSet;
+}
 
 namespace vendrik {
 
@@ -53,6 +57,21 @@ class ITableComponent {
   // The number of records the table shows now (under its filter, if one is
   // on); 0 while the table is closed.
   virtual int RecordCount() = 0;
+
+  // The dataset the data-aware controls show (through one data source), or
+  // null when the component has none (the controls then stay empty).
+  virtual kestrel::access::TDataSet* DataSet() = 0;
+
+  // The name of the current index ("KOD", "INDMN"). Setting another name
+  // switches the order with the current record kept; throws the component
+  // layer's error for a name the table lacks.
+  virtual QString IndexName() const = 0;
+  virtual void SetIndexName(const QString& name) = 0;
+
+  // Moves to the first record of the current order whose key is not less
+  // than `text` (the last record when there is none). Throws
+  // kestrel::access::EDatabaseError when the engine fails.
+  virtual void FindNearest(const QString& text) = 0;
 
   // The event handlers; an empty function removes a handler.
   virtual void SetAfterPost(TDataSetNotifyEvent handler) = 0;

@@ -20,7 +20,7 @@
 #include "app/echoing_dialogs.h"
 #include "app/error_display.h"
 #include "app/main_window.h"
-#include "app/placeholder_components.h"
+#include "app/tdb_components.h"
 #include "app/shell_service.h"
 
 namespace {
@@ -75,7 +75,7 @@ int main(int argc, char* argv[]) {
   std::unique_ptr<vendrik::TAppWindows> windows;
   const bool created = errors.Guard([&] {
     windows = std::make_unique<vendrik::TAppWindows>(vendrik::TAppServices{
-        dialogs, shell, errors, vendrik::CreatePlaceholderComponents, [] { QCoreApplication::quit(); }});
+        dialogs, shell, errors, vendrik::CreateTdbComponents, [] { QCoreApplication::quit(); }});
   });
   if (!created) return 1;
   windows->Form1().show();

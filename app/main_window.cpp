@@ -94,6 +94,7 @@ void TForm1::createComponents() {
   table.SetAfterPost([this] { Table1AfterPost(); });
   table.SetBeforeDelete([this] { Table1BeforeDelete(); });
   table.SetAfterDelete([this] { Table1AfterDelete(); });
+  FDataSource1.SetDataSet(table.DataSet());
 }
 
 void TForm1::createBackground() {
@@ -246,13 +247,9 @@ void TForm1::FormClose(QCloseEvent* event) {
   event->accept();
 }
 
-void TForm1::Table1AfterPost() {
-  FWindows.Form2().Label2()->setText(QString::number(Table1().RecordCount()));
-}
+void TForm1::Table1AfterPost() { FWindows.Form2().ShowRecordCount(Table1().RecordCount()); }
 
-void TForm1::Table1AfterDelete() {
-  FWindows.Form2().Label2()->setText(QString::number(Table1().RecordCount()));
-}
+void TForm1::Table1AfterDelete() { FWindows.Form2().ShowRecordCount(Table1().RecordCount()); }
 
 void TForm1::Table1BeforeDelete() {
   if (!FWindows.Services().FDialogs.AskYesNo(kDeleteCaption, kDeleteQuestion)) throw EAbort();

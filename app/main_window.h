@@ -16,6 +16,7 @@
 
 #include <QMainWindow>
 
+#include "access/data_link.h"
 #include "app/data_components.h"
 
 class QAction;
@@ -35,6 +36,8 @@ class TForm1 : public QMainWindow {
 
   IDatabaseComponent& TdbDatabase1() const { return *FComponents.FDatabase; }
   ITableComponent& Table1() const { return *FComponents.FTable; }
+  // The data source through which every data-aware control shows Table1.
+  kestrel::access::TDataSource& DataSource1() { return FDataSource1; }
 
   // Table1's AfterPost and AfterDelete: the browse window's record count label
   // shows Table1's RecordCount.
@@ -70,6 +73,8 @@ class TForm1 : public QMainWindow {
 
   TAppWindows& FWindows;
   TDataComponents FComponents;
+  // Declared after the components: it goes first.
+  kestrel::access::TDataSource FDataSource1;
   // Set once the exit command has told the application to end: the close
   // events that ending sends must not ask the exit question again.
   bool FTerminating = false;

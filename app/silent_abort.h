@@ -5,13 +5,12 @@
 // application's error handling swallows it without showing anything.
 #pragma once
 
-#include <exception>
+#include "access/db_error.h"
 
 namespace vendrik {
 
-class EAbort : public std::exception {
- public:
-  const char* what() const noexcept override { return "Operation aborted"; }
-};
+// The component layer's silent abort, so that one thrown by either side is
+// the same to the other.
+using EAbort = kestrel::access::EAbort;
 
 }  // namespace vendrik

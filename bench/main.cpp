@@ -1,12 +1,15 @@
 // kestrel-bench: our engine against SQLite on the same generated data.
 //
 //   kestrel-bench [--records N] [--large] [--runs R] [--cache-mb M] [--seed S] [--json]
+//   kestrel-bench --access [--records N] [--cache-mb M] [--seed S]
 //
 // Without --records it runs 10,000 and 100,000 records (and 1,000,000 with
 // --large). Each size runs the plain set of operations and the smaller set
 // with secure flushing, each engine in its own child process, alternating
 // which engine goes first, R times (at least 3); the table shows medians.
-// Data files live in a fresh directory under $TMPDIR (or /tmp), removed at
+// With --access it runs the access set instead (access_set.h), at 100,000
+// and 1,000,000 records unless --records names one size. Data files live in
+// a fresh directory under $TMPDIR (or /tmp), removed at
 // the end.
 #include <unistd.h>
 
@@ -17,6 +20,7 @@
 #include <string>
 #include <thread>
 
+#include "bench/access_set.h"
 #include "bench/bench_report.h"
 #include "bench/bench_runner.h"
 #include "bench/sqlite_engine.h"
@@ -33,6 +37,7 @@ constexpr std::int64_t kBytesPerMB = 1024 * 1024;
 struct TOptions {
   std::vector<std::int32_t> Sizes{10000, 100000};
   bool Json = false;
+  bool Access = false;
   int Runs = kMinRuns;
   std::int64_t CacheBytes = kDefaultCacheMB * kBytesPerMB;
   std::uint64_t Seed = kDefaultSeed;
@@ -40,7 +45,8 @@ struct TOptions {
 
 [[noreturn]] void Usage(const std::string& problem) {
   std::cerr << "kestrel-bench: " << problem << "\n"
-            << "usage: kestrel-bench [--records N] [--large] [--runs R] [--cache-mb M] [--seed S] [--json]\n";
+            << "usage: kestrel-bench [--records N] [--large] [--runs R] [--cache-mb M] [--seed S] [--json]\n"
+            << "       kestrel-bench --access [--records N] [--cache-mb M] [--seed S]\n";
   std::exit(2);
 }
 
@@ -59,6 +65,8 @@ TOptions ParseOptions(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "--json") {
       options.Json = true;
+    } else if (arg == "--access") {
+      options.Access = true;
     } else if (arg == "--large") {
       large = true;
     } else if (arg == "--records") {
@@ -77,6 +85,7 @@ TOptions ParseOptions(int argc, char** argv) {
     }
   }
   if (large && !sized) options.Sizes.push_back(1000000);
+  if (options.Access && !sized) options.Sizes = {100000, 1000000};
   return options;
 }
 
@@ -111,6 +120,12 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::string directory = pattern;
+  if (options.Access) {
+    const int result = RunAccessSet(options.Sizes, directory, options.CacheBytes, options.Seed, std::cout);
+    std::error_code ignored;
+    std::filesystem::remove_all(directory, ignored);
+    return result;
+  }
   std::ostream& info = options.Json ? std::cerr : std::cout;
   PrintConfiguration(info, options, directory);
 

@@ -18,7 +18,7 @@ const std::vector<TToolCommand>& ToolCommands() {
       {"find", "TABLE --index NAME KEY", "the record the incremental search finds for KEY, as CSV", RunFind},
       {"check", "TABLE", "check that records, memos and indexes agree", RunCheck},
       {"reindex", "TABLE [INDEX]", "rebuild indexes from the records", RunReindex},
-      {"demo", "DIR", "create the demo classification table Vnd03 in DIR", RunDemo},
+      {"demo", "DIR [--records N]", "create the demo classification table Vnd03 in DIR (N more generated records)", RunDemo},
   };
   return kCommands;
 }

@@ -117,11 +117,7 @@ void CreateTable(TToolTable& tool, const std::string& fileName, const TTableSpec
   }
 }
 
-int ImportCsv(TTdbBaseTable& table, const std::string& csvText) {
-  TCsvReader reader(csvText);
-  std::vector<std::string> names;
-  int line = 0;
-  if (!reader.Next(names, line)) Wrong("the file has no header row");
+int AppendRows(TTdbBaseTable& table, const std::vector<std::string>& names, const TNextRow& nextRow) {
   std::vector<int> fieldNos;
   for (const std::string& name : names) {
     const int index = table.Columns().IndexOf(Utf8ToUtf16(name));
@@ -131,12 +127,13 @@ int ImportCsv(TTdbBaseTable& table, const std::string& csvText) {
   table.StartTransaction();
   int count = 0;
   // One write lock for all rows: nothing reaches the files before the
-  // commit, and a bad row drops every change of the import.
+  // commit, and a bad row drops every change.
   TTdbTableLock write(table, tltWrite);
   try {
     std::vector<std::string> fields;
+    int line = 0;
     std::vector<std::uint8_t> record(static_cast<std::size_t>(table.RecordSize()));
-    while (reader.Next(fields, line)) {
+    while (nextRow(fields, line)) {
       try {
         if (fields.size() != fieldNos.size())
           Wrong(std::to_string(fields.size()) + " fields, " + std::to_string(fieldNos.size()) + " expected");
@@ -159,6 +156,14 @@ int ImportCsv(TTdbBaseTable& table, const std::string& csvText) {
   }
   table.CommitModifications();
   return count;
+}
+
+int ImportCsv(TTdbBaseTable& table, const std::string& csvText) {
+  TCsvReader reader(csvText);
+  std::vector<std::string> names;
+  int line = 0;
+  if (!reader.Next(names, line)) Wrong("the file has no header row");
+  return AppendRows(table, names, [&](std::vector<std::string>& fields, int& at) { return reader.Next(fields, at); });
 }
 
 }  // namespace kestrel::tool

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,15 @@ std::string NewTableFileName(const std::string& name, int level);
 // failure every file made is removed again and the error thrown
 // (std::runtime_error for a bad spec, ETdbEngine otherwise).
 void CreateTable(TToolTable& tool, const std::string& fileName, const TTableSpec& spec);
+
+// Gives the next row's fields and its line number (for messages); false at
+// the end.
+using TNextRow = std::function<bool(std::vector<std::string>& fields, int& line)>;
+
+// Appends rows whose fields fill the columns `names` in turn, in one
+// transaction; answers the number of rows. Any bad row rolls the
+// transaction back and throws std::runtime_error "line N: ...".
+int AppendRows(TTdbBaseTable& table, const std::vector<std::string>& names, const TNextRow& nextRow);
 
 // Appends the rows of a CSV text (header row naming columns) to the open
 // table in one transaction; answers the number of rows. Any bad row rolls

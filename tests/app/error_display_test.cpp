@@ -119,7 +119,7 @@ TEST(ErrorDisplayTest, ACommandThatThrowsShowsTheErrorAndTheWindowGoesOn) {
   } shell;
   TFakeDialogs dialogs;
   TErrorDisplay errors(dialogs, QStringLiteral("Vendrik '03"));
-  TAppWindows windows(TAppServices{dialogs, shell, errors, CreatePlaceholderComponents, [] {}});
+  TAppWindows windows(TAppServices{dialogs, shell, errors, CreateTdbComponents, [] {}});
   auto* guide = windows.Form1().findChild<QAction*>(QStringLiteral("Lers1"));
   ASSERT_NE(guide, nullptr);
   EXPECT_NO_THROW(guide->trigger());

@@ -4,6 +4,7 @@
 // handlers around posts and deletions the way the component layer does.
 #pragma once
 
+#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -20,7 +21,7 @@
 #include "app/data_components.h"
 #include "app/dialog_service.h"
 #include "app/error_display.h"
-#include "app/placeholder_components.h"
+#include "app/tdb_components.h"
 #include "app/shell_service.h"
 
 namespace vendrik::testing {
@@ -79,6 +80,14 @@ class TFakeShell final : public IShellService {
   std::vector<QString> FStarted;
 };
 
+// A database that only keeps its location.
+class TFakeDatabase final : public IDatabaseComponent {
+ public:
+  QString Location() const override { return FLocation; }
+  void SetLocation(const QString& location) override { FLocation = location; }
+  QString FLocation;
+};
+
 // A table of `FRecords` records that posts and deletes like the component
 // layer: handlers run around the change, and an exception from BeforeDelete
 // leaves the table unchanged and skips AfterDelete.
@@ -88,6 +97,10 @@ class TFakeTable final : public ITableComponent {
   void SetActive(bool active) override { FActive = active; }
   void Close() override { FActive = false; }
   int RecordCount() override { return FRecords; }
+  kestrel::access::TDataSet* DataSet() override { return nullptr; }
+  QString IndexName() const override { return FIndexName; }
+  void SetIndexName(const QString& name) override { FIndexName = name; }
+  void FindNearest(const QString& text) override { FSearches.push_back(text); }
   void SetAfterPost(TDataSetNotifyEvent handler) override { FAfterPost = std::move(handler); }
   void SetBeforeDelete(TDataSetNotifyEvent handler) override { FBeforeDelete = std::move(handler); }
   void SetAfterDelete(TDataSetNotifyEvent handler) override { FAfterDelete = std::move(handler); }
@@ -104,6 +117,8 @@ class TFakeTable final : public ITableComponent {
 
   bool FActive = false;
   int FRecords = 0;
+  QString FIndexName = QStringLiteral("KOD");
+  std::vector<QString> FSearches;
   TDataSetNotifyEvent FAfterPost, FBeforeDelete, FAfterDelete;
 };
 
@@ -117,6 +132,12 @@ class TScratchDirectory {
   }
   ~TScratchDirectory() { QDir::setCurrent(FPrevious); }
   QString Path() const { return QDir(FDirectory.path()).canonicalPath(); }
+  // Creates the demo table Vnd03 here with the kestrel tool.
+  void MakeDemo() const {
+    const std::string command = std::string(VENDRIK_BINARY_DIR) + "/bin/kestrel demo '" +
+                                FDirectory.path().toStdString() + "' >/dev/null";
+    if (std::system(command.c_str()) != 0) throw std::runtime_error("kestrel demo failed");
+  }
   void Touch(const QString& name) const {
     QFile file(QDir(FDirectory.path()).filePath(name));
     if (!file.open(QIODevice::WriteOnly)) throw std::runtime_error("cannot create " + name.toStdString());
@@ -130,11 +151,11 @@ class TScratchDirectory {
 // The services of one test, with the windows built on them.
 struct TAppFixture {
   explicit TAppFixture(bool fakeTable = false) {
-    TDataComponentFactory factory = CreatePlaceholderComponents;
+    TDataComponentFactory factory = CreateTdbComponents;
     if (fakeTable)
       factory = [this] {
         TDataComponents components;
-        components.FDatabase = std::make_unique<TPlaceholderDatabase>();
+        components.FDatabase = std::make_unique<TFakeDatabase>();
         auto table = std::make_unique<TFakeTable>();
         FTable = table.get();
         components.FTable = std::move(table);

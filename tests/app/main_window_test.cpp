@@ -231,7 +231,7 @@ TEST(MainWindowTest, ExitCommandEndsTheRealMessageLoopWithoutASecondQuestion) {
   TFakeShell shell;
   TErrorDisplay errors(dialogs, QStringLiteral("Vendrik '03"));
   TAppWindows windows(
-      TAppServices{dialogs, shell, errors, CreatePlaceholderComponents, [] { QCoreApplication::quit(); }});
+      TAppServices{dialogs, shell, errors, CreateTdbComponents, [] { QCoreApplication::quit(); }});
   TForm1& form = windows.Form1();
   form.show();
   Settle();
@@ -266,7 +266,7 @@ TEST(MainWindowTest, CloseButtonAsksAndClosesOnlyOnYes) {
   for (const Case& c : {Case{true, true, QString()}, Case{false, false, kExitHint}}) {
     SCOPED_TRACE(c.FAnswer ? "Yes" : "No");
     TScratchDirectory scratch;
-    scratch.Touch(QStringLiteral("Vnd03.dat"));
+    scratch.MakeDemo();
     TAppFixture app;
     TForm1& form = app.FWindows->Form1();
     form.show();
@@ -324,14 +324,16 @@ TEST(MainWindowTest, DatabaseLocationIsTheCurrentDirectory) {
 
 TEST(MainWindowTest, ShowingTheWindowOpensTheTableOrShowsTheOpenErrorOnce) {
   struct Case {
-    const char* FFile;  // table file present in the directory, or nullptr
+    const char* FFile;  // a file present in the directory ("demo": the demo table), or nullptr
     bool FOpens;
   };
-  for (const Case& c : {Case{"Vnd03.dat", true}, Case{"Vnd03.tdbt", true}, Case{"Vnd03.mmo", false},
-                        Case{nullptr, false}}) {
+  for (const Case& c : {Case{"demo", true}, Case{"Vnd03.mmo", false}, Case{nullptr, false}}) {
     SCOPED_TRACE(c.FFile ? c.FFile : "no file");
     TScratchDirectory scratch;
-    if (c.FFile) scratch.Touch(QString::fromLatin1(c.FFile));
+    if (c.FFile && std::string(c.FFile) == "demo")
+      scratch.MakeDemo();
+    else if (c.FFile)
+      scratch.Touch(QString::fromLatin1(c.FFile));
     TAppFixture app;
     TForm1& form = app.FWindows->Form1();
     form.show();

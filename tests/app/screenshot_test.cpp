@@ -1,9 +1,12 @@
-// A screenshot of the main window on a real X server (Xvfb): the window is
-// shown by the program's own code on the xcb platform, grabbed from the
-// screen, and the picture's size must be the window's fixed size: 537 pixels
-// wide, the menu bar plus the 333-pixel client area high, centred on the
-// screen. The child side is screenshot_child.cpp.
+// Screenshots of the windows on a real X server (Xvfb): each window is shown
+// by the program's own code on the xcb platform over the demo table, grabbed
+// from the screen, and the picture's size must be the window's fixed size
+// (the main window 537 pixels wide, the menu bar plus the 333-pixel client
+// area high; the browse window 761 x 295, the search window 752 x 295),
+// centred on the screen; the windows with a grid show rows of data. The
+// child side is screenshot_child.cpp.
 #include <QCoreApplication>
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
@@ -84,9 +87,18 @@ QList<int> ReportValues(const QString& report, const QString& key) {
   return {};
 }
 
-TEST(ScreenshotTest, MainWindowScreenshotHasTheWindowsSize) {
+struct TWindowCase {
+  const char* FName;
+  int FWidth;
+  int FClientHeight;
+};
+
+TEST(ScreenshotTest, WindowScreenshotsHaveTheWindowsSizes) {
   TVirtualDisplay display;
   if (!display.Problem().isEmpty()) GTEST_SKIP() << "no X server for the screenshot: " << display.Problem().toStdString();
+  for (const TWindowCase& c : {TWindowCase{"Form1", 537, 333}, TWindowCase{"Form2", 761, 295},
+                               TWindowCase{"Form5", 752, 295}}) {
+  SCOPED_TRACE(c.FName);
 
   QTemporaryDir output;
   ASSERT_TRUE(output.isValid());
@@ -97,7 +109,8 @@ TEST(ScreenshotTest, MainWindowScreenshotHasTheWindowsSize) {
   environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
   environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
   child.setProcessEnvironment(environment);
-  child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(kScreenshotChildFlag), picture});
+  child.start(QCoreApplication::applicationFilePath(),
+              {QString::fromLatin1(kScreenshotChildFlag), picture, QString::fromLatin1(c.FName)});
   ASSERT_TRUE(child.waitForFinished(kChildMs)) << "the screenshot child did not finish";
   const QString report = QString::fromLocal8Bit(child.readAllStandardOutput());
   ASSERT_EQ(child.exitStatus(), QProcess::NormalExit);
@@ -110,12 +123,21 @@ TEST(ScreenshotTest, MainWindowScreenshotHasTheWindowsSize) {
   ASSERT_EQ(geometry.size(), 4) << report.toStdString();
   ASSERT_EQ(menuBar.size(), 1) << report.toStdString();
   ASSERT_EQ(screen.size(), 2) << report.toStdString();
-  EXPECT_GT(menuBar[0], 0);
+  if (std::string(c.FName) == "Form1") {
+    EXPECT_GT(menuBar[0], 0);
+  } else {
+    const QList<int> rows = ReportValues(report, QStringLiteral("rows"));
+    ASSERT_EQ(rows.size(), 1) << report.toStdString();
+    EXPECT_GE(rows[0], 10) << "the grid shows the demo records";
+    const QList<int> count = ReportValues(report, QStringLiteral("count"));
+    ASSERT_EQ(count.size(), 1) << report.toStdString();
+    EXPECT_EQ(count[0], 498) << "the count label shows the demo records";
+  }
 
   const QImage shot(picture);
   ASSERT_FALSE(shot.isNull()) << "no screenshot was written";
-  EXPECT_EQ(shot.width(), 537);
-  EXPECT_EQ(shot.height(), menuBar[0] + 333);
+  EXPECT_EQ(shot.width(), c.FWidth);
+  EXPECT_EQ(shot.height(), menuBar[0] + c.FClientHeight);
   EXPECT_EQ(geometry[2], shot.width());
   EXPECT_EQ(geometry[3], shot.height());
   // Centred (without a window manager the frame is the window itself).
@@ -127,6 +149,9 @@ TEST(ScreenshotTest, MainWindowScreenshotHasTheWindowsSize) {
   for (int y = 0; y < shot.height() && !varied; y += 7)
     for (int x = 0; x < shot.width() && !varied; x += 7) varied = shot.pixel(x, y) != first;
   EXPECT_TRUE(varied) << "the screenshot is a single colour";
+  if (!qEnvironmentVariableIsEmpty("VENDRIK_KEEP_SCREENSHOTS"))
+    QFile::copy(picture, qEnvironmentVariable("VENDRIK_KEEP_SCREENSHOTS") + QLatin1Char('/') + QString::fromLatin1(c.FName) + QStringLiteral(".png"));
+  }
 }
 
 }  // namespace

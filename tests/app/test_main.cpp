@@ -11,7 +11,7 @@
 #include "screenshot_child.h"
 
 int main(int argc, char** argv) {
-  if (argc == 3 && std::strcmp(argv[1], vendrik::testing::kScreenshotChildFlag) == 0)
+  if (argc >= 3 && std::strcmp(argv[1], vendrik::testing::kScreenshotChildFlag) == 0)
     return vendrik::testing::RunScreenshotChild(argc, argv);
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   vendrik::TVendrikApplication application(argc, argv);

@@ -93,7 +93,7 @@ TEST(WindowsTest, MenuCommandsShowTheirWindowsModally) {
   const Case cases[] = {{"Adatkarbantarts1", "Form2"}, {"Keress1", "Form5"}, {"Szrs1", "Form6"},
                         {"Nvjegy1", "Form7"}};
   TScratchDirectory scratch;
-  scratch.Touch(QStringLiteral("Vnd03.dat"));
+  scratch.MakeDemo();
   TAppFixture app;
   TForm1& main = app.FWindows->Form1();
   main.show();

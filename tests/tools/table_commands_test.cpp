@@ -71,6 +71,22 @@ TEST_F(KestrelTableCommands, DemoTableChecksCleanAndExportsTheDemoData) {
   EXPECT_TRUE(Files() == before);
 }
 
+TEST_F(KestrelTableCommands, DemoWithGeneratedRecords) {
+  TToolRun run = Kestrel({"demo", FDir.string(), "--records", "120"});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_NE(run.Out.find(": 618 records"), std::string::npos) << run.Out;
+  EXPECT_EQ(Kestrel({"check", Table()}).Status, 0);
+  run = Kestrel({"export", Table()});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Out.rfind(FDemoCsv.substr(0, FDemoCsv.size() - 1), 0), 0u) << "the demo set comes first";
+  EXPECT_NE(run.Out.find("10.00.0119,"), std::string::npos);
+  for (const char* bad : {"-1", "x", "90000001"}) {
+    run = Kestrel({"demo", (FDir / bad).string(), "--records", bad});
+    EXPECT_EQ(run.Status, 1) << bad;
+    EXPECT_NE(run.Err.find("--records takes a number"), std::string::npos) << run.Err;
+  }
+}
+
 TEST_F(KestrelTableCommands, ImportAndExportRoundTripByteForByte) {
   CreateClassification();
   Write("in.csv", FDemoCsv);

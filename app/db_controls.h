@@ -1,0 +1,154 @@
+// The data-aware controls: a grid, a memo and a navigator, each bound to a
+// data source through a data link of its own. They read the dataset's
+// buffers and never move the shared cursor to paint; moving is asked of the
+// dataset (MoveBy, First, ...), whose notifications then repaint them.
+// Every action that reaches the dataset runs under the standard error
+// display's guard, so no exception crosses Qt's event loop.
+//
+// TDBGrid: a model/view table of configured columns over the link's window
+// of records (as many as the view has room for). Its own scroll bar shows
+// where the current record lies in the whole order (RecNo of RecordCount)
+// and moves there when dragged. The current row is the selected row.
+//
+// TDBMemo: the text of one memo field of the current record, read only when
+// the record changes. Typing puts the dataset into edit state; the text goes
+// into the field before a post.
+//
+// TDBNavigator: ten buttons (first, prior, next, last, insert, delete,
+// edit, post, cancel, refresh), enabled by the dataset's state: moving
+// backward needs a record before, forward one after; insert, delete and
+// edit need a modifiable dataset; post and cancel an editing state.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <QAbstractTableModel>
+#include <QPlainTextEdit>
+#include <QWidget>
+
+#include "access/data_link.h"
+
+class QScrollBar;
+class QTableView;
+class QToolButton;
+
+namespace vendrik {
+
+class TErrorDisplay;
+
+// Runs a dataset action under the error display's guard.
+using TGuardFn = std::function<void(const std::function<void()>&)>;
+
+struct TGridColumn {
+  QString FFieldName;
+  QString FTitle;
+  Qt::Alignment FTitleAlignment;
+  int FWidth;
+};
+
+class TGridModel;
+class TGridLink;
+
+class TDBGrid : public QWidget {
+  Q_OBJECT
+
+ public:
+  TDBGrid(QWidget* parent, TGuardFn guard);
+  ~TDBGrid() override;
+
+  void SetDataSource(kestrel::access::TDataSource* source);
+  void SetColumns(std::vector<TGridColumn> columns);
+  // Refuses editing (the grid only shows and moves).
+  void SetReadOnly(bool value) { FReadOnly = value; }
+  bool ReadOnly() const { return FReadOnly; }
+  QTableView* View() const { return FView; }
+  QScrollBar* ScrollBar() const { return FScrollBar; }
+
+  // Called by the link.
+  void Reload();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+
+ private:
+  void UpdateRowCount();
+  void UpdateScrollBar();
+  void MoveBy(int distance);
+  void ScrollBarMoved(int value);
+
+  TGuardFn FGuard;
+  std::unique_ptr<TGridLink> FLink;
+  TGridModel* FModel;
+  QTableView* FView;
+  QScrollBar* FScrollBar;
+  bool FReadOnly = false;
+  bool FUpdatingScrollBar = false;
+};
+
+class TMemoLink;
+
+class TDBMemo : public QPlainTextEdit {
+  Q_OBJECT
+
+ public:
+  TDBMemo(QWidget* parent, TGuardFn guard);
+  ~TDBMemo() override;
+
+  void SetDataSource(kestrel::access::TDataSource* source);
+  void SetDataField(const QString& fieldName) { FFieldName = fieldName; }
+
+  // Called by the link.
+  void LoadFromRecord();
+  void SaveToField();
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  TGuardFn FGuard;
+  std::unique_ptr<TMemoLink> FLink;
+  QString FFieldName;
+  bool FLoading = false;
+  bool FModified = false;
+};
+
+class TNavigatorLink;
+
+class TDBNavigator : public QWidget {
+  Q_OBJECT
+
+ public:
+  enum TNavigateBtn { nbFirst, nbPrior, nbNext, nbLast, nbInsert, nbDelete, nbEdit, nbPost, nbCancel, nbRefresh };
+  static constexpr int kButtonCount = 10;
+
+  TDBNavigator(QWidget* parent, TGuardFn guard);
+  ~TDBNavigator() override;
+
+  void SetDataSource(kestrel::access::TDataSource* source);
+  // Hints "short|long", one per button in order.
+  void SetHints(const std::vector<QString>& hints);
+  QToolButton* Button(TNavigateBtn button) const { return FButtons[button]; }
+  // Presses a button as a click would.
+  void BtnClick(TNavigateBtn button);
+
+  // Called by the link.
+  void UpdateButtons();
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  TGuardFn FGuard;
+  std::unique_ptr<TNavigatorLink> FLink;
+  QToolButton* FButtons[kButtonCount];
+};
+
+// Splits a hint "short|long" into the tooltip (short part), the status tip
+// (long part) and the accessible name (short part) of `widget`.
+void ApplyHint(QWidget& widget, const QString& hint);
+
+}  // namespace vendrik
