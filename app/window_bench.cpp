@@ -54,7 +54,8 @@ class TCountingDialogs final : public vendrik::IDialogService {
 class TNoShell final : public vendrik::IShellService {
  public:
   bool OpenDocument(const QString&) override { return false; }
-  bool StartProgram(const QString&, const QString&) override { return false; }
+  bool OpenAddress(const QString&) override { return false; }
+  bool StartProgram(const QString&, const QStringList&, QString&) override { return false; }
 };
 
 double Millis(const std::function<void()>& action) {

@@ -26,12 +26,14 @@
 #include "app/about_window.h"
 #include "app/app_windows.h"
 #include "app/application.h"
+#include "app/browse_window.h"
 #include "app/dialog_service.h"
 #include "app/error_display.h"
 #include "app/main_window.h"
 #include "app/picture_window.h"
-#include "app/placeholder_components.h"
+#include "app/search_window.h"
 #include "app/shell_service.h"
+#include "app/tdb_components.h"
 
 namespace {
 
@@ -47,6 +49,8 @@ struct TWindowShot {
 // <img> of NAME.png in the guide's text.
 const std::vector<TWindowShot> kShots = {
     {"main", [](TAppWindows& windows) -> QWidget& { return windows.Form1(); }},
+    {"browse", [](TAppWindows& windows) -> QWidget& { return windows.Form2(); }},
+    {"search", [](TAppWindows& windows) -> QWidget& { return windows.Form5(); }},
     {"about", [](TAppWindows& windows) -> QWidget& { return windows.Form7(); }},
     {"picture", [](TAppWindows& windows) -> QWidget& { return windows.Form8(); }},
 };
@@ -127,7 +131,7 @@ int main(int argc, char* argv[]) {
   if (!scratch.isValid() || !CopyFiles(data, QDir(scratch.path())) || !QDir::setCurrent(scratch.path()))
     return Fail(QStringLiteral("cannot copy the demo table from ") + data.path());
 
-  TAppWindows windows(vendrik::TAppServices{dialogs, shell, errors, vendrik::CreatePlaceholderComponents,
+  TAppWindows windows(vendrik::TAppServices{dialogs, shell, errors, vendrik::CreateTdbComponents,
                                             [] {}});
   for (const TWindowShot& shot : kShots) {
     QWidget& window = shot.FWindow(windows);
