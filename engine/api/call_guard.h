@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <exception>
 
-#include "engine/api/engine_error.h"
-#include "engine/api/services.h"
+#include "engine/base/engine_error.h"
+#include "engine/session/services.h"
 
 namespace kestrel {
 

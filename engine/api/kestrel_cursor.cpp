@@ -4,6 +4,7 @@
 #include <span>
 
 #include "engine/api/api_dispatch.h"
+#include "engine/api/factories.h"
 #include "engine/api/kestrel.h"
 #include "engine/api/text_buffer.h"
 

@@ -1,7 +1,7 @@
 // TTdbSqlCalculation (see sql_calculation.h).
 #include "engine/cond/sql_calculation.h"
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 #include "engine/cond/cond_convert.h"
 #include "engine/cond/cond_evaluate.h"
 #include "engine/cond/cond_prepare.h"

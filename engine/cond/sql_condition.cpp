@@ -1,12 +1,12 @@
 // TTdbSqlCondition and its parameter list (see sql_condition.h).
 #include "engine/cond/sql_condition.h"
 
-#include "engine/api/engine_error.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
 #include "engine/cond/cond_evaluate.h"
 #include "engine/cond/cond_prepare.h"
 #include "engine/cond/sql_optimizer.h"
 #include "engine/cond/sql_parser.h"
-#include "engine/table/code_page.h"
 
 namespace kestrel {
 

@@ -7,11 +7,11 @@
 #include <ctime>
 #include <random>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
 #include "engine/cond/cond_literals.h"
 #include "engine/cond/cond_operations.h"
 #include "engine/cond/cond_record_source.h"
-#include "engine/table/code_page.h"
 
 namespace kestrel {
 

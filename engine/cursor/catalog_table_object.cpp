@@ -6,13 +6,13 @@
 #include <map>
 #include <mutex>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
 #include "engine/cache/page_manager.h"
 #include "engine/index/collation.h"
 #include "engine/index/index_definition_text.h"
 #include "engine/index/index_file.h"
 #include "engine/table/base_table.h"
-#include "engine/table/code_page.h"
 
 namespace kestrel {
 

@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/column_codec.h"
+#include "engine/base/engine_error.h"
 #include "engine/cond/sql_condition.h"
 #include "engine/cond/sql_errors.h"
 #include "engine/cursor/accessor.h"
@@ -17,7 +18,6 @@
 #include "engine/index/index_file.h"
 #include "engine/index/index_key.h"
 #include "engine/table/base_table.h"
-#include "engine/table/column_codec.h"
 
 namespace kestrel {
 

@@ -29,8 +29,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/api/cursor_api.h"
 #include "engine/cursor/bookmark_list.h"
+#include "engine/session/cursor_api.h"
 
 namespace kestrel {
 

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <string>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
 #include "engine/index/key_value_codec.h"
-#include "engine/table/code_page.h"
 
 namespace kestrel {
 namespace {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <unordered_set>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 #include "engine/cache/client_storage.h"
 #include "engine/cache/page_site.h"
 #include "engine/cache/paged_bytes.h"

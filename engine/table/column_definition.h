@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/table/column_type.h"
+#include "engine/base/column_type.h"
 
 namespace kestrel {
 

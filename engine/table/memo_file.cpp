@@ -1,7 +1,7 @@
 // TTdbMemoFile: memo texts in chains of 256-byte blocks.
 #include "engine/table/memo_file.h"
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 #include "engine/cache/client_storage.h"
 
 namespace kestrel {

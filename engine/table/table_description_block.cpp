@@ -4,8 +4,8 @@
 #include <memory>
 #include <random>
 
-#include "engine/api/engine_error.h"
-#include "engine/table/code_page.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
 #include "engine/table/table_file_names.h"
 
 namespace kestrel {

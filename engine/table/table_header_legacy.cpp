@@ -5,8 +5,8 @@
 #include <unicode/uchar.h>
 #include <unicode/ustring.h>
 
-#include "engine/api/engine_error.h"
-#include "engine/table/code_page.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
 #include "engine/table/table_description_block.h"
 
 namespace kestrel {

@@ -1,8 +1,8 @@
 // Message formatting of engine errors and result-code lookups.
 #include <gtest/gtest.h>
 
-#include "engine/api/engine_error.h"
 #include "engine/api/error_texts.h"
+#include "engine/base/engine_error.h"
 
 namespace kestrel {
 namespace {

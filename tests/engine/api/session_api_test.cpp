@@ -7,7 +7,7 @@
 
 #include "engine/api/handles.h"
 #include "engine/api/kestrel.h"
-#include "engine/api/services.h"
+#include "engine/session/services.h"
 #include "fake_engine.h"
 
 namespace kestrel::test {

@@ -3,9 +3,9 @@
 // 2024-01-31 (a Wednesday), T = 13:45:30.250, Z = NULL).
 #include <gtest/gtest.h>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
 #include "engine/cond/sql_condition.h"
-#include "engine/table/code_page.h"
 #include "vector_record_source.h"
 
 namespace kestrel {

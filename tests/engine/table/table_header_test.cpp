@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <functional>
 
-#include "engine/api/engine_error.h"
-#include "engine/table/little_endian.h"
+#include "engine/base/engine_error.h"
+#include "engine/base/little_endian.h"
 #include "engine/table/table_header.h"
 #include "header_samples.h"
 

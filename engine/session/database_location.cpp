@@ -1,10 +1,10 @@
 // Database location rules and the directory database's control file.
-#include "engine/api/database_location.h"
+#include "engine/session/database_location.h"
 
 #include <filesystem>
 #include <optional>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 
 namespace kestrel {
 

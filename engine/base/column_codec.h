@@ -17,7 +17,7 @@
 #include <string>
 #include <variant>
 
-#include "engine/table/column_type.h"
+#include "engine/base/column_type.h"
 
 namespace kestrel {
 
