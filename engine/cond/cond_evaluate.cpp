@@ -190,7 +190,7 @@ class TCondEvaluator {
         return;
       }
     }
-    CalculateFunction(function, arguments, factor.FDataType, factor.FValue);
+    CalculateFunction(function, arguments, factor.FDataType, factor.FValue, FContext.FClock);
   }
 
   const TCondEvalContext& FContext;

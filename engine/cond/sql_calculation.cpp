@@ -40,7 +40,7 @@ void TTdbSqlCalculation::Unprepare() {
 
 void TTdbSqlCalculation::Calculate(TCondValue& result) {
   if (!FExpression) throw ETdbEngine(tdbErrNotAValue);
-  const TCondValue& value = CalculateExpression(*FExpression, {*FRecords, FVariables, FSource});
+  const TCondValue& value = CalculateExpression(*FExpression, {*FRecords, FVariables, FSource, *FClock});
   const TCondDataType& type = FExpression->FDataType;
   const bool sameType = type.FColumnType == FResultType.FColumnType && type.FMaxLength == FResultType.FMaxLength &&
                         type.FCodePage == FResultType.FCodePage;

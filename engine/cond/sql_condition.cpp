@@ -73,13 +73,15 @@ void TTdbSqlCondition::Unprepare() {
 TCondTruth TTdbSqlCondition::EvaluateTruth() {
   if (FSource.empty()) return ctTrue;
   if (!FSearchCondition) throw ETdbEngine(tdbErrSearchCondition, Utf16ToUtf8(FSource));
-  return EvaluateSearchCondition(*FSearchCondition, {*FRecords, FVariables, FSource});
+  return EvaluateSearchCondition(*FSearchCondition, {*FRecords, FVariables, FSource, *FClock});
 }
 
 bool TTdbSqlCondition::Evaluate() { return EvaluateTruth() == ctTrue; }
 
 std::unique_ptr<TTdbSqlCondition> TTdbSqlCondition::Clone() const {
-  return std::make_unique<TTdbSqlCondition>(FSource);
+  auto clone = std::make_unique<TTdbSqlCondition>(FSource);
+  clone->SetClock(*FClock);
+  return clone;
 }
 
 }  // namespace kestrel

@@ -36,9 +36,7 @@ TTdbCatalogTableObject::TTdbCatalogTableObject(TdwFileSystem& fileSystem, const 
   FTable->SetRights(request.FRights);
   FTable->SetFileName(request.FFileName);
   FTable->SetKey(request.FKey);
-  std::error_code error;
-  const std::filesystem::path canonical = std::filesystem::weakly_canonical(request.FFileName, error);
-  FLockKey = error ? request.FFileName : canonical.string();
+  FLockKey = fileSystem.CanonicalFileName(request.FFileName);
 }
 
 TTdbCatalogTableObject::~TTdbCatalogTableObject() = default;

@@ -11,8 +11,7 @@ namespace kestrel {
 namespace {
 
 std::string Absolute(TdwFileSystem& fileSystem, const std::string& location) {
-  std::string path = location.empty() ? std::filesystem::current_path().string()
-                                      : fileSystem.ExpandFileName(location);
+  std::string path = fileSystem.ExpandFileName(location.empty() ? "." : location);
   while (path.size() > 1 && path.back() == '/') path.pop_back();
   return path;
 }
