@@ -9,11 +9,10 @@
 #include <exception>
 
 #include "engine/base/engine_error.h"
+#include "engine/session/result_codes.h"
 #include "engine/session/services.h"
 
 namespace kestrel {
-
-inline constexpr std::int32_t kResultException = -102;
 
 namespace detail {
 

@@ -60,7 +60,7 @@ int32_t TdbTableCreate(int16_t RltnHdl, const TdbChar* Name) {
       relation.FSession->Catalog().AddUser(relation.FRltnIdx);
       return entry;
     });
-    return handle == 0 ? kResultNoSlot : static_cast<std::int32_t>(handle);
+    return handle == 0 ? kResultOutOfMemory : static_cast<std::int32_t>(handle);
   });
 }
 

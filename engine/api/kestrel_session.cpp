@@ -161,7 +161,7 @@ int32_t TdbSessOpenTable(int16_t SessHdl, const TdbChar* TableName, const TdbCha
       session.Services().SetLastError(error);
       switch (error.Number()) {
         case tdbErrTooManyTables:
-          return kResultNoSlot;
+          return kResultOutOfMemory;
         case tdbErrCredentials:
           return kResultWrongPassword;
         default:

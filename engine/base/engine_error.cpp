@@ -46,4 +46,17 @@ std::string FormatEngineError(int number, const std::vector<std::string>& args) 
 
 void ETdbEngine::FormatMessage() { FMessage = FormatEngineError(FNumber, FArgs); }
 
+ETdbEngine& ETdbEngine::At([[maybe_unused]] const char* file, [[maybe_unused]] unsigned line) noexcept {
+#ifndef NDEBUG
+  FSourceFile = file;
+  FSourceLine = line;
+#endif
+  return *this;
+}
+
+std::string ETdbEngine::SourceLocation() const {
+  if (!FSourceFile) return "";
+  return std::string(FSourceFile) + ":" + std::to_string(FSourceLine);
+}
+
 }  // namespace kestrel

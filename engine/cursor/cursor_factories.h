@@ -15,12 +15,12 @@ class TTdbLocalSession;
 class TTdbServices;
 
 // A closed TTdbCatalogTableObject for `request` on the session's data file
-// system. Throws ETdbEngine 37 when the session has no open database.
+// system. Throws ETdbEngine tdbErrFileNotFound when the session has no open database.
 std::unique_ptr<ITdbCatalogTable> MakeCatalogTableObject(TTdbServices& services,
                                                          const TTdbTableOpenRequest& request);
 
 // A TTdbCursor named `name` on the table object in catalog slot rltnIdx.
-// Throws ETdbEngine 187 when that slot holds a table of another kind.
+// Throws ETdbEngine tdbErrNotSupported when that slot holds a table of another kind.
 std::unique_ptr<ITdbCursorApi> MakeTableCursor(TTdbLocalSession& session, int rltnIdx,
                                                std::int16_t tableHdl, const std::u16string& name);
 

@@ -67,10 +67,10 @@ class ITdbCatalogTable {
   virtual TTdbRelationInfo GetTableInfo() const = 0;
   // Names of the table's indexes in index-number order.
   virtual std::vector<std::u16string> GetIndexNames() const = 0;
-  // Stored description text of the named index; ETdbEngine 36 when the table
+  // Stored description text of the named index; ETdbEngine tdbErrIndexNotFound when the table
   // has no such index.
   virtual std::u16string GetIndexDescription(const std::u16string& indexName) const = 0;
-  // Stored name of an index given by its name or an alias; ETdbEngine 36
+  // Stored name of an index given by its name or an alias; ETdbEngine tdbErrIndexNotFound
   // when there is none.
   virtual std::u16string GetRealIndexName(const std::u16string& indexName) const = 0;
   // Switches the use of record edit locks.

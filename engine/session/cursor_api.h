@@ -56,7 +56,7 @@ class ITdbCursorApi {
 
   virtual std::int32_t GetRecordSize() = 0;
   virtual std::int32_t GetNumFields() = 0;
-  // fieldNo is 1-based; ETdbEngine 83 for a column that does not exist.
+  // fieldNo is 1-based; ETdbEngine tdbErrDataFieldNotFound for a column that does not exist.
   virtual TTdbColumnSpec GetFieldSpec(std::int32_t fieldNo) = 0;
   virtual std::int32_t GetDataType(std::int32_t fieldNo) = 0;
   virtual std::int32_t GetRltnVersion() = 0;

@@ -33,6 +33,23 @@ int ErrorNumber(const std::vector<uint8_t>& image, const ITdbBlockCipher* cipher
   return 0;
 }
 
+// A field beyond the file is damage; debug builds name the check that found it.
+TEST(TableHeader, DamageNamesItsCheckInDebugBuilds) {
+  const std::vector<uint8_t> bytes = {1, 2};
+  TTdbHeaderReader reader(bytes, bytes.size(), nullptr, "t.dat");
+  try {
+    reader.I32();
+    ADD_FAILURE() << "no damage reported";
+  } catch (const ETdbEngine& e) {
+    EXPECT_EQ(e.Number(), tdbErrUnknownVersion);
+#ifdef NDEBUG
+    EXPECT_EQ(e.SourceLocation(), "");
+#else
+    EXPECT_NE(e.SourceLocation().find("header_bytes.cpp:"), std::string::npos) << e.SourceLocation();
+#endif
+  }
+}
+
 TEST(TableHeader, RoundTripAtEveryLevel) {
   for (int level = kMinTableLevel; level <= kMaxTableLevel; ++level) {
     SCOPED_TRACE(level);
