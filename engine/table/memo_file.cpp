@@ -7,7 +7,6 @@
 namespace kestrel {
 
 namespace {
-constexpr int kMemoPayloadSize = kMemoBlockSize - kBlockDataOffset;
 bool EndsText(char byte) { return byte == kMemoTerminator || byte == kMemoEndOfFile; }
 }  // namespace
 
