@@ -47,4 +47,4 @@ fuzz:
 	@scripts/fuzz-cond $(FUZZ_SECONDS)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz

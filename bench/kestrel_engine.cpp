@@ -4,12 +4,12 @@
 #include <variant>
 
 #include "bench/bench_filter.h"
-#include "engine/api/engine_error.h"
+#include "engine/base/code_page.h"
+#include "engine/base/column_codec.h"
+#include "engine/base/engine_error.h"
 #include "engine/index/btree.h"
 #include "engine/index/index_file.h"
 #include "engine/index/index_key.h"
-#include "engine/table/code_page.h"
-#include "engine/table/column_codec.h"
 
 namespace vendrik::bench {
 

@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "engine/base/code_page.h"
+#include "engine/base/column_codec.h"
 #include "engine/index/collation.h"
-#include "engine/table/code_page.h"
-#include "engine/table/column_codec.h"
 #include "engine/table/column_definition.h"
 #include "tools/csv.h"
 #include "tools/tool_table.h"

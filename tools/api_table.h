@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "engine/api/kestrel.h"
-#include "engine/table/column_type.h"
+#include "engine/base/column_type.h"
 
 namespace kestrel::tool {
 

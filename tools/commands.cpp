@@ -1,7 +1,7 @@
 // The table of the kestrel tool's commands.
 #include <cstdio>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 
 #include "tools/command.h"
 

@@ -1,8 +1,8 @@
 // kestrel info TABLE: the header of a table file as JSON on stdout.
 #include <cstdio>
 
-#include "engine/api/engine_error.h"
-#include "engine/table/code_page.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
 #include "tools/command.h"
 #include "tools/json_writer.h"
 #include "tools/table_file.h"

@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "engine/table/code_page.h"
+#include "engine/base/code_page.h"
 #include "tools/command.h"
 #include "tools/tool_table.h"
 

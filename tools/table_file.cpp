@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 #include "engine/table/table_file_names.h"
 
 namespace kestrel::tool {

@@ -3,11 +3,11 @@
 
 #include <stdexcept>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
 #include "engine/fs/file_system.h"
 #include "engine/index/btree.h"
 #include "engine/index/index_key.h"
-#include "engine/table/code_page.h"
 #include "engine/table/table_file_names.h"
 #include "tools/csv.h"
 

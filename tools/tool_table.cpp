@@ -6,12 +6,12 @@
 #include <stdexcept>
 #include <type_traits>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/code_page.h"
+#include "engine/base/column_codec.h"
+#include "engine/base/date_time_value.h"
+#include "engine/base/engine_error.h"
 #include "engine/cache/page_manager.h"
 #include "engine/fs/os_file_system.h"
-#include "engine/table/code_page.h"
-#include "engine/table/column_codec.h"
-#include "engine/table/date_time_value.h"
 #include "engine/table/memo_file.h"
 #include "engine/table/table_file_names.h"
 

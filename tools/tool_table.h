@@ -17,8 +17,8 @@
 #include <span>
 #include <string>
 
+#include "engine/base/column_codec.h"
 #include "engine/table/base_table.h"
-#include "engine/table/column_codec.h"
 
 namespace kestrel {
 class TdwFileSystem;

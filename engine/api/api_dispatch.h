@@ -8,25 +8,10 @@
 
 #include "engine/api/call_guard.h"
 #include "engine/api/handles.h"
+#include "engine/session/result_codes.h"
 
 namespace kestrel {
 
-inline constexpr std::int32_t kResultOk = 0;
-inline constexpr std::int32_t kResultCannotOpenTable = -1;
-inline constexpr std::int32_t kResultNoSlot = -2;
-inline constexpr std::int32_t kResultRecordNotExists = -11;
-inline constexpr std::int32_t kResultWrongPassword = -12;
-inline constexpr std::int32_t kResultIndexNotExists = -16;
-inline constexpr std::int32_t kResultInvalidRelation = -17;
-inline constexpr std::int32_t kResultInvalidCondition = -44;
-inline constexpr std::int32_t kResultCannotCreateSession = -53;
-inline constexpr std::int32_t kResultDatabaseNotFound = -58;
-inline constexpr std::int32_t kResultEngineError = -100;
-inline constexpr std::int32_t kResultInvalidTable = -101;
-inline constexpr std::int32_t kResultBufferTooSmall = -103;
-inline constexpr std::int32_t kResultInvalidStatement = -104;
-inline constexpr std::int32_t kResultInvalidSession = -105;
-inline constexpr std::int32_t kResultReadTable = -201;
 
 // body(TTdbLocalSession&) for a valid session handle, else -105.
 template <typename TBody>

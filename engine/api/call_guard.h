@@ -8,12 +8,11 @@
 #include <cstdint>
 #include <exception>
 
-#include "engine/api/engine_error.h"
-#include "engine/api/services.h"
+#include "engine/base/engine_error.h"
+#include "engine/session/result_codes.h"
+#include "engine/session/services.h"
 
 namespace kestrel {
-
-inline constexpr std::int32_t kResultException = -102;
 
 namespace detail {
 

@@ -1,16 +1,14 @@
-// The factories through which the catalog gets its table objects and the
-// call interface its cursors. Each is installed once by the unit that
-// provides the objects (tests install stand-ins); one lock guards both.
+// The factory slots of the call interface. Each starts with the engine's own
+// factory, set here when the slot is first used, so nothing depends on the
+// order in which static objects are built or on which are linked.
+#include "engine/api/factories.h"
+
 #include <mutex>
 #include <utility>
 
-#include "engine/api/catalog_table.h"
-#include "engine/api/cursor_api.h"
+#include "engine/cursor/cursor_factories.h"
 
 namespace kestrel {
-
-ITdbCatalogTable::~ITdbCatalogTable() = default;
-ITdbCursorApi::~ITdbCursorApi() = default;
 
 namespace {
 
@@ -20,12 +18,12 @@ std::mutex& FactoryLock() {
 }
 
 TTdbTableFactory& TableFactory() {
-  static TTdbTableFactory factory;
+  static TTdbTableFactory factory = MakeCatalogTableObject;
   return factory;
 }
 
 TTdbCursorFactory& CursorFactory() {
-  static TTdbCursorFactory factory;
+  static TTdbCursorFactory factory = MakeTableCursor;
   return factory;
 }
 

@@ -22,8 +22,8 @@
 #include <mutex>
 #include <vector>
 
-#include "engine/api/cursor_api.h"
-#include "engine/api/local_session.h"
+#include "engine/session/cursor_api.h"
+#include "engine/session/local_session.h"
 
 namespace kestrel {
 

@@ -4,6 +4,7 @@
 #include <span>
 
 #include "engine/api/api_dispatch.h"
+#include "engine/api/factories.h"
 #include "engine/api/kestrel.h"
 #include "engine/api/text_buffer.h"
 
@@ -59,7 +60,7 @@ int32_t TdbTableCreate(int16_t RltnHdl, const TdbChar* Name) {
       relation.FSession->Catalog().AddUser(relation.FRltnIdx);
       return entry;
     });
-    return handle == 0 ? kResultNoSlot : static_cast<std::int32_t>(handle);
+    return handle == 0 ? kResultOutOfMemory : static_cast<std::int32_t>(handle);
   });
 }
 

@@ -5,11 +5,12 @@
 
 #include "engine/api/api_dispatch.h"
 #include "engine/api/error_texts.h"
+#include "engine/api/factories.h"
 #include "engine/api/kestrel.h"
 #include "engine/api/text_buffer.h"
+#include "engine/base/code_page.h"
 #include "engine/crypto/encryption.h"
 #include "engine/fs/os_file_system.h"
-#include "engine/table/code_page.h"
 
 using namespace kestrel;
 
@@ -32,7 +33,8 @@ int32_t TdbCreateSession(const TdbChar* Location) {
     if (ReadText(Location).find(kRemoteLocationMark) != std::u16string::npos)
       return kResultCannotCreateSession;
     const std::int16_t handle = TTdbHandleTables::Instance().AddSession(
-        [](std::int16_t hdl) { return std::make_shared<TTdbLocalSession>(hdl, DefaultClock()); });
+        [](std::int16_t hdl) { return std::make_shared<TTdbLocalSession>(hdl, DefaultClock(), GetTableFactory);
+        });
     return handle == 0 ? kResultCannotCreateSession : handle;
   });
 }
@@ -159,7 +161,7 @@ int32_t TdbSessOpenTable(int16_t SessHdl, const TdbChar* TableName, const TdbCha
       session.Services().SetLastError(error);
       switch (error.Number()) {
         case tdbErrTooManyTables:
-          return kResultNoSlot;
+          return kResultOutOfMemory;
         case tdbErrCredentials:
           return kResultWrongPassword;
         default:

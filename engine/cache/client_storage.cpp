@@ -18,7 +18,7 @@ TTdbClientStorage::TTdbClientStorage(TTdbPageManager& pageManager, TdwFileSystem
       FPageManClientHdl(clientHdl < 1 ? 1 : clientHdl) {}
 
 TTdbClientStorage::~TTdbClientStorage() {
-  std::lock_guard<std::mutex> lock(FPageManager->FCriticalSection);
+  TdwMutexLock lock(FPageManager->FCriticalSection);
   if (IsOpen()) {
     TTdbStorage& storage = FPageManager->StorageLocked(FStorageHdl);
     if (storage.FRefCounter == 1) {
@@ -51,7 +51,7 @@ void TTdbClientStorage::CheckOpen() const {
 }
 
 void TTdbClientStorage::NewStorage() {
-  std::lock_guard<std::mutex> lock(FPageManager->FCriticalSection);
+  TdwMutexLock lock(FPageManager->FCriticalSection);
   if (IsOpen()) FPageManager->RaiseLocked("Cannot create storage " + FName, "Storage is open");
   const TTdbStorageHdl hdl = FPageManager->CreateStorageLocked(*FFileSystem, FName, FCryptor);
   try {
@@ -66,7 +66,7 @@ void TTdbClientStorage::NewStorage() {
 }
 
 void TTdbClientStorage::Open(bool readOnly, bool exclusive) {
-  std::lock_guard<std::mutex> lock(FPageManager->FCriticalSection);
+  TdwMutexLock lock(FPageManager->FCriticalSection);
   if (IsOpen())
     FPageManager->RaiseLocked("Cannot open storage \"" + FName + "\"", "Storage is open");
   const TTdbStorageHdl hdl =
@@ -86,11 +86,12 @@ void TTdbClientStorage::Open(bool readOnly, bool exclusive) {
 }
 
 void TTdbClientStorage::UnloadSitesLocked() {
+  FPageManager->FCriticalSection.AssertHeld();
   for (TTdbStoragePageSite* site : FSites) FPageManager->ReleaseSiteLocked(*site);
 }
 
 void TTdbClientStorage::Close() {
-  std::lock_guard<std::mutex> lock(FPageManager->FCriticalSection);
+  TdwMutexLock lock(FPageManager->FCriticalSection);
   if (!IsOpen()) return;
   if (FPageManager->StorageLocked(FStorageHdl).FRefCounter == 1)
     FPageManager->FlushLocked(FStorageHdl);
@@ -100,43 +101,43 @@ void TTdbClientStorage::Close() {
 }
 
 void TTdbClientStorage::Flush() {
-  std::lock_guard<std::mutex> lock(FPageManager->FCriticalSection);
+  TdwMutexLock lock(FPageManager->FCriticalSection);
   CheckOpen();
   FPageManager->FlushLocked(FStorageHdl);
 }
 
 void TTdbClientStorage::Undo() {
-  std::lock_guard<std::mutex> lock(FPageManager->FCriticalSection);
+  TdwMutexLock lock(FPageManager->FCriticalSection);
   CheckOpen();
   FPageManager->UndoLocked(FStorageHdl);
 }
 
 void TTdbClientStorage::Invalidate() {
-  std::lock_guard<std::mutex> lock(FPageManager->FCriticalSection);
+  TdwMutexLock lock(FPageManager->FCriticalSection);
   CheckOpen();
   FPageManager->InvalidateLocked(FStorageHdl);
 }
 
 void TTdbClientStorage::UpdateDir() {
-  std::lock_guard<std::mutex> lock(FPageManager->FCriticalSection);
+  TdwMutexLock lock(FPageManager->FCriticalSection);
   CheckOpen();
   FPageManager->UpdateStorageDirLocked(FStorageHdl);
 }
 
 void TTdbClientStorage::SetPageSize(int pageSize) {
-  std::lock_guard<std::mutex> lock(FPageManager->FCriticalSection);
+  TdwMutexLock lock(FPageManager->FCriticalSection);
   if (IsOpen()) FPageManager->SetPageSizeLocked(FStorageHdl, pageSize);
   FPageSize = pageSize;
 }
 
 int TTdbClientStorage::GetPageSize() const {
-  std::lock_guard<std::mutex> lock(FPageManager->FCriticalSection);
+  TdwMutexLock lock(FPageManager->FCriticalSection);
   if (IsOpen()) return FPageManager->StorageLocked(FStorageHdl).FPageSize;
   return FPageSize ? FPageSize : FFileSystem->GetPageSize();
 }
 
 void TTdbClientStorage::SetPageCount(std::int64_t pageCount) {
-  std::lock_guard<std::mutex> lock(FPageManager->FCriticalSection);
+  TdwMutexLock lock(FPageManager->FCriticalSection);
   CheckOpen();
   TTdbStorage& storage = FPageManager->StorageLocked(FStorageHdl);
   const std::int64_t tileSize = TTdbPageManager::TileSize(storage);
@@ -145,7 +146,7 @@ void TTdbClientStorage::SetPageCount(std::int64_t pageCount) {
 }
 
 std::int64_t TTdbClientStorage::GetPageCount() const {
-  std::lock_guard<std::mutex> lock(FPageManager->FCriticalSection);
+  TdwMutexLock lock(FPageManager->FCriticalSection);
   CheckOpen();
   TTdbStorage& storage = FPageManager->StorageLocked(FStorageHdl);
   const std::int64_t bytes = storage.FTileCount * TTdbPageManager::TileSize(storage);
@@ -153,7 +154,7 @@ std::int64_t TTdbClientStorage::GetPageCount() const {
 }
 
 std::int64_t TTdbClientStorage::GetSize() const {
-  std::lock_guard<std::mutex> lock(FPageManager->FCriticalSection);
+  TdwMutexLock lock(FPageManager->FCriticalSection);
   CheckOpen();
   TTdbStorage& storage = FPageManager->StorageLocked(FStorageHdl);
   return storage.FTileCount * TTdbPageManager::TileSize(storage);

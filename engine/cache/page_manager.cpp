@@ -5,6 +5,7 @@
 #include "engine/cache/page_manager.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <vector>
 
@@ -43,12 +44,12 @@ TTdbPageManager& TTdbPageManager::Instance() {
 }
 
 void TTdbPageManager::RegisterClient(int, int cacheSizeKB) {
-  std::lock_guard<std::mutex> lock(FCriticalSection);
+  TdwMutexLock lock(FCriticalSection);
   FCacheLimit += std::max(0, cacheSizeKB) * kBytesPerKB;
 }
 
 void TTdbPageManager::UnregisterClient(int, int cacheSizeKB) {
-  std::lock_guard<std::mutex> lock(FCriticalSection);
+  TdwMutexLock lock(FCriticalSection);
   FCacheLimit = std::max<std::int64_t>(0, FCacheLimit - std::max(0, cacheSizeKB) * kBytesPerKB);
   FNextRoomScan = 0;
   MakeRoomLocked();
@@ -56,7 +57,7 @@ void TTdbPageManager::UnregisterClient(int, int cacheSizeKB) {
 
 bool TTdbPageManager::AddFileSystem(const std::string& name,
                                     std::shared_ptr<TdwFileSystem> fileSystem) {
-  std::lock_guard<std::mutex> lock(FCriticalSection);
+  TdwMutexLock lock(FCriticalSection);
   for (const TTdbFileSystemEntry& entry : FFileSystems)
     if (entry.FName == name) return false;
   FFileSystems.push_back({name, std::move(fileSystem), 0});
@@ -64,7 +65,7 @@ bool TTdbPageManager::AddFileSystem(const std::string& name,
 }
 
 std::shared_ptr<TdwFileSystem> TTdbPageManager::GetFileSystem(const std::string& name) {
-  std::lock_guard<std::mutex> lock(FCriticalSection);
+  TdwMutexLock lock(FCriticalSection);
   for (TTdbFileSystemEntry& entry : FFileSystems)
     if (entry.FName == name) {
       ++entry.FReferenceCounter;
@@ -74,7 +75,7 @@ std::shared_ptr<TdwFileSystem> TTdbPageManager::GetFileSystem(const std::string&
 }
 
 void TTdbPageManager::ReleaseFileSystem(const TdwFileSystem* fileSystem) {
-  std::lock_guard<std::mutex> lock(FCriticalSection);
+  TdwMutexLock lock(FCriticalSection);
   for (auto it = FFileSystems.begin(); it != FFileSystems.end(); ++it) {
     if (it->FFileSystem.get() != fileSystem) continue;
     if (--it->FReferenceCounter <= 0) {
@@ -89,27 +90,27 @@ void TTdbPageManager::ReleaseFileSystem(const TdwFileSystem* fileSystem) {
 }
 
 void TTdbPageManager::SetLog(TdwLog* log) {
-  std::lock_guard<std::mutex> lock(FCriticalSection);
+  TdwMutexLock lock(FCriticalSection);
   FLog = log;
 }
 
 bool TTdbPageManager::NeedsFlush() const {
-  std::lock_guard<std::mutex> lock(FCriticalSection);
+  TdwMutexLock lock(FCriticalSection);
   return FNextRoomScan > 0;
 }
 
 std::int64_t TTdbPageManager::GetCacheSize() const {
-  std::lock_guard<std::mutex> lock(FCriticalSection);
+  TdwMutexLock lock(FCriticalSection);
   return FCacheSize;
 }
 
 std::int64_t TTdbPageManager::GetCacheLimit() const {
-  std::lock_guard<std::mutex> lock(FCriticalSection);
+  TdwMutexLock lock(FCriticalSection);
   return FCacheLimit;
 }
 
 int TTdbPageManager::GetStorageCount() const {
-  std::lock_guard<std::mutex> lock(FCriticalSection);
+  TdwMutexLock lock(FCriticalSection);
   return static_cast<int>(std::count_if(FStorages.begin(), FStorages.end(),
                                         [](const auto& s) { return s != nullptr; }));
 }
@@ -281,6 +282,7 @@ void TTdbPageManager::FlushLocked(TTdbStorageHdl storageHdl) {
   std::size_t written = 0;
   for (; written < storage.FModifiedPages.size(); ++written) {
     TTdbStoragePage* page = storage.FModifiedPages[written];
+    assert(page->FClientHdl > 0 && "a buffer in the modified list is modified");
     const std::uint8_t* data = page->FMemory.get();
     if (storage.FEncryption) {
       encrypted.assign(data, data + page->FMemorySize);
@@ -420,6 +422,7 @@ void TTdbPageManager::ReleaseSiteLocked(TTdbStoragePageSite& site) {
   site.FPageNo = -1;
   if (!page) return;
   TTdbStorage& storage = StorageLocked(page->FStorageHdl);
+  assert(page->FLocks > 0 && "a page site's buffer is locked by it");
   if (--page->FLocks == 0 &&
       (page->FClientHdl == kPageInvalid ||
        page->FMemorySize != static_cast<std::size_t>(BufferTiles(storage) * TileSize(storage))))
@@ -462,10 +465,12 @@ void TTdbPageManager::ModifyLocked(TTdbStoragePageSite& site) {
         "Modifying page " + std::to_string(site.FPageNo) + " of storage " + Quoted(storage.FName),
         "Storage is read-only");
   TTdbStoragePage* page = site.FStorageTile;
+  assert(page->FClientHdl != kPageInvalid && page->FLocks > 0);
   if (page->FClientHdl == kPageClean) {
     page->FClientHdl = client.FPageManClientHdl;
     storage.FModifiedPages.push_back(page);
   }
+  assert(page->FClientHdl > 0);
 }
 
 // ---------------------------------------------------------------- buffers
@@ -547,6 +552,8 @@ std::unique_ptr<TTdbStoragePage> TTdbPageManager::ExtractPageLocked(TTdbStorage&
       storage.FCachedPages[static_cast<std::size_t>(page->FTileNo) % storage.FCachedPages.size()];
   auto it =
       std::find_if(chain.begin(), chain.end(), [&](const auto& p) { return p.get() == page; });
+  assert(it != chain.end() && "the buffer is cached for its storage");
+  assert(page->FLocks == 0 && "a locked buffer is never moved or freed");
   std::unique_ptr<TTdbStoragePage> result = std::move(*it);
   chain.erase(it);
   return result;
@@ -564,6 +571,7 @@ void TTdbPageManager::DropPageLocked(TTdbStorage& storage, TTdbStoragePage* page
 
 void TTdbPageManager::RemoveFromModifiedLocked(TTdbStorage& storage, TTdbStoragePage* page) {
   auto& list = storage.FModifiedPages;
+  assert(std::find(list.begin(), list.end(), page) != list.end() && "a modified buffer is listed");
   list.erase(std::remove(list.begin(), list.end(), page), list.end());
 }
 

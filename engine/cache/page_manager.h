@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/base/thread_annotations.h"
 #include "engine/cache/storage.h"
 #include "engine/fs/file_system.h"
 #include "engine/fs/log.h"
@@ -90,65 +91,65 @@ class TTdbPageManager {
   };
 
   // All *Locked operations expect FCriticalSection held by the caller.
-  TTdbStorage& StorageLocked(TTdbStorageHdl storageHdl);
+  TTdbStorage& StorageLocked(TTdbStorageHdl storageHdl) TDW_REQUIRES(FCriticalSection);
   static std::int64_t TileSize(const TTdbStorage& storage);
   // Tiles per buffer of a storage at its page size.
   static std::int64_t BufferTiles(const TTdbStorage& storage);
-  void LogLocked(int severity, const std::string& text);
-  [[noreturn]] void RaiseLocked(const std::string& context, const std::string& text);
+  void LogLocked(int severity, const std::string& text) TDW_REQUIRES(FCriticalSection);
+  [[noreturn]] void RaiseLocked(const std::string& context, const std::string& text) TDW_REQUIRES(FCriticalSection);
 
   // Opening, creating and closing storages for a client (Algorithms of the
   // client storage). Answer the storage handle.
   TTdbStorageHdl OpenStorageLocked(TdwFileSystem& fileSystem, const std::string& name,
-                                   bool readOnly, bool exclusive, const TdwCryptor* cryptor);
+                                   bool readOnly, bool exclusive, const TdwCryptor* cryptor) TDW_REQUIRES(FCriticalSection);
   TTdbStorageHdl CreateStorageLocked(TdwFileSystem& fileSystem, const std::string& name,
-                                     const TdwCryptor* cryptor);
-  TTdbStorageHdl AddStorageLocked(std::unique_ptr<TTdbStorage> storage);
+                                     const TdwCryptor* cryptor) TDW_REQUIRES(FCriticalSection);
+  TTdbStorageHdl AddStorageLocked(std::unique_ptr<TTdbStorage> storage) TDW_REQUIRES(FCriticalSection);
   // Lowers the reference count; at zero the buffers go to the pools (their
   // changes are lost: callers flush first) and the file is closed.
-  void ReleaseStorageLocked(TTdbStorageHdl storageHdl);
+  void ReleaseStorageLocked(TTdbStorageHdl storageHdl) TDW_REQUIRES(FCriticalSection);
 
-  void FlushLocked(TTdbStorageHdl storageHdl);
-  void UndoLocked(TTdbStorageHdl storageHdl);
-  void InvalidateLocked(TTdbStorageHdl storageHdl);
-  void SetTileCountLocked(TTdbStorageHdl storageHdl, std::int64_t tileCount);
-  void SetPageSizeLocked(TTdbStorageHdl storageHdl, int pageSize);
-  void UpdateStorageDirLocked(TTdbStorageHdl storageHdl);
+  void FlushLocked(TTdbStorageHdl storageHdl) TDW_REQUIRES(FCriticalSection);
+  void UndoLocked(TTdbStorageHdl storageHdl) TDW_REQUIRES(FCriticalSection);
+  void InvalidateLocked(TTdbStorageHdl storageHdl) TDW_REQUIRES(FCriticalSection);
+  void SetTileCountLocked(TTdbStorageHdl storageHdl, std::int64_t tileCount) TDW_REQUIRES(FCriticalSection);
+  void SetPageSizeLocked(TTdbStorageHdl storageHdl, int pageSize) TDW_REQUIRES(FCriticalSection);
+  void UpdateStorageDirLocked(TTdbStorageHdl storageHdl) TDW_REQUIRES(FCriticalSection);
 
   // Page sites.
-  void PositionSiteLocked(TTdbStoragePageSite& site, std::int64_t pageNo, bool init);
-  void ReleaseSiteLocked(TTdbStoragePageSite& site);
+  void PositionSiteLocked(TTdbStoragePageSite& site, std::int64_t pageNo, bool init) TDW_REQUIRES(FCriticalSection);
+  void ReleaseSiteLocked(TTdbStoragePageSite& site) TDW_REQUIRES(FCriticalSection);
   // Makes the site's buffer usable: reloads an invalid buffer and repositions
   // a site whose storage changed its page size. Throws when not positioned.
-  void EnsureSiteValidLocked(TTdbStoragePageSite& site);
-  void ModifyLocked(TTdbStoragePageSite& site);
+  void EnsureSiteValidLocked(TTdbStoragePageSite& site) TDW_REQUIRES(FCriticalSection);
+  void ModifyLocked(TTdbStoragePageSite& site) TDW_REQUIRES(FCriticalSection);
 
   // Buffers.
-  TTdbStoragePage* FindPageLocked(TTdbStorage& storage, std::int64_t tileNo);
-  TTdbStoragePage* ReadStorageTileLocked(TTdbStorageHdl storageHdl, std::int64_t tileNo);
-  TTdbStoragePage* NewStorageTileLocked(TTdbStorageHdl storageHdl, std::int64_t tileNo);
-  void FillPageLocked(TTdbStorage& storage, TTdbStoragePage& page, const char* context);
-  void InsertPageLocked(TTdbStorage& storage, std::unique_ptr<TTdbStoragePage> page);
-  std::unique_ptr<TTdbStoragePage> ExtractPageLocked(TTdbStorage& storage, TTdbStoragePage* page);
+  TTdbStoragePage* FindPageLocked(TTdbStorage& storage, std::int64_t tileNo) TDW_REQUIRES(FCriticalSection);
+  TTdbStoragePage* ReadStorageTileLocked(TTdbStorageHdl storageHdl, std::int64_t tileNo) TDW_REQUIRES(FCriticalSection);
+  TTdbStoragePage* NewStorageTileLocked(TTdbStorageHdl storageHdl, std::int64_t tileNo) TDW_REQUIRES(FCriticalSection);
+  void FillPageLocked(TTdbStorage& storage, TTdbStoragePage& page, const char* context) TDW_REQUIRES(FCriticalSection);
+  void InsertPageLocked(TTdbStorage& storage, std::unique_ptr<TTdbStoragePage> page) TDW_REQUIRES(FCriticalSection);
+  std::unique_ptr<TTdbStoragePage> ExtractPageLocked(TTdbStorage& storage, TTdbStoragePage* page) TDW_REQUIRES(FCriticalSection);
   // Drops a cached buffer: a locked one becomes invalid, an unlocked one goes
   // to the pools. Either way it leaves the modified list.
-  void DropPageLocked(TTdbStorage& storage, TTdbStoragePage* page);
-  void RemoveFromModifiedLocked(TTdbStorage& storage, TTdbStoragePage* page);
-  std::unique_ptr<TTdbStoragePage> TakeBufferLocked(std::size_t size);
-  void ReturnToPoolLocked(std::unique_ptr<TTdbStoragePage> page);
-  void MakeRoomLocked();
-  void TrimPoolsLocked();
+  void DropPageLocked(TTdbStorage& storage, TTdbStoragePage* page) TDW_REQUIRES(FCriticalSection);
+  void RemoveFromModifiedLocked(TTdbStorage& storage, TTdbStoragePage* page) TDW_REQUIRES(FCriticalSection);
+  std::unique_ptr<TTdbStoragePage> TakeBufferLocked(std::size_t size) TDW_REQUIRES(FCriticalSection);
+  void ReturnToPoolLocked(std::unique_ptr<TTdbStoragePage> page) TDW_REQUIRES(FCriticalSection);
+  void MakeRoomLocked() TDW_REQUIRES(FCriticalSection);
+  void TrimPoolsLocked() TDW_REQUIRES(FCriticalSection);
 
-  mutable std::mutex FCriticalSection;
-  std::vector<TTdbFileSystemEntry> FFileSystems;
-  std::vector<std::unique_ptr<TTdbStorage>> FStorages;  // handle = index + 1
-  std::map<std::size_t, std::vector<std::unique_ptr<TTdbStoragePage>>> FTileCaches;
-  TdwLog* FLog = nullptr;
-  std::int64_t FCacheLimit = 0;
-  std::int64_t FCacheSize = 0;
+  mutable TdwMutex FCriticalSection;
+  std::vector<TTdbFileSystemEntry> FFileSystems TDW_GUARDED_BY(FCriticalSection);
+  std::vector<std::unique_ptr<TTdbStorage>> FStorages TDW_GUARDED_BY(FCriticalSection);  // handle = index + 1
+  std::map<std::size_t, std::vector<std::unique_ptr<TTdbStoragePage>>> FTileCaches TDW_GUARDED_BY(FCriticalSection);
+  TdwLog* FLog TDW_GUARDED_BY(FCriticalSection) = nullptr;
+  std::int64_t FCacheLimit TDW_GUARDED_BY(FCriticalSection) = 0;
+  std::int64_t FCacheSize TDW_GUARDED_BY(FCriticalSection) = 0;
   // After a scan that could not bring the cache under its limit, the cache
   // size below which no new scan is made (0: scan whenever over the limit).
-  std::int64_t FNextRoomScan = 0;
+  std::int64_t FNextRoomScan TDW_GUARDED_BY(FCriticalSection) = 0;
 };
 
 }  // namespace kestrel

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 
 namespace kestrel {
 

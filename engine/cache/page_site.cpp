@@ -20,13 +20,13 @@ constexpr int kStringLengthSize = 2;  // Int16 length before WP strings
 
 TTdbStoragePageSite::TTdbStoragePageSite(TTdbClientStorage& clientStorage)
     : FClientStorage(&clientStorage) {
-  std::lock_guard<std::mutex> lock(clientStorage.FPageManager->FCriticalSection);
+  TdwMutexLock lock(clientStorage.FPageManager->FCriticalSection);
   clientStorage.FSites.insert(this);
 }
 
 TTdbStoragePageSite::~TTdbStoragePageSite() {
   if (!FClientStorage) return;
-  std::lock_guard<std::mutex> lock(FClientStorage->FPageManager->FCriticalSection);
+  TdwMutexLock lock(FClientStorage->FPageManager->FCriticalSection);
   FClientStorage->FPageManager->ReleaseSiteLocked(*this);
   FClientStorage->FSites.erase(this);
 }
@@ -38,27 +38,27 @@ TTdbClientStorage& TTdbStoragePageSite::Client() const {
 
 void TTdbStoragePageSite::LoadPage(std::int64_t pageNo) {
   TTdbClientStorage& client = Client();
-  std::lock_guard<std::mutex> lock(client.FPageManager->FCriticalSection);
+  TdwMutexLock lock(client.FPageManager->FCriticalSection);
   client.CheckOpen();
   client.FPageManager->PositionSiteLocked(*this, pageNo, false);
 }
 
 void TTdbStoragePageSite::InitPage(std::int64_t pageNo) {
   TTdbClientStorage& client = Client();
-  std::lock_guard<std::mutex> lock(client.FPageManager->FCriticalSection);
+  TdwMutexLock lock(client.FPageManager->FCriticalSection);
   client.CheckOpen();
   client.FPageManager->PositionSiteLocked(*this, pageNo, true);
 }
 
 void TTdbStoragePageSite::UnloadPage() {
   TTdbClientStorage& client = Client();
-  std::lock_guard<std::mutex> lock(client.FPageManager->FCriticalSection);
+  TdwMutexLock lock(client.FPageManager->FCriticalSection);
   client.FPageManager->ReleaseSiteLocked(*this);
 }
 
 void TTdbStoragePageSite::MovePage(std::int64_t pageNo) {
   TTdbClientStorage& client = Client();
-  std::lock_guard<std::mutex> lock(client.FPageManager->FCriticalSection);
+  TdwMutexLock lock(client.FPageManager->FCriticalSection);
   client.FPageManager->EnsureSiteValidLocked(*this);
   std::vector<std::uint8_t> content(FPositionedPageSize);
   ReadLocked(0, content.data(), FPositionedPageSize);
@@ -70,6 +70,7 @@ int TTdbStoragePageSite::GetPageSize() const { return Client().GetPageSize(); }
 
 std::uint8_t* TTdbStoragePageSite::AddressLocked(int offset, int count) {
   TTdbPageManager& manager = *Client().FPageManager;
+  manager.FCriticalSection.AssertHeld();
   manager.EnsureSiteValidLocked(*this);
   if (offset < 0 || count < 0 || offset > FPositionedPageSize - count)
     manager.RaiseLocked(
@@ -85,17 +86,19 @@ void TTdbStoragePageSite::ReadLocked(int offset, void* data, int count) {
 
 void TTdbStoragePageSite::WriteLocked(int offset, const void* data, int count) {
   std::uint8_t* address = AddressLocked(offset, count);
-  Client().FPageManager->ModifyLocked(*this);  // refuses before anything changes
+  TTdbPageManager& manager = *Client().FPageManager;
+  manager.FCriticalSection.AssertHeld();
+  manager.ModifyLocked(*this);  // refuses before anything changes
   std::memmove(address, data, static_cast<std::size_t>(count));
 }
 
 void TTdbStoragePageSite::CopyTo(int offsetFrom, void* dest, int count) {
-  std::lock_guard<std::mutex> lock(Client().FPageManager->FCriticalSection);
+  TdwMutexLock lock(Client().FPageManager->FCriticalSection);
   ReadLocked(offsetFrom, dest, count);
 }
 
 void TTdbStoragePageSite::CopyFrom(const void* source, int offsetTo, int count) {
-  std::lock_guard<std::mutex> lock(Client().FPageManager->FCriticalSection);
+  TdwMutexLock lock(Client().FPageManager->FCriticalSection);
   WriteLocked(offsetTo, source, count);
 }
 
@@ -107,13 +110,13 @@ void TTdbStoragePageSite::CopyFrom(TTdbStoragePageSite& sourceSite, int offsetFr
 }
 
 void TTdbStoragePageSite::Copy(int offsetFrom, int offsetTo, int count) {
-  std::lock_guard<std::mutex> lock(Client().FPageManager->FCriticalSection);
+  TdwMutexLock lock(Client().FPageManager->FCriticalSection);
   const std::uint8_t* from = AddressLocked(offsetFrom, count);
   WriteLocked(offsetTo, from, count);
 }
 
 void TTdbStoragePageSite::Fill(int offset, int count, std::uint8_t value) {
-  std::lock_guard<std::mutex> lock(Client().FPageManager->FCriticalSection);
+  TdwMutexLock lock(Client().FPageManager->FCriticalSection);
   std::uint8_t* address = AddressLocked(offset, count);
   Client().FPageManager->ModifyLocked(*this);
   std::memset(address, value, static_cast<std::size_t>(count));
@@ -173,7 +176,7 @@ void TTdbStoragePageSite::WriteInt32(int offset, std::int32_t value) {
 }
 
 std::string TTdbStoragePageSite::ReadWPAnsiString(int offset) {
-  std::lock_guard<std::mutex> lock(Client().FPageManager->FCriticalSection);
+  TdwMutexLock lock(Client().FPageManager->FCriticalSection);
   std::uint8_t lengthBytes[kStringLengthSize];
   ReadLocked(offset, lengthBytes, kStringLengthSize);
   const int length = LoadLittleEndian<std::int16_t>(lengthBytes);
@@ -184,7 +187,7 @@ std::string TTdbStoragePageSite::ReadWPAnsiString(int offset) {
 }
 
 void TTdbStoragePageSite::WriteWPAnsiString(int offset, const std::string& value) {
-  std::lock_guard<std::mutex> lock(Client().FPageManager->FCriticalSection);
+  TdwMutexLock lock(Client().FPageManager->FCriticalSection);
   const int length = static_cast<int>(std::min<std::size_t>(value.size(), INT16_MAX));
   AddressLocked(offset, kStringLengthSize + length);  // whole range checked first
   std::uint8_t lengthBytes[kStringLengthSize];
@@ -194,7 +197,7 @@ void TTdbStoragePageSite::WriteWPAnsiString(int offset, const std::string& value
 }
 
 std::u16string TTdbStoragePageSite::ReadWPWideString(int offset) {
-  std::lock_guard<std::mutex> lock(Client().FPageManager->FCriticalSection);
+  TdwMutexLock lock(Client().FPageManager->FCriticalSection);
   std::uint8_t lengthBytes[kStringLengthSize];
   ReadLocked(offset, lengthBytes, kStringLengthSize);
   const int length = LoadLittleEndian<std::int16_t>(lengthBytes);
@@ -207,7 +210,7 @@ std::u16string TTdbStoragePageSite::ReadWPWideString(int offset) {
 }
 
 void TTdbStoragePageSite::WriteWPWideString(int offset, const std::u16string& value) {
-  std::lock_guard<std::mutex> lock(Client().FPageManager->FCriticalSection);
+  TdwMutexLock lock(Client().FPageManager->FCriticalSection);
   const int length = static_cast<int>(std::min<std::size_t>(value.size(), INT16_MAX / 2));
   AddressLocked(offset, kStringLengthSize + length * 2);
   std::vector<std::uint8_t> bytes(kStringLengthSize + static_cast<std::size_t>(length) * 2);
@@ -217,7 +220,7 @@ void TTdbStoragePageSite::WriteWPWideString(int offset, const std::u16string& va
 }
 
 void TTdbStoragePageSite::Modify() {
-  std::lock_guard<std::mutex> lock(Client().FPageManager->FCriticalSection);
+  TdwMutexLock lock(Client().FPageManager->FCriticalSection);
   Client().FPageManager->ModifyLocked(*this);
 }
 

@@ -1,7 +1,7 @@
 // Column collations for conditions (see collation_adapter.h).
 #include "engine/cond/collation_adapter.h"
 
-#include "engine/table/code_page.h"
+#include "engine/base/code_page.h"
 
 namespace kestrel {
 

@@ -1,7 +1,7 @@
 // The default collation of conditions (see cond_record_source.h).
 #include "engine/cond/cond_record_source.h"
 
-#include "engine/table/code_page.h"
+#include "engine/base/code_page.h"
 
 namespace kestrel {
 

@@ -3,8 +3,8 @@
 
 #include <cmath>
 
-#include "engine/api/engine_error.h"
-#include "engine/table/code_page.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
 
 namespace kestrel {
 

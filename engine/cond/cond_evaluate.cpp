@@ -1,13 +1,13 @@
 // Evaluation of prepared condition trees (see cond_evaluate.h).
 #include "engine/cond/cond_evaluate.h"
 
-#include "engine/api/engine_error.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
 #include "engine/cond/cond_convert.h"
 #include "engine/cond/cond_operations.h"
 #include "engine/cond/like_matcher.h"
 #include "engine/cond/sql_errors.h"
 #include "engine/cond/sql_function_eval.h"
-#include "engine/table/code_page.h"
 
 namespace kestrel {
 
@@ -190,7 +190,7 @@ class TCondEvaluator {
         return;
       }
     }
-    CalculateFunction(function, arguments, factor.FDataType, factor.FValue);
+    CalculateFunction(function, arguments, factor.FDataType, factor.FValue, FContext.FClock);
   }
 
   const TCondEvalContext& FContext;

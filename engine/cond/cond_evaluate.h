@@ -10,6 +10,7 @@
 #include "engine/cond/cond_record_source.h"
 #include "engine/cond/sql_condition.h"
 #include "engine/cond/sql_syntax.h"
+#include "engine/fs/clock.h"
 
 namespace kestrel {
 
@@ -17,6 +18,7 @@ struct TCondEvalContext {
   const ICondRecordSource& FRecords;
   TTdbVariables* FVariables;
   std::u16string_view FText;  // the condition text, for error positions
+  TdwClock& FClock;           // date, time and random functions
 };
 
 // Throws ETdbEngine: 43 (overflow, with the expression's text), 178

@@ -161,7 +161,7 @@ TTdbIndexNo TTdbSqlCondition::FindBestIndexAndBounds(ITdbIndexChoiceTable& table
   const TTdbSortDef* def = table.OpenIndexDefinition(indexNo);
   if (def == nullptr) return kNoIndex;
   const std::vector<TTdbLevelBounds> levels = CalculateIndexBounds(table.IndexTable(), *def, ratings);
-  const TCondEvalContext context{*FRecords, FVariables, FSource};
+  const TCondEvalContext context{*FRecords, FVariables, FSource, *FClock};
   CalculateIndexInfo(table, *def, false, kRangeLowerRecordNo, levels, context, rangeLowerBound);
   CalculateIndexInfo(table, *def, true, kRangeUpperRecordNo, levels, context, rangeUpperBound);
   return indexNo;

@@ -12,7 +12,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/table/code_page.h"
+#include "engine/base/code_page.h"
 
 namespace kestrel {
 

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 #include "engine/cond/cond_record_source.h"
 
 namespace kestrel {

@@ -27,8 +27,8 @@ bool GetResultDataType(TTdbDataBinaryOperator op, const TCondDataType& left, con
                        TCondDataType& result);
 
 // Applies `op` (which has a result type for the operands' types) into
-// `result`. NULL when either operand is NULL. Throws ETdbEngine 178 for a
-// division by zero and ETdbEngine 43 (without its text argument; the caller
+// `result`. NULL when either operand is NULL. Throws ETdbEngine tdbErrDivisionByZero for a
+// division by zero and ETdbEngine tdbErrOutOfRange (without its text argument; the caller
 // adds the expression's text) for an overflow.
 enum class TCalcStatus { Ok, Overflow };
 TCalcStatus CalculateValues(TTdbDataBinaryOperator op, const TCondValue& left, const TCondValue& right,

@@ -10,11 +10,11 @@
 // equals no value instead of a cut one).
 #include "engine/cond/cond_prepare.h"
 
-#include "engine/api/engine_error.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
 #include "engine/cond/cond_convert.h"
 #include "engine/cond/cond_operations.h"
 #include "engine/cond/sql_function_eval.h"
-#include "engine/table/code_page.h"
 
 namespace kestrel {
 

@@ -1,7 +1,7 @@
 // Type classification, type names and date arithmetic of condition values.
 #include "engine/cond/cond_value.h"
 
-#include "engine/table/code_page.h"
+#include "engine/base/code_page.h"
 
 namespace kestrel {
 

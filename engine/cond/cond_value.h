@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/table/column_type.h"
-#include "engine/table/date_time_value.h"
+#include "engine/base/column_type.h"
+#include "engine/base/date_time_value.h"
 
 namespace kestrel {
 

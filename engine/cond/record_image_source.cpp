@@ -5,9 +5,9 @@
 #include <cstring>
 #include <limits>
 
-#include "engine/api/engine_error.h"
-#include "engine/table/code_page.h"
-#include "engine/table/column_codec.h"
+#include "engine/base/code_page.h"
+#include "engine/base/column_codec.h"
+#include "engine/base/engine_error.h"
 
 namespace kestrel {
 namespace {

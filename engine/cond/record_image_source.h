@@ -42,7 +42,7 @@ class TCondRecordImageSource final : public ICondRecordSource {
   // `tableName`: the name "table.column" references must carry (compared as
   // names are). A text column compares with the collation `indexTable`
   // gives it (nullptr: the standard collation); a column the view lacks
-  // goes by its collation name (ETdbEngine 138 when that does not exist).
+  // goes by its collation name (ETdbEngine tdbErrNoCollation when that does not exist).
   TCondRecordImageSource(const TTdbColumnDefs& columns, const TTdbIndexTable& indexTable, std::u16string tableName,
                          TCondReadMemo readMemo = {});
 
@@ -51,7 +51,7 @@ class TCondRecordImageSource final : public ICondRecordSource {
 
   bool FindColumn(std::u16string_view tableName, std::u16string_view columnName,
                   TCondColumnInfo& info) const override;
-  // Throws ETdbEngine 49 when no record of the table's size is set, 9999 for
+  // Throws ETdbEngine tdbErrInvalidParameter when no record of the table's size is set, 9999 for
   // an unknown column number, and the memo reader's errors.
   void ReadColumn(int fieldNo, TCondValue& value) const override;
 

@@ -1,7 +1,7 @@
 // TTdbSqlCalculation (see sql_calculation.h).
 #include "engine/cond/sql_calculation.h"
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 #include "engine/cond/cond_convert.h"
 #include "engine/cond/cond_evaluate.h"
 #include "engine/cond/cond_prepare.h"
@@ -40,7 +40,7 @@ void TTdbSqlCalculation::Unprepare() {
 
 void TTdbSqlCalculation::Calculate(TCondValue& result) {
   if (!FExpression) throw ETdbEngine(tdbErrNotAValue);
-  const TCondValue& value = CalculateExpression(*FExpression, {*FRecords, FVariables, FSource});
+  const TCondValue& value = CalculateExpression(*FExpression, {*FRecords, FVariables, FSource, *FClock});
   const TCondDataType& type = FExpression->FDataType;
   const bool sameType = type.FColumnType == FResultType.FColumnType && type.FMaxLength == FResultType.FMaxLength &&
                         type.FCodePage == FResultType.FCodePage;

@@ -45,12 +45,17 @@ class TTdbSqlCalculation {
 
   // Calculates the value for the current record of the record source into
   // `result`, converted into the result type when that was forced. Throws
-  // ETdbEngine 161 when not prepared, the evaluation errors of conditions,
+  // ETdbEngine tdbErrNotAValue when not prepared, the evaluation errors of conditions,
   // and the conversion errors (44, 46, 81, 137, 140, 158).
   void Calculate(TCondValue& result);
 
+  // The clock of the date, time and random functions (DefaultClock() until
+  // set); it must outlive the calculation.
+  void SetClock(TdwClock& clock) { FClock = &clock; }
+
  private:
   std::u16string FSource;
+  TdwClock* FClock = &DefaultClock();
   std::unique_ptr<TTdbExpression> FExpression;
   TCondDataType FResultType;
   const ICondRecordSource* FRecords = nullptr;

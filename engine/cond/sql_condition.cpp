@@ -1,12 +1,12 @@
 // TTdbSqlCondition and its parameter list (see sql_condition.h).
 #include "engine/cond/sql_condition.h"
 
-#include "engine/api/engine_error.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
 #include "engine/cond/cond_evaluate.h"
 #include "engine/cond/cond_prepare.h"
 #include "engine/cond/sql_optimizer.h"
 #include "engine/cond/sql_parser.h"
-#include "engine/table/code_page.h"
 
 namespace kestrel {
 
@@ -73,13 +73,15 @@ void TTdbSqlCondition::Unprepare() {
 TCondTruth TTdbSqlCondition::EvaluateTruth() {
   if (FSource.empty()) return ctTrue;
   if (!FSearchCondition) throw ETdbEngine(tdbErrSearchCondition, Utf16ToUtf8(FSource));
-  return EvaluateSearchCondition(*FSearchCondition, {*FRecords, FVariables, FSource});
+  return EvaluateSearchCondition(*FSearchCondition, {*FRecords, FVariables, FSource, *FClock});
 }
 
 bool TTdbSqlCondition::Evaluate() { return EvaluateTruth() == ctTrue; }
 
 std::unique_ptr<TTdbSqlCondition> TTdbSqlCondition::Clone() const {
-  return std::make_unique<TTdbSqlCondition>(FSource);
+  auto clone = std::make_unique<TTdbSqlCondition>(FSource);
+  clone->SetClock(*FClock);
+  return clone;
 }
 
 }  // namespace kestrel

@@ -23,6 +23,7 @@
 #include "engine/cond/cond_literals.h"
 #include "engine/cond/cond_record_source.h"
 #include "engine/cond/sql_syntax.h"
+#include "engine/fs/clock.h"
 #include "engine/index/sort_def.h"
 
 namespace kestrel {
@@ -85,7 +86,7 @@ class TTdbSqlCondition {
 
   // Whether the current record of the record source satisfies the
   // condition (the condition is TRUE). An empty text is TRUE for every
-  // record. Throws ETdbEngine 7 when the text is not empty and the
+  // record. Throws ETdbEngine tdbErrSearchCondition when the text is not empty and the
   // condition is not prepared, and the evaluation errors (43 overflow, 178
   // division by zero, 161 a parameter without value, errors of the record
   // source); the condition stays prepared after an error.
@@ -109,11 +110,16 @@ class TTdbSqlCondition {
   TTdbIndexNo FindBestIndexAndBounds(ITdbIndexChoiceTable& table, std::vector<uint8_t>& rangeLowerBound,
                                      std::vector<uint8_t>& rangeUpperBound);
 
-  // A new, unprepared condition with the same text.
+  // A new, unprepared condition with the same text and clock.
   std::unique_ptr<TTdbSqlCondition> Clone() const;
+
+  // The clock that CURRENT_DATE, CURRENT_TIME, CURRENT_TIMESTAMP, RANDOM and
+  // NewGuid read (DefaultClock() until set); it must outlive the condition.
+  void SetClock(TdwClock& clock) { FClock = &clock; }
 
  private:
   std::u16string FSource;
+  TdwClock* FClock = &DefaultClock();
   std::unique_ptr<TTdbSearchCondition> FSearchCondition;
   const ICondRecordSource* FRecords = nullptr;
   TTdbVariables* FVariables = nullptr;

@@ -9,7 +9,7 @@
 #include <string>
 #include <utility>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 
 namespace kestrel {
 

@@ -2,16 +2,13 @@
 #include "engine/cond/sql_function_eval.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
-#include <ctime>
-#include <random>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
 #include "engine/cond/cond_literals.h"
 #include "engine/cond/cond_operations.h"
 #include "engine/cond/cond_record_source.h"
-#include "engine/table/code_page.h"
 
 namespace kestrel {
 
@@ -98,15 +95,10 @@ int IsoWeek(int64_t days) {
   return static_cast<int>((thursday - DateToDays(PackDate(year, 1, 1))) / 7 + 1);
 }
 
-void Now(int32_t& packedDate, int32_t& milliseconds) {
-  const auto now = std::chrono::system_clock::now();
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-  std::tm local{};
-  localtime_r(&seconds, &local);
-  const auto millis =
-      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-  packedDate = PackDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-  milliseconds = ((local.tm_hour * 60 + local.tm_min) * 60 + local.tm_sec) * 1000 + static_cast<int32_t>(millis);
+void Now(TdwClock& clock, int32_t& packedDate, int32_t& milliseconds) {
+  const TdwLocalTime local = clock.LocalNow();
+  packedDate = PackDate(local.FYear, local.FMonth, local.FDay);
+  milliseconds = ((local.FHour * 60 + local.FMinute) * 60 + local.FSecond) * 1000 + local.FMillisecond;
 }
 
 std::u16string NumberText(const TCondValue& value) {
@@ -246,7 +238,7 @@ TCondDataType FunctionResultType(const TTdbFunction& function, const TSqlErrorPo
 }
 
 void CalculateFunction(const TTdbFunction& function, const std::vector<TCondValue>& args,
-                       const TCondDataType& resultType, TCondValue& result) {
+                       const TCondDataType& resultType, TCondValue& result, TdwClock& clock) {
   auto integer = [&](size_t i, int64_t otherwise) {
     return i < args.size() && args[i].FKind == cvkInteger ? args[i].FInteger : otherwise;
   };
@@ -281,7 +273,7 @@ void CalculateFunction(const TTdbFunction& function, const std::vector<TCondValu
     case sftCurrent_Time:
     case sftCurrent_Timestamp: {
       int32_t date, millis;
-      Now(date, millis);
+      Now(clock, date, millis);
       if (function.FDef->FId == sftCurrent_Date) result = TCondValue::Date(date);
       else if (function.FDef->FId == sftCurrent_Time) result = TCondValue::Time(millis);
       else result = TCondValue::DateTime(date, millis);
@@ -351,9 +343,8 @@ void CalculateFunction(const TTdbFunction& function, const std::vector<TCondValu
       return;
     }
     case sftRandom: {
-      static thread_local std::mt19937_64 generator{std::random_device{}()};
       const int64_t limit = integer(0, 0);
-      result = TCondValue::Integer(limit > 0 ? static_cast<int64_t>(generator() % static_cast<uint64_t>(limit)) : 0);
+      result = TCondValue::Integer(limit > 0 ? static_cast<int64_t>(clock.RandomBits() % static_cast<uint64_t>(limit)) : 0);
       return;
     }
     case sftRealVal: {
@@ -430,10 +421,9 @@ void CalculateFunction(const TTdbFunction& function, const std::vector<TCondValu
                                   TimeToText(args[0].FKind == cvkDateTime ? args[0].FTime : 0));
       return;
     case sftNewGuid: {
-      static thread_local std::mt19937_64 generator{std::random_device{}()};
       result.FKind = cvkGuid;
       for (size_t i = 0; i < 16; i += 8) {
-        const uint64_t bits = generator();
+        const uint64_t bits = clock.RandomBits();
         for (size_t k = 0; k < 8; ++k) result.FGuid[i + k] = static_cast<uint8_t>(bits >> (8 * k));
       }
       result.FGuid[7] = static_cast<uint8_t>((result.FGuid[7] & 0x0F) | 0x40);  // version 4

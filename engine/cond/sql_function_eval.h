@@ -12,6 +12,7 @@
 #include "engine/cond/cond_value.h"
 #include "engine/cond/sql_errors.h"
 #include "engine/cond/sql_syntax.h"
+#include "engine/fs/clock.h"
 
 namespace kestrel {
 
@@ -25,10 +26,11 @@ TCondDataType FunctionResultType(const TTdbFunction& function, const TSqlErrorPo
 bool IsNullPropagating(const TTdbFunction& function);
 
 // Calculates the call from its argument values (with their types) into
-// `result`. Throws ETdbEngine 46 (REALVAL of text that is no number), 81
+// `result`; the date and time functions read `clock`, RANDOM and NewGuid
+// draw from it. Throws ETdbEngine tdbErrInvalidNumber (REALVAL of text that is no number), 81
 // (INT out of range), 137/140 (MakeDate, MakeTime of an invalid date or
 // time).
 void CalculateFunction(const TTdbFunction& function, const std::vector<TCondValue>& arguments,
-                       const TCondDataType& resultType, TCondValue& result);
+                       const TCondDataType& resultType, TCondValue& result, TdwClock& clock);
 
 }  // namespace kestrel

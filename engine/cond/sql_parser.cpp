@@ -4,8 +4,8 @@
 
 #include <exception>
 
+#include "engine/base/code_page.h"
 #include "engine/cond/cond_literals.h"
-#include "engine/table/code_page.h"
 
 namespace kestrel {
 

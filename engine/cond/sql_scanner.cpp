@@ -1,7 +1,7 @@
 // The scanner of the SQL condition language (see sql_scanner.h).
 #include "engine/cond/sql_scanner.h"
 
-#include "engine/table/code_page.h"
+#include "engine/base/code_page.h"
 
 namespace kestrel {
 

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 #include "engine/cond/record_image_source.h"
 #include "engine/cond/sql_condition.h"
 #include "engine/cursor/table_record_source.h"

@@ -6,13 +6,13 @@
 #include <map>
 #include <mutex>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
 #include "engine/cache/page_manager.h"
 #include "engine/index/collation.h"
 #include "engine/index/index_definition_text.h"
 #include "engine/index/index_file.h"
 #include "engine/table/base_table.h"
-#include "engine/table/code_page.h"
 
 namespace kestrel {
 
@@ -36,9 +36,7 @@ TTdbCatalogTableObject::TTdbCatalogTableObject(TdwFileSystem& fileSystem, const 
   FTable->SetRights(request.FRights);
   FTable->SetFileName(request.FFileName);
   FTable->SetKey(request.FKey);
-  std::error_code error;
-  const std::filesystem::path canonical = std::filesystem::weakly_canonical(request.FFileName, error);
-  FLockKey = error ? request.FFileName : canonical.string();
+  FLockKey = fileSystem.CanonicalFileName(request.FFileName);
 }
 
 TTdbCatalogTableObject::~TTdbCatalogTableObject() = default;

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/api/catalog_table.h"
+#include "engine/session/catalog_table.h"
 
 namespace kestrel {
 

@@ -1,8 +1,8 @@
 // Condition errors in the last-error record.
 #include "engine/cursor/condition_error.h"
 
-#include "engine/api/services.h"
 #include "engine/cond/sql_errors.h"
+#include "engine/session/services.h"
 
 namespace kestrel {
 

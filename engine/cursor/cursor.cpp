@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/column_codec.h"
+#include "engine/base/engine_error.h"
 #include "engine/cond/sql_condition.h"
 #include "engine/cond/sql_errors.h"
 #include "engine/cursor/accessor.h"
@@ -16,8 +17,8 @@
 #include "engine/index/btree.h"
 #include "engine/index/index_file.h"
 #include "engine/index/index_key.h"
+#include "engine/session/services.h"
 #include "engine/table/base_table.h"
-#include "engine/table/column_codec.h"
 
 namespace kestrel {
 
@@ -102,7 +103,7 @@ bool TTdbCursor::CanModify() { return !FTable.ReadOnly(); }
 // --- Order and navigation -------------------------------------------------------------
 
 std::int32_t TTdbCursor::ResultOf(int accessorResult) const {
-  return accessorResult == 0 ? kCursorOk : kCursorNoRecord;
+  return accessorResult == 0 ? kResultOk : kResultRecordNotExists;
 }
 
 void TTdbCursor::ApplyAccess() {
@@ -121,11 +122,11 @@ std::int32_t TTdbCursor::SetIndex(const std::u16string& indexName, bool reverse)
       indexNo = FTable.GetIndexNo(indexName);
     } catch (const ETdbEngine& error) {
       if (error.Number() != tdbErrIndexNotFound) throw;
-      return kCursorNoIndex;
+      return kResultIndexNotExists;
     }
     FTable.CheckIndexOpen(indexNo);
   }
-  if (indexNo == FSortIndexNo && reverse == FSortReverse) return kCursorOk;
+  if (indexNo == FSortIndexNo && reverse == FSortReverse) return kResultOk;
   const std::int32_t current = FAccessor->RecordDeleted() ? kBeforeFirst : FAccessor->RecordNo();
   FSortIndexNo = indexNo;
   FSortReverse = reverse;
@@ -133,9 +134,9 @@ std::int32_t TTdbCursor::SetIndex(const std::u16string& indexName, bool reverse)
   if (FUserFilterKind == tfkStatic) SortBySortOrder(FUserBookmarks);
   if (FActiveFilterKind == tfkStatic) SortBySortOrder(FAccessor->Bookmarks());
   ApplyAccess();
-  if (current > 0 && FAccessor->GotoRecord(current) == 0 && FAccessor->IsValidRecord()) return kCursorOk;
+  if (current > 0 && FAccessor->GotoRecord(current) == 0 && FAccessor->IsValidRecord()) return kResultOk;
   FAccessor->GotoRecord(kBeforeFirst);
-  return kCursorOk;
+  return kResultOk;
 }
 
 void TTdbCursor::RefreshFilters() {
@@ -154,12 +155,12 @@ void TTdbCursor::RefreshFilters() {
 
 std::int32_t TTdbCursor::First() {
   RefreshFilters();
-  return FAccessor->First() == 0 ? 1 : kCursorNoRecord;
+  return FAccessor->First() == 0 ? 1 : kResultRecordNotExists;
 }
 
 std::int32_t TTdbCursor::Last() {
   RefreshFilters();
-  return FAccessor->Last() == 0 ? 1 : kCursorNoRecord;
+  return FAccessor->Last() == 0 ? 1 : kResultRecordNotExists;
 }
 
 std::int32_t TTdbCursor::MoveBy(std::int32_t delta) { return ResultOf(FAccessor->MoveBy(delta)); }
@@ -167,14 +168,14 @@ std::int32_t TTdbCursor::MoveBy(std::int32_t delta) { return ResultOf(FAccessor-
 std::int32_t TTdbCursor::SetRecNo(std::int32_t recNo) {
   if (recNo == 0 || recNo == kBeforeFirst) {
     FAccessor->GotoRecord(kBeforeFirst);
-    return kCursorOk;
+    return kResultOk;
   }
-  if (recNo < kBeforeFirst) return kCursorNoRecord;
+  if (recNo < kBeforeFirst) return kResultRecordNotExists;
   TTdbTableLock read(FTable, tltRead);
   const TTdbAccessor::TPosition saved = FAccessor->SavePosition();
   if (FAccessor->GotoRecord(recNo) == 0 && FAccessor->IsValidRecord()) return recNo;
   FAccessor->RestorePosition(saved);
-  return kCursorNoRecord;
+  return kResultRecordNotExists;
 }
 
 std::int32_t TTdbCursor::GetRecNo() {
@@ -191,8 +192,8 @@ std::int32_t TTdbCursor::GetSequenceNo() {
 }
 
 std::int32_t TTdbCursor::SetSequenceNo(std::int32_t sequenceNo) {
-  if (sequenceNo < 1) return kCursorNoRecord;
-  if (FAccessor->GotoSequenceNo(sequenceNo) != 0) return kCursorNoRecord;
+  if (sequenceNo < 1) return kResultRecordNotExists;
+  if (FAccessor->GotoSequenceNo(sequenceNo) != 0) return kResultRecordNotExists;
   const std::int32_t reached = FAccessor->GetSequenceNo();
   return reached > 0 ? reached : sequenceNo;
 }
@@ -221,7 +222,7 @@ std::int32_t TTdbCursor::LocateRec2(const std::u16string& indexName, std::span<c
     indexNo = FTable.GetIndexNo(indexName);
   } catch (const ETdbEngine& error) {
     if (error.Number() != tdbErrIndexNotFound) throw;
-    return kCursorNoIndex;
+    return kResultIndexNotExists;
   }
   TTdbIndexFile& file = FTable.GetIndexFile(indexNo);
   const int levels = file.Definition().LevelCount();
@@ -290,6 +291,7 @@ std::int32_t TTdbCursor::SetSQLFilter(const std::u16string& text, std::int32_t m
   std::unique_ptr<TTdbSqlCondition> condition;
   if (!text.empty()) {
     condition = std::make_unique<TTdbSqlCondition>(text);
+    condition->SetClock(FServices.Clock());
     try {
       condition->Prepare(incremental ? static_cast<const ICondRecordSource&>(FAccessor->RecordSource())
                                      : static_cast<const ICondRecordSource&>(*FFilterSource),
@@ -298,7 +300,7 @@ std::int32_t TTdbCursor::SetSQLFilter(const std::u16string& text, std::int32_t m
       // Recorded here: the position would not survive the call interface's
       // own recording of the failure.
       RecordConditionError(FServices, error, text);
-      return kCursorBadCondition;
+      return kResultInvalidCondition;
     }
   }
   const TTdbFilterKind newKind = text.empty() ? tfkNone : incremental ? tfkIncremental : tfkStatic;
@@ -308,7 +310,7 @@ std::int32_t TTdbCursor::SetSQLFilter(const std::u16string& text, std::int32_t m
     if (newKind == tfkStatic) EvaluateStatic(*condition, FUserBookmarks);
     FUserCondition = std::move(condition);
     FUserFilterKind = newKind;
-    return kCursorOk;
+    return kResultOk;
   }
   // Takes effect at once, replacing the active filter.
   if (FActiveFilterKind == tfkIncremental) FAccessor->ExchangeFilter(nullptr);
@@ -322,13 +324,13 @@ std::int32_t TTdbCursor::SetSQLFilter(const std::u16string& text, std::int32_t m
   }
   ApplyAccess();
   if (!FAccessor->IsValidRecord()) FAccessor->GotoRecord(kBeforeFirst);
-  return kCursorOk;
+  return kResultOk;
 }
 
 std::int32_t TTdbCursor::ActivateFilter(bool active) {
   TTdbTableLock read(FTable, tltRead);
   if (active) {
-    if (FUserFilterKind == tfkNone) return kCursorOk;
+    if (FUserFilterKind == tfkNone) return kResultOk;
     if (FActiveFilterKind == tfkIncremental) FAccessor->ExchangeFilter(nullptr);
     FActiveCondition.reset();
     FActiveFilterKind = FUserFilterKind;
@@ -341,7 +343,7 @@ std::int32_t TTdbCursor::ActivateFilter(bool active) {
     FUserBookmarks.Clear();
     FUserFilterKind = tfkNone;
   } else {
-    if (FActiveFilterKind == tfkNone) return kCursorOk;
+    if (FActiveFilterKind == tfkNone) return kResultOk;
     FUserFilterKind = FActiveFilterKind;
     if (FActiveFilterKind == tfkIncremental) {
       FUserCondition = FAccessor->ExchangeFilter(nullptr);
@@ -356,7 +358,7 @@ std::int32_t TTdbCursor::ActivateFilter(bool active) {
   ApplyAccess();
   if (current <= 0 || FAccessor->GotoRecord(current) != 0 || !FAccessor->IsValidRecord())
     FAccessor->GotoRecord(kBeforeFirst);
-  return kCursorOk;
+  return kResultOk;
 }
 
 // --- Records -----------------------------------------------------------------------------------
@@ -369,13 +371,13 @@ std::span<const std::uint8_t> TTdbCursor::BufferedRecord() {
 std::int32_t TTdbCursor::GetRecord(std::span<std::uint8_t> buffer) {
   const std::span<const std::uint8_t> record = BufferedRecord();
   std::copy(record.begin(), record.end(), buffer.begin());
-  return kCursorOk;
+  return kResultOk;
 }
 
 std::int32_t TTdbCursor::SetRecord(std::span<const std::uint8_t> buffer) {
-  if (FEditState == esBrowse) return kCursorNotEditing;
+  if (FEditState == esBrowse) return kResultNotEditing;
   std::copy(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(FWorkRecBuf.size()), FWorkRecBuf.begin());
-  return kCursorOk;
+  return kResultOk;
 }
 
 void TTdbCursor::EndEdit() noexcept {
@@ -392,11 +394,11 @@ std::int32_t TTdbCursor::Append() {
   // A record id column gets its id now; a cancelled append gives it back.
   FTable.InitRecord(FWorkRecBuf, true);
   FEditState = esAppend;
-  return kCursorOk;
+  return kResultOk;
 }
 
 std::int32_t TTdbCursor::AppendConfirm() {
-  if (FEditState != esAppend) return kCursorNotEditing;
+  if (FEditState != esAppend) return kResultNotEditing;
   const std::int32_t recNo = FTable.AppendRecord(FWorkRecBuf, FWorkBlobs);
   EndEdit();
   FAccessor->GotoRecord(recNo);
@@ -404,17 +406,17 @@ std::int32_t TTdbCursor::AppendConfirm() {
 }
 
 std::int32_t TTdbCursor::AppendCancel() {
-  if (FEditState != esAppend) return kCursorNotEditing;
+  if (FEditState != esAppend) return kResultNotEditing;
   if (FTable.RecordIdFieldNo() > 0) FTable.CancelAutoNum(GetAutoNo());
   EndEdit();
-  return kCursorOk;
+  return kResultOk;
 }
 
 std::int32_t TTdbCursor::Edit() {
   const std::int32_t recNo = GetRecNo();
   if (recNo <= 0) throw ETdbEngine(tdbErrNotPositioned);
   if (!(FTable.Rights() & tarEdit)) throw ETdbEngine(tdbErrNoWritePermission, FTable.StdName());
-  if (FEditState == esEdit && FWorkRecordNo == recNo) return kCursorOk;
+  if (FEditState == esEdit && FWorkRecordNo == recNo) return kResultOk;
   EndEdit();
   FCatalogTable.LockRecord(recNo, this);
   try {
@@ -427,11 +429,11 @@ std::int32_t TTdbCursor::Edit() {
   }
   FWorkRecordNo = recNo;
   FEditState = esEdit;
-  return kCursorOk;
+  return kResultOk;
 }
 
 std::int32_t TTdbCursor::EditConfirm() {
-  if (FEditState != esEdit) return kCursorNotEditing;
+  if (FEditState != esEdit) return kResultNotEditing;
   if (FWorkRecordNo <= 0) throw ETdbEngine(tdbErrRecordNotFound);
   const std::int32_t recNo = FWorkRecordNo;
   FTable.ReplaceRecord(FWorkRecBuf, FWorkBlobs, recNo);
@@ -441,9 +443,9 @@ std::int32_t TTdbCursor::EditConfirm() {
 }
 
 std::int32_t TTdbCursor::EditCancel() {
-  if (FEditState != esEdit) return kCursorNotEditing;
+  if (FEditState != esEdit) return kResultNotEditing;
   EndEdit();
-  return kCursorOk;
+  return kResultOk;
 }
 
 std::int32_t TTdbCursor::DeleteRecord() {
@@ -455,7 +457,7 @@ std::int32_t TTdbCursor::DeleteRecord() {
   FTable.DeleteRecord(recNo);
   // The table's last record moved into the freed slot; its edit lock moves along.
   FCatalogTable.RecordMoved(recNo, recNo < countBefore ? countBefore : 0);
-  return kCursorOk;
+  return kResultOk;
 }
 
 void TTdbCursor::OnRecordDeleted(std::int32_t deleted, std::int32_t moved) {
@@ -484,11 +486,11 @@ std::int32_t TTdbCursor::GetAutoNo() {
 std::int32_t TTdbCursor::SetAutoNo(std::int32_t recordId) {
   const int index = FTable.Columns().RecordIdIndex();
   if (index < 0) throw ETdbEngine(tdbErrNoRecordIdColumn, FTable.StdName());
-  if (FEditState == esBrowse) return kCursorNotEditing;
+  if (FEditState == esBrowse) return kResultNotEditing;
   const TTdbColumnDef& column = FTable.Columns()[static_cast<std::size_t>(index)];
   WriteValue(column.DataType, FTable.Columns().ColumnBytes(std::span<std::uint8_t>(FWorkRecBuf), static_cast<std::size_t>(index)),
              TTdbValue(static_cast<std::int64_t>(recordId)));
-  return kCursorOk;
+  return kResultOk;
 }
 
 // --- Memo and blob values --------------------------------------------------------------------------
@@ -522,7 +524,7 @@ std::int32_t TTdbCursor::InitGetBlob(std::int32_t fieldNo, std::int32_t maxSize,
 }
 
 std::int32_t TTdbCursor::PerformGetBlob(std::span<std::uint8_t> buffer) {
-  if (!FBlobTransfer) return kCursorNoTransfer;
+  if (!FBlobTransfer) return kResultNoTransfer;
   const std::size_t size = std::min(buffer.size(), FBlobTransfer->size());
   std::memcpy(buffer.data(), FBlobTransfer->data(), size);
   FBlobTransfer.reset();
@@ -532,7 +534,7 @@ std::int32_t TTdbCursor::PerformGetBlob(std::span<std::uint8_t> buffer) {
 std::int32_t TTdbCursor::SetBlob(std::int32_t fieldNo, std::span<const std::uint8_t> blob) {
   const TTdbColumnType type = Column(fieldNo).DataType.ColumnType();
   if (!IsBlockType(type)) throw ETdbEngine(tdbErrBlobExpected);
-  if (FEditState == esBrowse) return kCursorNotEditing;
+  if (FEditState == esBrowse) return kResultNotEditing;
   TTdbBlobData data;
   data.FieldNo = fieldNo;
   if (type == tctWideMemo) {
@@ -543,7 +545,7 @@ std::int32_t TTdbCursor::SetBlob(std::int32_t fieldNo, std::span<const std::uint
   }
   std::erase_if(FWorkBlobs, [&](const TTdbBlobData& entry) { return entry.FieldNo == fieldNo; });
   FWorkBlobs.push_back(std::move(data));
-  return kCursorOk;
+  return kResultOk;
 }
 
 // --- Table locks and usage ------------------------------------------------------------------------

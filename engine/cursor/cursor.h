@@ -29,8 +29,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/api/cursor_api.h"
 #include "engine/cursor/bookmark_list.h"
+#include "engine/session/cursor_api.h"
+#include "engine/session/result_codes.h"
 
 namespace kestrel {
 
@@ -46,13 +47,6 @@ struct TTdbColumnDef;
 enum TTdbFilterKind { tfkNone, tfkIncremental, tfkStatic, tfkBookmarks };
 enum TTdbEditState { esBrowse, esAppend, esEdit };
 
-// Results of cursor operations.
-inline constexpr std::int32_t kCursorOk = 0;
-inline constexpr std::int32_t kCursorNoRecord = -11;
-inline constexpr std::int32_t kCursorNoIndex = -16;
-inline constexpr std::int32_t kCursorBadCondition = -44;
-inline constexpr std::int32_t kCursorNoTransfer = -56;
-inline constexpr std::int32_t kCursorNotEditing = -57;
 // Low four bits of a filter mode.
 inline constexpr std::int32_t kFilterModeStatic = 1;
 inline constexpr std::int32_t kFilterModeIncremental = 15;

@@ -1,7 +1,7 @@
 // The table object's side of index choice.
 #include "engine/cursor/index_choice_table.h"
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 #include "engine/cond/record_image_source.h"
 #include "engine/index/index_file.h"
 #include "engine/table/base_table.h"

@@ -3,8 +3,8 @@
 
 #include <filesystem>
 
+#include "engine/base/code_page.h"
 #include "engine/table/base_table.h"
-#include "engine/table/code_page.h"
 
 namespace kestrel {
 

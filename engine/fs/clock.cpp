@@ -2,6 +2,7 @@
 // sleep_for, and a mutex-guarded generator seeded from random_device.
 #include "engine/fs/clock.h"
 
+#include <ctime>
 #include <mutex>
 #include <random>
 #include <thread>
@@ -9,6 +10,16 @@
 namespace kestrel {
 
 TdwClock::~TdwClock() = default;
+
+TdwLocalTime TdwClock::LocalNow() {
+  const auto now = Now();
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+  std::tm local{};
+  localtime_r(&seconds, &local);
+  const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+          local.tm_min,         local.tm_sec,     static_cast<int>(millis < 0 ? millis + 1000 : millis)};
+}
 
 namespace {
 
@@ -26,6 +37,10 @@ class TdwOSClock final : public TdwClock {
     if (range == 0) return 0;
     std::lock_guard<std::mutex> guard(FMutex);
     return std::uniform_int_distribution<std::uint32_t>(0, range - 1)(FGenerator);
+  }
+  std::uint64_t RandomBits() override {
+    std::lock_guard<std::mutex> guard(FMutex);
+    return (static_cast<std::uint64_t>(FGenerator()) << 32) | FGenerator();
   }
   std::chrono::system_clock::time_point Now() override { return std::chrono::system_clock::now(); }
 

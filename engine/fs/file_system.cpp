@@ -50,6 +50,10 @@ int TdwFileSystem::Clear() { return 0; }
 
 std::string TdwFileSystem::ExpandFileName(const std::string& fileName) const { return fileName; }
 
+std::string TdwFileSystem::CanonicalFileName(const std::string& fileName) const {
+  return ExpandFileName(fileName);
+}
+
 bool TdwFileSystem::ForcePath(const std::string&) { return true; }
 
 std::string TdwFileSystem::GetErrorMessage(int errorCode) {

@@ -132,8 +132,12 @@ class TdwFileSystem {
   virtual int Clear();
   // Renames; refused when newName exists.
   virtual bool RenameFile(const std::string& oldName, const std::string& newName) = 0;
-  // Absolute, normalised form of a name (relative names joined to the base).
+  // Absolute, normalised form of a name (relative names joined to the base;
+  // an empty name or "." is the base or, without one, the working directory).
   virtual std::string ExpandFileName(const std::string& fileName) const;
+  // The one name of a file however it is reached: ExpandFileName with
+  // symbolic links resolved as far as the path exists.
+  virtual std::string CanonicalFileName(const std::string& fileName) const;
   // Creates a directory path with its missing parents.
   virtual bool ForcePath(const std::string& dirPath);
 

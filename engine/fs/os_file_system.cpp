@@ -252,6 +252,12 @@ std::string TdwOSFileSystem::ExpandFileName(const std::string& fileName) const {
   return ec ? Resolve(fileName) : abs.lexically_normal().string();
 }
 
+std::string TdwOSFileSystem::CanonicalFileName(const std::string& fileName) const {
+  std::error_code ec;
+  const std::filesystem::path canonical = std::filesystem::weakly_canonical(ExpandFileName(fileName), ec);
+  return ec ? ExpandFileName(fileName) : canonical.string();
+}
+
 bool TdwOSFileSystem::ForcePath(const std::string& dirPath) {
   std::error_code ec;
   std::filesystem::create_directories(Resolve(dirPath), ec);

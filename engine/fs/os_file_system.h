@@ -56,6 +56,7 @@ class TdwOSFileSystem : public TdwFileSystem {
   bool DeleteFile(const std::string& fileName) override;
   bool RenameFile(const std::string& oldName, const std::string& newName) override;
   std::string ExpandFileName(const std::string& fileName) const override;
+  std::string CanonicalFileName(const std::string& fileName) const override;
   bool ForcePath(const std::string& dirPath) override;
 
  private:

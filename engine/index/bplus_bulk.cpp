@@ -1,7 +1,7 @@
 // Bottom-up bulk build of a B+ tree.
 #include "engine/index/bplus_bulk.h"
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 #include "engine/index/key_value_codec.h"
 
 namespace kestrel {

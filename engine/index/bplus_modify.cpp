@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 #include "engine/index/bplus_tree.h"
 #include "engine/index/key_value_codec.h"
 

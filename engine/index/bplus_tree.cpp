@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 #include "engine/index/key_value_codec.h"
 
 namespace kestrel {
@@ -17,7 +17,9 @@ TTdbBPlusTree::TTdbBPlusTree(ITdbIndexPageIo& io, uint32_t headerOffset, TTdbIte
       FWindow(compareWindow),
       FName(std::move(name)) {}
 
-void TTdbBPlusTree::Damaged() const { throw ETdbEngine(tdbErrReadIndex, FName); }
+void TTdbBPlusTree::Damaged(const char* file, unsigned line) const {
+  throw ETdbEngine(tdbErrReadIndex, FName).At(file, line);
+}
 
 void TTdbBPlusTree::New(uint32_t pageSize) {
   if (pageSize < kMinBPlusPageSize || pageSize > kMaxBPlusPageSize || FOffset + kBPlusHeaderSize > pageSize)

@@ -20,7 +20,7 @@
 // count inside the storage, height, root), every page on loading (slotted
 // layout, entry sizes, children and links inside the file, no page twice on
 // one path) and chain walks are bounded by the page count. A violation
-// throws ETdbEngine 91 with the tree's name and changes nothing.
+// throws ETdbEngine tdbErrReadIndex with the tree's name and changes nothing.
 //
 // Items handed to the tree (to insert, find, step from or delete) must have
 // the comparison's window readable, whatever their length.
@@ -50,10 +50,10 @@ class TTdbBPlusTree {
                 std::string name);
 
   // Creates an empty tree of `pageSize` bytes: page 0 zeroed but for the
-  // header, the storage cut to that one page. Throws ETdbEngine 98 for a page
+  // header, the storage cut to that one page. Throws ETdbEngine tdbErrInvalidIndexSpec for a page
   // size outside 256..65536 or one whose header does not fit.
   void New(uint32_t pageSize);
-  // Reads and checks the header. Throws ETdbEngine 91 for a damaged header.
+  // Reads and checks the header. Throws ETdbEngine tdbErrReadIndex for a damaged header.
   void Open();
   // Re-reads the header after another program changed the file.
   void Update() { Open(); }
@@ -95,7 +95,7 @@ class TTdbBPlusTree {
   bool Contains(const uint8_t* item, std::vector<uint8_t>& found);
 
   // Stores the first `size` bytes of `item`. False when an equal item is
-  // already stored (the tree is then unchanged). Throws ETdbEngine 4 for an
+  // already stored (the tree is then unchanged). Throws ETdbEngine tdbErrIndexInsert for an
   // empty item or one larger than MaxItemSize(), 171 when the file cannot
   // grow; nothing is changed then.
   bool Insert(const uint8_t* item, uint32_t size);
@@ -116,7 +116,7 @@ class TTdbBPlusTree {
   // leaves too) where the later does not sort after the earlier. Checks that
   // no page is reached twice, that the leaves are at one depth and chained in
   // order both ways, and that the free list stays inside the file. Throws
-  // ETdbEngine 91 for a damaged tree.
+  // ETdbEngine tdbErrReadIndex for a damaged tree.
   void Check(int64_t& itemCount, int64_t& wrongSortCount);
 
  private:
@@ -128,7 +128,7 @@ class TTdbBPlusTree {
     TTdbBPlusPage FPage;
   };
 
-  [[noreturn]] void Damaged() const;
+  [[noreturn]] void Damaged(const char* file = __builtin_FILE(), unsigned line = __builtin_LINE()) const;
   uint32_t MaxEntry(bool leaf) const { return MaxItemSize() + (leaf ? 0 : kBPlusChildSize); }
   void ReadHeaderFields(const uint8_t* h);
   // Reads page `pageNo` as a leaf or an inner page and checks it.

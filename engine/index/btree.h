@@ -14,7 +14,7 @@
 // from it (order, capacity, page size, height <= 30, pages inside the file),
 // and every page against its level (entry count within capacity, children
 // inside the tree and not on the path above, leaves without children). A
-// violation throws ETdbEngine 91 with the tree's name and changes nothing.
+// violation throws ETdbEngine tdbErrReadIndex with the tree's name and changes nothing.
 //
 // One operation at a time: the path is shared by all callers of one tree.
 #pragma once
@@ -46,10 +46,10 @@ class TTdbBTree {
   TTdbBTree(ITdbIndexPageIo& io, uint16_t version, TTdbItemCompare compare, std::string name);
 
   // Creates an empty tree: the header page (with signature and version from
-  // version 4 on) and no tree pages. Throws ETdbEngine 98 for a page size or
+  // version 4 on) and no tree pages. Throws ETdbEngine tdbErrInvalidIndexSpec for a page size or
   // key size the version cannot hold.
   void New(uint32_t pageSize, uint16_t keySize);
-  // Reads and checks the header page. Throws ETdbEngine 91 for a damaged
+  // Reads and checks the header page. Throws ETdbEngine tdbErrReadIndex for a damaged
   // header (the storage's page size is left at the tree's page size only
   // on success).
   void Open();
@@ -77,7 +77,7 @@ class TTdbBTree {
 
   // Inserts `item` (KeySize bytes). False when an equal item (same key parts
   // and record number) is already present; the tree is then unchanged.
-  // Throws ETdbEngine 171 when the page limit is reached.
+  // Throws ETdbEngine tdbErrCapacityReached when the page limit is reached.
   bool Insert(const uint8_t* item);
   // Deletes `item`. False when it is not present.
   bool Delete(const uint8_t* item);
@@ -93,7 +93,7 @@ class TTdbBTree {
 
   // Walks the whole tree: the number of items and of places where an item
   // does not sort after its predecessor. Also checks that no page is reached
-  // twice and that the free list stays inside the file. Throws ETdbEngine 91
+  // twice and that the free list stays inside the file. Throws ETdbEngine tdbErrReadIndex
   // for a damaged tree.
   void Check(int64_t& itemCount, int64_t& wrongSortCount);
 
@@ -117,7 +117,7 @@ class TTdbBTree {
   void InsertEntry(uint8_t* page, int e, const uint8_t* entry) const;
   void RemoveEntry(uint8_t* page, int e) const;
 
-  [[noreturn]] void Damaged() const;
+  [[noreturn]] void Damaged(const char* file = __builtin_FILE(), unsigned line = __builtin_LINE()) const;
   void ReadHeaderFields();
   // Reads page `pageNo` of tree level `level` into `page` and checks it;
   // `slots` are the path levels above (for cycle detection).

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 #include "engine/index/btree.h"
 #include "engine/index/key_value_codec.h"
 

@@ -4,7 +4,7 @@
 #include <climits>
 #include <cstring>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 #include "engine/index/btree.h"
 #include "engine/index/key_value_codec.h"
 
@@ -55,7 +55,9 @@ TTdbBTree::TTdbBTree(ITdbIndexPageIo& io, uint16_t version, TTdbItemCompare comp
   FGeo.FVersion = version;
 }
 
-void TTdbBTree::Damaged() const { throw ETdbEngine(tdbErrReadIndex, FName); }
+void TTdbBTree::Damaged(const char* file, unsigned line) const {
+  throw ETdbEngine(tdbErrReadIndex, FName).At(file, line);
+}
 
 int TTdbBTree::Count(const uint8_t* page) const { return ReadLeU16(page + FGeo.FChildSize); }
 

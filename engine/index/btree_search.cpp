@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 #include "engine/index/btree.h"
 
 namespace kestrel {

@@ -8,10 +8,10 @@
 #include <map>
 #include <mutex>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
 #include "engine/index/icu_collation.h"
 #include "engine/index/standard_collation.h"
-#include "engine/table/code_page.h"
 
 namespace kestrel {
 namespace {

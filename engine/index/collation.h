@@ -107,7 +107,7 @@ class TTdbCollation {
 };
 
 // Resolves a collation name (`IsSupportedCollation`): the shared collation
-// object for it. Throws ETdbEngine 138 for an unknown name.
+// object for it. Throws ETdbEngine tdbErrNoCollation for an unknown name.
 const TTdbCollation& GetCollation(std::u16string_view name);
 
 // The standard collation with its default options (never throws).

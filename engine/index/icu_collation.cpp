@@ -7,7 +7,7 @@
 #include <unicode/unistr.h>
 #include <unicode/uniset.h>
 
-#include "engine/table/code_page.h"
+#include "engine/base/code_page.h"
 
 namespace kestrel {
 namespace {

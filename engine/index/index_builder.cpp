@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 
 namespace kestrel {
 

@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "engine/base/column_type.h"
 #include "engine/index/collation.h"
-#include "engine/table/column_type.h"
 
 namespace kestrel {
 
-// Column type codes are those of the table layer (engine/table/column_type.h);
+// Column type codes are those of the table layer (engine/base/column_type.h);
 // index items know one more.
 inline constexpr uint8_t tctRelationKey = 25;  // record number of a linked record, only in index items
 

@@ -1,8 +1,8 @@
 // Index spec texts: parsing, writing back, checking.
 #include "engine/index/index_definition_text.h"
 
-#include "engine/api/engine_error.h"
-#include "engine/table/code_page.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
 
 namespace kestrel {
 namespace {

@@ -21,7 +21,7 @@ using TTdbPrepareIndexExpression =
     std::function<std::shared_ptr<const ITdbIndexExpression>(std::u16string_view expression, bool procedural)>;
 
 // `CalcIndexDefinition`: builds the definition of `spec` for `table`.
-// Throws ETdbEngine 98 (bad text, unknown column, empty item, calculated
+// Throws ETdbEngine tdbErrInvalidIndexSpec (bad text, unknown column, empty item, calculated
 // index without a closing bracket or without `prepare`), 61 (too many
 // levels), 11 (item too large).
 TTdbSortDef CalcIndexDefinition(const TTdbIndexTable& table, std::u16string_view spec, bool unique,
@@ -35,7 +35,7 @@ std::u16string CalcSpecification(const TTdbSortDef& def, const TTdbIndexTable& t
                                   bool fieldNumbers, bool withSize, bool reverse);
 
 // `CheckIndexDefinition`: validates a definition read from an index file.
-// Throws ETdbEngine 98 (column missing, wrong type or size) or 11 (item size
+// Throws ETdbEngine tdbErrInvalidIndexSpec (column missing, wrong type or size) or 11 (item size
 // not positive or above the limit).
 void CheckIndexDefinition(const TTdbSortDef& def, const TTdbIndexTable& table);
 

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <string>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
 #include "engine/index/key_value_codec.h"
-#include "engine/table/code_page.h"
 
 namespace kestrel {
 namespace {
@@ -33,6 +33,7 @@ constexpr size_t kOldVectorLevels = 10;
 constexpr size_t kOldVectorSize = kOldVectorLevels * kLevelEntrySize;  // 50
 constexpr size_t kOldDescCount = 51;
 constexpr size_t kOldDescItemSize = 55;
+static_assert(kOldVectorSize < kOldDescCount, "the level vector ends before the item count");
 constexpr size_t kOldDescSize = kOldDescItemSize + 4;
 constexpr uint16_t kOldCalculatedMark = 0xFFFF;
 constexpr size_t kOldCalcResultSize = 2;

@@ -18,13 +18,13 @@ namespace kestrel {
 uint32_t IndexItemCountOffset(uint16_t fileVersion);
 
 // Writes `def` and `itemCount` into `area` (`areaSize` bytes). Throws
-// ETdbEngine 11 when the description does not fit or the old layout cannot
+// ETdbEngine tdbErrIndexDataTooLarge when the description does not fit or the old layout cannot
 // hold the definition.
 void WriteIndexDescription(const TTdbSortDef& def, uint16_t fileVersion, uint32_t itemCount, uint8_t* area,
                            size_t areaSize);
 
 // Reads the definition and the item count. The definition comes back with
-// IsVarSize false and without a prepared expression. Throws ETdbEngine 28
+// IsVarSize false and without a prepared expression. Throws ETdbEngine tdbErrIndexInconsistent
 // (with `name`) when the description is inconsistent.
 TTdbSortDef ReadIndexDescription(const uint8_t* area, size_t areaSize, uint16_t fileVersion, int tableLevel,
                                  uint32_t& itemCount, const char* name);

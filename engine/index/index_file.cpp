@@ -4,13 +4,13 @@
 
 #include <algorithm>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
 #include "engine/index/bplus_bulk.h"
 #include "engine/index/bplus_index_item.h"
-#include "engine/index/index_description.h"
 #include "engine/index/index_definition_text.h"
+#include "engine/index/index_description.h"
 #include "engine/index/key_value_codec.h"
-#include "engine/table/code_page.h"
 
 namespace kestrel {
 namespace {

@@ -47,7 +47,7 @@ class TTdbIndexFile {
   TTdbIndexFile(const TTdbIndexFile&) = delete;
   TTdbIndexFile& operator=(const TTdbIndexFile&) = delete;
 
-  // `SetIndexDefinition`: the definition for a new file. Throws ETdbEngine 61
+  // `SetIndexDefinition`: the definition for a new file. Throws ETdbEngine tdbErrTooManyLevels
   // when it has more levels than the table level allows, 117 for a
   // variable-size definition below table level 6.
   void SetIndexDefinition(TTdbSortDef def);
@@ -69,23 +69,23 @@ class TTdbIndexFile {
   uint32_t CalcPageSizeForCapacity(int64_t capacity) const;
 
   // `NewStorage`: creates an empty index file of the table's level with
-  // the set definition. Throws ETdbEngine 4.
+  // the set definition. Throws ETdbEngine tdbErrIndexInsert.
   void NewStorage(uint32_t pageSize);
   // `Open`: reads the header and the stored definition (which replaces the
-  // one set). Throws ETdbEngine 37 for an empty storage, 28 for a damaged or
+  // one set). Throws ETdbEngine tdbErrFileNotFound for an empty storage, 28 for a damaged or
   // unsupported file; IsLost() is then true.
   void Open();
-  // `Close`: flushes and forgets the tree. Throws ETdbEngine 10.
+  // `Close`: flushes and forgets the tree. Throws ETdbEngine tdbErrCloseFile.
   void Close();
   void Flush();
   // `Update`: forgets the kept search path and re-reads the header and the
-  // item count after another program changed the file. Throws ETdbEngine 91.
+  // item count after another program changed the file. Throws ETdbEngine tdbErrReadIndex.
   void Update();
   bool IsOpen() const { return FIsOpen; }
   bool IsLost() const { return FIsLost; }
 
   // Find and step; results are TTdbTreeResult values. The item goes in and
-  // comes back in `key` (resized to the item size). Throw ETdbEngine 91.
+  // comes back in `key` (resized to the item size). Throw ETdbEngine tdbErrReadIndex.
   int Erster_Index(std::vector<uint8_t>& key);
   int Letzter_Index(std::vector<uint8_t>& key);
   int Naechster_Index(std::vector<uint8_t>& key);
@@ -106,7 +106,7 @@ class TTdbIndexFile {
   uint32_t GetIndSize() const { return FIndexDef.FSize; }
   // Position of the first item not before `item`, 1..item count (0 when empty).
   int64_t CalcItemSequenceNo(const uint8_t* item);
-  // Walks the tree (see TTdbBTree::Check). Throws ETdbEngine 91.
+  // Walks the tree (see TTdbBTree::Check). Throws ETdbEngine tdbErrReadIndex.
   void Check(int64_t& itemCount, int64_t& wrongSortCount);
 
   // The tree (tests and the table's maintenance use it): Tree() of a

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 #include "engine/index/key_value_codec.h"
 
 namespace kestrel {

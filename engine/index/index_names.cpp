@@ -1,9 +1,9 @@
 // Index names, kinds and file names.
 #include "engine/index/index_names.h"
 
-#include "engine/api/engine_error.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
 #include "engine/index/collation.h"
-#include "engine/table/code_page.h"
 
 namespace kestrel {
 namespace {

@@ -48,7 +48,7 @@ struct TTdbSpecialIndexNumbers {
 // `GetIndexNo`: the number of the index called `indexName`. `indexNames[i]` is
 // the name of open index number i. Special names map to `special`; other
 // names are compared, without an ".ind" or ".tdbi" extension, from the first
-// index to the last. Throws ETdbEngine 36 for an unknown name.
+// index to the last. Throws ETdbEngine tdbErrIndexNotFound for an unknown name.
 TTdbIndexNo GetIndexNo(const std::vector<std::u16string>& indexNames, const TTdbSpecialIndexNumbers& special,
                        std::u16string_view tableBaseName, std::u16string_view indexName, int tableLevel);
 

@@ -1,7 +1,7 @@
 // Index pages held in memory.
 #include <cstring>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 #include "engine/index/index_page_io.h"
 
 namespace kestrel {

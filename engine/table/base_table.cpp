@@ -3,7 +3,8 @@
 // flushing, undoing and reloading.
 #include "engine/table/base_table.h"
 
-#include "engine/api/engine_error.h"
+#include "engine/base/column_codec.h"
+#include "engine/base/engine_error.h"
 #include "engine/cache/client_storage.h"
 #include "engine/cache/page_manager.h"
 #include "engine/cache/page_manager_error.h"
@@ -11,7 +12,6 @@
 #include "engine/index/collation.h"
 #include "engine/index/index_names.h"
 #include "engine/table/blob_file.h"
-#include "engine/table/column_codec.h"
 #include "engine/table/heap_data_file.h"
 #include "engine/table/memo_file.h"
 #include "engine/table/redo_log.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <unordered_set>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 #include "engine/cache/client_storage.h"
 
 namespace kestrel {

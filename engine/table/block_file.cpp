@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <unordered_set>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 #include "engine/cache/client_storage.h"
 #include "engine/cache/page_site.h"
 #include "engine/cache/paged_bytes.h"
@@ -44,9 +44,9 @@ void TTdbBlockedBinaryFile::StoreInt32(std::uint8_t* bytes, std::int32_t value) 
   for (int i = 0; i < 4; ++i) bytes[i] = static_cast<std::uint8_t>(raw >> (8 * i));
 }
 
-void TTdbBlockedBinaryFile::Damage() {
+void TTdbBlockedBinaryFile::Damage(const char* file, unsigned line) {
   FDamaged = true;
-  throw ETdbEngine(FDamageError, FTableName);
+  throw ETdbEngine(FDamageError, FTableName).At(file, line);
 }
 
 void TTdbBlockedBinaryFile::CheckWritable() {

@@ -92,7 +92,7 @@ class TTdbBlockedBinaryFile {
 
  protected:
   // Raises the file's damage error after marking it damaged.
-  [[noreturn]] void Damage();
+  [[noreturn]] void Damage(const char* file = __builtin_FILE(), unsigned line = __builtin_LINE());
   // Follows a link read from a block: answers the block number, or
   // kEndOfChain; a link outside 1..last block is damage.
   std::int32_t FollowLink(std::int32_t rawLink);

@@ -6,7 +6,7 @@
 #include <climits>
 #include <cstring>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 #include "engine/index/index_columns.h"
 #include "engine/index/key_value_codec.h"
 

@@ -133,7 +133,7 @@ class TTdbBPlusDataFile {
   std::vector<uint8_t> ReadHeaderBytes(uint32_t offset, uint32_t size);
   void WriteHeaderBytes(uint32_t offset, const std::vector<uint8_t>& bytes);
 
-  // Walks the tree (see TTdbBPlusTree::Check); throws ETdbEngine 2.
+  // Walks the tree (see TTdbBPlusTree::Check); throws ETdbEngine tdbErrReadFile.
   void Check(int64_t& recordCount, int64_t& wrongSortCount);
 
  private:

@@ -1,7 +1,7 @@
 // Column definitions, record layout and the old options form.
 #include "engine/table/column_definition.h"
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 
 namespace kestrel {
 

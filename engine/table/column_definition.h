@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/table/column_type.h"
+#include "engine/base/column_type.h"
 
 namespace kestrel {
 
@@ -80,7 +80,7 @@ class TTdbColumnDefs {
   int RecordIdIndex() const;
 
   // The bytes of column `index` inside a record image of RecordSize()
-  // bytes. Throws ETdbEngine 49 when the image is shorter than that.
+  // bytes. Throws ETdbEngine tdbErrInvalidParameter when the image is shorter than that.
   std::span<uint8_t> ColumnBytes(std::span<uint8_t> record, size_t index) const;
   std::span<const uint8_t> ColumnBytes(std::span<const uint8_t> record, size_t index) const;
 

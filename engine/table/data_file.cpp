@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 #include "engine/cache/client_storage.h"
 #include "engine/cache/page_site.h"
 #include "engine/cache/paged_bytes.h"

@@ -3,9 +3,9 @@
 
 #include <algorithm>
 
-#include "engine/api/engine_error.h"
-#include "engine/table/code_page.h"
-#include "engine/table/little_endian.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
+#include "engine/base/little_endian.h"
 
 namespace kestrel {
 
@@ -27,7 +27,9 @@ TTdbHeaderReader::TTdbHeaderReader(std::span<const uint8_t> prefix, uint64_t fil
   if (!FMore) FFileSize = FBuffer.size();
 }
 
-void TTdbHeaderReader::Damaged() const { throw ETdbEngine(tdbErrUnknownVersion, FFileName); }
+void TTdbHeaderReader::Damaged(const char* file, unsigned line) const {
+  throw ETdbEngine(tdbErrUnknownVersion, FFileName).At(file, line);
+}
 
 const uint8_t* TTdbHeaderReader::Need(uint64_t count) {
   if (count > FFileSize || FPosition > FFileSize - count) Damaged();

@@ -6,7 +6,7 @@
 // asks an ITdbByteSource for more when a field lies beyond them. Every read
 // is checked against the file size first: a field that would run past the
 // end of the file, a negative count or a count above its field raises
-// ETdbEngine 134 with the file name, so no read ever leaves the buffer.
+// ETdbEngine tdbErrUnknownVersion with the file name, so no read ever leaves the buffer.
 #pragma once
 
 #include <cstdint>
@@ -57,8 +57,9 @@ class TTdbHeaderReader {
   // FixedWideString[n].
   std::u16string FixedWideString(int n);
 
-  // Raises ETdbEngine 134 with the file name.
-  [[noreturn]] void Damaged() const;
+  // Raises ETdbEngine tdbErrUnknownVersion with the file name; debug builds
+  // record the caller's file and line (the check that found the damage).
+  [[noreturn]] void Damaged(const char* file = __builtin_FILE(), unsigned line = __builtin_LINE()) const;
 
  private:
   const uint8_t* Need(uint64_t count);
@@ -88,7 +89,7 @@ class TTdbHeaderWriter {
   // Stores a little-endian Int32 at an earlier position.
   void PatchI32(size_t position, int32_t value);
 
-  // The string writers raise ETdbEngine 49 when a text does not fit its
+  // The string writers raise ETdbEngine tdbErrInvalidParameter when a text does not fit its
   // field; callers cut texts first where the format says to cut.
   void ShortString(std::u16string_view text, int n);
   void AnsiString(std::u16string_view text);

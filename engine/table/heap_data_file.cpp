@@ -1,7 +1,7 @@
 // TTdbHeapDataFile: slot arithmetic, record count upkeep, range checks.
 #include "engine/table/heap_data_file.h"
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 #include "engine/cache/client_storage.h"
 
 namespace kestrel {

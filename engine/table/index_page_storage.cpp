@@ -1,7 +1,7 @@
 // TTdbIndexPageStorage: index pages as byte ranges of a client storage.
 #include "engine/table/index_page_storage.h"
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 #include "engine/cache/client_storage.h"
 #include "engine/cache/page_site.h"
 #include "engine/cache/paged_bytes.h"

@@ -6,7 +6,7 @@
 // storage's logical size, which the cache keeps in whole tiles; pages beyond
 // the tree's own count read as zero bytes.
 //
-// Errors: a failed read is ETdbEngine 2, a failed write or flush 3, both with
+// Errors: a failed read is ETdbEngine tdbErrReadFile, a failed write or flush 3, both with
 // the file name. Used by one thread at a time, under the table's locks.
 #pragma once
 

@@ -1,13 +1,12 @@
 // TTdbMemoFile: memo texts in chains of 256-byte blocks.
 #include "engine/table/memo_file.h"
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 #include "engine/cache/client_storage.h"
 
 namespace kestrel {
 
 namespace {
-constexpr int kMemoPayloadSize = kMemoBlockSize - kBlockDataOffset;
 bool EndsText(char byte) { return byte == kMemoTerminator || byte == kMemoEndOfFile; }
 }  // namespace
 

@@ -10,11 +10,11 @@
 // deleted record are freed last, once nothing else can fail.
 #include <functional>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/code_page.h"
+#include "engine/base/column_codec.h"
+#include "engine/base/engine_error.h"
 #include "engine/index/index_definition_text.h"
 #include "engine/table/blob_file.h"
-#include "engine/table/code_page.h"
-#include "engine/table/column_codec.h"
 #include "engine/table/heap_data_file.h"
 #include "engine/table/memo_file.h"
 #include "engine/table/redo_log.h"

@@ -3,7 +3,7 @@
 // them back from the end with every field checked.
 #include "engine/table/redo_log.h"
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 #include "engine/fs/file_stream.h"
 
 namespace kestrel {

@@ -25,7 +25,7 @@
 // A large collection is written early, without a sync. The log is untrusted
 // input when it is read back: every kind, length, record and column number is
 // checked before anything is replayed, and a log that does not parse raises
-// ETdbEngine 52 naming the file.
+// ETdbEngine tdbErrUnknown naming the file.
 #pragma once
 
 #include <cstdint>
@@ -90,10 +90,10 @@ class TTdbRedoLog {
   const std::string& FileName() const { return FFileName; }
 
   // Creates the file anew with the header only, synced when `sync`.
-  // ETdbEngine 3 on failure.
+  // ETdbEngine tdbErrWriteFile on failure.
   void Create(bool sync);
   // Opens an existing log; false when there is none or it does not start
-  // with the magic (nothing is changed then). ETdbEngine 2 when it cannot be
+  // with the magic (nothing is changed then). ETdbEngine tdbErrReadFile when it cannot be
   // read.
   bool OpenExisting();
   bool IsOpen() const;
@@ -105,7 +105,7 @@ class TTdbRedoLog {
   void LogDelete(std::int32_t recNo, const std::vector<std::uint8_t>& image,
                  const std::vector<TTdbRedoValue>& values);
 
-  // Writes the entries collected so far and syncs the file. ETdbEngine 3 on
+  // Writes the entries collected so far and syncs the file. ETdbEngine tdbErrWriteFile on
   // failure; the file is then cut back to where it was, so it never ends in
   // half an entry, and the entries stay collected.
   void Sync();
@@ -115,7 +115,7 @@ class TTdbRedoLog {
   // table's shape, 2 when it cannot be read.
   std::vector<TTdbRedoEntry> ReadEntries(const TTdbRedoLogShape& shape);
   // Cuts the log to `size` bytes (an entry's offset, after it was undone) and
-  // syncs. ETdbEngine 3.
+  // syncs. ETdbEngine tdbErrWriteFile.
   void CutTo(std::int64_t size);
   // Closes the file (it stays on disk).
   void Close();

@@ -20,12 +20,12 @@ inline constexpr TTdbRights tarAppend = 0x0001;
 inline constexpr TTdbRights tarEdit = 0x0002;
 inline constexpr TTdbRights tarDelete = 0x0004;
 inline constexpr TTdbRights tarIndex = 0x0008;
-inline constexpr TTdbRights kAccessRightsMask = 0x000F;
+inline constexpr TTdbRights kAccessRightsMask = tarAppend | tarEdit | tarDelete | tarIndex;
 inline constexpr TTdbRights kRightExclusive = 0x0100;
 inline constexpr TTdbRights kRightSecureFlush = 0x0200;
 inline constexpr TTdbRights kRightSharedReadOnly = 0x0400;
 // The rights of a table that was just created: all four and exclusive.
-inline constexpr TTdbRights kNewTableRights = 0x010F;
+inline constexpr TTdbRights kNewTableRights = kAccessRightsMask | kRightExclusive;
 
 // A memo, blob or wide memo value to store with a record. FieldNo is the
 // 1-based column number; entries with 0 or less are skipped. AnsiData holds

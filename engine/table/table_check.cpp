@@ -1,12 +1,12 @@
 // CheckTable: records, their values, and every index against the records.
 #include "engine/table/table_check.h"
 
-#include "engine/api/engine_error.h"
+#include "engine/base/code_page.h"
+#include "engine/base/column_codec.h"
+#include "engine/base/engine_error.h"
 #include "engine/index/index_file.h"
 #include "engine/index/index_key.h"
 #include "engine/table/base_table.h"
-#include "engine/table/code_page.h"
-#include "engine/table/column_codec.h"
 
 namespace kestrel {
 

@@ -1,11 +1,11 @@
 // TTdbBaseTable: making a new table's files from the definitions set on a
 // closed table object (level, columns, capacity, collation).
-#include "engine/api/engine_error.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
 #include "engine/cache/client_storage.h"
 #include "engine/cache/page_manager_error.h"
 #include "engine/fs/file_system.h"
 #include "engine/table/blob_file.h"
-#include "engine/table/code_page.h"
 #include "engine/table/heap_data_file.h"
 #include "engine/table/memo_file.h"
 #include "engine/table/table_index_slot.h"

@@ -2,10 +2,10 @@
 #include "engine/table/table_description_block.h"
 
 #include <memory>
-#include <random>
 
-#include "engine/api/engine_error.h"
-#include "engine/table/code_page.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
+#include "engine/fs/clock.h"
 #include "engine/table/table_file_names.h"
 
 namespace kestrel {
@@ -124,8 +124,7 @@ int16_t ReadCount(TTdbHeaderReader& reader) {
 
 TTdbRandom RandomOrDefault(const TTdbRandom& random) {
   if (random) return random;
-  auto engine = std::make_shared<std::mt19937>(std::random_device{}());
-  return [engine] { return static_cast<uint32_t>((*engine)()); };
+  return [] { return static_cast<uint32_t>(DefaultClock().RandomBits()); };
 }
 
 std::u16string RandomCheckString(const TTdbRandom& random) {

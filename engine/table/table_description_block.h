@@ -38,7 +38,7 @@ std::u16string RandomCheckString(const TTdbRandom& random);
 // Raises 134 unless the column count, record size and capacity are in range.
 void CheckTableLimits(const TTdbHeaderReader& reader, int columnCount, int recordSize, int32_t capacity);
 
-// Makes an empty random source usable.
+// Makes an empty random source usable: it then draws from DefaultClock().
 TTdbRandom RandomOrDefault(const TTdbRandom& random);
 
 }  // namespace kestrel

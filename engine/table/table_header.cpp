@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
-#include "engine/api/engine_error.h"
-#include "engine/table/code_page.h"
-#include "engine/table/little_endian.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
+#include "engine/base/little_endian.h"
 #include "engine/table/table_description_block.h"
 #include "engine/table/table_header_legacy.h"
 

@@ -130,7 +130,7 @@ struct TTdbTableHeader {
 // reading then fails with 124 unless the heap magic is there).
 TTdbTableFileKind TableFileKind(std::span<const uint8_t> firstBytes);
 
-// Reads the header of a heap table file. Raises ETdbEngine 124 without the
+// Reads the header of a heap table file. Raises ETdbEngine tdbErrOldVersion without the
 // heap magic, 134 for a damaged header or a level outside 1..6, 38 for a
 // description block that does not decrypt (wrong or missing key) or a
 // failed level-4 key check. `cipher` may be null for tables without
@@ -139,7 +139,7 @@ TTdbTableHeader ReadTableHeader(TTdbHeaderReader& reader, const ITdbBlockCipher*
 
 // The complete header image of `header` for its level, up to record 1 (the
 // padding of levels 5–6 included). Random check strings come from `random`
-// (a fresh generator when empty). Raises ETdbEngine 117 for an encryption
+// (a fresh generator when empty). Raises ETdbEngine tdbErrLevelFeature for an encryption
 // method the level does not have, 186 for a method that needs a key and no
 // cipher or password, 134 for columns that do not fit the level or add up
 // to no valid record size, 49 for names too long for their fields.

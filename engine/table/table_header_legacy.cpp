@@ -5,8 +5,8 @@
 #include <unicode/uchar.h>
 #include <unicode/ustring.h>
 
-#include "engine/api/engine_error.h"
-#include "engine/table/code_page.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
 #include "engine/table/table_description_block.h"
 
 namespace kestrel {
@@ -29,7 +29,6 @@ constexpr int kEnumNameLength = 20;
 constexpr int kOldFormulaLength = 255;
 constexpr int kKeyCheckRecordSizePos = 7;
 constexpr int kKeyCheckColumnCountPos = 31;
-constexpr uint8_t kFloatNoScale = 0xF0;
 constexpr uint8_t kOldTimeMarker = 5;
 constexpr int kOldTimeMinuteSizeLimit = 3;
 constexpr int kMaxEnumValues = 255;

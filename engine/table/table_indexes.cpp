@@ -2,14 +2,14 @@
 // automatic indexes, creating user indexes and listing them in the header.
 #include <algorithm>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
 #include "engine/cache/page_manager_error.h"
 #include "engine/fs/file_system.h"
 #include "engine/index/collation.h"
 #include "engine/index/index_builder.h"
 #include "engine/index/index_definition_text.h"
 #include "engine/index/index_names.h"
-#include "engine/table/code_page.h"
 #include "engine/table/heap_data_file.h"
 #include "engine/table/table_index_slot.h"
 

@@ -10,8 +10,8 @@
 // lies beyond the record count, a delete whose record is still in its slot.
 // An update is undone by writing the old image back, which is right either
 // way.
-#include "engine/api/engine_error.h"
-#include "engine/table/column_codec.h"
+#include "engine/base/column_codec.h"
+#include "engine/base/engine_error.h"
 #include "engine/table/heap_data_file.h"
 #include "engine/table/redo_log.h"
 #include "engine/table/table_index_slot.h"

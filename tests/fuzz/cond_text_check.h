@@ -11,11 +11,11 @@
 #include <string>
 #include <string_view>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
 #include "engine/cond/sql_calculation.h"
 #include "engine/cond/sql_condition.h"
 #include "engine/cond/sql_parser.h"
-#include "engine/table/code_page.h"
 #include "tests/engine/cond/vector_record_source.h"
 
 namespace kestrel::test {

@@ -4,15 +4,12 @@
 // error line).
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "temp_dir.h"
 #include "tool_runner.h"
 
 namespace kestrel {
@@ -23,9 +20,6 @@ namespace fs = std::filesystem;
 class KestrelCursorCommands : public testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/kestrel-cursor-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    FDir = pattern;
     ASSERT_EQ(Kestrel({"create", Table(), "--level", "5", "--column", "KOD String(10) NOT NULL", "--column",
                        "MEGNEV String(40) NOT NULL", "--column", "LEIRAS Memo", "--index", "KOD:KOD:unique",
                        "--index", "INDMN:MEGNEV"}),
@@ -35,7 +29,6 @@ class KestrelCursorCommands : public testing::Test {
         << "KOD,MEGNEV,LEIRAS\r\n30,Kávé,első\r\n10,Alma,\r\n50,Szilva,harmadik\r\n20,Barack,\r\n40,Körte,\r\n";
     ASSERT_EQ(Kestrel({"import", Table(), (FDir / "in.csv").string()}), 0) << FErr;
   }
-  void TearDown() override { fs::remove_all(FDir); }
 
   int Kestrel(const std::vector<std::string>& args) {
     const TToolRun run = RunKestrel(args, FDir);
@@ -45,7 +38,8 @@ class KestrelCursorCommands : public testing::Test {
   }
   std::string Table() const { return (FDir / "Vnd03").string(); }
 
-  fs::path FDir;
+  test::TTempDir FTemp;
+  fs::path FDir = FTemp.Path();
   std::string FOut, FErr;
 };
 

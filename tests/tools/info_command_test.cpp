@@ -2,8 +2,6 @@
 // levels 4, 5 and 6, and on missing and damaged files.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -12,6 +10,7 @@
 #include <string>
 
 #include "engine/table/table_header.h"
+#include "temp_dir.h"
 #include "tool_runner.h"
 
 namespace kestrel {
@@ -21,13 +20,6 @@ namespace fs = std::filesystem;
 
 class KestrelInfo : public testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/kestrel-info-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    FDir = pattern;
-  }
-  void TearDown() override { fs::remove_all(FDir); }
-
   TToolRun Info(const std::string& table) { return RunKestrel({"info", table}, FDir); }
 
   void WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) {
@@ -46,7 +38,8 @@ class KestrelInfo : public testing::Test {
     return header;
   }
 
-  fs::path FDir;
+  test::TTempDir FTemp;
+  fs::path FDir = FTemp.Path();
 };
 
 TEST_F(KestrelInfo, DescribesALevel4Table) {

@@ -3,9 +3,6 @@
 // byte; every refused command exits with 1, one line on stderr, and leaves
 // the files as they were.
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -13,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "temp_dir.h"
 #include "tool_runner.h"
 
 namespace kestrel {
@@ -22,13 +20,6 @@ namespace fs = std::filesystem;
 
 class KestrelTableCommands : public testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/kestrel-table-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    FDir = pattern;
-  }
-  void TearDown() override { fs::remove_all(FDir); }
-
   TToolRun Kestrel(const std::vector<std::string>& args) { return RunKestrel(args, FDir); }
   std::string Table(const std::string& name = "Vnd03") const { return (FDir / name).string(); }
   void Write(const std::string& name, const std::string& text) const {
@@ -51,7 +42,8 @@ class KestrelTableCommands : public testing::Test {
     return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
   }
 
-  fs::path FDir;
+  test::TTempDir FTemp;
+  fs::path FDir = FTemp.Path();
   const std::string FDemoCsv = Slurp(fs::path(VENDRIK_SOURCE_DIR) / "demo" / "vnd03.csv");
 };
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "engine/api/catalog.h"
 #include "engine/api/kestrel.h"
+#include "engine/session/catalog.h"
 #include "fake_engine.h"
 
 namespace kestrel::test {

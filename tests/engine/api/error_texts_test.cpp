@@ -1,8 +1,8 @@
 // Message formatting of engine errors and result-code lookups.
 #include <gtest/gtest.h>
 
-#include "engine/api/engine_error.h"
 #include "engine/api/error_texts.h"
+#include "engine/base/engine_error.h"
 
 namespace kestrel {
 namespace {
@@ -33,7 +33,7 @@ TEST(ErrorTexts, EngineMessages) {
        "Invalid error message: String type has a length of %d, which is outside the allowed range of %d to %d"},
       {ETdbEngine(tdbErrCannotOpenFile), "Invalid error message: Cannot open file \"%s\""},
       {ETdbEngine(tdbErrNoText), ""},
-      {ETdbEngine(190), "Ungültige Relationstabelle"},
+      {ETdbEngine(tdbErrInvalidRelationTable), "Ungültige Relationstabelle"},
   };
   for (const Case& c : cases) EXPECT_EQ(c.error.Message(), c.message) << c.error.Number();
 }

@@ -13,10 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/api/catalog_table.h"
-#include "engine/api/cursor_api.h"
-#include "engine/api/engine_error.h"
+#include "engine/api/factories.h"
 #include "engine/api/kestrel.h"
+#include "engine/base/engine_error.h"
+#include "engine/session/catalog_table.h"
+#include "engine/session/cursor_api.h"
 #include "temp_dir.h"
 
 namespace kestrel::test {

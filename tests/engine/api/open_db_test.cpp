@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/api/database_location.h"
 #include "engine/api/kestrel.h"
 #include "engine/cache/page_manager.h"
 #include "engine/fs/os_file_system.h"
+#include "engine/session/database_location.h"
 #include "fake_engine.h"
 #include "fault_file_system.h"
 

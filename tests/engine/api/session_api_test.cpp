@@ -7,7 +7,7 @@
 
 #include "engine/api/handles.h"
 #include "engine/api/kestrel.h"
-#include "engine/api/services.h"
+#include "engine/session/services.h"
 #include "fake_engine.h"
 
 namespace kestrel::test {
@@ -67,6 +67,7 @@ class TSequenceClock : public TdwClock {
     FRanges.push_back(range);
     return FDraws[FNext++];
   }
+  std::uint64_t RandomBits() override { return 0; }
   std::chrono::system_clock::time_point Now() override { return {}; }
   std::vector<std::uint32_t> FDraws;
   std::vector<std::uint32_t> FRanges;

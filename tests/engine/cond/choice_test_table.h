@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/base/column_codec.h"
 #include "engine/cond/cond_index_choice.h"
 #include "engine/cond/record_image_source.h"
 #include "engine/cond/sql_condition.h"
@@ -18,7 +19,6 @@
 #include "engine/index/index_definition_text.h"
 #include "engine/index/index_file.h"
 #include "engine/index/index_page_io.h"
-#include "engine/table/column_codec.h"
 #include "engine/table/column_definition.h"
 
 namespace kestrel::test {

@@ -6,8 +6,8 @@
 #include <climits>
 
 #include "choice_test_table.h"
-#include "engine/api/engine_error.h"
-#include "engine/table/code_page.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
 
 namespace kestrel::test {
 namespace {

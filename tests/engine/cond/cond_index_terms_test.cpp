@@ -1,9 +1,9 @@
 // The pieces index choice reads from condition trees.
 #include <gtest/gtest.h>
 
+#include "engine/base/code_page.h"
 #include "engine/cond/cond_index_terms.h"
 #include "engine/cond/sql_condition.h"
-#include "engine/table/code_page.h"
 
 namespace kestrel {
 namespace {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <unicode/locid.h>
 
+#include "engine/base/code_page.h"
 #include "engine/cond/cond_literals.h"
-#include "engine/table/code_page.h"
 
 namespace kestrel {
 namespace {

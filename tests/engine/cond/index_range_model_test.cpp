@@ -10,7 +10,7 @@
 #include <tuple>
 
 #include "choice_test_table.h"
-#include "engine/table/code_page.h"
+#include "engine/base/code_page.h"
 
 namespace kestrel::test {
 namespace {

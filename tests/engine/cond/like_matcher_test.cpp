@@ -5,8 +5,8 @@
 
 #include <random>
 
+#include "engine/base/code_page.h"
 #include "engine/cond/like_matcher.h"
-#include "engine/table/code_page.h"
 
 namespace kestrel {
 namespace {

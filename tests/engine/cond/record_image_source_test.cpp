@@ -5,12 +5,12 @@
 
 #include <cmath>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/code_page.h"
+#include "engine/base/column_codec.h"
+#include "engine/base/engine_error.h"
 #include "engine/cond/collation_adapter.h"
 #include "engine/cond/record_image_source.h"
 #include "engine/cond/sql_condition.h"
-#include "engine/table/code_page.h"
-#include "engine/table/column_codec.h"
 
 namespace kestrel::test {
 namespace {

@@ -2,9 +2,9 @@
 // and the conversions they need.
 #include <gtest/gtest.h>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
 #include "engine/cond/sql_calculation.h"
-#include "engine/table/code_page.h"
 #include "vector_record_source.h"
 
 namespace kestrel {

@@ -5,10 +5,10 @@
 
 #include <set>
 
+#include "engine/base/code_page.h"
 #include "engine/cond/cond_literals.h"
 #include "engine/cond/sql_condition.h"
 #include "engine/cond/sql_errors.h"
-#include "engine/table/code_page.h"
 #include "vector_record_source.h"
 
 namespace kestrel {

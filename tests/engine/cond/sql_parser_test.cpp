@@ -2,9 +2,9 @@
 // the text they write back) and their errors with texts and positions.
 #include <gtest/gtest.h>
 
+#include "engine/base/code_page.h"
 #include "engine/cond/sql_condition.h"
 #include "engine/cond/sql_parser.h"
-#include "engine/table/code_page.h"
 
 namespace kestrel {
 namespace {

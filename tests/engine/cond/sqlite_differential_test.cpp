@@ -14,8 +14,8 @@
 #include <random>
 #include <set>
 
+#include "engine/base/code_page.h"
 #include "engine/cond/sql_condition.h"
-#include "engine/table/code_page.h"
 #include "vector_record_source.h"
 
 namespace kestrel {

@@ -7,9 +7,9 @@
 #include <variant>
 
 #include "engine/api/handles.h"
+#include "engine/base/code_page.h"
+#include "engine/base/column_codec.h"
 #include "engine/cursor/cursor.h"
-#include "engine/table/code_page.h"
-#include "engine/table/column_codec.h"
 
 namespace kestrel {
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "engine/api/kestrel.h"
-#include "engine/table/code_page.h"
+#include "engine/base/code_page.h"
 #include "temp_dir.h"
 
 namespace kestrel::test {

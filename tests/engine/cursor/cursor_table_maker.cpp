@@ -4,11 +4,11 @@
 #include <vector>
 
 #include "cursor_fixture.h"
+#include "engine/base/code_page.h"
+#include "engine/base/column_codec.h"
 #include "engine/cache/page_manager.h"
 #include "engine/fs/os_file_system.h"
 #include "engine/table/base_table.h"
-#include "engine/table/code_page.h"
-#include "engine/table/column_codec.h"
 
 namespace kestrel::test::detail {
 

@@ -8,7 +8,7 @@
 #include <random>
 
 #include "bplus_test_items.h"
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 
 namespace kestrel {
 namespace {

@@ -9,7 +9,7 @@
 #include <random>
 #include <set>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 #include "engine/index/index_builder.h"
 #include "engine/index/index_definition_text.h"
 #include "engine/index/index_file.h"

@@ -10,7 +10,7 @@
 #include <set>
 
 #include "bplus_test_items.h"
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 #include "engine/index/bplus_bulk.h"
 
 namespace kestrel {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "bplus_test_items.h"
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 
 namespace kestrel {
 namespace {

@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <random>
 
-#include "engine/api/engine_error.h"
-#include "engine/index/index_file.h"
+#include "engine/base/engine_error.h"
 #include "engine/index/index_definition_text.h"
+#include "engine/index/index_file.h"
 #include "engine/index/key_value_codec.h"
 #include "index_test_table.h"
 #include "test_file_page_io.h"

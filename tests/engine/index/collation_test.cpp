@@ -5,10 +5,10 @@
 
 #include <string>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
 #include "engine/index/collation.h"
 #include "engine/index/standard_collation.h"
-#include "engine/table/code_page.h"
 
 namespace kestrel {
 namespace {

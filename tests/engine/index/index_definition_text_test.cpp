@@ -3,11 +3,11 @@
 // file names, kinds and name resolution.
 #include <gtest/gtest.h>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
+#include "engine/index/index_definition_text.h"
 #include "engine/index/index_description.h"
 #include "engine/index/index_names.h"
-#include "engine/index/index_definition_text.h"
-#include "engine/table/code_page.h"
 #include "index_test_table.h"
 
 namespace kestrel {

@@ -5,11 +5,11 @@
 
 #include <algorithm>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
 #include "engine/index/index_definition_text.h"
 #include "engine/index/index_key.h"
 #include "engine/index/key_value_codec.h"
-#include "engine/table/code_page.h"
 #include "index_test_table.h"
 
 namespace kestrel {

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 #include "engine/index/index_page_io.h"
 
 namespace kestrel::test {

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 #include "engine/cache/client_storage.h"
 #include "engine/cache/page_manager.h"
 #include "engine/cache/page_manager_error.h"

@@ -12,7 +12,7 @@
 #include <map>
 #include <random>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 #include "engine/index/index_columns.h"
 #include "engine/index/key_value_codec.h"
 

@@ -2,8 +2,8 @@
 // layout (positions recomputed on replace, column bytes of an image).
 #include <gtest/gtest.h>
 
-#include "engine/api/engine_error.h"
-#include "engine/table/column_codec.h"
+#include "engine/base/column_codec.h"
+#include "engine/base/engine_error.h"
 #include "engine/table/column_definition.h"
 
 namespace kestrel {

@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/code_page.h"
+#include "engine/base/column_codec.h"
+#include "engine/base/engine_error.h"
 #include "engine/cache/page_manager.h"
 #include "engine/index/index_file.h"
 #include "engine/table/base_table.h"
-#include "engine/table/code_page.h"
-#include "engine/table/column_codec.h"
 #include "engine/table/table_check.h"
 #include "fault_file_system.h"
 #include "temp_dir.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/api/engine_error.h"
-#include "engine/table/column_codec.h"
+#include "engine/base/column_codec.h"
+#include "engine/base/engine_error.h"
 #include "engine/table/table_header.h"
 
 namespace kestrel {

@@ -6,7 +6,7 @@
 
 #include <random>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 #include "engine/table/table_header.h"
 #include "header_samples.h"
 

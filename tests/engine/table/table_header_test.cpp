@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <functional>
 
-#include "engine/api/engine_error.h"
-#include "engine/table/little_endian.h"
+#include "engine/base/engine_error.h"
+#include "engine/base/little_endian.h"
 #include "engine/table/table_header.h"
 #include "header_samples.h"
 
@@ -31,6 +31,23 @@ int ErrorNumber(const std::vector<uint8_t>& image, const ITdbBlockCipher* cipher
     return e.Number();
   }
   return 0;
+}
+
+// A field beyond the file is damage; debug builds name the check that found it.
+TEST(TableHeader, DamageNamesItsCheckInDebugBuilds) {
+  const std::vector<uint8_t> bytes = {1, 2};
+  TTdbHeaderReader reader(bytes, bytes.size(), nullptr, "t.dat");
+  try {
+    reader.I32();
+    ADD_FAILURE() << "no damage reported";
+  } catch (const ETdbEngine& e) {
+    EXPECT_EQ(e.Number(), tdbErrUnknownVersion);
+#ifdef NDEBUG
+    EXPECT_EQ(e.SourceLocation(), "");
+#else
+    EXPECT_NE(e.SourceLocation().find("header_bytes.cpp:"), std::string::npos) << e.SourceLocation();
+#endif
+  }
 }
 
 TEST(TableHeader, RoundTripAtEveryLevel) {

@@ -17,7 +17,7 @@
 #include <string>
 #include <variant>
 
-#include "engine/table/column_type.h"
+#include "engine/base/column_type.h"
 
 namespace kestrel {
 
@@ -69,12 +69,12 @@ inline constexpr int kCompareGreater = 3;
 
 // Whether the column holds NULL. Always false for a type that is not
 // nullable. `column` must be type.DataSize() bytes (checked here and in
-// every function below: ETdbEngine 49).
+// every function below: ETdbEngine tdbErrInvalidParameter).
 bool IsNullValue(const TTdbDataType& type, std::span<const uint8_t> column);
 
 // Stores NULL: indicator 0 (value bytes untouched), or the type's NULL value
 // (0 for Date, DateTime, Enum, Link; an empty block reference). Throws
-// ETdbEngine 47 "\"<type name>\" does not accept NULL values" for a type
+// ETdbEngine tdbErrNullNotAccepted "\"<type name>\" does not accept NULL values" for a type
 // that is not nullable.
 void SetNullValue(const TTdbDataType& type, std::span<uint8_t> column);
 
@@ -87,12 +87,12 @@ void SetNullValue(const TTdbDataType& type, std::span<uint8_t> column);
 TTdbValue ReadValue(const TTdbDataType& type, std::span<const uint8_t> column);
 
 // Stores `value` and sets the indicator. A monostate stores NULL (as
-// SetNullValue). Integers are range-checked (ETdbEngine 81 "Value %s of type
+// SetNullValue). Integers are range-checked (ETdbEngine tdbErrValueRange "Value %s of type
 // %s exceeds the allowed range from %s to %s"); Enum numbers that are no
 // value of the type raise "Enum overflow"; dates that do not exist raise
-// ETdbEngine 137, times outside the day ETdbEngine 140. Text longer than the
+// ETdbEngine tdbErrInvalidDate, times outside the day ETdbEngine tdbErrInvalidTime. Text longer than the
 // maximal length is cut to it. A kind the type does not take raises
-// ETdbEngine 135 with "Cannot assign integer." and the like. Integers are
+// ETdbEngine tdbErrPlain with "Cannot assign integer." and the like. Integers are
 // accepted by Float; block numbers are accepted as integers.
 void WriteValue(const TTdbDataType& type, std::span<uint8_t> column, const TTdbValue& value);
 
@@ -100,7 +100,7 @@ void WriteValue(const TTdbDataType& type, std::span<uint8_t> column, const TTdbV
 // less, equal or greater. Numbers by value, dates and times by date then
 // time, GUIDs by their fields, Enum as numbers, texts by `comparer` (code
 // unit order without one). Values that cannot be compared (block references,
-// kinds that do not match) raise ETdbEngine 135 "Cannot compare these types".
+// kinds that do not match) raise ETdbEngine tdbErrPlain "Cannot compare these types".
 int CompareValues(const TTdbDataType& type, const TTdbValue& left, const TTdbValue& right,
                   const TTdbTextComparer& comparer = {});
 

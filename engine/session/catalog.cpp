@@ -1,15 +1,15 @@
 // The session's catalog: opening and closing the database, resolving table
 // names to files and keeping the open tables in their slots.
-#include "engine/api/catalog.h"
+#include "engine/session/catalog.h"
 
 #include <filesystem>
 #include <utility>
 
-#include "engine/api/engine_error.h"
-#include "engine/api/services.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
 #include "engine/cache/page_manager.h"
 #include "engine/fs/os_file_system.h"
-#include "engine/table/code_page.h"
+#include "engine/session/services.h"
 
 namespace kestrel {
 
@@ -34,8 +34,10 @@ std::shared_ptr<TdwFileSystem> AcquireDataFileSystem(const std::string& director
 
 }  // namespace
 
-TTdbCatalog::TTdbCatalog(TTdbServices& services, int sessHdl)
-    : FServices(services), FSessHdl(sessHdl) {}
+ITdbCatalogTable::~ITdbCatalogTable() = default;
+
+TTdbCatalog::TTdbCatalog(TTdbServices& services, int sessHdl, TTdbTableFactorySource tableFactories)
+    : FServices(services), FSessHdl(sessHdl), FTableFactories(tableFactories) {}
 
 TTdbCatalog::~TTdbCatalog() { CloseDatabase(); }
 
@@ -139,7 +141,7 @@ int TTdbCatalog::OpenTable(const std::u16string& tableName, const std::u16string
   if (!FServices.FDataFileSystem->FileExists(request.FFileName))
     throw ETdbEngine(tdbErrFileNotFound, request.FFileName);
 
-  const TTdbTableFactory factory = GetTableFactory();
+  const TTdbTableFactory factory = FTableFactories ? FTableFactories() : TTdbTableFactory();
   if (!factory) throw ETdbEngine(tdbErrNotSupported, "opening tables");
   std::unique_ptr<ITdbCatalogTable> table = factory(FServices, request);
   try {

@@ -1,18 +1,17 @@
 // Database location rules and the directory database's control file.
-#include "engine/api/database_location.h"
+#include "engine/session/database_location.h"
 
 #include <filesystem>
 #include <optional>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 
 namespace kestrel {
 
 namespace {
 
 std::string Absolute(TdwFileSystem& fileSystem, const std::string& location) {
-  std::string path = location.empty() ? std::filesystem::current_path().string()
-                                      : fileSystem.ExpandFileName(location);
+  std::string path = fileSystem.ExpandFileName(location.empty() ? "." : location);
   while (path.size() > 1 && path.back() == '/') path.pop_back();
   return path;
 }

@@ -1,7 +1,8 @@
 // ITdbCursorApi: what the flat call interface needs from a cursor.
 //
 // Every table handle of a local session stands for one object of this
-// interface, made by the factory installed with SetCursorFactory; while none
+// interface, made by the factory installed with the call interface's
+// SetCursorFactory; while none
 // is installed, TdbTableCreate fails with engine error 187 ("This feature is
 // not supported: %s").
 //
@@ -25,7 +26,8 @@
 #include <span>
 #include <string>
 
-#include "engine/api/kestrel.h"
+// The usage record of the flat interface (kestrel.h); only passed through here.
+struct TTdbTableUsage;
 
 namespace kestrel {
 
@@ -54,7 +56,7 @@ class ITdbCursorApi {
 
   virtual std::int32_t GetRecordSize() = 0;
   virtual std::int32_t GetNumFields() = 0;
-  // fieldNo is 1-based; ETdbEngine 83 for a column that does not exist.
+  // fieldNo is 1-based; ETdbEngine tdbErrDataFieldNotFound for a column that does not exist.
   virtual TTdbColumnSpec GetFieldSpec(std::int32_t fieldNo) = 0;
   virtual std::int32_t GetDataType(std::int32_t fieldNo) = 0;
   virtual std::int32_t GetRltnVersion() = 0;
@@ -108,9 +110,5 @@ class ITdbCursorApi {
 using TTdbCursorFactory = std::function<std::unique_ptr<ITdbCursorApi>(
     TTdbLocalSession& session, int rltnIdx, std::int16_t tableHdl, const std::u16string& name)>;
 
-// Installs the cursor factory (an empty function removes it) and answers
-// the previous one. Thread-safe.
-TTdbCursorFactory SetCursorFactory(TTdbCursorFactory factory);
-TTdbCursorFactory GetCursorFactory();
 
 }  // namespace kestrel

@@ -1,9 +1,9 @@
 // ITdbCatalogTable: what a session's catalog needs from an open table.
 //
 // The catalog keeps its open tables behind this interface; the table object
-// implements it. Tables come from the factory installed with
-// SetTableFactory; while none is installed, opening a table that exists
-// fails with engine error 187 ("This feature is not supported: %s").
+// implements it. Tables come from the factory the catalog's factory source
+// answers (the call interface's SetTableFactory); while it answers none,
+// opening a table that exists fails with engine error 187 ("This feature is not supported: %s").
 //
 // Contract of every operation: failures are thrown as ETdbEngine with the
 // engine error number and its arguments; the catalog records them in the
@@ -67,10 +67,10 @@ class ITdbCatalogTable {
   virtual TTdbRelationInfo GetTableInfo() const = 0;
   // Names of the table's indexes in index-number order.
   virtual std::vector<std::u16string> GetIndexNames() const = 0;
-  // Stored description text of the named index; ETdbEngine 36 when the table
+  // Stored description text of the named index; ETdbEngine tdbErrIndexNotFound when the table
   // has no such index.
   virtual std::u16string GetIndexDescription(const std::u16string& indexName) const = 0;
-  // Stored name of an index given by its name or an alias; ETdbEngine 36
+  // Stored name of an index given by its name or an alias; ETdbEngine tdbErrIndexNotFound
   // when there is none.
   virtual std::u16string GetRealIndexName(const std::u16string& indexName) const = 0;
   // Switches the use of record edit locks.
@@ -81,10 +81,8 @@ class ITdbCatalogTable {
 using TTdbTableFactory = std::function<std::unique_ptr<ITdbCatalogTable>(
     TTdbServices& services, const TTdbTableOpenRequest& request)>;
 
-// Installs the factory of table objects (an empty function removes it) and
-// answers the previous one. Thread-safe.
-TTdbTableFactory SetTableFactory(TTdbTableFactory factory);
-// The installed factory (empty when none). Thread-safe.
-TTdbTableFactory GetTableFactory();
+// Answers the factory of table objects installed at the time of the call
+// (empty when none). Must be thread-safe.
+using TTdbTableFactorySource = TTdbTableFactory (*)();
 
 }  // namespace kestrel

@@ -32,7 +32,7 @@ bool IsValidCivilDate(const TTdbCivilDate& date);
 // Whether `packed` is a packed form of a valid date (0 is not).
 bool IsValidPackedDate(int32_t packed);
 
-// Packs a valid date. Throws ETdbEngine 137 with the date as text otherwise.
+// Packs a valid date. Throws ETdbEngine tdbErrInvalidDate with the date as text otherwise.
 int32_t PackDate(const TTdbCivilDate& date);
 
 // Unpacks the fields of a packed date without checking them.

@@ -1,9 +1,9 @@
 // Packed dates and day numbers of the proleptic Gregorian calendar.
-#include "engine/table/date_time_value.h"
+#include "engine/base/date_time_value.h"
 
 #include <cstdio>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 
 namespace kestrel {
 

@@ -5,9 +5,9 @@
 
 #include <chrono>
 
-#include "engine/api/engine_error.h"
-#include "engine/table/column_codec.h"
-#include "engine/table/date_time_value.h"
+#include "engine/base/column_codec.h"
+#include "engine/base/date_time_value.h"
+#include "engine/base/engine_error.h"
 
 namespace kestrel {
 namespace {

@@ -1,11 +1,11 @@
 // Session services: station identity and the last-error record.
-#include "engine/api/services.h"
+#include "engine/session/services.h"
 
 #include <algorithm>
 #include <string>
 
-#include "engine/api/engine_error.h"
-#include "engine/table/code_page.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
 
 namespace kestrel {
 

@@ -19,8 +19,8 @@
 #include <mutex>
 #include <string>
 
-#include "engine/api/catalog_table.h"
-#include "engine/api/database_location.h"
+#include "engine/session/catalog_table.h"
+#include "engine/session/database_location.h"
 #include "engine/table/relation.h"
 
 namespace kestrel {
@@ -43,7 +43,9 @@ inline constexpr const char* kTableExtensionLevel6 = ".tdbt";
 
 class TTdbCatalog {
  public:
-  TTdbCatalog(TTdbServices& services, int sessHdl);
+  // Table objects come from the factory that tableFactories answers when a
+  // table is opened.
+  TTdbCatalog(TTdbServices& services, int sessHdl, TTdbTableFactorySource tableFactories);
   TTdbCatalog(const TTdbCatalog&) = delete;
   TTdbCatalog& operator=(const TTdbCatalog&) = delete;
   // Closes the database if one is open.
@@ -104,6 +106,7 @@ class TTdbCatalog {
 
   TTdbServices& FServices;
   int FSessHdl;
+  TTdbTableFactorySource FTableFactories;
   std::string FDirectory;  // empty while closed
   std::u16string FDatabaseKey;
   int FCacheSizeKB = 0;

@@ -9,9 +9,9 @@
 #include <limits>
 #include <vector>
 
-#include "engine/api/engine_error.h"
-#include "engine/table/column_codec.h"
-#include "engine/table/date_time_value.h"
+#include "engine/base/column_codec.h"
+#include "engine/base/date_time_value.h"
+#include "engine/base/engine_error.h"
 
 namespace kestrel {
 namespace {

@@ -4,7 +4,7 @@
 // page. Characters missing from a target code page become '?'. Bytes that a
 // code page leaves undefined map to the C1 control of the same value, so that
 // any byte string survives a round trip.
-#include "engine/table/code_page.h"
+#include "engine/base/code_page.h"
 
 #include <unicode/ucnv.h>
 
@@ -13,7 +13,7 @@
 #include <mutex>
 #include <vector>
 
-#include "engine/api/engine_error.h"
+#include "engine/base/engine_error.h"
 
 namespace kestrel {
 

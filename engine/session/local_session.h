@@ -5,15 +5,16 @@
 
 #include <cstdint>
 
-#include "engine/api/catalog.h"
-#include "engine/api/services.h"
+#include "engine/session/catalog.h"
+#include "engine/session/services.h"
 
 namespace kestrel {
 
 class TTdbLocalSession {
  public:
-  // A session with handle `handle`; the station number is drawn from clock.
-  TTdbLocalSession(std::int16_t handle, TdwClock& clock);
+  // A session with handle `handle`; the station number is drawn from clock;
+  // its catalog takes table objects from the factory tableFactories answers.
+  TTdbLocalSession(std::int16_t handle, TdwClock& clock, TTdbTableFactorySource tableFactories);
   TTdbLocalSession(const TTdbLocalSession&) = delete;
   TTdbLocalSession& operator=(const TTdbLocalSession&) = delete;
 

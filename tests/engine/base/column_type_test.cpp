@@ -2,8 +2,8 @@
 // nullability by level, SQL names and the limits of string lengths.
 #include <gtest/gtest.h>
 
-#include "engine/api/engine_error.h"
-#include "engine/table/column_type.h"
+#include "engine/base/column_type.h"
+#include "engine/base/engine_error.h"
 
 namespace kestrel {
 namespace {

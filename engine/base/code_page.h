@@ -18,12 +18,12 @@ inline constexpr int kCodePageAnsi = kCodePageCentralEurope;
 // Whether text can be converted to and from `codePage`.
 bool IsSupportedCodePage(int codePage);
 
-// Decodes 8-bit text. Throws ETdbEngine 159 for an unknown code page.
+// Decodes 8-bit text. Throws ETdbEngine tdbErrLanguageDriver for an unknown code page.
 std::u16string DecodeCodePage(std::string_view bytes, int codePage);
 
 // Encodes 16-bit text; a character the code page lacks becomes '?'. The
 // result may be longer than the text only for multi-byte code pages.
-// Throws ETdbEngine 159 for an unknown code page.
+// Throws ETdbEngine tdbErrLanguageDriver for an unknown code page.
 std::string EncodeCodePage(std::u16string_view text, int codePage);
 
 // UTF-8 <-> UTF-16; malformed input becomes U+FFFD, never an error.

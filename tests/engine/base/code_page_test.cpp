@@ -2,8 +2,8 @@
 // undefined bytes, ICU code pages, malformed UTF-8.
 #include <gtest/gtest.h>
 
-#include "engine/api/engine_error.h"
-#include "engine/table/code_page.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
 
 namespace kestrel {
 namespace {

@@ -85,17 +85,17 @@ class TTdbDataType {
   // A type without details (every code but String and WideString; Time gets
   // precision kDefaultTimePrecision, Enum no value names). The null indicator
   // follows the nullability; for Date and DateTime none, for Time one when
-  // nullable. Throws ETdbEngine 49 for a code that is no column type.
+  // nullable. Throws ETdbEngine tdbErrInvalidParameter for a code that is no column type.
   static TTdbDataType Make(TTdbColumnType code, bool nullable, int level);
 
   // String or WideString of `maxLength` characters (Memo and WideMemo with a
-  // collation: maxLength is ignored). Throws ETdbEngine 189 when the length
+  // collation: maxLength is ignored). Throws ETdbEngine tdbErrStringLength when the length
   // is outside 1..32764 (String) or 1..16382 (WideString).
   static TTdbDataType MakeString(TTdbColumnType code, bool nullable, int maxLength,
                                  std::u16string collationName, int level);
 
   // String or WideString whose maximal length follows from the stored size
-  // of the column (indicator included). Throws ETdbEngine 189 when the size
+  // of the column (indicator included). Throws ETdbEngine tdbErrStringLength when the size
   // gives no valid length.
   static TTdbDataType MakeStringFromSize(TTdbColumnType code, bool nullable, int size,
                                          std::u16string collationName, int level);

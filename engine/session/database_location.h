@@ -35,7 +35,7 @@ struct TTdbDatabaseLocation {
 // the current directory; empty for the current directory):
 // - an existing file: a container, or else the directory that holds it;
 // - an existing directory (or empty): that directory;
-// - missing with an extension: ETdbEngine 37 with the location;
+// - missing with an extension: ETdbEngine tdbErrFileNotFound with the location;
 // - missing without an extension: a container named location + ".tdbd".
 TTdbDatabaseLocation ResolveDatabaseLocation(TdwFileSystem& fileSystem,
                                              const std::string& location);
@@ -48,7 +48,7 @@ bool IsCompoundFile(TdwFileSystem& fileSystem, const std::string& fileName);
 std::string ControlFileName(const std::string& directory);
 
 // Writes the control file when no file of its name exists. Throws
-// ETdbEngine 141 when it cannot be created and 3 when it cannot be written
+// ETdbEngine tdbErrCreatePermission when it cannot be created and 3 when it cannot be written
 // (a partly written file is removed again).
 void EnsureControlFile(TdwFileSystem& fileSystem, const std::string& directory);
 

@@ -1,14 +1,14 @@
 // Encoding, decoding and comparison of column values in record images.
-#include "engine/table/column_codec.h"
+#include "engine/base/column_codec.h"
 
 #include <algorithm>
 #include <limits>
 #include <string>
 
-#include "engine/api/engine_error.h"
-#include "engine/table/code_page.h"
-#include "engine/table/date_time_value.h"
-#include "engine/table/little_endian.h"
+#include "engine/base/code_page.h"
+#include "engine/base/date_time_value.h"
+#include "engine/base/engine_error.h"
+#include "engine/base/little_endian.h"
 
 namespace kestrel {
 

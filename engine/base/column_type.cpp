@@ -1,12 +1,12 @@
 // Column type codes, nullability rules, stored sizes and SQL names.
-#include "engine/table/column_type.h"
+#include "engine/base/column_type.h"
 
 #include <algorithm>
 #include <limits>
 #include <string>
 
-#include "engine/api/engine_error.h"
-#include "engine/table/code_page.h"
+#include "engine/base/code_page.h"
+#include "engine/base/engine_error.h"
 
 namespace kestrel {
 

@@ -1,9 +1,9 @@
-// Message formatting of ETdbEngine and the lookups of the fixed error texts.
-#include "engine/api/engine_error.h"
+// Message formatting of ETdbEngine and the lookup of the fixed error texts.
+#include "engine/base/engine_error.h"
 
 #include <cctype>
 
-#include "engine/api/error_texts.h"
+#include "engine/base/error_formats.h"
 
 namespace kestrel {
 
@@ -17,22 +17,17 @@ bool IsInteger(const std::string& s) {
   return true;
 }
 
-const char* FindText(const std::vector<TErrorText>& table, int code) {
+}  // namespace
+
+const char* FindErrorText(const std::vector<TErrorText>& table, int code) {
   for (const TErrorText& entry : table)
     if (entry.FCode == code) return entry.FText;
   return nullptr;
 }
 
-}  // namespace
-
-std::string ResultCodeText(int code) {
-  const char* text = FindText(ResultCodeTexts(), code);
-  return text ? text : "Unknown error";
-}
-
 std::string FormatEngineError(int number, const std::vector<std::string>& args) {
   if (number == tdbErrNoText) return "";
-  const char* format = FindText(EngineErrorFormats(), number);
+  const char* format = FindErrorText(EngineErrorFormats(), number);
   if (!format) return "Invalid error message: ";
   std::string result;
   size_t next = 0;
@@ -50,5 +45,18 @@ std::string FormatEngineError(int number, const std::vector<std::string>& args) 
 }
 
 void ETdbEngine::FormatMessage() { FMessage = FormatEngineError(FNumber, FArgs); }
+
+ETdbEngine& ETdbEngine::At([[maybe_unused]] const char* file, [[maybe_unused]] unsigned line) noexcept {
+#ifndef NDEBUG
+  FSourceFile = file;
+  FSourceLine = line;
+#endif
+  return *this;
+}
+
+std::string ETdbEngine::SourceLocation() const {
+  if (!FSourceFile) return "";
+  return std::string(FSourceFile) + ":" + std::to_string(FSourceLine);
+}
 
 }  // namespace kestrel
