@@ -125,14 +125,14 @@ int TQuickRep::Print() {
   return sink.JobId();
 }
 
-bool TQuickRep::PrinterSetup(QWidget* parent) {
+bool TQuickRep::PrinterSetup(QWidget* parent, const TQRPrinter* shown) {
   IQRPrintService& service = Printing();
   TQRPrintDialogState state;
   state.FPrinters = service.Printers();
   if (state.FPrinters.isEmpty()) return false;
   const QString printer = PrinterOfIndex(service, PrinterSettings.PrinterIndex);
   state.FPrinterIndex = std::max<int>(0, state.FPrinters.indexOf(printer));
-  if (const TQRPrinter* shown = PreviewSink(); shown && shown->Status() == TQRPrinterStatus::mpFinished) {
+  if (shown && shown->Status() == TQRPrinterStatus::mpFinished) {
     state.FMinPage = 1;
     state.FMaxPage = shown->PageCount();
     state.FFromPage = 1;
@@ -239,7 +239,7 @@ void QRPreviewPrinterSetup(TQRStandardPreview& preview) {
   TQuickRep* report = preview.Report();
   TQRPrinter* sink = preview.Printer();
   if (!report || !sink) return;
-  if (!report->PrinterSetup(&preview)) return;
+  if (!report->PrinterSetup(&preview, sink)) return;
   TakeUserSettings(sink->JobSettings, report->UserPrinterSettings);
   if (!sink->LoadedFromFile()) TakeUserSettings(report->PrinterSettings, report->UserPrinterSettings);
   if (report->PrintAfterSetup) QRPreviewPrint(preview);

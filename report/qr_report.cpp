@@ -280,8 +280,6 @@ void TQuickRep::EndPage() {
   if (!(FLastPage && !Options.LastPageFooter)) PrintBand(PageFooterBand());
 }
 
-TQRPrinter* TQuickRep::PreviewSink() const { return FPreview ? FPreview->Printer() : nullptr; }
-
 std::unique_ptr<TQRPrinter> TQuickRep::Prepare(qreal dotsPerInch) {
   auto sink = std::make_unique<TQRPrinter>(dotsPerInch);
   Generate(*sink);

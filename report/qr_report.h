@@ -89,12 +89,10 @@ class TQuickRep : public QObject {
   // queued then.
   int Print();
   // Shows the setup dialog and stores the choices in PrinterSettings and
-  // UserPrinterSettings. Returns false, changing nothing, when cancelled or
-  // when no printer is installed.
-  bool PrinterSetup(QWidget* parent = nullptr);
-  // The sink of the last finished preview generation (for the dialog's
-  // page limits); may be null.
-  TQRPrinter* PreviewSink() const;
+  // UserPrinterSettings. `shown`, when finished, gives the dialog its page
+  // limits. Returns false, changing nothing, when cancelled or when no
+  // printer is installed.
+  bool PrinterSetup(QWidget* parent = nullptr, const TQRPrinter* shown = nullptr);
 
   // The design zoom in percent; values outside 1..300 are refused (false).
   int Zoom() const { return FZoom; }
