@@ -16,6 +16,7 @@
 namespace vendrik::testing {
 
 extern TTestCupsServer* gCupsServer;
+extern QString gCupsServerError;
 
 namespace {
 
@@ -36,7 +37,9 @@ QString PrintedInfo() { return Run(QStringLiteral("pdfinfo"), {gCupsServer->Outp
 
 class CupsPrinting : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_NE(gCupsServer, nullptr) << "no CUPS server"; }
+  void SetUp() override {
+    if (!gCupsServer) FAIL() << "The test CUPS server did not start: " << gCupsServerError.toStdString();
+  }
   TTestCupsServer& Server() { return *gCupsServer; }
 };
 

@@ -10,16 +10,19 @@
 namespace vendrik::testing {
 
 TTestCupsServer* gCupsServer = nullptr;
+QString gCupsServerError;
 
 namespace {
 
 class TCupsEnvironment final : public ::testing::Environment {
  public:
   void SetUp() override {
+    // A server that does not start fails every test (see the fixture).
     FServer = std::make_unique<TTestCupsServer>();
-    QString error;
-    ASSERT_TRUE(FServer->Start(&error)) << "The test CUPS server did not start: " << error.toStdString();
-    gCupsServer = FServer.get();
+    if (FServer->Start(&gCupsServerError))
+      gCupsServer = FServer.get();
+    else
+      FServer.reset();
   }
   void TearDown() override {
     gCupsServer = nullptr;
