@@ -33,6 +33,19 @@ QString Run(const QString& program, const QStringList& arguments) {
 }
 
 QString PrintedText() { return Run(QStringLiteral("pdftotext"), {gCupsServer->OutputFile(), QStringLiteral("-")}); }
+// The top left corner of the first printed word `word`, in points from the
+// sheet's top left edge; (-1, -1) when it is not printed.
+QPointF PrintedWordAt(const QString& word) {
+  const QString boxes = Run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), gCupsServer->OutputFile(),
+                                                         QStringLiteral("-")});
+  static const QRegularExpression kWord(
+      QStringLiteral(R"re(<word xMin="([\d.]+)" yMin="([\d.]+)"[^>]*>([^<]*)</word>)re"));
+  for (auto it = kWord.globalMatch(boxes); it.hasNext();) {
+    const auto match = it.next();
+    if (match.captured(3) == word) return {match.captured(1).toDouble(), match.captured(2).toDouble()};
+  }
+  return {-1, -1};
+}
 QString PrintedInfo() { return Run(QStringLiteral("pdfinfo"), {gCupsServer->OutputFile()}); }
 
 class CupsPrinting : public ::testing::Test {
@@ -63,6 +76,13 @@ TEST_F(CupsPrinting, RecordReportWithDefaultsIsOneA4JobHoldingTheRecord) {
   const QString text = PrintedText();
   for (const char* expected : {"01.23", "Takarítás", "Irodák napi takarítása", "Tárolt Vendrik adat"})
     EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << " missing in:\n" << text.toStdString();
+  // The code label sits 10 mm + 2.1 mm from the left paper edge and 10 mm +
+  // 11.4 mm (header) + 4.2 mm from the top, whatever the printer's
+  // unprintable margins (6.35 mm left, 12.7 mm top on the test queue).
+  const QPointF code = PrintedWordAt(QStringLiteral("Kód:"));
+  constexpr double kPointsPerMillimetre = 72 / 25.4;
+  EXPECT_NEAR(code.x(), 12.1 * kPointsPerMillimetre, 2.0);
+  EXPECT_NEAR(code.y(), 25.6 * kPointsPerMillimetre, 3.0);
 }
 
 TEST_F(CupsPrinting, UnknownOrRefusingQueueReportsOneLineAndQueuesNothing) {
