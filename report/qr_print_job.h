@@ -31,9 +31,6 @@ class TQRPrintJob {
   QPainter& Painter() { return *FPainter; }
   qreal DotsPerInchX() const { return FDotsPerInchX; }
   qreal DotsPerInchY() const { return FDotsPerInchY; }
-  // Sheet size in native units as the job prints it.
-  TQRReal SheetWidth() const { return FSheetWidth; }
-  TQRReal SheetLength() const { return FSheetLength; }
 
   // Ends the document and sends it. Returns the job id, 0 when the job was
   // never started, or -1 with `error` set when the queue refused it.

@@ -108,7 +108,6 @@ class TPrinterSettings {
   // Reads the queue's settings: resolution, source, duplex, margins, paper
   // and the offered papers. Copies go back to 1.
   void SetPrinter(const TQRDeviceMode& mode);
-  bool HasPrinter() const { return FMode.has_value(); }
 
   // Setters that accept a value only where the queue supports it.
   void SetCopies(int copies) { if (copies >= 1) FCopies = copies; }

@@ -69,8 +69,6 @@ class TQRPrinter : public QObject {
   // settings into PrinterSettings. Returns false with `error` set when the
   // queue is unknown or cannot be read; the sink then stays as it was.
   bool SetPrinter(IQRPrintService& service, const QString& printer, QString* error);
-  // Whether a printer is attached.
-  bool PrinterOK() const { return FService != nullptr; }
   QString PrinterName() const { return FPrinterName; }
   // The id of the job sent by EndDoc; 0 when none was sent.
   int JobId() const { return FJobId; }
