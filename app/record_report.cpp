@@ -5,6 +5,8 @@
 #include <functional>
 
 #include "report/qr_export.h"
+#include "report/qr_print.h"
+#include "report/qr_print_service.h"
 
 namespace vendrik {
 namespace {
@@ -109,6 +111,8 @@ TQuickReport9::TQuickReport9()
   setObjectName(QStringLiteral("QuickReport9"));
   BuildRecordReport(*FReport);
   FReport->RegisterExportFilter(std::make_unique<TQRPdfExportFilter>());
+  FReport->OnPrint = [](TQRStandardPreview& preview) { QRPreviewPrint(preview); };
+  FReport->OnPrinterSetup = [](TQRStandardPreview& preview) { QRPreviewPrinterSetup(preview); };
   setWindowTitle(FReport->ReportTitle);
 }
 
@@ -156,6 +160,28 @@ bool RenderRecordReportPdf(IQRDataSet& dataset, const QString& fileName, QString
   BuildRecordReport(report);
   report.DataSet = &dataset;
   return QRExportPdf(report, fileName, error);
+}
+
+bool PrintRecordReport(IQRDataSet& dataset, const QString& printer, QString* error, int* jobId) {
+  TQuickRep report(QStringLiteral("QuickReport9"));
+  BuildRecordReport(report);
+  report.DataSet = &dataset;
+  report.ShowProgress = false;
+  IQRPrintService& service = report.Printing();
+  const int index = static_cast<int>(service.Printers().indexOf(printer));
+  if (index < 0) {
+    if (error) *error = QStringLiteral("Unknown printer queue \"%1\".").arg(printer);
+    return false;
+  }
+  report.PrinterSettings.PrinterIndex = index;
+  try {
+    const int job = report.Print();
+    if (jobId) *jobId = job;
+    return true;
+  } catch (const std::exception& e) {
+    if (error) *error = QString::fromUtf8(e.what()).simplified();
+    return false;
+  }
 }
 
 }  // namespace vendrik

@@ -7,7 +7,9 @@
 // The search window's print command restricts the table to the record, hands
 // the table to Preview through an IQRDataSet adapter and restores the table's
 // filter afterwards. RenderRecordReportPdf writes the same pages to a PDF
-// file without any window (for the command line).
+// file and PrintRecordReport sends them to a printer queue, both without
+// any window (for the command line). The preview's Print and Printer setup
+// print through the report engine's printing commands.
 #pragma once
 
 #include <memory>
@@ -78,5 +80,14 @@ void BuildRecordReport(TQuickRep& report);
 // serves). Returns false with `error` set when the report cannot be made or
 // the file cannot be written; an existing file is then left as it was.
 bool RenderRecordReportPdf(IQRDataSet& dataset, const QString& fileName, QString* error);
+
+// Prints the record report of the records `dataset` shows to the CUPS queue
+// `printer` as one job named "Nyomtatási kép:", with the report's default
+// settings and without any window. Needs a QGuiApplication (the offscreen
+// platform serves). Returns false with a one-line `error` when the queue is
+// unknown, cannot be read or refuses the job, or the report cannot be made;
+// nothing reaches a queue then. `jobId`, when given, receives the job's id.
+bool PrintRecordReport(IQRDataSet& dataset, const QString& printer, QString* error,
+                       int* jobId = nullptr);
 
 }  // namespace vendrik

@@ -27,6 +27,8 @@
 #include "report/qr_export.h"
 #include "report/qr_preview_dialogs.h"
 #include "report/qr_preview_view.h"
+#include "report/qr_print.h"
+#include "report/qr_print_service.h"
 #include "report/qr_printer.h"
 #include "report/qr_report.h"
 
@@ -326,9 +328,18 @@ void TQRStandardPreview::OnPageAvailable(int availablePages) {
 
 void TQRStandardPreview::FinishedState() {
   for (const char* name : kFinishedButtons) Button(QString::fromLatin1(name))->setEnabled(true);
-  const bool canPrint = FReport && FReport->OnPrint;
-  Button(QStringLiteral("Print"))->setEnabled(canPrint);
-  Button(QStringLiteral("PrintSetup"))->setEnabled(FReport && FReport->OnPrinterSetup);
+  // Without a printer the print buttons say why they cannot be used.
+  const bool printer = FReport && (FReport->OnPrint || FReport->OnPrinterSetup) &&
+                       !FReport->Printing().Printers().isEmpty();
+  const std::pair<const char*, bool> printButtons[] = {
+      {"Print", FReport && FReport->OnPrint}, {"PrintSetup", FReport && FReport->OnPrinterSetup}};
+  for (const auto& [name, hooked] : printButtons) {
+    QToolButton* button = Button(QString::fromLatin1(name));
+    button->setEnabled(hooked && printer);
+    const QString hint = button->accessibleName();
+    button->setToolTip(hooked && !printer ? hint + QStringLiteral(" (") + QRNoPrinterHint() + QLatin1Char(')')
+                                          : hint);
+  }
   Button(QStringLiteral("CancelButton"))->setEnabled(false);
   RefreshThumbnails(FSink->StoredPages());
 }

@@ -42,6 +42,9 @@ class TQRStandardPreview final : public QWidget {
 
   TQRPreview& View() const { return *FView; }
   TQRPrinter* Printer() const { return FSink; }
+  TQuickRep* Report() const { return FReport.data(); }
+  // The questions and messages of the window (the report's or the standard ones).
+  IQRPreviewDialogs& Dialogs() const;
   // The button (or separator-free control) named `name`.
   QToolButton* Button(const QString& name) const;
 
@@ -85,7 +88,6 @@ class TQRStandardPreview final : public QWidget {
   bool HandleKey(int key, Qt::KeyboardModifiers modifiers);
   void ScrollStep(int direction);
   void ShowSearchResult(int row);
-  IQRPreviewDialogs& Dialogs() const;
   bool Generating() const;
 
   QPointer<TQuickRep> FReport;

@@ -1,4 +1,4 @@
-// The metafile page sink.
+// The page sink: metafile and printer destinations.
 #include "report/qr_printer.h"
 
 #include <cmath>
@@ -12,35 +12,92 @@ constexpr qreal kScreenFactor = 96 / kNativePerInch;
 
 TQRPrinter::TQRPrinter(qreal dotsPerInch, QObject* parent)
     : QObject(parent), FDotsPerInch(dotsPerInch) {
-  FXFactor = FYFactor = dotsPerInch / kNativePerInch;
-  if (FXFactor < kSmallestFactor) FXFactor = FYFactor = kScreenFactor;
+  SetFactors(dotsPerInch, dotsPerInch);
 }
 
 TQRPrinter::~TQRPrinter() {
   if (FCanvas) FCanvas->end();
 }
 
-int TQRPrinter::XPos(TQRReal v) const { return static_cast<int>(std::lround(v * FXFactor)); }
-int TQRPrinter::YPos(TQRReal v) const { return static_cast<int>(std::lround(v * FYFactor)); }
+void TQRPrinter::SetFactors(qreal dotsPerInchX, qreal dotsPerInchY) {
+  FXFactor = dotsPerInchX / kNativePerInch;
+  FYFactor = dotsPerInchY / kNativePerInch;
+  // A device that reports less than 25.4 dots per inch is taken as a screen.
+  if (FXFactor < kSmallestFactor) FXFactor = kScreenFactor;
+  if (FYFactor < kSmallestFactor) FYFactor = kScreenFactor;
+}
+
+bool TQRPrinter::SetPrinter(IQRPrintService& service, const QString& printer, QString* error) {
+  const std::optional<TQRDeviceMode> mode = service.ReadPrinter(printer, error);
+  if (!mode) return false;
+  PrinterSettings.SetPrinter(*mode);
+  FService = &service;
+  FPrinterName = printer;
+  return true;
+}
+
+bool TQRPrinter::InRange(int n) const {
+  return (FirstPage <= 0 || n >= FirstPage) && (LastPage <= 0 || n <= LastPage);
+}
+
+int TQRPrinter::XPos(TQRReal v) const {
+  return static_cast<int>(std::lround((v - FLeftWaste) * FXFactor));
+}
+int TQRPrinter::YPos(TQRReal v) const {
+  return static_cast<int>(std::lround((v - FTopWaste) * FYFactor));
+}
 int TQRPrinter::XSize(TQRReal v) const { return static_cast<int>(std::lround(v * FXFactor)); }
 int TQRPrinter::YSize(TQRReal v) const { return static_cast<int>(std::lround(v * FYFactor)); }
 
 void TQRPrinter::BeginDoc() {
-  if (FStatus != TQRPrinterStatus::mpReady || Destination != TQRDestination::qrdMetafile)
+  const bool printer = Destination == TQRDestination::qrdPrinter;
+  if (FStatus != TQRPrinterStatus::mpReady || (printer && !FService))
     throw EQRError("QRPrinter not ready");
   FAvailablePages = 0;
   FProgress = 0;
   FCancelled = false;
   FPageNumber = FPageCount = 0;
-  FPageList = std::make_unique<TQRPageList>(MemoryLimit, Compression);
+  FJobId = 0;
+  FLeftWaste = FTopWaste = 0;
+  if (printer) {
+    PrinterSettings.SetOrientation(Orientation);
+    FJob = std::make_unique<TQRPrintJob>(*FService, FPrinterName, Title, PrinterSettings,
+                                         Orientation == TQROrientation::poLandscape);
+    FLeftWaste = PrinterSettings.FLeftOffset;
+    FTopWaste = PrinterSettings.FTopOffset;
+    SetFactors(PrinterSettings.FPixelsPerX, PrinterSettings.FPixelsPerY);
+  } else {
+    FPageList = std::make_unique<TQRPageList>(MemoryLimit, Compression);
+  }
   FStatus = TQRPrinterStatus::mpBusy;
 }
 
+void TQRPrinter::NewPrinterPage() {
+  FPageInRange = InRange(FPageNumber);
+  if (!FPageInRange) {
+    // Drawn, as the generation needs, but onto a recording that is dropped.
+    FPrinterCanvas = nullptr;
+    SetFactors(FDotsPerInch, FDotsPerInch);
+    FRecorder = std::make_unique<TQRPageRecorder>(QSize(XSize(PaperWidth), YSize(PaperLength)),
+                                                  FDotsPerInch);
+    FCanvas = std::make_unique<QPainter>(FRecorder.get());
+    return;
+  }
+  const bool first = !FJob->Started();
+  FJob->NewSheet();
+  SetFactors(FJob->DotsPerInchX(), FJob->DotsPerInchY());
+  FPrinterCanvas = &FJob->Painter();
+  // The canvas starts at the unprintable margin, the sheet at the paper edge.
+  if (first) FPrinterCanvas->translate(FLeftWaste * FXFactor, FTopWaste * FYFactor);
+}
+
 void TQRPrinter::StorePage() {
+  FPrinterCanvas = nullptr;
   if (!FRecorder) return;
   FCanvas->end();
   FCanvas.reset();
-  FPageList->AddPage(FRecorder->Finish());
+  if (FPageList)
+    FPageList->AddPage(FRecorder->Finish());  // a printer sink drops it: out of range
   FRecorder.reset();
 }
 
@@ -53,12 +110,13 @@ void TQRPrinter::Announce() {
 
 void TQRPrinter::NewPage() {
   if (FStatus != TQRPrinterStatus::mpBusy) throw EQRError("Illegal call to NewPage");
-  if (FRecorder) {
+  if (FRecorder || FPrinterCanvas) {
     StorePage();
     Announce();
   }
   ++FPageCount;
   ++FPageNumber;
+  if (Destination == TQRDestination::qrdPrinter) return NewPrinterPage();
   FRecorder = std::make_unique<TQRPageRecorder>(QSize(XSize(PaperWidth), YSize(PaperLength)),
                                                 FDotsPerInch);
   FCanvas = std::make_unique<QPainter>(FRecorder.get());
@@ -67,13 +125,20 @@ void TQRPrinter::NewPage() {
 void TQRPrinter::EndDoc() {
   StorePage();
   if (FPageList) FPageList->Finish();
+  QString error;
+  const int job = FJob ? FJob->Finish(&error) : 0;
+  FJob.reset();
   FStatus = TQRPrinterStatus::mpFinished;
   Announce();
+  if (job < 0) throw EQRError(error.toStdString());
+  FJobId = job;
 }
 
 void TQRPrinter::AbortDoc() {
   StorePage();
   if (FPageList) FPageList->Finish();
+  if (FJob) FJob->Abort();
+  FJob.reset();
   FStatus = TQRPrinterStatus::mpFinished;
 }
 
@@ -83,6 +148,8 @@ void TQRPrinter::Cleanup() {
   FCanvas.reset();
   FRecorder.reset();
   FPageList.reset();
+  FPrinterCanvas = nullptr;
+  FJob.reset();
   FStatus = TQRPrinterStatus::mpReady;
   FPageCount = FPageNumber = FAvailablePages = 0;
   FReportLoaded = FLoadedFromFile = false;

@@ -5,9 +5,16 @@
 // the sink (page available, progress) are signals delivered through the event
 // queue, so they arrive after the current step of the run.
 //
+// On the printer destination (SetPrinter) the pages in the page range are
+// drawn into a print job (TQRPrintJob) at the printer's resolution and sent
+// at EndDoc; pages outside the range go to a throwaway recording at screen
+// resolution. The job starts with the first page in range, so a run whose
+// range holds no page sends no job. Positions count from the paper edge:
+// XPos and YPos subtract the unprintable margin (FLeftWaste, FTopWaste)
+// because the printer's canvas starts there.
+//
 // Status: mpReady -> BeginDoc -> mpBusy -> EndDoc / AbortDoc -> mpFinished;
-// Cleanup returns to mpReady and drops the pages. The printer destination is
-// not built yet: such a sink refuses BeginDoc.
+// Cleanup returns to mpReady and drops the pages.
 #pragma once
 
 #include <memory>
@@ -18,6 +25,8 @@
 
 #include "report/qr_page_list.h"
 #include "report/qr_page_recorder.h"
+#include "report/qr_print_job.h"
+#include "report/qr_print_settings.h"
 #include "report/qr_units.h"
 
 namespace vendrik {
@@ -48,6 +57,23 @@ class TQRPrinter : public QObject {
   // The sheet in native units, set before BeginDoc.
   TQRReal PaperWidth = 2100, PaperLength = 2970;
   TQROrientation Orientation = TQROrientation::poPortrait;
+  // Page range of the printer destination; 0 = open end.
+  int FirstPage = 0, LastPage = 0;
+  // The chosen printer's settings (printer destination).
+  TPrinterSettings PrinterSettings;
+  // The settings the stored pages print with when they were loaded from a
+  // file (the preview's printer setup keeps them here).
+  TQuickRepPrinterSettings JobSettings;
+
+  // Makes this a printer sink for `printer` on `service`: reads the queue's
+  // settings into PrinterSettings. Returns false with `error` set when the
+  // queue is unknown or cannot be read; the sink then stays as it was.
+  bool SetPrinter(IQRPrintService& service, const QString& printer, QString* error);
+  QString PrinterName() const { return FPrinterName; }
+  // The id of the job sent by EndDoc; 0 when none was sent.
+  int JobId() const { return FJobId; }
+  // Whether page n is in the page range.
+  bool InRange(int n) const;
 
   TQRPrinterStatus Status() const { return FStatus; }
   int PageCount() const { return FPageCount; }
@@ -65,14 +91,17 @@ class TQRPrinter : public QObject {
   qreal DotsPerInch() const { return FDotsPerInch; }
 
   // Starts a document. Throws EQRError "QRPrinter not ready" unless ready
-  // (and for the printer destination, which is not built yet).
+  // (and on the printer destination without a printer).
   void BeginDoc();
   // Stores the current page (if any) and starts a fresh one. Throws EQRError
   // "Illegal call to NewPage" unless busy.
   void NewPage();
   // Stores the last page, finishes the page list, announces one more page.
+  // On the printer destination it sends the job; a refused job throws
+  // EQRError with the reason after the sink has finished.
   void EndDoc();
-  // Ends a cancelled run: the unfinished page is still stored.
+  // Ends a cancelled run: the unfinished page is still stored; a print job
+  // is dropped.
   void AbortDoc();
   // Marks the run cancelled; generation stops at the next record.
   void Cancel() { FCancelled = true; }
@@ -83,9 +112,12 @@ class TQRPrinter : public QObject {
   void SetProgress(int percent);
 
   // The drawing surface of the current page; null outside a page.
-  QPainter* Canvas() { return FCanvas.get(); }
+  QPainter* Canvas() { return FCanvas ? FCanvas.get() : FPrinterCanvas; }
   // The device of the current page (for measuring text on it).
-  QPaintDevice* Device() { return FRecorder.get(); }
+  QPaintDevice* Device() {
+    return FRecorder ? static_cast<QPaintDevice*>(FRecorder.get())
+                     : FPrinterCanvas ? FPrinterCanvas->device() : nullptr;
+  }
 
   // Native units (0.1 mm) to device pixels of the page.
   int XPos(TQRReal v) const;
@@ -115,14 +147,24 @@ class TQRPrinter : public QObject {
   void StorePage();
   void Announce();
 
+  void NewPrinterPage();
+  void SetFactors(qreal dotsPerInchX, qreal dotsPerInchY);
+
   qreal FDotsPerInch;
   qreal FXFactor, FYFactor;
+  TQRReal FLeftWaste = 0, FTopWaste = 0;
+  IQRPrintService* FService = nullptr;
+  QString FPrinterName;
+  std::unique_ptr<TQRPrintJob> FJob;
+  bool FPageInRange = false;
+  int FJobId = 0;
   TQRPrinterStatus FStatus = TQRPrinterStatus::mpReady;
   int FPageCount = 0, FPageNumber = 0, FAvailablePages = 0, FProgress = 0;
   bool FCancelled = false, FReportLoaded = false, FLoadedFromFile = false;
   std::unique_ptr<TQRPageList> FPageList;
   std::unique_ptr<TQRPageRecorder> FRecorder;
   std::unique_ptr<QPainter> FCanvas;
+  QPainter* FPrinterCanvas = nullptr;  // the job's painter on a page in range
 };
 
 }  // namespace vendrik

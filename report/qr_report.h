@@ -20,6 +20,7 @@
 
 #include "report/qr_band.h"
 #include "report/qr_dataset.h"
+#include "report/qr_print_settings.h"
 #include "report/qr_printer.h"
 #include "report/qr_units.h"
 
@@ -28,6 +29,8 @@ namespace vendrik {
 class TQRStandardPreview;
 class IQRExportFilter;
 class IQRPreviewDialogs;
+class IQRPrintDialogs;
+class IQRPrintService;
 
 enum class TQRZoomState { qrZoomToFit, qrZoomToWidth, qrZoomOther, qrZoom100 };
 
@@ -62,6 +65,34 @@ class TQuickRep : public QObject {
   // The preview's "Print" and "Printer setup" commands; their buttons stay
   // disabled while these are empty.
   std::function<void(TQRStandardPreview&)> OnPrint, OnPrinterSetup;
+
+  // --- Printing ---
+  // The settings the next print uses, and the last choices of the setup
+  // dialog.
+  TQuickRepPrinterSettings PrinterSettings, UserPrinterSettings;
+  // Print right after a confirmed setup from the preview.
+  bool PrintAfterSetup = false;
+  // Set by the progress window's Cancel.
+  bool UserCancel = false;
+  // The printing services and the setup dialog; null means the standard ones.
+  IQRPrintService* PrintService = nullptr;
+  IQRPrintDialogs* PrintDialogs = nullptr;
+  IQRPrintService& Printing() const;
+  IQRPrintDialogs& PrintDialog() const;
+
+  // Generates the report again onto the printer of PrinterSettings (the
+  // default one for index -1) with its settings, as one job named after
+  // ReportTitle, showing a progress window when ShowProgress is set and
+  // widgets exist. Returns the job id; 0 when nothing was sent (no printer
+  // installed, the range holds no page, a generation is running). Throws
+  // EQRError when the printer cannot be read or refuses the job; nothing is
+  // queued then.
+  int Print();
+  // Shows the setup dialog and stores the choices in PrinterSettings and
+  // UserPrinterSettings. `shown`, when finished, gives the dialog its page
+  // limits. Returns false, changing nothing, when cancelled or when no
+  // printer is installed.
+  bool PrinterSetup(QWidget* parent = nullptr, const TQRPrinter* shown = nullptr);
 
   // The design zoom in percent; values outside 1..300 are refused (false).
   int Zoom() const { return FZoom; }
