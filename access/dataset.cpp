@@ -394,7 +394,7 @@ void TDataSet::InternalDelete() { throw EDatabaseError("Cannot modify a read-onl
 void TDataSet::Edit() {
   if (IsEditing(FState)) return;
   CheckActive();
-  if (!CanModify()) throw EDatabaseError("Cannot modify a read-only dataset");
+  if (!CanModify()) throw EDatabaseError(Name() + ": Cannot modify a read-only dataset");
   if (FRecordCount == 0) {
     Insert();
     return;
@@ -409,7 +409,7 @@ void TDataSet::Edit() {
 
 void TDataSet::Insert() {
   CheckBrowseMode();
-  if (!CanModify()) throw EDatabaseError("Cannot modify a read-only dataset");
+  if (!CanModify()) throw EDatabaseError(Name() + ": Cannot modify a read-only dataset");
   Call(BeforeInsert);
   DoBeforeScroll();
   UpdateCursorPos();

@@ -26,6 +26,18 @@ bool ParseInteger(const std::string& text, std::int64_t& value) {
   return errno == 0 && end == text.c_str() + text.size();
 }
 
+// In an editing state, refuses text with a character Windows-1250 cannot
+// store, before anything is written: the stored byte would be '?' and the
+// typed character lost. Search keys (set-key state) keep the '?' and match
+// nothing.
+void CheckCp1250(const TDataSet& dataSet, const std::string& fieldName, const std::string& text) {
+  if (dataSet.State() != TDataSetState::dsEdit && dataSet.State() != TDataSetState::dsInsert) return;
+  const std::string refused = FirstCharOutsideCp1250(text);
+  if (!refused.empty())
+    throw EDatabaseError(FormatText("Field '%s' cannot store the character \"%s\": it is not in the Windows-1250 code page",
+                                    {fieldName, refused}));
+}
+
 [[noreturn]] void NotValid(const std::string& text, const char* kind) {
   throw EDatabaseError(FormatText("'%s' is not a valid %s", {text, kind}));
 }
@@ -110,6 +122,7 @@ std::string TTdbStringField::AsString() const {
 }
 
 void TTdbStringField::SetAsString(const std::string& text) {
+  CheckCp1250(FDataSet, FDef.Name, text);
   WriteAnsi(FDef.Layout, WriteImage(), Utf8ToCp1250(text));
   Changed();
 }
@@ -308,7 +321,10 @@ void TTdbBlobField::SetAsBytes(const std::string& bytes) {
 
 std::string TMemoField::AsString() const { return ToLfLineEnds(Cp1250ToUtf8(AsBytes())); }
 
-void TMemoField::SetAsString(const std::string& text) { SetAsBytes(Utf8ToCp1250(ToCrLfLineEnds(ToLfLineEnds(text)))); }
+void TMemoField::SetAsString(const std::string& text) {
+  CheckCp1250(FDataSet, FDef.Name, text);
+  SetAsBytes(Utf8ToCp1250(ToCrLfLineEnds(ToLfLineEnds(text))));
+}
 
 std::string TWideMemoField::AsString() const {
   const std::string bytes = AsBytes();

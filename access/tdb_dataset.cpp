@@ -291,7 +291,10 @@ void TTdbDataSet::UpdateSequenceNumbers() {
   const int count = BufferedRecordCount();
   bool unknown = false;
   for (int i = 0; i < count; ++i) unknown = unknown || BufferSeqNo(buffers[static_cast<std::size_t>(i)]) == 0;
-  if (!unknown) return;
+  // The buffer of an insert that was just posted or cancelled holds no stored
+  // record until the buffers are re-read: positioning on it would move the
+  // cursor off the record the re-read starts from.
+  if (!unknown || BufferRecNo(ActiveBuffer()) <= 0) return;
   if (!IsSequenced()) {
     for (int i = 0; i < count; ++i)
       SetBufferSeqNo(buffers[static_cast<std::size_t>(i)], BufferRecNo(buffers[static_cast<std::size_t>(i)]));
@@ -466,7 +469,10 @@ void TTdbDataSet::InternalPost() {
     Check(TdbTableEditConfirm(FTableHdl), action);
   } else {
     WriteRecord();
-    Check(TdbTableAppendConfirm(FTableHdl), FormatText("Appending record to dataset %s", {Name()}));
+    const std::int32_t recNo =
+        Check(TdbTableAppendConfirm(FTableHdl), FormatText("Appending record to dataset %s", {Name()}));
+    // The new record is current; the buffer now names it.
+    SetBufferRecNo(ActiveBuffer(), recNo);
   }
   FOutOfTableState = TOutOfTableState::ootNone;
   CursorPosChanged();

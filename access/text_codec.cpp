@@ -69,11 +69,17 @@ void AppendUtf8(std::string& out, char32_t code) {
   }
 }
 
-char Cp1250Byte(char32_t code) {
-  if (code < 0x80) return static_cast<char>(code);
+// The byte of `code` in Windows-1250, or -1 when the code page lacks it.
+int Cp1250ByteOrNone(char32_t code) {
+  if (code < 0x80) return static_cast<int>(code);
   for (std::size_t i = 0; i < kCp1250High.size(); ++i)
-    if (kCp1250High[i] == code) return static_cast<char>(0x80 + i);
-  return '?';
+    if (kCp1250High[i] == code) return static_cast<int>(0x80 + i);
+  return -1;
+}
+
+char Cp1250Byte(char32_t code) {
+  const int byte = Cp1250ByteOrNone(code);
+  return byte < 0 ? '?' : static_cast<char>(byte);
 }
 
 }  // namespace
@@ -124,6 +130,14 @@ std::string Utf8ToCp1250(std::string_view text) {
   out.reserve(text.size());
   for (std::size_t pos = 0; pos < text.size();) out += Cp1250Byte(NextUtf8(text, pos));
   return out;
+}
+
+std::string FirstCharOutsideCp1250(std::string_view text) {
+  for (std::size_t pos = 0; pos < text.size();) {
+    const std::size_t start = pos;
+    if (Cp1250ByteOrNone(NextUtf8(text, pos)) < 0) return std::string(text.substr(start, pos - start));
+  }
+  return std::string();
 }
 
 std::string ToLfLineEnds(std::string_view text) {

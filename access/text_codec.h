@@ -18,6 +18,9 @@ std::string Utf16ToUtf8(std::u16string_view text);
 std::string Cp1250ToUtf8(std::string_view bytes);
 // UTF-8 -> Windows-1250; a character the code page lacks becomes '?'.
 std::string Utf8ToCp1250(std::string_view text);
+// The first character of the UTF-8 `text` that Windows-1250 cannot store,
+// as UTF-8; empty when every character has a byte in the code page.
+std::string FirstCharOutsideCp1250(std::string_view text);
 
 // CR LF and lone CR become LF (the program's form of memo text).
 std::string ToLfLineEnds(std::string_view text);

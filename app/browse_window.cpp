@@ -1,12 +1,15 @@
 // The browse and maintenance window: construction and handlers.
 #include "app/browse_window.h"
 
+#include <QCloseEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QToolButton>
 
+#include "access/dataset.h"
 #include "app/app_windows.h"
+#include "app/dialog_service.h"
 #include "app/db_controls.h"
 #include "app/error_display.h"
 #include "app/filter_window.h"
@@ -29,6 +32,8 @@ const std::vector<QString> kNavigatorHints = {
     QStringLiteral("Rekord szerkesztése|Rekord szerkesztése !"), QStringLiteral("Rekord tárolása|Rekord tárolása !"),
     QStringLiteral("Elvetés|Elvetés !"),                 QStringLiteral("Frissítés|Frissítés !")};
 const QString kCodeIndex = QStringLiteral("KOD");
+// The caption of the grid's own deletion question.
+const QString kConfirmCaption = QStringLiteral("Confirm");
 
 }  // namespace
 
@@ -85,6 +90,9 @@ void TForm2::createDataPanel() {
   FDBGrid1->setStyleSheet(QStringLiteral("QTableView { color: %1; } QHeaderView::section { color: %2; font-weight: bold; }")
                               .arg(kBlue, kNavy));
   FDBGrid1->SetColumns(GridColumns());
+  FDBGrid1->SetConfirmDelete([this](const QString& text) {
+    return FWindows.Services().FDialogs.AskYesNo(kConfirmCaption, text);
+  });
   FDBGrid1->SetDataSource(&FWindows.Form1().DataSource1());
 
   QLabel* label3 = MakeLabel(panel2, "Label3", QStringLiteral("Leírás:"), QRect(508, 8, 0, 0), kNavy, true, false);
@@ -103,6 +111,18 @@ void TForm2::ShowRecordCount(int count) { FLabel2->setText(QString::number(count
 void TForm2::showEvent(QShowEvent* event) {
   TVendrikForm::showEvent(event);
   if (!event->spontaneous()) FWindows.Services().FErrors.Guard([this] { FormShow(); });
+}
+
+void TForm2::closeEvent(QCloseEvent* event) {
+  const bool posted = FWindows.Services().FErrors.Guard([this] {
+    kestrel::access::TDataSet* data = FWindows.Form1().Table1().DataSet();
+    if (data != nullptr && data->Active()) data->CheckBrowseMode();
+  });
+  if (!posted) {
+    event->ignore();
+    return;
+  }
+  TVendrikForm::closeEvent(event);
 }
 
 void TForm2::FormShow() {

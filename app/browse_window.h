@@ -10,6 +10,14 @@
 // close button, navigator, search field, grid, memo.
 //
 // Every handler runs under the standard error display's guard.
+//
+// Closing the window (its close button or the title bar) with a record in
+// edit or insert state first writes what is still open in the grid or the
+// memo and posts the record, as moving to another record would; a record
+// that was entered but not changed is cancelled. When the post fails (a
+// duplicate code, a character the field cannot store) the error is shown
+// and the window stays open with the typed values, to be corrected or
+// abandoned with "Elvetés".
 #pragma once
 
 #include "app/vendrik_form.h"
@@ -47,6 +55,7 @@ class TForm2 : public TVendrikForm {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void createTopBar();

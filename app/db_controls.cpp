@@ -3,6 +3,8 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QApplication>
 #include <QScrollBar>
 #include <QTableView>
 #include <QToolButton>
@@ -23,6 +25,7 @@ namespace {
 
 constexpr int kWheelRows = 3;
 constexpr int kDefaultRowHeight = 17;
+const QString kDeleteRecordQuestion = QStringLiteral("Delete record?");
 
 QString FieldText(TDataSet& dataSet, const QString& fieldName) {
   TField* field = dataSet.FindField(fieldName.toStdString());
@@ -105,11 +108,24 @@ class TGridLink : public TDataLink {
   explicit TGridLink(TDBGrid& grid) : FGrid(grid) {}
 
  protected:
-  void ActiveChanged() override { FGrid.Reload(); }
-  void DataSetChanged() override { FGrid.Reload(); }
-  void DataSetScrolled(int) override { FGrid.Reload(); }
+  void ActiveChanged() override {
+    FGrid.CloseEditor();
+    FGrid.Reload();
+  }
+  void DataSetChanged() override {
+    if (!Editing()) FGrid.CloseEditor();
+    FGrid.Reload();
+  }
+  void DataSetScrolled(int) override {
+    FGrid.CloseEditor();
+    FGrid.Reload();
+  }
   void RecordChanged(TField*) override { FGrid.Reload(); }
-  void EditingChanged() override { FGrid.Reload(); }
+  void EditingChanged() override {
+    if (!Editing()) FGrid.CloseEditor();
+    FGrid.Reload();
+  }
+  void UpdateData() override { FGrid.UpdateData(); }
 
  private:
   TDBGrid& FGrid;
@@ -137,6 +153,11 @@ TDBGrid::TDBGrid(QWidget* parent, TGuardFn guard)
   FView->installEventFilter(this);
   FView->viewport()->installEventFilter(this);
   setFocusProxy(FView);
+  FEditor = new QLineEdit(FView->viewport());
+  FEditor->setObjectName(QStringLiteral("InplaceEditor"));
+  FEditor->setFrame(false);
+  FEditor->hide();
+  FEditor->installEventFilter(this);
   FScrollBar->setObjectName(QStringLiteral("GridScrollBar"));
   FScrollBar->setAccessibleName(QStringLiteral("Pozíció"));
   connect(FScrollBar, &QScrollBar::valueChanged, this, &TDBGrid::ScrollBarMoved);
@@ -183,7 +204,134 @@ void TDBGrid::Reload() {
   } else {
     FView->selectionModel()->clearSelection();
   }
+  if (EditorShown() && active >= 0) FEditor->setGeometry(FView->visualRect(FModel->index(active, FEditColumn)));
   UpdateScrollBar();
+}
+
+// ---- Grid editing ----------------------------------------------------------------
+
+bool TDBGrid::EditorShown() const { return !FEditor->isHidden(); }
+
+bool TDBGrid::CanEdit() const {
+  TDataSet* dataSet = FLink->DataSet();
+  return !FReadOnly && dataSet != nullptr && dataSet->Active() && dataSet->CanModify();
+}
+
+TField* TDBGrid::CurrentField() const { return FieldOfColumn(std::max(0, FView->currentIndex().column())); }
+
+TField* TDBGrid::FieldOfColumn(int column) const {
+  TDataSet* dataSet = FLink->DataSet();
+  const auto& columns = FModel->Columns();
+  if (dataSet == nullptr || column < 0 || column >= static_cast<int>(columns.size())) return nullptr;
+  return dataSet->FindField(columns[static_cast<std::size_t>(column)].FFieldName.toStdString());
+}
+
+void TDBGrid::OpenEditor(const QString& typed) {
+  TDataSet* dataSet = FLink->DataSet();
+  TField* field = CurrentField();
+  if (!CanEdit() || field == nullptr || field->ReadOnly()) return;
+  if (!IsEditing(*dataSet) && !FGuard([&] { dataSet->Edit(); })) return;
+  if (FLink->RecordCount() == 0) return;
+  // Edit may have re-read the record (and Reload moved the current index).
+  field = CurrentField();
+  FEditor->setMaxLength(field->Size() > 0 ? field->Size() : 32767);
+  FEditor->setText(QString::fromStdString(field->AsString()));
+  FEditor->setModified(false);
+  if (!typed.isEmpty()) {
+    FEditor->setText(typed);
+    FEditor->setModified(true);
+  }
+  FEditColumn = std::max(0, FView->currentIndex().column());
+  FEditor->setGeometry(FView->visualRect(FModel->index(FLink->ActiveRecord(), FEditColumn)));
+  FEditor->show();
+  FEditor->setFocus();
+  FEditor->deselect();
+  FEditor->end(false);
+}
+
+void TDBGrid::UpdateData() {
+  if (!EditorShown() || !FEditor->isModified()) return;
+  TField* field = FieldOfColumn(FEditColumn);
+  if (field == nullptr) return;
+  field->SetAsString(FEditor->text().toStdString());
+  FEditor->setModified(false);
+}
+
+void TDBGrid::CloseEditor() {
+  if (!EditorShown()) return;
+  const bool focused = FEditor->hasFocus();
+  FEditor->hide();
+  if (focused) FView->setFocus();
+}
+
+bool TDBGrid::ViewKey(QKeyEvent* key) {
+  TDataSet* dataSet = FLink->DataSet();
+  const bool ctrl = key->modifiers() & Qt::ControlModifier;
+  switch (key->key()) {
+    case Qt::Key_Delete:
+      if (!ctrl) return false;
+      if (CanEdit() && !dataSet->IsEmpty() && FConfirmDelete && FConfirmDelete(kDeleteRecordQuestion))
+        FGuard([&] { dataSet->Delete(); });
+      return true;
+    case Qt::Key_Insert:
+      if (CanEdit()) FGuard([&] { dataSet->Insert(); });
+      return true;
+    case Qt::Key_Escape:
+      if (IsEditing(*dataSet)) FGuard([&] { dataSet->Cancel(); });
+      return true;
+    case Qt::Key_F2:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      OpenEditor(QString());
+      return true;
+    default:
+      break;
+  }
+  const QString text = key->text();
+  if (!ctrl && !text.isEmpty() && text.at(0).isPrint()) {
+    OpenEditor(text);
+    return true;
+  }
+  return false;
+}
+
+bool TDBGrid::EditorKey(QKeyEvent* key) {
+  TDataSet* dataSet = FLink->DataSet();
+  switch (key->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      if (FGuard([this] { UpdateData(); })) CloseEditor();
+      return true;
+    case Qt::Key_Escape:
+      if (FEditor->isModified()) {
+        // First the cell goes back to the field's value; a second Esc
+        // cancels the record.
+        if (TField* field = FieldOfColumn(FEditColumn)) FEditor->setText(QString::fromStdString(field->AsString()));
+        FEditor->setModified(false);
+      } else {
+        CloseEditor();
+        if (dataSet != nullptr && IsEditing(*dataSet)) FGuard([&] { dataSet->Cancel(); });
+      }
+      return true;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+      // Moving posts the record, writing the cell first.
+      QApplication::sendEvent(FView, key);
+      return true;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+      if (FGuard([this] { UpdateData(); })) {
+        CloseEditor();
+        const int column = FEditColumn + (key->key() == Qt::Key_Tab ? 1 : -1);
+        if (column >= 0 && column < FModel->columnCount())
+          FView->setCurrentIndex(FModel->index(FLink->ActiveRecord(), column));
+      }
+      return true;
+    default:
+      return false;
+  }
 }
 
 void TDBGrid::UpdateScrollBar() {
@@ -234,6 +382,8 @@ void TDBGrid::MoveBy(int distance) {
 bool TDBGrid::eventFilter(QObject* watched, QEvent* event) {
   TDataSet* dataSet = FLink->DataSet();
   const bool active = dataSet != nullptr && dataSet->Active();
+  if (watched == FEditor && event->type() == QEvent::KeyPress && active)
+    return EditorKey(static_cast<QKeyEvent*>(event));
   if (watched == FView && event->type() == QEvent::KeyPress && active) {
     auto* key = static_cast<QKeyEvent*>(event);
     const int page = std::max(1, FLink->BufferCount() - 1);
@@ -255,6 +405,7 @@ bool TDBGrid::eventFilter(QObject* watched, QEvent* event) {
         }
         break;
       default:
+        if (ViewKey(key)) return true;
         break;
     }
   }
@@ -262,11 +413,17 @@ bool TDBGrid::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
       auto* mouse = static_cast<QMouseEvent*>(event);
       const QModelIndex index = FView->indexAt(mouse->position().toPoint());
+      // A cell still open is written before another cell is chosen.
+      if (EditorShown()) {
+        if (!FGuard([this] { UpdateData(); })) return true;
+        CloseEditor();
+      }
       FView->setFocus(Qt::MouseFocusReason);
       if (index.isValid()) {
         MoveBy(index.row() - FLink->ActiveRecord());
         FView->setCurrentIndex(FModel->index(FLink->ActiveRecord(), index.column()));
         Reload();
+        if (event->type() == QEvent::MouseButtonDblClick && index.row() == FLink->ActiveRecord()) OpenEditor(QString());
       }
       return true;
     }

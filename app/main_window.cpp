@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QStatusBar>
 
+#include "access/dataset.h"
 #include "app/about_window.h"
 #include "app/app_windows.h"
 #include "app/browse_window.h"
@@ -230,9 +231,15 @@ void TForm1::Keress3Click() {
 
 void TForm1::Nvjegy1Click() { FWindows.Form7().ShowModal(); }
 
+void TForm1::PostPendingChanges() {
+  kestrel::access::TDataSet* data = Table1().DataSet();
+  if (data != nullptr && data->Active()) data->CheckBrowseMode();
+}
+
 void TForm1::Befejezs1Click() {
   statusBar()->showMessage(kExitHint);
   if (FWindows.Services().FDialogs.AskYesNo(kExitCaption, kExitQuestion)) {
+    PostPendingChanges();
     FTerminating = true;
     FWindows.Services().FTerminate();
   }
@@ -243,6 +250,7 @@ void TForm1::FormClose(QCloseEvent* event) {
   statusBar()->showMessage(kExitHint);
   if (!FWindows.Services().FDialogs.AskYesNo(kExitCaption, kExitQuestion)) return;
   statusBar()->clearMessage();
+  PostPendingChanges();
   Table1().Close();
   event->accept();
 }

@@ -70,6 +70,10 @@ class TForm1 : public QMainWindow {
   void Nvjegy1Click();
   void Befejezs1Click();
   void FormClose(QCloseEvent* event);
+  // Ends an edit still pending on Table1 before the program ends: what the
+  // controls still hold is written and a changed record posted (an
+  // unchanged one cancelled). A failed post throws, and the program goes on.
+  void PostPendingChanges();
 
   TAppWindows& FWindows;
   TDataComponents FComponents;

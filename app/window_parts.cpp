@@ -109,7 +109,7 @@ std::vector<TGridColumn> GridColumns() {
 }
 
 TGuardFn GuardOf(TErrorDisplay& errors) {
-  return [&errors](const std::function<void()>& action) { errors.Guard(action); };
+  return [&errors](const std::function<void()>& action) { return errors.Guard(action); };
 }
 
 }  // namespace vendrik

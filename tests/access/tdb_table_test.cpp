@@ -1,8 +1,14 @@
 // The table component on the demo table: opening and its errors, moving
 // through the ring of buffers, index switching with the record kept, the
 // nearest-key search of the incremental search, counting, positions, memo
-// text, editing, and a change made through another cursor.
+// text, editing (duplicate keys, cancelled inserts, the only record, memo
+// writes, read-only tables, text the code page cannot store), and a change
+// made through another cursor.
 #include "access/tdb_table.h"
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -255,6 +261,191 @@ TEST(TdbTableEditTest, AnotherCursorsDeletionMovesABufferedRecord) {
   a.table.Edit();
   EXPECT_EQ(a.Code(), movedCode) << "the edit found the record at its new place";
   a.table.Cancel();
+}
+
+TEST(TdbTableEditTest, DuplicateCodeFailsEveryPostUntilChanged) {
+  TDemoDirectory demo;
+  TTableFixture f(demo.Path());
+  f.table.Open();
+  f.table.Insert();
+  f.table.FieldByName("KOD").SetAsString("01");
+  f.table.FieldByName("MEGNEV").SetAsString("Másodpéldány");
+  std::string firstMessage;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    try {
+      f.table.Post();
+      FAIL() << "a duplicate code was posted";
+    } catch (const EKestrelError& error) {
+      if (attempt == 0) firstMessage = error.what();
+      EXPECT_EQ(firstMessage, error.what()) << "the same failure every time";
+    }
+    EXPECT_EQ(f.table.State(), TDataSetState::dsInsert);
+    EXPECT_EQ(f.Code(), "01") << "the typed values stay";
+    EXPECT_EQ(f.Name(), "Másodpéldány");
+  }
+  EXPECT_NE(firstMessage.find("Appending record to dataset Table1"), std::string::npos) << firstMessage;
+  f.table.FieldByName("KOD").SetAsString("019");
+  f.table.Post();
+  EXPECT_EQ(f.table.RecordCount(), kDemoRecords + 1);
+  EXPECT_EQ(f.Code(), "019");
+
+  // The same in edit state; cancelling restores the record.
+  f.table.Next();
+  const std::string code = f.Code();
+  f.table.Edit();
+  f.table.FieldByName("KOD").SetAsString("019");
+  EXPECT_THROW(f.table.Post(), EKestrelError);
+  EXPECT_THROW(f.table.Post(), EKestrelError);
+  EXPECT_EQ(f.table.State(), TDataSetState::dsEdit);
+  f.table.Cancel();
+  EXPECT_EQ(f.Code(), code);
+  f.table.Close();
+  const TToolRun check = RunKestrel({"check", demo.Path() + "/Vnd03"}, demo.Path());
+  EXPECT_EQ(check.Status, 0) << check.Out << check.Err;
+}
+
+TEST(TdbTableEditTest, CancelledInsertReturnsToTheRecordBefore) {
+  TDemoDirectory demo;
+  TTableFixture f(demo.Path());
+  f.table.Open();
+  struct Case {
+    const char* Where;
+    std::function<void()> Move;
+  };
+  const Case cases[] = {
+      {"a record in the middle", [&] { f.table.MoveBy(7); }},
+      {"the last record", [&] { f.table.Last(); }},
+      {"the first record", [&] { f.table.First(); }},
+  };
+  for (const Case& c : cases) {
+    c.Move();
+    const std::string code = f.Code();
+    f.table.Insert();
+    f.table.FieldByName("KOD").SetAsString("00.00.3");
+    f.table.Cancel();
+    EXPECT_EQ(f.Code(), code) << c.Where;
+    EXPECT_EQ(f.table.RecordCount(), kDemoRecords) << c.Where;
+  }
+}
+
+TEST(TdbTableEditTest, DeletingTheOnlyRecordLeavesAnEmptyTable) {
+  test::TTempDir dir;
+  const std::string table = dir.Path() + "/Vnd03";
+  ASSERT_EQ(RunKestrel({"create", table, "--level", "6", "--column", "KOD String(10) NOT NULL", "--column",
+                        "MEGNEV String(40)", "--column", "LEIRAS Memo", "--index", "KOD:KOD:unique"},
+                       dir.Path())
+                .Status,
+            0);
+  {
+    std::ofstream csv(dir.Path() + "/one.csv", std::ios::binary);
+    csv << "KOD,MEGNEV,LEIRAS\r\n01,Egy,le\xC3\xADr\xC3\xA1s\r\n";
+  }
+  ASSERT_EQ(RunKestrel({"import", table, dir.Path() + "/one.csv"}, dir.Path()).Status, 0);
+  TTableFixture f(dir.Path());
+  f.table.Open();
+  ASSERT_EQ(f.table.RecordCount(), 1);
+  f.table.Delete();
+  EXPECT_EQ(f.table.RecordCount(), 0);
+  EXPECT_TRUE(f.table.Bof());
+  EXPECT_TRUE(f.table.Eof());
+  EXPECT_TRUE(f.table.IsEmpty());
+  // An insert into the empty table works, and its cancel leaves it empty.
+  f.table.Insert();
+  f.table.Cancel();
+  EXPECT_TRUE(f.table.IsEmpty());
+  f.table.Close();
+  const TToolRun check = RunKestrel({"check", table}, dir.Path());
+  EXPECT_EQ(check.Status, 0) << check.Out << check.Err;
+}
+
+TEST(TdbTableEditTest, MemoIsWrittenOnlyWhenChanged) {
+  TDemoDirectory demo;
+  const std::filesystem::path memoFile = std::filesystem::path(demo.Path()) / "Vnd03.mmo";
+  TTableFixture f(demo.Path());
+  f.table.Open();
+  const std::string memoBefore = f.table.FieldByName("LEIRAS").AsString();
+  f.table.Edit();
+  f.table.FieldByName("MEGNEV").SetAsString("Csak a név");
+  f.table.Post();
+  f.table.Close();
+  const std::string memoBytes = Slurp(memoFile);
+  f.table.Open();
+  EXPECT_EQ(f.Name(), "Csak a név");
+  EXPECT_EQ(f.table.FieldByName("LEIRAS").AsString(), memoBefore);
+  f.table.Edit();
+  f.table.FieldByName("MEGNEV").SetAsString("Megint csak a név");
+  f.table.Post();
+  f.table.Close();
+  EXPECT_EQ(Slurp(memoFile), memoBytes) << "posting without touching the memo writes no memo";
+
+  f.table.Open();
+  f.table.Edit();
+  f.table.FieldByName("LEIRAS").SetAsString("Új leírás");
+  f.table.Post();
+  f.table.Close();
+  EXPECT_NE(Slurp(memoFile), memoBytes);
+  f.table.Open();
+  EXPECT_EQ(f.table.FieldByName("LEIRAS").AsString(), "Új leírás");
+}
+
+TEST(TdbTableEditTest, ReadOnlyTableRefusesEveryChange) {
+  TDemoDirectory demo;
+  TTableFixture f(demo.Path());
+  f.table.SetReadOnly(true);
+  f.table.Open();
+  EXPECT_FALSE(f.table.CanModify());
+  const std::function<void()> changes[] = {[&] { f.table.Edit(); }, [&] { f.table.Insert(); },
+                                           [&] { f.table.Delete(); }};
+  for (const auto& change : changes) {
+    try {
+      change();
+      FAIL() << "a read-only table changed";
+    } catch (const EDatabaseError& error) {
+      EXPECT_STREQ(error.what(), "Table1: Cannot modify a read-only dataset");
+    }
+    EXPECT_EQ(f.table.State(), TDataSetState::dsBrowse);
+  }
+  EXPECT_EQ(f.table.RecordCount(), kDemoRecords);
+}
+
+TEST(TdbTableEditTest, TextOutsideTheCodePageIsRefusedBeforeItIsWritten) {
+  TDemoDirectory demo;
+  TTableFixture f(demo.Path());
+  f.table.Open();
+  f.table.Edit();
+  const std::string name = f.Name();
+  const std::string memo = f.table.FieldByName("LEIRAS").AsString();
+  struct Case {
+    const char* Field;
+    std::string Text;
+    std::string Refused;
+  };
+  const Case cases[] = {
+      {"MEGNEV", "Mañana", "ñ"},
+      {"MEGNEV", "Kód \xE2\x82\xAC\xE2\x9C\x93", "\xE2\x9C\x93"},  // the euro sign fits, the check mark not
+      {"LEIRAS", "első sor\n\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
+  };
+  for (const Case& c : cases) {
+    try {
+      f.table.FieldByName(c.Field).SetAsString(c.Text);
+      FAIL() << c.Text;
+    } catch (const EDatabaseError& error) {
+      EXPECT_EQ(std::string(error.what()), "Field '" + std::string(c.Field) + "' cannot store the character \"" +
+                                               c.Refused + "\": it is not in the Windows-1250 code page");
+    }
+  }
+  EXPECT_EQ(f.Name(), name);
+  EXPECT_EQ(f.table.FieldByName("LEIRAS").AsString(), memo);
+  EXPECT_FALSE(f.table.Modified());
+
+  // Hungarian letters are stored as their Windows-1250 bytes.
+  f.table.FieldByName("MEGNEV").SetAsString("Árvíztűrő tükörfúrógép");
+  f.table.Post();
+  f.table.Close();
+  const std::string data = Slurp(std::filesystem::path(demo.Path()) / "Vnd03.dat");
+  EXPECT_NE(data.find("\xC1rv\xEDzt\xFBr\xF5 t\xFCk\xF6rf\xFAr\xF3g\xE9p"), std::string::npos);
+  const TToolRun run = RunKestrel({"export", demo.Path() + "/Vnd03"}, demo.Path());
+  EXPECT_NE(run.Out.find(",Árvíztűrő tükörfúrógép,"), std::string::npos) << run.Out.substr(0, 300);
 }
 
 }  // namespace

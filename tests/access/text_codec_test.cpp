@@ -28,6 +28,16 @@ TEST(TextCodecTest, Cp1250RoundTripsTheHungarianLetters) {
 TEST(TextCodecTest, CharactersOutsideTheCodePageBecomeQuestionMarks) {
   EXPECT_EQ(Utf8ToCp1250("ñ日"), "??");
   EXPECT_EQ(Utf8ToCp1250("\xFF"), "?") << "malformed UTF-8";
+  // What the fields refuse before writing such text.
+  struct Case {
+    const char* Text;
+    const char* First;
+  };
+  const Case cases[] = {
+      {"Árvíztűrő tükörfúrógép €", ""}, {"", ""}, {"abc ñ日", "ñ"}, {"a\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
+      {"a\xFF" "b", "\xFF"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(FirstCharOutsideCp1250(c.Text), c.First) << c.Text;
 }
 
 TEST(TextCodecTest, Utf16RoundTripsIncludingSurrogatePairs) {
