@@ -105,6 +105,7 @@ void TTdbDataSet::OpenEngineCursor(std::int16_t tableHdl) {
 void TTdbDataSet::CloseEngineCursor() {
   FKeyBuffers.clear();
   FBlobInfoList.clear();
+  FFilterUpdated = false;  // the engine's copy goes with the cursor
   if (FDatabase != nullptr) FDatabase->UnRegisterClient(this);
   if (FTableHdl > 0) {
     TdbTableSetChangeCallback(FTableHdl, nullptr, nullptr);

@@ -58,6 +58,23 @@ class TTdbDataSet : public TDataSet {
   // The change callback: the record `oldRecNo` now lives at `newRecNo`.
   void RecordMoved(std::int32_t newRecNo, std::int32_t oldRecNo);
 
+  // ---- Filtering (tdb_dataset_filter.cpp) ---------------------------------
+  // The filter condition, a text in the engine's condition language.
+  const std::string& Filter() const { return FFilterW; }
+  // Stores the condition. While open and Filtered it is handed to the
+  // engine at once and the dataset moves to its first record; a condition
+  // the engine rejects throws EKestrelError ("Setting filter: Search-
+  // condition is invalid. ...") and leaves the stored text unchanged. While
+  // not Filtered the text is only stored and examined when filtering is
+  // switched on. The same text again does nothing.
+  void SetFilter(const std::string& value);
+  bool Filtered() const { return FFiltered; }
+  // Switches filtering on or off and moves to the first record. Switching
+  // on hands over a text not yet handed over; a rejected condition throws
+  // EKestrelError and Filtered stays false. An empty text shows every
+  // record. While closed only the flag is stored; opening applies it.
+  void SetFiltered(bool value);
+
  protected:
   // Opens the cursor (subclass) and then everything around it.
   void OpenEngineCursor(std::int16_t tableHdl);
@@ -99,6 +116,14 @@ class TTdbDataSet : public TDataSet {
   // The cursor stands on the record the active buffer holds.
   void PositionOnActive();
 
+  // Hands the condition to the engine cursor as its pending static filter,
+  // switching an active filter off around the change when Filtered; throws
+  // EKestrelError for a rejected condition (FFilterUpdated then unchanged).
+  virtual void ApplyFilter(const std::string& filterText);
+  // Called by an opening subclass once its cursor stands: hands over the
+  // stored filter and activates it when Filtered.
+  void OpenFilter();
+
   std::string FDatabaseName;
   TTdbDatabase* FDatabase = nullptr;
   std::int16_t FTableHdl = 0;
@@ -130,6 +155,11 @@ class TTdbDataSet : public TDataSet {
   std::vector<int> FBlobFieldIndex;  // by field number - 1: index among blob fields, -1 none
   int FBlobFieldCount = 0;
   std::vector<std::optional<TBlobCache>> FBlobInfoList;
+
+  std::string FFilterW;
+  bool FFiltered = false;
+  // The engine cursor holds FFilterW as its pending or active filter.
+  bool FFilterUpdated = false;
 };
 
 }  // namespace kestrel::access

@@ -112,6 +112,7 @@ void TTdbTable::InternalOpen() {
   FCanModify = FCanModify && !FReadOnly;
   BuildIndexDefs();
   if (!FIndexName.empty()) SelectIndex(FIndexName);
+  OpenFilter();
   TdbTableFirst(FTableHdl);
   FOutOfTableState = TOutOfTableState::ootBOT;
 }

@@ -15,7 +15,7 @@ TAppWindows::TAppWindows(TAppServices services) : FServices(std::move(services))
   FForm1 = std::make_unique<TForm1>(*this);
   FForm2 = std::make_unique<TForm2>(*this);
   FForm5 = std::make_unique<TForm5>(*this);
-  FForm6 = std::make_unique<TForm6>();
+  FForm6 = std::make_unique<TForm6>(*this);
   FForm7 = std::make_unique<TForm7>(*this);
   FForm8 = std::make_unique<TForm8>();
   FQuickReport9 = std::make_unique<TQuickReport9>();

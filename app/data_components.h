@@ -72,6 +72,15 @@ class ITableComponent {
   // than `text` (the last record when there is none). Throws
   // kestrel::access::EDatabaseError when the engine fails.
   virtual void FindNearest(const QString& text) = 0;
+  // The filter condition (the engine's condition language) and whether it
+  // is on. Setting the text while filtering is on, or switching it on,
+  // throws kestrel::access::EDatabaseError for a condition the engine
+  // rejects; the text is then not stored, or filtering stays off. While
+  // filtering is off any text is stored without being examined.
+  virtual QString Filter() const = 0;
+  virtual void SetFilter(const QString& text) = 0;
+  virtual bool Filtered() const = 0;
+  virtual void SetFiltered(bool filtered) = 0;
 
   // The event handlers; an empty function removes a handler.
   virtual void SetAfterPost(TDataSetNotifyEvent handler) = 0;

@@ -46,6 +46,8 @@ void TTdbTableComponent::SetIndexName(const QString& name) { FTable.SetIndexName
 
 void TTdbTableComponent::FindNearest(const QString& text) { FTable.FindNearest({Utf8(text)}); }
 
+void TTdbTableComponent::SetFilter(const QString& text) { FTable.SetFilter(Utf8(text)); }
+
 void TTdbTableComponent::SetAfterPost(TDataSetNotifyEvent handler) { FTable.AfterPost = Wrap(std::move(handler)); }
 
 void TTdbTableComponent::SetBeforeDelete(TDataSetNotifyEvent handler) {

@@ -31,8 +31,27 @@ constexpr int kGridRows = 15;
 constexpr int kRowsPerCommit = 50000;
 constexpr int kRepeats = 200;
 constexpr int kOpenRepeats = 10;
-const char* const kOperations[] = {"open", "first", "last", "find nearest + 15", "page forward and back",
-                                   "switch index", "record count"};
+constexpr int kFilterRepeats = 5;
+const char* const kOperations[] = {"open",         "first",        "last", "find nearest + 15", "page forward and back",
+                                   "switch index", "record count", "filter + count, range", "filter + count, scan"};
+
+// The filters applied and counted, alternating between two conditions so
+// that every repetition evaluates afresh: one the code index bounds, one
+// that every record must be read for. {ours, SQLite's WHERE clause}.
+struct TFilterCase {
+  const char* Operation;
+  const char* Ours[2];
+  const char* Sqlite[2];
+};
+const TFilterCase kFilterCases[] = {
+    {"filter + count, range",
+     {"KOD >= '5' And KOD < '51'", "KOD >= '6' And KOD < '61'"},
+     {"kod >= '5' AND kod < '51'", "kod >= '6' AND kod < '61'"}},
+    {"filter + count, scan", {"KOD <> '5'", "KOD <> '6'"}, {"kod <> '5'", "kod <> '6'"}},
+};
+// The count a filter case found, reported beside the times so that both
+// sides can be compared.
+std::string CountKey(const char* operation) { return std::string(operation) + " count"; }
 
 // Times `repeats` calls of `step`: microseconds per call.
 double Time(int repeats, const std::function<void(int)>& step) {
@@ -104,6 +123,17 @@ std::map<std::string, double> RunOurs(const std::string& directory, std::int64_t
   });
   micros["switch index"] = Time(kRepeats, [&](int i) { table.SetIndexName(i % 2 == 0 ? "INDMN" : "KOD"); });
   micros["record count"] = Time(kRepeats, [&](int) { sink += static_cast<std::uint64_t>(table.RecordCount()); });
+  for (const TFilterCase& c : kFilterCases) {
+    int count = 0;
+    micros[c.Operation] = MedianTime(kFilterRepeats, [&](int i) {
+      table.SetFiltered(false);
+      table.SetFilter(c.Ours[i % 2]);
+      table.SetFiltered(true);
+      count = table.RecordCount();
+    });
+    micros[CountKey(c.Operation)] = count;
+    table.SetFiltered(false);
+  }
   if (sink == 0) throw std::runtime_error("nothing was read");
   return micros;
 }
@@ -181,6 +211,12 @@ std::map<std::string, double> RunSqlite(const std::string& path, std::int64_t ca
       sink += db.Query("SELECT kod, megnev FROM vnd03 WHERE kod >= ?1 ORDER BY kod LIMIT 15", {current.first});
   });
   micros["record count"] = Time(kRepeats, [&](int) { sink += db.Query("SELECT count(*) FROM vnd03", {}); });
+  for (const TFilterCase& c : kFilterCases) {
+    micros[c.Operation] = MedianTime(kFilterRepeats, [&](int i) {
+      db.Query((std::string("SELECT count(*) FROM vnd03 WHERE ") + c.Sqlite[i % 2]).c_str(), {});
+    });
+    micros[CountKey(c.Operation)] = std::stod(db.FFirst.first);
+  }
   if (sink == 0) throw std::runtime_error("nothing was read");
   return micros;
 }
@@ -284,6 +320,12 @@ int RunAccessSet(const std::vector<std::int32_t>& sizes, const std::string& dire
           << std::setprecision(1) << std::setw(12) << a << std::setw(12) << b << std::setprecision(2) << std::setw(9)
           << (b > 0 ? a / b : 0) << "\n";
     }
+    for (const TFilterCase& c : kFilterCases)
+      if (mine.Micros.at(CountKey(c.Operation)) != theirs.Micros.at(CountKey(c.Operation))) {
+        out << "  " << c.Operation << ": ours counted " << mine.Micros.at(CountKey(c.Operation)) << ", SQLite "
+            << theirs.Micros.at(CountKey(c.Operation)) << "\n";
+        ++failures;
+      }
     out << std::left << std::setw(10) << records << std::setw(24) << "peak memory (KB)" << std::right << std::setw(12)
         << mine.PeakKB << std::setw(12) << theirs.PeakKB << std::setprecision(2) << std::setw(9)
         << (theirs.PeakKB > 0 ? static_cast<double>(mine.PeakKB) / static_cast<double>(theirs.PeakKB) : 0) << "\n";

@@ -15,6 +15,7 @@
 #include "app/application.h"
 #include "app/browse_window.h"
 #include "app/db_controls.h"
+#include "app/filter_window.h"
 #include "app/main_window.h"
 #include "app/search_window.h"
 #include "fake_services.h"
@@ -76,8 +77,9 @@ int RunScreenshotChild(int argc, char** argv) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
   int result = 0;
   {
-    TVendrikForm* window = which == QStringLiteral("Form2") ? static_cast<TVendrikForm*>(&fixture.FWindows->Form2())
-                                                            : static_cast<TVendrikForm*>(&fixture.FWindows->Form5());
+    TVendrikForm* window = static_cast<TVendrikForm*>(&fixture.FWindows->Form5());
+    if (which == QStringLiteral("Form2")) window = &fixture.FWindows->Form2();
+    if (which == QStringLiteral("Form6")) window = &fixture.FWindows->Form6();
     QTimer::singleShot(0, window, [&] {
       result = GrabWhenExposed(*window, output, 0);
       window->close();
