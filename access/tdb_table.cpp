@@ -112,6 +112,7 @@ void TTdbTable::InternalOpen() {
   FCanModify = FCanModify && !FReadOnly;
   BuildIndexDefs();
   if (!FIndexName.empty()) SelectIndex(FIndexName);
+  if (FFiltered && !FFilter.empty()) ApplyFilter(FFilter, true);
   TdbTableFirst(FTableHdl);
   FOutOfTableState = TOutOfTableState::ootBOT;
 }

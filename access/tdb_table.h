@@ -2,7 +2,8 @@
 // component by name, connects it, opens the table's relation and one cursor
 // on it, builds the fields and index definitions, selects IndexName and
 // stands on the first record. It switches the index by name with the
-// current record kept, finds the nearest or an exact key, and counts.
+// current record kept, finds the nearest or an exact key, counts, and hides
+// the records its filter does not select.
 //
 // Errors: see the component error texts ("Opening table \"%s\"", "Opening
 // Kestrel table %s", "The index %s does not exist", "Searching nearest
@@ -63,6 +64,17 @@ class TTdbTable : public TTdbDataSet {
   // current), false otherwise (the cursor stays).
   bool FindKey(const std::vector<std::string>& keyValues);
 
+  // The filter: a condition over the table's columns (KOD = '58.05.1') that
+  // hides the records it does not select while Filtered is on; it also holds
+  // from the next open. Changing either on an open table takes effect at
+  // once and moves to the first record the filter lets through. A condition
+  // the engine refuses raises EKestrelError, and the filter then stays as it
+  // was (tdb_table_filter.cpp).
+  const std::string& Filter() const { return FFilter; }
+  void SetFilter(const std::string& condition);
+  bool Filtered() const { return FFiltered; }
+  void SetFiltered(bool value);
+
  protected:
   void InternalOpen() override;
   void InternalClose() override;
@@ -75,6 +87,9 @@ class TTdbTable : public TTdbDataSet {
   void FillKeyBuffer(const std::vector<std::string>& keyValues);
   std::int32_t Locate(const std::vector<std::string>& keyValues, bool exact, const std::string& action);
   void SelectIndex(const std::string& name);
+  // Hands `condition` to the open cursor and switches it on (`filtered`
+  // with a condition) or off; the dataset's buffers are not touched.
+  void ApplyFilter(const std::string& condition, bool filtered);
 
   std::string FTableName;
   std::string FPassword;
@@ -88,6 +103,8 @@ class TTdbTable : public TTdbDataSet {
   std::int32_t FCapacity = 10000000;
   TTdbFlushMode FFlushMode = TTdbFlushMode::tfmDefault;
   TTdbTableOpenMode FOpenMode = TTdbTableOpenMode::tomDefault;
+  std::string FFilter;
+  bool FFiltered = false;
   // The database made on the fly when none of DatabaseName exists.
   std::unique_ptr<TTdbDatabase> FAutomaticDatabase;
 };

@@ -73,6 +73,17 @@ class ITableComponent {
   // kestrel::access::EDatabaseError when the engine fails.
   virtual void FindNearest(const QString& text) = 0;
 
+  // The filter: a condition over the table's columns (KOD = '58.05.1') and
+  // its switch. While Filtered is on with a condition, the table shows only
+  // the records the condition selects. Changing either on an open table
+  // takes effect at once and moves to the first record shown; a condition
+  // the table refuses throws the component layer's error and leaves the
+  // filter as it was.
+  virtual QString Filter() const = 0;
+  virtual void SetFilter(const QString& condition) = 0;
+  virtual bool Filtered() const = 0;
+  virtual void SetFiltered(bool filtered) = 0;
+
   // The event handlers; an empty function removes a handler.
   virtual void SetAfterPost(TDataSetNotifyEvent handler) = 0;
   virtual void SetBeforeDelete(TDataSetNotifyEvent handler) = 0;

@@ -37,6 +37,10 @@ class TTdbTableComponent final : public ITableComponent {
   QString IndexName() const override;
   void SetIndexName(const QString& name) override;
   void FindNearest(const QString& text) override;
+  QString Filter() const override { return QString::fromStdString(FTable.Filter()); }
+  void SetFilter(const QString& condition) override { FTable.SetFilter(condition.toStdString()); }
+  bool Filtered() const override { return FTable.Filtered(); }
+  void SetFiltered(bool filtered) override { FTable.SetFiltered(filtered); }
   void SetAfterPost(TDataSetNotifyEvent handler) override;
   void SetBeforeDelete(TDataSetNotifyEvent handler) override;
   void SetAfterDelete(TDataSetNotifyEvent handler) override;

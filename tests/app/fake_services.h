@@ -101,6 +101,10 @@ class TFakeTable final : public ITableComponent {
   QString IndexName() const override { return FIndexName; }
   void SetIndexName(const QString& name) override { FIndexName = name; }
   void FindNearest(const QString& text) override { FSearches.push_back(text); }
+  QString Filter() const override { return FFilter; }
+  void SetFilter(const QString& condition) override { FFilter = condition; }
+  bool Filtered() const override { return FFiltered; }
+  void SetFiltered(bool filtered) override { FFiltered = filtered; }
   void SetAfterPost(TDataSetNotifyEvent handler) override { FAfterPost = std::move(handler); }
   void SetBeforeDelete(TDataSetNotifyEvent handler) override { FBeforeDelete = std::move(handler); }
   void SetAfterDelete(TDataSetNotifyEvent handler) override { FAfterDelete = std::move(handler); }
@@ -118,6 +122,8 @@ class TFakeTable final : public ITableComponent {
   bool FActive = false;
   int FRecords = 0;
   QString FIndexName = QStringLiteral("KOD");
+  QString FFilter;
+  bool FFiltered = false;
   std::vector<QString> FSearches;
   TDataSetNotifyEvent FAfterPost, FBeforeDelete, FAfterDelete;
 };
