@@ -74,6 +74,13 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   return line;
 }
 
+bool AsksForReport(const std::vector<std::string>& arguments) {
+  TValueOptions options;
+  return std::any_of(arguments.begin(), arguments.end(), [&options](const std::string& argument) {
+    return argument.rfind("--", 0) == 0 && options.Slot(argument.substr(0, argument.find('='))) != nullptr;
+  });
+}
+
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
   return std::vector<std::string>(argv + std::min(argc, 1), argv + argc);
 }

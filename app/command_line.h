@@ -48,6 +48,11 @@ struct TCommandLine {
 // refused with a text that names the problem and points to --help.
 TCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
+// Whether `arguments` use the report's options (--report, --pdf). Such a
+// command line runs without windows, so it is decided before Qt starts: a
+// report or a refusal, never the windows.
+bool AsksForReport(const std::vector<std::string>& arguments);
+
 // The arguments after the program's name in `argv`.
 std::vector<std::string> ProgramArguments(int argc, char** argv);
 

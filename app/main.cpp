@@ -60,7 +60,12 @@ vendrik::TDataFolderChoice EnterDataFolder(QString& notice) {
 int main(int argc, char* argv[]) {
   const int answered = vendrik::AnswerInformationRequest(argc, argv);
   if (answered >= 0) return answered;
-  const vendrik::TCommandLine line = vendrik::ParseCommandLine(vendrik::ProgramArguments(argc, argv));
+  const std::vector<std::string> arguments = vendrik::ProgramArguments(argc, argv);
+  const vendrik::TCommandLine line = vendrik::ParseCommandLine(arguments);
+  if (vendrik::AsksForReport(arguments) && line.FAction == vendrik::TCommandLineAction::claRefuse) {
+    std::fputs(line.FRefusal.c_str(), stderr);
+    return vendrik::kRefusedStatus;
+  }
   if (line.FAction == vendrik::TCommandLineAction::claReport) {
     vendrik::PrepareReportCommand();
     QApplication application(argc, argv);

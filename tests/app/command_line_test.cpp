@@ -67,5 +67,12 @@ TEST(CommandLineTest, TextsNameTheProgramAndItsOptions) {
   EXPECT_NE(refusal.find("vendrik --help"), std::string::npos);
 }
 
+TEST(CommandLineTest, ReportOptionsAreRecognisedInEitherForm) {
+  EXPECT_TRUE(AsksForReport({"--report", "1"}));
+  EXPECT_TRUE(AsksForReport({"x", "--pdf=out.pdf"}));
+  EXPECT_FALSE(AsksForReport({}));
+  EXPECT_FALSE(AsksForReport({"-platform", "offscreen", "--reports"}));
+}
+
 }  // namespace
 }  // namespace vendrik

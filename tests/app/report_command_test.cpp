@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/command_line.h"
 #include "fake_services.h"
 
 namespace vendrik::testing {
@@ -95,7 +96,9 @@ TEST_F(ReportCommandTest, FailuresSayWhyOnOneLine) {
     const TRun run = Run(c.FArguments, directory);
     EXPECT_EQ(run.FStatus, c.FStatus);
     const QStringList lines = run.FErr.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    if (c.FStatus == 1) EXPECT_EQ(lines.size(), 1) << run.FErr.toStdString();
+    if (c.FStatus == 1) {
+      EXPECT_EQ(lines.size(), 1) << run.FErr.toStdString();
+    }
     ASSERT_FALSE(lines.isEmpty());
     EXPECT_TRUE(lines.front().startsWith(QStringLiteral("vendrik: "))) << run.FErr.toStdString();
     EXPECT_TRUE(lines.front().contains(QString::fromUtf8(c.FNamed))) << run.FErr.toStdString();
