@@ -8,6 +8,7 @@
 #include "app/picture_window.h"
 #include "app/record_report.h"
 #include "app/search_window.h"
+#include "app/table_print_adapter.h"
 
 namespace vendrik {
 
@@ -19,6 +20,12 @@ TAppWindows::TAppWindows(TAppServices services) : FServices(std::move(services))
   FForm7 = std::make_unique<TForm7>(*this);
   FForm8 = std::make_unique<TForm8>();
   FQuickReport9 = std::make_unique<TQuickReport9>();
+  // "Nyomtatás" of the search window: the record report of the current
+  // record; its errors reach the search window's guard.
+  FForm5->SetPrintCommand([this] {
+    TTablePrintAdapter table(FForm1->Table1());
+    PrintCurrentRecord(table, *FQuickReport9);
+  });
 }
 
 TAppWindows::~TAppWindows() = default;

@@ -1,4 +1,5 @@
-// Vendrik's entry: answers --help and --version, chooses the folder the
+// Vendrik's entry: answers --help and --version, runs --report without
+// windows (after choosing the data folder as below), chooses the folder the
 // program works in (the working directory, or the user's data folder for an
 // installed program started where there is no table), prepares the
 // application (fonts, icon, theme, title), creates the seven windows once in
@@ -20,6 +21,7 @@
 #include "app/echoing_dialogs.h"
 #include "app/error_display.h"
 #include "app/main_window.h"
+#include "app/report_command.h"
 #include "app/tdb_components.h"
 #include "app/shell_service.h"
 
@@ -29,8 +31,11 @@ namespace {
 bool AcceptArguments() {
   std::vector<std::string> arguments;
   for (const QString& argument : QCoreApplication::arguments().mid(1)) arguments.push_back(argument.toStdString());
-  if (vendrik::ParseCommandLine(arguments) == vendrik::TCommandLineAction::claRun) return true;
-  std::fputs(vendrik::RefusalText(arguments).c_str(), stderr);
+  const vendrik::TCommandLine line = vendrik::ParseCommandLine(arguments);
+  if (line.FAction == vendrik::TCommandLineAction::claRun) return true;
+  const std::string refusal =
+      line.FAction == vendrik::TCommandLineAction::claRefuse ? line.FRefusal : vendrik::RefusalText(arguments.front());
+  std::fputs(refusal.c_str(), stderr);
   return false;
 }
 
@@ -55,6 +60,20 @@ vendrik::TDataFolderChoice EnterDataFolder(QString& notice) {
 int main(int argc, char* argv[]) {
   const int answered = vendrik::AnswerInformationRequest(argc, argv);
   if (answered >= 0) return answered;
+  const std::vector<std::string> arguments = vendrik::ProgramArguments(argc, argv);
+  const vendrik::TCommandLine line = vendrik::ParseCommandLine(arguments);
+  if (vendrik::AsksForReport(arguments) && line.FAction == vendrik::TCommandLineAction::claRefuse) {
+    std::fputs(line.FRefusal.c_str(), stderr);
+    return vendrik::kRefusedStatus;
+  }
+  if (line.FAction == vendrik::TCommandLineAction::claReport) {
+    vendrik::PrepareReportCommand();
+    QApplication application(argc, argv);
+    vendrik::InstallFonts();
+    QString notice;
+    EnterDataFolder(notice);
+    return vendrik::RunReportCommand(line.FReport, stderr);
+  }
   vendrik::TVendrikApplication application(argc, argv);
   if (!AcceptArguments()) return vendrik::kRefusedStatus;
 

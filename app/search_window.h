@@ -34,8 +34,8 @@ class TForm5 : public TVendrikForm {
   explicit TForm5(TAppWindows& windows);
   ~TForm5() override;
 
-  // The print command run by SpeedButton2 (the record report installs it);
-  // the button does nothing until one is set.
+  // The print command run by SpeedButton2 (TAppWindows installs the record
+  // report's); the button does nothing until one is set.
   void SetPrintCommand(std::function<void()> command) { FPrintCommand = std::move(command); }
 
   QLabel* Label2() const { return FLabel2; }

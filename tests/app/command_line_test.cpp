@@ -11,35 +11,67 @@ TEST(CommandLineTest, EachArgumentListAsksForOneAction) {
   struct Case {
     std::vector<std::string> FArguments;
     TCommandLineAction FAction;
+    std::string FCode, FPdf;  // of a report
+    std::string FRefusalNames;  // a part of the refusal
   };
   const Case cases[] = {
-      {{}, TCommandLineAction::claRun},
-      {{"--help"}, TCommandLineAction::claHelp},
-      {{"-h"}, TCommandLineAction::claHelp},
-      {{"--version"}, TCommandLineAction::claVersion},
-      {{"--version", "--help"}, TCommandLineAction::claHelp},
-      {{"Vnd03.dat", "--version"}, TCommandLineAction::claVersion},
-      {{"Vnd03.dat"}, TCommandLineAction::claRefuse},
-      {{"--helpme"}, TCommandLineAction::claRefuse},
-      {{""}, TCommandLineAction::claRefuse},
+      {{}, TCommandLineAction::claRun, "", "", ""},
+      {{"--help"}, TCommandLineAction::claHelp, "", "", ""},
+      {{"-h"}, TCommandLineAction::claHelp, "", "", ""},
+      {{"--version"}, TCommandLineAction::claVersion, "", "", ""},
+      {{"--version", "--help"}, TCommandLineAction::claHelp, "", "", ""},
+      {{"Vnd03.dat", "--version"}, TCommandLineAction::claVersion, "", "", ""},
+      {{"--report", "58.05.1", "--help"}, TCommandLineAction::claHelp, "", "", ""},
+      {{"--report", "58.05.1", "--pdf", "out.pdf"}, TCommandLineAction::claReport, "58.05.1", "out.pdf", ""},
+      {{"--pdf", "a b.pdf", "--report", "01"}, TCommandLineAction::claReport, "01", "a b.pdf", ""},
+      {{"--report=58.05.1", "--pdf=x=y.pdf"}, TCommandLineAction::claReport, "58.05.1", "x=y.pdf", ""},
+      {{"--report", "", "--pdf", "out.pdf"}, TCommandLineAction::claReport, "", "out.pdf", ""},
+      {{"Vnd03.dat"}, TCommandLineAction::claRefuse, "", "", "ismeretlen argumentum: Vnd03.dat"},
+      {{"--helpme"}, TCommandLineAction::claRefuse, "", "", "ismeretlen argumentum: --helpme"},
+      {{""}, TCommandLineAction::claRefuse, "", "", "ismeretlen argumentum: \n"},
+      {{"--report", "58.05.1"}, TCommandLineAction::claRefuse, "", "", "--pdf FÁJL"},
+      {{"--pdf", "out.pdf"}, TCommandLineAction::claRefuse, "", "", "--report mellett"},
+      {{"--report", "--pdf", "out.pdf"}, TCommandLineAction::claRefuse, "", "", "--report kapcsoló értéke hiányzik"},
+      {{"--report", "1", "--pdf"}, TCommandLineAction::claRefuse, "", "", "--pdf kapcsoló értéke hiányzik"},
+      {{"--report", "1", "--report", "2", "--pdf", "x"}, TCommandLineAction::claRefuse, "", "", "többször"},
+      {{"--report", "1", "--pdf", "x", "extra"}, TCommandLineAction::claRefuse, "", "", "argumentum: extra"},
+      {{"-report", "1"}, TCommandLineAction::claRefuse, "", "", "argumentum: -report"},
   };
   for (const Case& c : cases) {
     std::string joined;
     for (const std::string& argument : c.FArguments) joined += "[" + argument + "]";
-    EXPECT_EQ(ParseCommandLine(c.FArguments), c.FAction) << joined;
+    const TCommandLine line = ParseCommandLine(c.FArguments);
+    EXPECT_EQ(line.FAction, c.FAction) << joined;
+    if (c.FAction == TCommandLineAction::claReport) {
+      EXPECT_EQ(line.FReport.FCode, c.FCode) << joined;
+      EXPECT_EQ(line.FReport.FTarget, TReportTarget::rtPdfFile) << joined;
+      EXPECT_EQ(line.FReport.FDestination, c.FPdf) << joined;
+    }
+    if (c.FAction == TCommandLineAction::claRefuse) {
+      EXPECT_EQ(line.FRefusal.rfind("vendrik: ", 0), 0u) << joined;
+      EXPECT_NE(line.FRefusal.find(c.FRefusalNames), std::string::npos) << joined << line.FRefusal;
+      EXPECT_NE(line.FRefusal.find("vendrik --help\n"), std::string::npos) << joined;
+    }
   }
 }
 
 TEST(CommandLineTest, TextsNameTheProgramAndItsOptions) {
   const std::string help = HelpText();
   EXPECT_EQ(help.rfind("Használat: vendrik", 0), 0u);
-  for (const char* option : {"--help", "--version", "$XDG_DATA_HOME/vendrik", "Leírás.pdf"})
+  for (const char* option : {"--help", "--version", "--report KÓD", "--pdf FÁJL", "$XDG_DATA_HOME/vendrik", "Leírás.pdf"})
     EXPECT_NE(help.find(option), std::string::npos) << option;
   EXPECT_EQ(help.back(), '\n');
   EXPECT_EQ(VersionText(), std::string("Vendrik '03 ") + kProgramVersion + "\n");
-  const std::string refusal = RefusalText({"--bogus", "x"});
+  const std::string refusal = RefusalText("--bogus");
   EXPECT_NE(refusal.find("--bogus"), std::string::npos);
   EXPECT_NE(refusal.find("vendrik --help"), std::string::npos);
+}
+
+TEST(CommandLineTest, ReportOptionsAreRecognisedInEitherForm) {
+  EXPECT_TRUE(AsksForReport({"--report", "1"}));
+  EXPECT_TRUE(AsksForReport({"x", "--pdf=out.pdf"}));
+  EXPECT_FALSE(AsksForReport({}));
+  EXPECT_FALSE(AsksForReport({"-platform", "offscreen", "--reports"}));
 }
 
 }  // namespace
