@@ -11,6 +11,7 @@ namespace {
 
 const std::string kReportOption = "--report";
 const std::string kPdfOption = "--pdf";
+const std::string kPrinterOption = "--printer";
 const std::string kHelpPointer = "A használat leírása: vendrik --help\n";
 
 bool IsHelp(const std::string& argument) { return argument == "--help" || argument == "-h"; }
@@ -27,10 +28,12 @@ TCommandLine Refuse(std::string problem) {
 struct TValueOptions {
   std::optional<std::string> FReport;
   std::optional<std::string> FPdf;
+  std::optional<std::string> FPrinter;
 
   std::optional<std::string>* Slot(const std::string& name) {
     if (name == kReportOption) return &FReport;
     if (name == kPdfOption) return &FPdf;
+    if (name == kPrinterOption) return &FPrinter;
     return nullptr;
   }
 };
@@ -65,12 +68,17 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       return Refuse("a " + name + " kapcsoló értéke hiányzik");
     }
   }
-  if (!options.FReport) return Refuse("a " + kPdfOption + " kapcsoló csak a " + kReportOption + " mellett használható");
-  if (!options.FPdf) return Refuse("a " + kReportOption + " kapcsolóhoz meg kell adni a " + kPdfOption + " FÁJL kapcsolót");
+  if (!options.FReport) {
+    const std::string& target = options.FPdf ? kPdfOption : kPrinterOption;
+    return Refuse("a " + target + " kapcsoló csak a " + kReportOption + " mellett használható");
+  }
+  if (options.FPdf.has_value() == options.FPrinter.has_value())
+    return Refuse("a " + kReportOption + " kapcsolóhoz a " + kPdfOption + " FÁJL és a " + kPrinterOption +
+                  " NÉV kapcsolók közül pontosan egyet kell megadni");
   line.FAction = TCommandLineAction::claReport;
   line.FReport.FCode = *options.FReport;
-  line.FReport.FTarget = TReportTarget::rtPdfFile;
-  line.FReport.FDestination = *options.FPdf;
+  line.FReport.FTarget = options.FPdf ? TReportTarget::rtPdfFile : TReportTarget::rtPrinter;
+  line.FReport.FDestination = options.FPdf ? *options.FPdf : *options.FPrinter;
   return line;
 }
 
@@ -99,6 +107,8 @@ std::string HelpText() {
          "                (A4), és kilép; hiba esetén egy sort ír a szabványos\n"
          "                hibakimenetre, és 1-es kóddal lép ki\n"
          "  --pdf FÁJL    a --report nyomtatási képét ebbe a PDF-fájlba írja\n"
+         "  --printer NÉV a --report nyomtatási képét egy nyomtatási feladatként a NÉV\n"
+         "                nevű nyomtatósorra küldi (\"Nyomtatási kép:\" néven)\n"
          "\n"
          "Adatok:\n"
          "  A program a munkakönyvtárában lévő Vnd03 táblával dolgozik (Vnd03.dat vagy\n"

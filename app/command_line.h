@@ -1,7 +1,8 @@
 // The program's command line. Vendrik is worked through its menus; without
 // arguments it starts its windows. It answers --help (-h) and --version on
 // standard output and then ends, prints the record report of one record
-// without any window (--report KOD --pdf FILE), and refuses any other
+// without any window (--report KOD --pdf FILE, or --printer NAME for a
+// printer queue), and refuses any other
 // argument. The help text is also the source of the program's manual page.
 #pragma once
 
@@ -26,9 +27,10 @@ inline constexpr int kRefusedStatus = 2;
 // Where a report asked for on the command line goes.
 enum class TReportTarget {
   rtPdfFile,  // FDestination names the PDF file to write
+  rtPrinter,  // FDestination names the printer queue that receives one job
 };
 
-// --report KOD with its target option (--pdf FILE).
+// --report KOD with its target option (--pdf FILE or --printer NAME).
 struct TReportRequest {
   std::string FCode;         // the KOD of the record to print
   TReportTarget FTarget = TReportTarget::rtPdfFile;
@@ -48,7 +50,7 @@ struct TCommandLine {
 // refused with a text that names the problem and points to --help.
 TCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
-// Whether `arguments` use the report's options (--report, --pdf). Such a
+// Whether `arguments` use the report's options (--report, --pdf, --printer). Such a
 // command line runs without windows, so it is decided before Qt starts: a
 // report or a refusal, never the windows.
 bool AsksForReport(const std::vector<std::string>& arguments);

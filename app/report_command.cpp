@@ -1,4 +1,5 @@
-// The record report of one code written to a PDF file, without windows.
+// The record report of one code written to a PDF file or sent to a printer
+// queue, without windows.
 #include "app/report_command.h"
 
 #include <exception>
@@ -47,6 +48,9 @@ int RunReportCommand(const TReportRequest& request, std::FILE* errors) {
     switch (request.FTarget) {
       case TReportTarget::rtPdfFile:
         written = RenderRecordReportPdf(table, QString::fromStdString(request.FDestination), &error);
+        break;
+      case TReportTarget::rtPrinter:
+        written = PrintRecordReport(table, QString::fromStdString(request.FDestination), &error);
         break;
     }
     if (!written) {

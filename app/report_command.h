@@ -1,7 +1,9 @@
 // The record report without windows: `vendrik --report KOD --pdf FILE`
+// (or `--printer NAME`)
 // opens the program's table in the current directory, restricts it to the
 // records of the code (as the search window's print command does) and writes
-// their record report to the file, with the layout the preview shows.
+// their record report to the file or as one job to the printer queue, with
+// the layout the preview shows.
 //
 // The command speaks only through its exit status and, on failure, one line
 // on standard error: Qt's own notices are kept off standard error for the
@@ -25,7 +27,7 @@ inline constexpr int kReportFailedStatus = 1;
 void PrepareReportCommand();
 
 // Runs `request` in the current directory. Needs a QApplication. Returns 0
-// when the file has been written, kReportFailedStatus after writing one line
+// when the file has been written or the job accepted, kReportFailedStatus after writing one line
 // (ending with a line feed) to `errors` otherwise. Throws nothing.
 int RunReportCommand(const TReportRequest& request, std::FILE* errors);
 

@@ -11,8 +11,9 @@ TEST(CommandLineTest, EachArgumentListAsksForOneAction) {
   struct Case {
     std::vector<std::string> FArguments;
     TCommandLineAction FAction;
-    std::string FCode, FPdf;  // of a report
-    std::string FRefusalNames;  // a part of the refusal
+    std::string FCode, FDestination;  // of a report
+    std::string FRefusalNames;        // a part of the refusal
+    TReportTarget FTarget = TReportTarget::rtPdfFile;
   };
   const Case cases[] = {
       {{}, TCommandLineAction::claRun, "", "", ""},
@@ -26,6 +27,10 @@ TEST(CommandLineTest, EachArgumentListAsksForOneAction) {
       {{"--pdf", "a b.pdf", "--report", "01"}, TCommandLineAction::claReport, "01", "a b.pdf", ""},
       {{"--report=58.05.1", "--pdf=x=y.pdf"}, TCommandLineAction::claReport, "58.05.1", "x=y.pdf", ""},
       {{"--report", "", "--pdf", "out.pdf"}, TCommandLineAction::claReport, "", "out.pdf", ""},
+      {{"--report", "01", "--printer", "vtest"}, TCommandLineAction::claReport, "01", "vtest", "", TReportTarget::rtPrinter},
+      {{"--printer=a b", "--report=01"}, TCommandLineAction::claReport, "01", "a b", "", TReportTarget::rtPrinter},
+      {{"--report", "01", "--pdf", "x.pdf", "--printer", "vtest"}, TCommandLineAction::claRefuse, "", "", "pontosan egyet"},
+      {{"--printer", "vtest"}, TCommandLineAction::claRefuse, "", "", "--printer kapcsoló csak a --report mellett"},
       {{"Vnd03.dat"}, TCommandLineAction::claRefuse, "", "", "ismeretlen argumentum: Vnd03.dat"},
       {{"--helpme"}, TCommandLineAction::claRefuse, "", "", "ismeretlen argumentum: --helpme"},
       {{""}, TCommandLineAction::claRefuse, "", "", "ismeretlen argumentum: \n"},
@@ -44,8 +49,8 @@ TEST(CommandLineTest, EachArgumentListAsksForOneAction) {
     EXPECT_EQ(line.FAction, c.FAction) << joined;
     if (c.FAction == TCommandLineAction::claReport) {
       EXPECT_EQ(line.FReport.FCode, c.FCode) << joined;
-      EXPECT_EQ(line.FReport.FTarget, TReportTarget::rtPdfFile) << joined;
-      EXPECT_EQ(line.FReport.FDestination, c.FPdf) << joined;
+      EXPECT_EQ(line.FReport.FTarget, c.FTarget) << joined;
+      EXPECT_EQ(line.FReport.FDestination, c.FDestination) << joined;
     }
     if (c.FAction == TCommandLineAction::claRefuse) {
       EXPECT_EQ(line.FRefusal.rfind("vendrik: ", 0), 0u) << joined;
@@ -58,7 +63,7 @@ TEST(CommandLineTest, EachArgumentListAsksForOneAction) {
 TEST(CommandLineTest, TextsNameTheProgramAndItsOptions) {
   const std::string help = HelpText();
   EXPECT_EQ(help.rfind("Használat: vendrik", 0), 0u);
-  for (const char* option : {"--help", "--version", "--report KÓD", "--pdf FÁJL", "$XDG_DATA_HOME/vendrik", "Leírás.pdf"})
+  for (const char* option : {"--help", "--version", "--report KÓD", "--pdf FÁJL", "--printer NÉV", "$XDG_DATA_HOME/vendrik", "Leírás.pdf"})
     EXPECT_NE(help.find(option), std::string::npos) << option;
   EXPECT_EQ(help.back(), '\n');
   EXPECT_EQ(VersionText(), std::string("Vendrik '03 ") + kProgramVersion + "\n");

@@ -190,5 +190,60 @@ TEST_F(CupsPrinting, PreviewPrintsLoadedPagesAsLoaded) {
   EXPECT_TRUE(PrintedInfo().contains(QStringLiteral("(A4)")));
 }
 
+// `vendrik --report KOD --printer NAME`, the built program without a display:
+// one job named as the preview, holding the demo record; an unknown queue or
+// code is one line on standard error, status 1, and no job.
+TEST_F(CupsPrinting, CommandLinePrintsTheDemoRecordAsOneJob) {
+  QTemporaryDir data, dataHome;
+  ASSERT_TRUE(data.isValid() && dataHome.isValid());
+  QProcess demo;
+  demo.start(QStringLiteral(VENDRIK_BINARY_DIR "/bin/kestrel"), {QStringLiteral("demo"), data.path()});
+  ASSERT_TRUE(demo.waitForFinished(60000) && demo.exitCode() == 0);
+
+  struct TRun {
+    int FStatus = -1;
+    QString FErr;
+  };
+  const auto run = [&](const QString& code, const QString& queue) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+      environment.remove(QString::fromLatin1(name));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome.path());
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(data.path());
+    process.start(QStringLiteral(VENDRIK_BINARY_DIR "/bin/vendrik"),
+                  {QStringLiteral("--report"), code, QStringLiteral("--printer"), queue});
+    TRun result;
+    if (process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit) {
+      result.FStatus = process.exitCode();
+      result.FErr = QString::fromUtf8(process.readAllStandardError());
+    }
+    return result;
+  };
+
+  const int before = Server().JobCount();
+  const struct {
+    QString FCode, FQueue;
+  } refused[] = {{QStringLiteral("58.05.1"), QStringLiteral("nincs_ilyen")},
+                 {QStringLiteral("99.99.9"), Server().Queue()}};
+  for (const auto& c : refused) {
+    const TRun result = run(c.FCode, c.FQueue);
+    EXPECT_EQ(result.FStatus, 1) << c.FCode.toStdString() << " " << c.FQueue.toStdString();
+    EXPECT_EQ(result.FErr.count(QLatin1Char('\n')), 1) << result.FErr.toStdString();
+    EXPECT_TRUE(result.FErr.startsWith(QStringLiteral("vendrik: "))) << result.FErr.toStdString();
+  }
+  EXPECT_EQ(Server().JobCount(), before);
+
+  const TRun printed = run(QStringLiteral("58.05.1"), Server().Queue());
+  ASSERT_EQ(printed.FStatus, 0) << printed.FErr.toStdString();
+  EXPECT_TRUE(printed.FErr.isEmpty()) << printed.FErr.toStdString();
+  ASSERT_EQ(Server().JobCount(), before + 1);
+  const int job = Server().LastJobId();
+  ASSERT_TRUE(Server().WaitCompleted(job));
+  EXPECT_EQ(Server().JobAttributes(job).value(QStringLiteral("job-name")), QStringLiteral("Nyomtatási kép:"));
+  EXPECT_TRUE(PrintedText().contains(QStringLiteral("58.05.1")));
+}
+
 }  // namespace
 }  // namespace vendrik::testing
