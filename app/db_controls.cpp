@@ -181,7 +181,10 @@ void TDBGrid::resizeEvent(QResizeEvent* event) {
   const int barWidth = FScrollBar->sizeHint().width();
   FView->setGeometry(0, 0, width() - barWidth, height());
   FScrollBar->setGeometry(width() - barWidth, 0, barWidth, height());
+  // A new row count changes the link's window on the shared buffers, which
+  // no dataset event reports: show the rows the link holds now.
   UpdateRowCount();
+  Reload();
 }
 
 void TDBGrid::focusInEvent(QFocusEvent* event) {

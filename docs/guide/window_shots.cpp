@@ -29,6 +29,7 @@
 #include "app/browse_window.h"
 #include "app/dialog_service.h"
 #include "app/error_display.h"
+#include "app/filter_window.h"
 #include "app/main_window.h"
 #include "app/picture_window.h"
 #include "app/search_window.h"
@@ -51,6 +52,7 @@ const std::vector<TWindowShot> kShots = {
     {"main", [](TAppWindows& windows) -> QWidget& { return windows.Form1(); }},
     {"browse", [](TAppWindows& windows) -> QWidget& { return windows.Form2(); }},
     {"search", [](TAppWindows& windows) -> QWidget& { return windows.Form5(); }},
+    {"filter", [](TAppWindows& windows) -> QWidget& { return windows.Form6(); }},
     {"about", [](TAppWindows& windows) -> QWidget& { return windows.Form7(); }},
     {"picture", [](TAppWindows& windows) -> QWidget& { return windows.Form8(); }},
 };

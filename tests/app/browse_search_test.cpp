@@ -257,6 +257,31 @@ TEST(SearchWindowTest, ReopeningAfterNameOrderFollowsTheStepsOfFormShow) {
   EXPECT_EQ(demo.Form1().Table1().IndexName(), QStringLiteral("KOD")) << "Befejezés returns to the code order";
 }
 
+// A grid shown for the first time after another window has moved the shared
+// table fills all its rows around the current record, which it shows as
+// current.
+TEST(SearchWindowTest, GridOpenedAfterBrowsingShowsTheCurrentRecordAmongItsRows) {
+  TDemoApp demo;
+  TForm2& browse = demo.Form2();
+  browse.show();
+  Settle();
+  Type(browse.Edit1(), QStringLiteral("58.0"));
+  Settle();
+  const QString code = demo.Field("KOD");
+  ASSERT_TRUE(code.startsWith(QStringLiteral("58.0"))) << code.toStdString();
+  browse.close();
+
+  TForm5& search = demo.Form5();
+  search.show();
+  Settle();
+  QTableView* view = search.DBGrid1()->View();
+  EXPECT_GE(view->model()->rowCount(), 10);
+  const int current = view->currentIndex().row();
+  EXPECT_EQ(view->model()->index(current, 0).data().toString(), code);
+  EXPECT_TRUE(view->selectionModel()->isRowSelected(current, QModelIndex()));
+  search.close();
+}
+
 TEST(SearchWindowTest, GridAndMemoRefuseEditing) {
   TDemoApp demo;
   TForm5& form = demo.Form5();
