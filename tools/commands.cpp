@@ -33,8 +33,8 @@ const std::vector<TToolCommand>& ToolCommands() {
       {"count", "TABLE [--filter COND]", "count the records (that satisfy the condition)", "--filter",
        "The filter language: see kestrel --help.", RunCount},
       {"find", "TABLE --index NAME KEY", "the record the incremental search finds for KEY, as CSV", "--index",
-       "Prints the header and the first record whose key in index NAME is not below KEY,\n"
-       "or the last record when there is none.",
+       "Prints the header and the first record whose key in index NAME is not below KEY.\n"
+       "When there is none it says so on standard error and exits with status 2.",
        RunFind},
       {"check", "TABLE", "check that records, memos and indexes agree", "",
        "Exits 0 when all agree; else lists the problems and exits 1.", RunCheck},

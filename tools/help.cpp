@@ -14,7 +14,8 @@ constexpr const char* kIntroduction =
     "Reads and writes the tables of the Kestrel database engine from the shell.\n"
     "A table is named by its file, with or without the extension (.dat or .tdbt).\n"
     "Every command answers --help. The exit status is 0 on success and 1 on an error;\n"
-    "an error is one line on standard error.\n";
+    "an error is one line on standard error. find exits with 2 when no record lies at or\n"
+    "after the key.\n";
 
 constexpr const char* kReference =
     "Column types:\n"
