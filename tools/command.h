@@ -16,6 +16,10 @@ struct TToolCommand {
   const char* Name;
   const char* Usage;  // arguments, for the usage text
   const char* Summary;
+  // The options the command takes, each followed by its value, separated
+  // by blanks ("" for none); any other "--" argument is refused.
+  const char* Options;
+  const char* Details;  // more lines for `kestrel COMMAND --help` ("" for none)
   TCommandRun Run;
 };
 

@@ -60,8 +60,8 @@ TEST_F(KestrelCursorCommands, CountFindAndFilteredExport) {
       {{"find", "TABLE", "--index", "KOD", "25"}, 0, header + "30,Kávé,első\r\n"},
       {{"find", "TABLE", "--index", "KOD", "30"}, 0, header + "30,Kávé,első\r\n"},
       {{"find", "TABLE", "--index", "KOD", ""}, 0, header + "10,Alma,\r\n"},
-      // Nothing at or above the key: the last record, as the incremental search does.
-      {{"find", "TABLE", "--index", "KOD", "99"}, 0, header + "50,Szilva,harmadik\r\n"},
+      // Nothing at or above the key: said on stderr, with its own status.
+      {{"find", "TABLE", "--index", "KOD", "99"}, 2, "no record at or after \"99\" in index KOD"},
       {{"find", "TABLE", "--index", "INDMN", "k"}, 0, header + "30,Kávé,első\r\n"},
       {{"find", "TABLE", "--index", "NINCS", "1"}, 1, "The index does not exist"},
       {{"find", "TABLE", "KOD", "1"}, 1, "usage"},
@@ -84,6 +84,7 @@ TEST_F(KestrelCursorCommands, CountFindAndFilteredExport) {
     } else {
       EXPECT_NE(FErr.find(c.out), std::string::npos) << FErr;
       EXPECT_EQ(std::count(FErr.begin(), FErr.end(), '\n'), 1);
+      EXPECT_EQ(FOut, "");
     }
   }
 }

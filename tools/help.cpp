@@ -1,0 +1,160 @@
+// The kestrel tool's help texts. The full help is also the source of the
+// manual page (scripts/make-manpage): a "Usage:" line, paragraphs, headings
+// that end with ":" and entries "TERM<two blanks>TEXT".
+#include "tools/help.h"
+
+#include <cstdio>
+#include <sstream>
+
+namespace kestrel::tool {
+
+namespace {
+
+constexpr const char* kIntroduction =
+    "Reads and writes the tables of the Kestrel database engine from the shell.\n"
+    "A table is named by its file, with or without the extension (.dat or .tdbt).\n"
+    "Every command answers --help. The exit status is 0 on success and 1 on an error;\n"
+    "an error is one line on standard error. find exits with 2 when no record lies at or\n"
+    "after the key.\n";
+
+constexpr const char* kReference =
+    "Column types:\n"
+    "  Char  one 8-bit character (1 byte)\n"
+    "  String(N)  8-bit text (Windows-1250) of up to N characters, N from 1 to 32764 (N+1 bytes, N+2 from 256)\n"
+    "  WideString(N)  UTF-16 text of up to N characters, N from 1 to 16382 (2N+2 bytes)\n"
+    "  Byte  whole number 0 to 255 (1 byte)\n"
+    "  Int16  whole number (2 bytes)\n"
+    "  LongInt  whole number (4 bytes)\n"
+    "  Int64  whole number (8 bytes)\n"
+    "  Float  floating-point number (8 bytes)\n"
+    "  Boolean  true or false (1 byte)\n"
+    "  Date  a day (4 bytes)\n"
+    "  Time  a time of day to the millisecond (4 bytes)\n"
+    "  DateTime  a day and a time (8 bytes)\n"
+    "  Guid  a GUID (16 bytes)\n"
+    "  Memo  8-bit text of any length, kept in the memo file (4 bytes in the record)\n"
+    "  WideMemo  UTF-16 text of any length, kept in the memo file (4 bytes in the record)\n"
+    "  Blob  bytes of any length, kept in the blob file (4 bytes in the record)\n"
+    "  RecordId  the record's number, set by the engine (4 bytes)\n"
+    "\n"
+    "A column can hold NULL unless NOT NULL follows its type. A nullable column takes one\n"
+    "more byte, except Date, DateTime, Memo, WideMemo and Blob. Below level 4, Char, String\n"
+    "and WideString columns cannot hold NULL.\n"
+    "Type names are matched without regard to case.\n"
+    "\n"
+    "Index specs:\n"
+    "  NAME:SPEC[:unique]  the form --index takes; :unique refuses two records with the same key\n"
+    "  KOD  one column, ascending\n"
+    "  -KOD, MEGNEV  several columns separated by commas; \"-\" makes a column descending\n"
+    "\n"
+    "Table levels:\n"
+    "  5  heap files: the table (.dat), its memos (.mmo), its blobs (.blb), one file per index (.ind)\n"
+    "  6  B+ tree files: the table (.tdbt), its memos (.tdbm), its blobs (.tdbb), one file per index (.tdbi)\n"
+    "  2 to 4  older heap files; create refuses what they cannot hold (Int64, Guid, long String ...)\n"
+    "\n"
+    "Collations:\n"
+    "  Kestrel  the engine's own comparison, the default (also the empty name)\n"
+    "  --collation NAME  the table's collation, for its text columns and indexes (levels 5 and 6)\n"
+    "  LANGUAGE  a language's rules by its English name: Hungarian, German, Greek ...\n"
+    "  _CS or _CI  suffix: case sensitive or insensitive, as in Hungarian_CI\n"
+    "  _AS or _AI  suffix: accent sensitive or insensitive, as in Hungarian_CI_AI\n"
+    "\n"
+    "Import value formats:\n"
+    "  CSV  comma-separated UTF-8; a field with a comma, quote or line break in double quotes, \"\" for a quote\n"
+    "  header  the first row names the columns to fill; the others are left empty\n"
+    "  text  as written; String and Memo columns take only characters of Windows-1250\n"
+    "  whole numbers  123, -4\n"
+    "  Float  2.5, -0.125, 1e3\n"
+    "  Boolean  true or false\n"
+    "  Date  YYYY-MM-DD, as 2024-03-31\n"
+    "  Time  HH:MM:SS.mmm, as 13:05:00.000\n"
+    "  DateTime  YYYY-MM-DD HH:MM:SS.mmm\n"
+    "  Guid  {xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}\n"
+    "  Blob  hexadecimal digits, two per byte\n"
+    "  empty field  the empty text in a Char, String or WideString column; else NULL, refused when NOT NULL\n"
+    "\n"
+    "export writes the same formats, so its output imports again.\n"
+    "\n"
+    "Filters:\n"
+    "  The --filter condition is an SQL search condition over the table's columns.\n"
+    "  comparisons  =  <>  <  <=  >  >=\n"
+    "  predicates  BETWEEN a AND b, IN (a, b, ...), LIKE 'pattern' (% any text, _ one character), IS [NOT] NULL\n"
+    "  logic  AND, OR, NOT and parentheses\n"
+    "  values  'text' in single quotes ('' for a quote), numbers, NULL, column names\n"
+    "  functions  UPPER, LOWER, TRIM, SUBSTRING, LENGTH, ABS, ROUND, TODAY, NOW and more\n"
+    "\n"
+    "Texts compare under the table's collation.\n"
+    "\n"
+    "Examples:\n"
+    "  kestrel demo /tmp/demo\n"
+    "  kestrel count /tmp/demo/Vnd03 --filter \"KOD LIKE '01%'\"\n"
+    "  kestrel export /tmp/demo/Vnd03 --index INDMN --filter \"MEGNEV >= 'B' AND LEIRAS IS NOT NULL\"\n"
+    "  kestrel find /tmp/demo/Vnd03 --index KOD 02\n";
+
+bool Write(const std::string& text) {
+  return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
+}
+
+std::string UsageLine(const TToolCommand& command) {
+  return std::string("kestrel ") + command.Name + " " + command.Usage;
+}
+
+}  // namespace
+
+bool IsHelpOption(const std::string& arg) { return arg == "--help" || arg == "-h"; }
+
+int PrintHelp() {
+  std::ostringstream text;
+  text << "Usage: kestrel COMMAND [ARGUMENTS] | kestrel COMMAND --help | kestrel --help | kestrel --version\n\n"
+       << kIntroduction << "\nCommands:\n";
+  for (const TToolCommand& command : ToolCommands())
+    text << "  " << UsageLine(command) << "\n      " << command.Summary << "\n";
+  text << "  kestrel help [COMMAND]\n      this help, or the help of one command\n\n" << kReference;
+  return Write(text.str()) ? 0 : 1;
+}
+
+int PrintCommandHelp(const TToolCommand& command) {
+  std::ostringstream text;
+  std::string summary = command.Summary;
+  if (summary[0] >= 'a' && summary[0] <= 'z') summary[0] = static_cast<char>(summary[0] - 'a' + 'A');
+  text << "Usage: " << UsageLine(command) << "\n\n" << summary << ".\n";
+  if (*command.Details != '\0') text << command.Details << "\n";
+  return Write(text.str()) ? 0 : 1;
+}
+
+int PrintVersion() { return Write(std::string("kestrel ") + KESTREL_TOOL_VERSION + "\n") ? 0 : 1; }
+
+int RefuseUsage(const TToolCommand* command, const std::string& problem) {
+  if (command != nullptr) {
+    std::fprintf(stderr, "kestrel %s: %s\nusage: %s\nTry 'kestrel %s --help' for more.\n", command->Name,
+                 problem.c_str(), UsageLine(*command).c_str(), command->Name);
+  } else {
+    std::fprintf(stderr, "kestrel: %s\nusage: kestrel COMMAND [ARGUMENTS]\ncommands:", problem.c_str());
+    for (const TToolCommand& each : ToolCommands()) std::fprintf(stderr, " %s", each.Name);
+    std::fprintf(stderr, "\nTry 'kestrel --help' for more.\n");
+  }
+  return 1;
+}
+
+TArgumentScan ScanArguments(const TToolCommand& command, const std::vector<std::string>& args) {
+  std::istringstream list(command.Options);
+  std::vector<std::string> options;
+  for (std::string option; list >> option;) options.push_back(option);
+  TArgumentScan scan;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    bool known = false;
+    for (const std::string& option : options) known = known || arg == option;
+    if (known) {
+      ++i;  // its value may start with "-" ("-KOD, MEGNEV")
+    } else if (IsHelpOption(arg)) {
+      scan.Help = true;
+    } else if (scan.Unknown.empty() && arg.size() > 1 && arg[0] == '-' &&
+               (arg[1] == '-' || (arg[1] >= 'a' && arg[1] <= 'z') || (arg[1] >= 'A' && arg[1] <= 'Z'))) {
+      scan.Unknown = arg;
+    }
+  }
+  return scan;
+}
+
+}  // namespace kestrel::tool
