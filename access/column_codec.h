@@ -7,7 +7,7 @@
 // table level 6 and first at level 6; dates, links, enumerations and block
 // references stand for NULL by the value 0 instead.
 //
-// TColumnLayout describes one column as the engine's column specification
+// TColumnLayout describes one column as the engine's column description
 // gives it; the functions read and write its value in the column's bytes.
 // Reading a column of the wrong kind, or writing a value out of the type's
 // range, throws EDatabaseError.
@@ -27,7 +27,7 @@ enum TColumnType : int {
   tctLongInt = 16, tctDateTime = 17, tctWideString = 18, tctWideMemo = 19, tctInt64 = 20, tctGuid = 21,
 };
 
-// Column option bits of a column specification.
+// Column option bits of a column description.
 inline constexpr std::uint8_t kColumnOptionCalculated = 0x01;
 inline constexpr std::uint8_t kColumnOptionNullByte = 0x08;
 inline constexpr std::uint8_t kColumnOptionNullable = 0x20;
@@ -43,7 +43,7 @@ struct TColumnLayout {
   int Param = 0;     // length or precision
   bool HasIndicator = false;
 
-  // The layout of a column from its specification's type, options, param,
+  // The layout of a column from its description's type, options, param,
   // position and size at the table's level.
   static TColumnLayout FromSpec(int columnType, std::uint8_t options, int param, int position, int size,
                                 int level);
