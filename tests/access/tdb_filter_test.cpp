@@ -25,18 +25,8 @@ struct TRecord {
 };
 using TPredicate = std::function<bool(const TRecord&)>;
 
-struct TFilterFixture {
-  explicit TFilterFixture(const std::string& location) {
-    database.SetDatabaseName("TdbDatabase1");
-    database.SetLocation(location);
-    table.SetName("Table1");
-    table.SetDatabaseName("TdbDatabase1");
-    table.SetTableName("Vnd03");
-    table.SetIndexName("KOD");
-    source.SetDataSet(&table);
-    link.SetDataSource(&source);
-    link.SetBufferCount(10);
-  }
+struct TFilterFixture : TDemoTable {
+  explicit TFilterFixture(const std::string& location) : TDemoTable(location, 10) {}
   // The codes the table shows now, from the first record on.
   std::vector<std::string> Codes() {
     std::vector<std::string> codes;
@@ -53,23 +43,9 @@ struct TFilterFixture {
     }
     return codes;
   }
-
-  TTdbDatabase database;
-  TTdbTable table;
-  TDataSource source;
-  TDataLink link;
 };
 
-class TdbFilterTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() { FDemo = new TDemoDirectory(); }
-  static void TearDownTestSuite() {
-    delete FDemo;
-    FDemo = nullptr;
-  }
-  static TDemoDirectory* FDemo;
-};
-TDemoDirectory* TdbFilterTest::FDemo = nullptr;
+class TdbFilterTest : public TDemoSuite {};
 
 TEST_F(TdbFilterTest, ShowsAndCountsExactlyTheMatchingRecords) {
   struct Case {

@@ -21,37 +21,13 @@ namespace {
 
 constexpr int kDemoRecords = 498;
 
-struct TTableFixture {
-  explicit TTableFixture(const std::string& location, int rows = 15) {
-    database.SetDatabaseName("TdbDatabase1");
-    database.SetLocation(location);
-    table.SetName("Table1");
-    table.SetDatabaseName("TdbDatabase1");
-    table.SetTableName("Vnd03");
-    table.SetIndexName("KOD");
-    source.SetDataSet(&table);
-    link.SetDataSource(&source);
-    link.SetBufferCount(rows);
-  }
+struct TTableFixture : TDemoTable {
+  explicit TTableFixture(const std::string& location, int rows = 15) : TDemoTable(location, rows) {}
   std::string Code() { return table.FieldByName("KOD").AsString(); }
   std::string Name() { return table.FieldByName("MEGNEV").AsString(); }
-
-  TTdbDatabase database;
-  TTdbTable table;
-  TDataSource source;
-  TDataLink link;
 };
 
-class TdbTableTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() { FDemo = new TDemoDirectory(); }
-  static void TearDownTestSuite() {
-    delete FDemo;
-    FDemo = nullptr;
-  }
-  static TDemoDirectory* FDemo;
-};
-TDemoDirectory* TdbTableTest::FDemo = nullptr;
+class TdbTableTest : public TDemoSuite {};
 
 TEST_F(TdbTableTest, OpensOnTheFirstRecordInCodeOrder) {
   TTableFixture f(FDemo->Path());
