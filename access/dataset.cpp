@@ -444,6 +444,37 @@ void TDataSet::Insert() {
   DoAfterScroll();
 }
 
+void TDataSet::Append() {
+  CheckBrowseMode();
+  if (!CanModify()) throw EDatabaseError(Name() + ": Cannot modify a read-only dataset");
+  Call(BeforeInsert);
+  DoBeforeScroll();
+  ClearBuffers();
+  // The last records fill the window up to one row short; the new record
+  // takes that row.
+  bool shifted = false;
+  try {
+    InternalLast();
+    while (FRecordCount < FBufferCount - 1 && GetPriorRecord(shifted)) {
+    }
+    FActiveRecord = FRecordCount;
+    ++FRecordCount;
+    FCurrentRecord = -1;
+    InternalInitRecord(ActiveBuffer());
+    InternalInsert();
+  } catch (...) {
+    Resync(false);
+    throw;
+  }
+  FBOF = false;
+  FEOF = true;
+  SetState(TDataSetState::dsInsert);
+  FModified = false;
+  DataEvent(TDataEvent::deDataSetChange);
+  Call(AfterInsert);
+  DoAfterScroll();
+}
+
 void TDataSet::Post() {
   UpdateRecord();
   if (!IsEditing(FState)) return;

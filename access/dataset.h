@@ -112,6 +112,9 @@ class TDataSet {
   // ---- Editing (the hooks decide what each step does to the table) --------
   void Edit();
   void Insert();
+  // Starts a new record after the last one: the window shows the end of the
+  // dataset with the new record as its last row, and Eof stays set.
+  void Append();
   void Post();
   void Cancel();
   void Delete();

@@ -87,7 +87,7 @@ void TForm2::createDataPanel() {
   FDBGrid1 = new TDBGrid(panel2, GuardOf(errors));
   FDBGrid1->setObjectName(QStringLiteral("DBGrid1"));
   FDBGrid1->setGeometry(8, 8, 497, 238);
-  FDBGrid1->setStyleSheet(QStringLiteral("QTableView { color: %1; } QHeaderView::section { color: %2; font-weight: bold; }")
+  FDBGrid1->setStyleSheet(QStringLiteral("QTableView, QTableView QLineEdit { color: %1; } QHeaderView::section { color: %2; font-weight: bold; }")
                               .arg(kBlue, kNavy));
   FDBGrid1->SetColumns(GridColumns());
   FDBGrid1->SetConfirmDelete([this](const QString& text) {

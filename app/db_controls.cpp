@@ -382,6 +382,26 @@ void TDBGrid::MoveBy(int distance) {
   FGuard([&] { dataSet->MoveBy(distance); });
 }
 
+void TDBGrid::Up() {
+  TDataSet* dataSet = FLink->DataSet();
+  const bool typed = dataSet->Modified() || (EditorShown() && FEditor->isModified());
+  if (dataSet->State() == TDataSetState::dsInsert && !typed && dataSet->Eof()) {
+    CloseEditor();
+    FGuard([&] { dataSet->Cancel(); });
+    return;
+  }
+  MoveBy(-1);
+}
+
+void TDBGrid::Down() {
+  TDataSet* dataSet = FLink->DataSet();
+  // An appended row nobody typed into stays the last row; Up leaves it again.
+  const bool typed = dataSet->Modified() || (EditorShown() && FEditor->isModified());
+  if (dataSet->State() == TDataSetState::dsInsert && !typed && dataSet->Eof()) return;
+  MoveBy(1);
+  if (dataSet->Active() && dataSet->Eof() && CanEdit()) FGuard([&] { dataSet->Append(); });
+}
+
 bool TDBGrid::eventFilter(QObject* watched, QEvent* event) {
   TDataSet* dataSet = FLink->DataSet();
   const bool active = dataSet != nullptr && dataSet->Active();
@@ -391,8 +411,8 @@ bool TDBGrid::eventFilter(QObject* watched, QEvent* event) {
     auto* key = static_cast<QKeyEvent*>(event);
     const int page = std::max(1, FLink->BufferCount() - 1);
     switch (key->key()) {
-      case Qt::Key_Up: MoveBy(-1); return true;
-      case Qt::Key_Down: MoveBy(1); return true;
+      case Qt::Key_Up: Up(); return true;
+      case Qt::Key_Down: Down(); return true;
       case Qt::Key_PageUp: MoveBy(-page); return true;
       case Qt::Key_PageDown: MoveBy(page); return true;
       case Qt::Key_Home:

@@ -101,6 +101,11 @@ class TDBGrid : public QWidget {
   void UpdateRowCount();
   void UpdateScrollBar();
   void MoveBy(int distance);
+  // Down: the next record, or a new one appended after the last when the
+  // grid may edit.
+  void Down();
+  // Up: the record before, or back from an untouched appended row.
+  void Up();
   void ScrollBarMoved(int value);
   // Handles the editing keys of the view; true when the key was used.
   bool ViewKey(QKeyEvent* key);

@@ -108,6 +108,7 @@ TEST(BrowseEditingTest, TypedCellIsWrittenBeforeRekordTarolasaAndSeenByTheTool) 
   EXPECT_TRUE(demo.Grid()->EditorShown());
   EXPECT_EQ(demo.Data().State(), TDataSetState::dsEdit) << "typing into a cell enters edit state";
   EXPECT_EQ(demo.Grid()->Editor()->text(), QStringLiteral("Őszi lombseprés"));
+  EXPECT_EQ(demo.Grid()->Editor()->palette().color(QPalette::Text), QColor(Qt::blue)) << "the cell editor writes in the grid's blue";
   demo.Press(TDBNavigator::nbPost);
   EXPECT_EQ(demo.Data().State(), TDataSetState::dsBrowse);
   EXPECT_FALSE(demo.Grid()->EditorShown());
@@ -170,6 +171,39 @@ TEST(BrowseEditingTest, CancelledInsertReturnsToTheRecordBefore) {
   EXPECT_EQ(demo.Form1().Table1().RecordCount(), kDemoRecords);
   EXPECT_EQ(demo.Export().find("00.00.7"), std::string::npos);
   EXPECT_TRUE(demo.Boxes().empty());
+}
+
+TEST(BrowseEditingTest, DownOnTheLastRowAppendsAndUpLeavesAnUntouchedRow) {
+  TEditingApp demo;
+  QTableView* view = demo.Grid()->View();
+  Key(view, Qt::Key_End, QString(), Qt::ControlModifier);
+  const QString last = demo.Field("KOD");
+  Key(view, Qt::Key_Down);
+  EXPECT_EQ(demo.Data().State(), TDataSetState::dsInsert);
+  EXPECT_TRUE(demo.Field("KOD").isEmpty());
+  EXPECT_EQ(view->currentIndex().row(), demo.Grid()->View()->model()->rowCount() - 1) << "the new row is the bottom row";
+  EXPECT_EQ(view->model()->index(view->currentIndex().row() - 1, kCodeColumn).data().toString(), last);
+  Key(view, Qt::Key_Down);
+  EXPECT_EQ(demo.Data().State(), TDataSetState::dsInsert) << "an untouched new row is not followed by another";
+  Key(view, Qt::Key_Up);
+  EXPECT_EQ(demo.Data().State(), TDataSetState::dsBrowse);
+  EXPECT_EQ(demo.Field("KOD"), last);
+  EXPECT_EQ(demo.Form1().Table1().RecordCount(), kDemoRecords);
+
+  Key(view, Qt::Key_Down);
+  demo.SelectColumn(kCodeColumn);
+  TypeIntoGrid(demo.Grid(), QStringLiteral("99.99.9"));
+  Key(demo.Grid()->Editor(), Qt::Key_Tab);
+  TypeIntoGrid(demo.Grid(), QStringLiteral("Utolsó"));
+  Key(demo.Grid()->Editor(), Qt::Key_Down);
+  EXPECT_EQ(demo.Data().State(), TDataSetState::dsInsert) << "Down posts the typed row and appends the next";
+  EXPECT_EQ(demo.Form1().Table1().RecordCount(), kDemoRecords + 1);
+  Key(view, Qt::Key_Escape);
+  EXPECT_EQ(demo.Data().State(), TDataSetState::dsBrowse);
+  EXPECT_EQ(demo.Field("KOD"), QStringLiteral("99.99.9"));
+  EXPECT_NE(demo.Export().find("\r\n99.99.9,Utolsó,"), std::string::npos);
+  EXPECT_TRUE(demo.Boxes().empty());
+  EXPECT_NE(demo.Check().find("all agree"), std::string::npos);
 }
 
 TEST(BrowseEditingTest, InsertPostAndCtrlDeleteWithBothQuestions) {
