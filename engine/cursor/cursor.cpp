@@ -239,8 +239,6 @@ void TTdbCursor::SortBySortOrder(TTdbBookmarkList& list) {
     list.Sort();
     return;
   }
-  TTdbIndexFile& file = FTable.GetIndexFile(FSortIndexNo);
-  const TTdbIndexComparer& comparer = file.Comparer();
   std::vector<std::vector<std::uint8_t>> items;
   items.reserve(static_cast<std::size_t>(list.Count()));
   std::vector<std::uint8_t> record(static_cast<std::size_t>(FTable.RecordSize()));
@@ -249,6 +247,11 @@ void TTdbCursor::SortBySortOrder(TTdbBookmarkList& list) {
     items.emplace_back();
     FTable.CalcIndexInfo(FSortIndexNo, record, recNo, items.back());
   }
+  AssignInIndexOrder(items, list);
+}
+
+void TTdbCursor::AssignInIndexOrder(std::vector<std::vector<std::uint8_t>>& items, TTdbBookmarkList& list) {
+  const TTdbIndexComparer& comparer = FTable.GetIndexFile(FSortIndexNo).Comparer();
   std::sort(items.begin(), items.end(),
             [&](const auto& x, const auto& y) { return comparer.Compare(x.data(), y.data()) < 0; });
   std::vector<std::int32_t> order;
@@ -265,9 +268,22 @@ void TTdbCursor::EvaluateStatic(TTdbSqlCondition& condition, TTdbBookmarkList& l
   TTdbIndexChoiceTable choice(FTable, *FFilterSource);
   std::vector<std::uint8_t> lower, upper;
   const TTdbIndexNo indexNo = condition.FindBestIndexAndBounds(choice, lower, upper);
+  // A walk in the cursor's own order (record numbers without an index, or
+  // the sort index's range) yields the list ready ordered. Any other walk
+  // keeps the sort index's item of each selected record, taken from the
+  // image just tested, so that ordering reads no record a second time.
+  const bool walkInOrder = indexNo == kNoIndex ? FSortIndexNo < 0 : indexNo == FSortIndexNo;
+  const bool keepItems = !walkInOrder && FSortIndexNo >= 0;
+  std::vector<std::vector<std::uint8_t>> items;
   auto test = [&](std::int32_t recNo) {
     FTable.ReadRecord(recNo, FFilterRecord);
-    if (condition.Evaluate()) list.Append(recNo);
+    if (!condition.Evaluate()) return;
+    if (keepItems) {
+      items.emplace_back();
+      FTable.CalcIndexInfo(FSortIndexNo, FFilterRecord, recNo, items.back());
+    } else {
+      list.Append(recNo);
+    }
   };
   if (indexNo == kNoIndex) {
     const std::int32_t count = FTable.RecordCount();
@@ -280,7 +296,10 @@ void TTdbCursor::EvaluateStatic(TTdbSqlCondition& condition, TTdbBookmarkList& l
       test(ItemRecordNo(item.data()));
     }
   }
-  SortBySortOrder(list);
+  if (keepItems)
+    AssignInIndexOrder(items, list);
+  else if (!walkInOrder)
+    list.Sort();
 }
 
 std::int32_t TTdbCursor::SetSQLFilter(const std::u16string& text, std::int32_t mode, bool background) {

@@ -112,7 +112,11 @@ class TTdbCursor : public ITdbCursorApi {
   // Evaluates a static filter's condition into `list`, ordered by the
   // cursor's sort order (record numbers without one). Read lock held.
   void EvaluateStatic(TTdbSqlCondition& condition, TTdbBookmarkList& list);
+  // Puts `list` in the cursor's sort order, reading each record for its item.
   void SortBySortOrder(TTdbBookmarkList& list);
+  // Replaces `list` by the record numbers of `items` (items of the sort
+  // index), sorted in that index's order.
+  void AssignInIndexOrder(std::vector<std::vector<std::uint8_t>>& items, TTdbBookmarkList& list);
   // Re-evaluates the static filters when the table changed.
   void RefreshFilters();
   // Puts the accessor in the sort order, or on the active list.
