@@ -84,7 +84,11 @@ TChangeArgs ParseChangeArgs(const std::vector<std::string>& args, bool takesSet,
 std::vector<std::int32_t> SelectedRecords(TTdbBaseTable& table, const std::string& filter) {
   const std::unique_ptr<TCondRecordImageSource> source = NewTableRecordSource(table);
   TTdbSqlCondition condition(Utf8ToUtf16(filter));
-  condition.Prepare(*source);
+  try {
+    condition.Prepare(*source);
+  } catch (const ETdbEngine& e) {
+    throw std::runtime_error("filter " + QuoteValue(filter) + ": " + e.Message());
+  }
   std::vector<std::uint8_t> record(static_cast<std::size_t>(table.RecordSize()));
   std::vector<std::int32_t> selected;
   TTdbTableLock read(table, tltRead);
