@@ -10,7 +10,9 @@ namespace kestrel::tool {
 const std::vector<TToolCommand>& ToolCommands() {
   static const std::vector<TToolCommand> kCommands = {
       {"info", "TABLE", "describe a table file as JSON", "",
-       "Prints the file's kind, level, record count, collation, indexes and columns.", RunInfo},
+       "Prints the file's kind, level, record count, collation, columns, what each index indexes and the\n"
+       "table's files.",
+       RunInfo},
       {"create",
        "TABLE --level N [--collation NAME] [--capacity N] --column \"NAME TYPE[(SIZE)] [NOT NULL]\" ... "
        "[--index \"NAME:SPEC[:unique]\"] ...",

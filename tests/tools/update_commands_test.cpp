@@ -117,7 +117,13 @@ TEST_F(KestrelUpdateCommands, UpdateDeleteExportAndFindInTurn) {
   });
 }
 
-TEST_F(KestrelUpdateCommands, DropRemovesEveryFileOfTheTable) {
+TEST_F(KestrelUpdateCommands, InfoShowsIndexExpressionsAndFilesThatDropRemoves) {
+  ASSERT_EQ(Kestrel({"info", Table()}), 0) << FErr;
+  for (const std::string& piece : {std::string("\"name\": \"NK\",\n      \"expression\": \"NEV, KOD\",\n"
+                                               "      \"unique\": false"),
+                                   std::string("\"expression\": \"KOD\",\n      \"unique\": true"),
+                                   "\"" + (FDir / "T!NK.ind").string() + "\"", "\"" + (FDir / "T.dat").string() + "\""})
+    EXPECT_NE(FOut.find(piece), std::string::npos) << piece << "\n" << FOut;
   ASSERT_EQ(Kestrel({"drop", Table()}), 0) << FErr;
   EXPECT_NE(FOut.find("T.dat"), std::string::npos) << FOut;
   EXPECT_TRUE(Files().empty()) << testing::PrintToString(Files().size());
