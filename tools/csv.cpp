@@ -35,7 +35,7 @@ bool IsUtf8Name(const std::string& name) {
   return name.empty() || ucnv_compareNames(name.c_str(), "UTF-8") == 0;
 }
 
-const char* kEncodingHint = "give --encoding NAME for a file in another encoding (windows-1250, ISO-8859-1, ...)";
+constexpr const char* kEncodingHint = "give --encoding NAME for a file in another encoding (windows-1250, ISO-8859-1, ...)";
 
 }  // namespace
 
@@ -158,7 +158,10 @@ bool TCsvReader::Fill() {
       BadAt(FCheckLine, FCheckColumn + 1, "bytes that are not " + FDecoder->Name + " text");
     if (FEnd && FPendingContinuation > 0)
       BadAt(FCheckLine, FCheckColumn, "a UTF-8 sequence cut short by the end of the file");
-    if (FPos == FText.size()) FText.clear(), FPos = 0;
+    if (FPos == FText.size()) {  // only a byte-order mark so far
+      FText.clear();
+      FPos = 0;
+    }
   }
   return FPos < FText.size();
 }
@@ -179,7 +182,10 @@ void TCsvReader::Validate(std::size_t from) {
     ++FCheckColumn;
     if (c == 0) BadAt(FCheckLine, FCheckColumn, "a NUL byte, which no text may hold");
     if (c < 0x80) {
-      if (c == '\n') ++FCheckLine, FCheckColumn = 0;
+      if (c == '\n') {
+        ++FCheckLine;
+        FCheckColumn = 0;
+      }
     } else if (c == 0xC0 || c == 0xC1) {
       BadAt(FCheckLine, FCheckColumn, "an overlong UTF-8 sequence");
     } else if (c < 0xC0 || c > 0xF4) {

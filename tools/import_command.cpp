@@ -26,8 +26,8 @@ constexpr double kBytesPerMB = 1024.0 * 1024.0;
 class TProgressLine {
  public:
   explicit TProgressLine(const TCsvReader& reader)
-      : FReader(reader), FEnabled(::isatty(STDERR_FILENO) == 1), FStart(std::chrono::steady_clock::now()),
-        FNext(FStart + kProgressEvery) {}
+      : FReader(reader), FEnabled(::isatty(STDERR_FILENO) == 1),
+        FNext(std::chrono::steady_clock::now() + kProgressEvery) {}
   ~TProgressLine() {
     if (FShown) std::fputc('\n', stderr);
   }
@@ -52,7 +52,7 @@ class TProgressLine {
   bool FEnabled;
   bool FShown = false;
   long FRows = 0;
-  std::chrono::steady_clock::time_point FStart, FNext;
+  std::chrono::steady_clock::time_point FNext;
 };
 
 }  // namespace

@@ -264,7 +264,11 @@ void SetFieldText(TTdbBaseTable& table, std::span<std::uint8_t> record, int fiel
   if (text.empty() && (isBlock || !field.Quoted || !IsTextType(code))) {
     // The empty unquoted field: NULL where the column takes it, the empty
     // text in a NOT NULL text column; nothing else can stand for it.
-    if (isBlock) return;  // no memo or blob: the column stays empty
+    if (isBlock) {
+      // The empty value: no memo or blob, also in place of a stored one.
+      blobs.push_back({fieldNo, {}, {}});
+      return;
+    }
     if (type.Nullable()) {
       SetNullValue(type, bytes);
       return;

@@ -117,6 +117,22 @@ TEST_F(KestrelUpdateCommands, UpdateDeleteExportAndFindInTurn) {
   });
 }
 
+TEST_F(KestrelUpdateCommands, UpdateEmptiesAndRewritesMemos) {
+  const std::string memo = (FDir / "M").string();
+  ASSERT_EQ(Kestrel({"create", memo, "--level", "5", "--column", "KOD String(4) NOT NULL", "--column", "LEIRAS Memo"}),
+            0)
+      << FErr;
+  std::ofstream(FDir / "m.csv", std::ios::binary) << "KOD,LEIRAS\r\n1,egy\r\n2,kettő\r\n";
+  ASSERT_EQ(Kestrel({"import", memo, (FDir / "m.csv").string()}), 0) << FErr;
+  Run({
+      {{"update", memo, "--set", "LEIRAS=", "--filter", "KOD = '1'"}, 0, "1 record updated\n"},
+      {{"update", memo, "--set", "LEIRAS=\"új, szöveg\"", "--filter", "KOD = '2'"}, 0, "1 record updated\n"},
+      {{"export", memo}, 0, "KOD,LEIRAS\r\n1,\r\n2,\"új, szöveg\"\r\n"},
+      {{"count", memo, "--filter", "LEIRAS IS NULL"}, 0, "1\n"},
+      {{"check", memo}, 0, memo + ": 2 records, 0 indexes: all agree\n"},
+  });
+}
+
 TEST_F(KestrelUpdateCommands, InfoShowsIndexExpressionsAndFilesThatDropRemoves) {
   ASSERT_EQ(Kestrel({"info", Table()}), 0) << FErr;
   for (const std::string& piece : {std::string("\"name\": \"NK\",\n      \"expression\": \"NEV, KOD\",\n"
