@@ -6,6 +6,9 @@
 
 #include "engine/base/code_page.h"
 #include "engine/base/column_codec.h"
+#include "engine/base/engine_error.h"
+#include "engine/fs/os_file_system.h"
+#include "engine/session/database_location.h"
 #include "engine/index/collation.h"
 #include "engine/table/column_definition.h"
 #include "tools/csv.h"
@@ -59,28 +62,50 @@ bool IsBlock(TTdbColumnType code) { return code == tctMemo || code == tctWideMem
 TApiTable::TApiTable(const std::string& name) {
   const std::filesystem::path path(name);
   const std::string directory = path.has_parent_path() ? path.parent_path().string() : std::string(".");
-  const std::int32_t session = TdbCreateSession(u"");
-  if (session <= 0) throw std::runtime_error(ResultText(session));
-  FSession = static_cast<std::int16_t>(session);
-  Check(TdbSessOpenDb(FSession, U16(directory).c_str(), u"", u"", kToolCacheKB, TDB_DB_READ_ONLY), "opening " + directory);
-  FRelation = static_cast<std::int16_t>(
-      Check(TdbSessOpenTable(FSession, U16(path.filename().string()).c_str(), u"", 0, 0, 0), "opening " + name));
-  FTable = static_cast<std::int16_t>(Check(TdbTableCreate(FRelation, u"kestrel"), "opening " + name));
-  FRecordSize = Check(TdbTableGetRecordSize(FTable), "reading the columns");
-  const int level = Check(TdbTableGetRltnVersion(FTable), "reading the columns");
-  const int count = Check(TdbTableGetNumFields(FTable), "reading the columns");
-  for (int fieldNo = 1; fieldNo <= count; ++fieldNo) {
-    TTdbFieldSpec spec;
-    Check(TdbTableGetFieldSpec(FTable, fieldNo, &spec), "reading the columns");
-    TColumn column{Utf16ToUtf8(spec.Name), ColumnType(spec, level), spec.InternalPosition, spec.InternalSize};
-    if (column.Type.DataSize() != column.Size)
-      throw std::runtime_error("column " + column.Name + " has a type this tool cannot read");
-    FColumns.push_back(std::move(column));
+  // The session writes the directory's control file when it is missing; a
+  // command that only reads takes it away again (see the destructor).
+  try {
+    TdwOSFileSystem probe;
+    const TTdbDatabaseLocation where = ResolveDatabaseLocation(probe, directory);
+    const std::string control = ControlFileName(where.FPath);
+    if (where.FType == dbtDirectory && !probe.FileExists(control)) FMadeControlFile = control;
+  } catch (const ETdbEngine&) {
+    // the session's open reports the problem
+  }
+  try {
+    const std::int32_t session = TdbCreateSession(u"");
+    if (session <= 0) throw std::runtime_error(ResultText(session));
+    FSession = static_cast<std::int16_t>(session);
+    Check(TdbSessOpenDb(FSession, U16(directory).c_str(), u"", u"", kToolCacheKB, TDB_DB_READ_ONLY), "opening " + directory);
+    FRelation = static_cast<std::int16_t>(
+        Check(TdbSessOpenTable(FSession, U16(path.filename().string()).c_str(), u"", 0, 0, 0), "opening " + name));
+    FTable = static_cast<std::int16_t>(Check(TdbTableCreate(FRelation, u"kestrel"), "opening " + name));
+    FRecordSize = Check(TdbTableGetRecordSize(FTable), "reading the columns");
+    const int level = Check(TdbTableGetRltnVersion(FTable), "reading the columns");
+    const int count = Check(TdbTableGetNumFields(FTable), "reading the columns");
+    for (int fieldNo = 1; fieldNo <= count; ++fieldNo) {
+      TTdbFieldSpec spec;
+      Check(TdbTableGetFieldSpec(FTable, fieldNo, &spec), "reading the columns");
+      TColumn column{Utf16ToUtf8(spec.Name), ColumnType(spec, level), spec.InternalPosition, spec.InternalSize};
+      if (column.Type.DataSize() != column.Size)
+        throw std::runtime_error("column " + column.Name + " has a type this tool cannot read");
+      FColumns.push_back(std::move(column));
+    }
+  } catch (...) {
+    Release();
+    throw;
   }
 }
 
-TApiTable::~TApiTable() {
+TApiTable::~TApiTable() { Release(); }
+
+void TApiTable::Release() {
   if (FSession > 0) TdbSessDelete(FSession);
+  FSession = 0;
+  if (!FMadeControlFile.empty()) {
+    TdwOSFileSystem fileSystem;
+    if (fileSystem.FileExists(FMadeControlFile)) fileSystem.DeleteFile(FMadeControlFile);
+  }
 }
 
 std::int32_t TApiTable::Check(std::int32_t result, const std::string& action) const {
@@ -99,13 +124,31 @@ void TApiTable::SetIndex(const std::string& indexName) {
 
 void TApiTable::SetFilter(const std::string& condition) {
   constexpr std::int32_t kStaticFilter = 1;
-  Check(TdbTableSetSQLFilter(FTable, U16(condition).c_str(), kStaticFilter, 1), "filter \"" + condition + "\"");
-  Check(TdbTableActivateFilter(FTable, 1), "filter \"" + condition + "\"");
+  Check(TdbTableSetSQLFilter(FTable, U16(condition).c_str(), kStaticFilter, 1), "filter " + QuoteValue(condition));
+  Check(TdbTableActivateFilter(FTable, 1), "filter " + QuoteValue(condition));
+}
+
+void TApiTable::SelectColumns(const std::vector<std::string>& names) {
+  FSelected.clear();
+  for (const std::string& name : names) {
+    int fieldNo = 0;
+    for (int f = 1; f <= ColumnCount() && fieldNo == 0; ++f)
+      if (StandardNameEquals(ColumnName(f), name)) fieldNo = f;
+    if (fieldNo == 0) throw std::runtime_error("no column " + QuoteValue(name));
+    FSelected.push_back(fieldNo);
+  }
+}
+
+std::vector<int> TApiTable::OutputFields() const {
+  if (!FSelected.empty()) return FSelected;
+  std::vector<int> all;
+  for (int fieldNo = 1; fieldNo <= ColumnCount(); ++fieldNo) all.push_back(fieldNo);
+  return all;
 }
 
 std::string TApiTable::HeaderCsv() const {
-  std::vector<std::string> names;
-  for (const TColumn& column : FColumns) names.push_back(column.Name);
+  std::vector<TCsvField> names;
+  for (int fieldNo : OutputFields()) names.push_back({ColumnName(fieldNo), false});
   return CsvRecord(names);
 }
 
@@ -118,55 +161,94 @@ std::string TApiTable::BlobBytes(int fieldNo) {
   return bytes;
 }
 
-std::string TApiTable::FieldText(const std::vector<std::uint8_t>& record, int fieldNo) {
+TCsvField TApiTable::FieldText(const std::vector<std::uint8_t>& record, int fieldNo) {
   const TColumn& column = FColumns[static_cast<std::size_t>(fieldNo - 1)];
   switch (column.Type.ColumnType()) {
     case tctMemo:
-      return Utf16ToUtf8(DecodeCodePage(BlobBytes(fieldNo), kCodePageAnsi));
+      return {Utf16ToUtf8(DecodeCodePage(BlobBytes(fieldNo), kCodePageAnsi))};
     case tctWideMemo: {
       const std::string bytes = BlobBytes(fieldNo);
       std::u16string text(bytes.size() / sizeof(char16_t), u'\0');
       for (std::size_t i = 0; i < text.size(); ++i)
         text[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
                                         static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
-      return Utf16ToUtf8(text);
+      return {Utf16ToUtf8(text)};
     }
     case tctBlob:
-      return HexText(BlobBytes(fieldNo));
+      return {HexText(BlobBytes(fieldNo))};
     default:
       break;
   }
   const std::span<const std::uint8_t> bytes(record.data() + column.Position, static_cast<std::size_t>(column.Size));
-  return ValueText(column.Type, ReadValue(column.Type, bytes));
+  const TTdbValue value = ReadValue(column.Type, bytes);
+  // A text value is written in quotes when empty, NULL as the empty field.
+  return {ValueText(column.Type, value), std::holds_alternative<std::u16string>(value)};
 }
 
 std::string TApiTable::RecordCsv() {
   std::vector<std::uint8_t> record(static_cast<std::size_t>(FRecordSize));
   Check(TdbTableGetRecord(FTable, record.data(), FRecordSize), "reading a record");
-  std::vector<std::string> fields;
-  for (int fieldNo = 1; fieldNo <= ColumnCount(); ++fieldNo) fields.push_back(FieldText(record, fieldNo));
+  std::vector<TCsvField> fields;
+  for (int fieldNo : OutputFields()) fields.push_back(FieldText(record, fieldNo));
   return CsvRecord(fields);
 }
 
-bool TApiTable::FindNearest(const std::string& indexName, const std::string& key) {
+std::vector<int> TApiTable::IndexColumns(const std::string& indexName) {
   TdbChar description[kDescriptionLength + 1] = {};
   Check(TdbRltnGetIndexDesc(FRelation, U16(indexName).c_str(), description, kDescriptionLength),
         "index " + indexName);
-  // The first level of the description names the column the key goes into.
-  std::string first = Utf16ToUtf8(description);
-  first = first.substr(0, first.find_first_of(";,("));
-  while (!first.empty() && first.back() == ' ') first.pop_back();
-  int fieldNo = 0;
-  for (int f = 1; f <= ColumnCount(); ++f)
-    if (StandardNameEquals(ColumnName(f), first)) fieldNo = f;
-  if (fieldNo == 0) throw std::runtime_error("index " + indexName + " does not begin with a column");
-  const TColumn& column = FColumns[static_cast<std::size_t>(fieldNo - 1)];
-  if (IsBlock(column.Type.ColumnType())) throw std::runtime_error("index " + indexName + " has no key column");
+  // The description lists the index's levels: "-KOD, MEGNEV", a level
+  // being a column name with an optional sign, or an expression.
+  const std::string text = Utf16ToUtf8(description);
+  std::vector<int> fieldNos;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const std::size_t end = text.find_first_of(",;", start);
+    std::string level = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    const std::size_t first = level.find_first_not_of(" +-");
+    level = first == std::string::npos ? std::string() : level.substr(first);
+    while (!level.empty() && level.back() == ' ') level.pop_back();
+    int fieldNo = 0;
+    for (int f = 1; f <= ColumnCount() && fieldNo == 0; ++f)
+      if (StandardNameEquals(ColumnName(f), level)) fieldNo = f;
+    if (fieldNo == 0) break;  // an expression: the key columns end here
+    fieldNos.push_back(fieldNo);
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return fieldNos;
+}
+
+bool TApiTable::FindNearest(const std::string& indexName, const std::vector<TFindKey>& keys, bool wholeIndex) {
+  const std::vector<int> levels = IndexColumns(indexName);
+  std::string levelNames;
+  for (int fieldNo : levels) levelNames += (levelNames.empty() ? "" : ", ") + ColumnName(fieldNo);
+  if (levels.empty()) throw std::runtime_error("index " + indexName + " does not begin with a column");
+  if (keys.size() > levels.size())
+    throw std::runtime_error("index " + indexName + " has the key columns " + levelNames + "; more keys are given");
   std::vector<std::uint8_t> record(static_cast<std::size_t>(FRecordSize));
-  WriteValue(column.Type, std::span<std::uint8_t>(record.data() + column.Position, static_cast<std::size_t>(column.Size)),
-             TextValue(column.Type, key, column.Name));
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    const int fieldNo = keys[i].Column.empty() ? levels[i] : 0;
+    int named = fieldNo;
+    for (int f = 1; f <= ColumnCount() && named == 0; ++f)
+      if (StandardNameEquals(ColumnName(f), keys[i].Column)) named = f;
+    if (named != levels[i])
+      throw std::runtime_error("index " + indexName + " has the key columns " + levelNames +
+                               "; give --key for its first columns in this order");
+    const TColumn& column = FColumns[static_cast<std::size_t>(named - 1)];
+    if (IsBlock(column.Type.ColumnType())) throw std::runtime_error("index " + indexName + " has no key column");
+    TTdbValue value;
+    try {
+      value = TextValue(column.Type, keys[i].Value, column.Name);
+    } catch (const std::runtime_error& e) {
+      throw std::runtime_error("column " + column.Name + ": " + e.what());
+    }
+    WriteValue(column.Type,
+               std::span<std::uint8_t>(record.data() + column.Position, static_cast<std::size_t>(column.Size)), value);
+  }
   std::uint8_t exact = 0;
-  return Check(TdbTableLocateRec2(FTable, U16(indexName).c_str(), record.data(), FRecordSize, kAllLevels, &exact),
+  const std::int32_t items = wholeIndex ? kAllLevels : static_cast<std::int32_t>(keys.size());
+  return Check(TdbTableLocateRec2(FTable, U16(indexName).c_str(), record.data(), FRecordSize, items, &exact),
                "searching " + indexName) > 0;
 }
 

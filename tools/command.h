@@ -17,7 +17,8 @@ struct TToolCommand {
   const char* Usage;  // arguments, for the usage text
   const char* Summary;
   // The options the command takes, each followed by its value, separated
-  // by blanks ("" for none); any other "--" argument is refused.
+  // by blanks ("" for none); one written with a trailing "!" ("--reverse!")
+  // takes no value. Any other "--" argument is refused.
   const char* Options;
   const char* Details;  // more lines for `kestrel COMMAND --help` ("" for none)
   TCommandRun Run;
@@ -42,5 +43,8 @@ int RunFind(const std::vector<std::string>& args);
 int RunCheck(const std::vector<std::string>& args);
 int RunReindex(const std::vector<std::string>& args);
 int RunDemo(const std::vector<std::string>& args);
+int RunUpdate(const std::vector<std::string>& args);
+int RunDelete(const std::vector<std::string>& args);
+int RunDrop(const std::vector<std::string>& args);
 
 }  // namespace kestrel::tool

@@ -10,7 +10,9 @@ namespace kestrel::tool {
 const std::vector<TToolCommand>& ToolCommands() {
   static const std::vector<TToolCommand> kCommands = {
       {"info", "TABLE", "describe a table file as JSON", "",
-       "Prints the file's kind, level, record count, collation, indexes and columns.", RunInfo},
+       "Prints the file's kind, level, record count, collation, columns, what each index indexes and the\n"
+       "table's files.",
+       RunInfo},
       {"create",
        "TABLE --level N [--collation NAME] [--capacity N] --column \"NAME TYPE[(SIZE)] [NOT NULL]\" ... "
        "[--index \"NAME:SPEC[:unique]\"] ...",
@@ -21,21 +23,46 @@ const std::vector<TToolCommand>& ToolCommands() {
        "  kestrel create Vnd03 --level 5 --column \"KOD String(10) NOT NULL\" "
        "--column \"MEGNEV String(40)\" --index \"KOD:KOD:unique\" --index \"INDMN:-MEGNEV, KOD\"",
        RunCreate},
-      {"import", "TABLE FILE.csv", "append the rows of a CSV file in one transaction", "",
-       "The first row names the columns to fill. A bad row rolls every row back.\n"
-       "Value formats: see kestrel --help.",
+      {"import", "TABLE FILE.csv [--delimiter C] [--encoding NAME]", "append the rows of a CSV file in one transaction",
+       "--delimiter --encoding",
+       "The first row names the columns to fill (case and accents ignored, each once).\n"
+       "A bad row rolls every row back; the message names its line, column and value.\n"
+       "FILE.csv - reads standard input. A UTF-8 byte-order mark and blank lines at the end are skipped.\n"
+       "  --delimiter C    the field separator: one character, or tab (default ,)\n"
+       "  --encoding NAME  the file's encoding as ICU names it: windows-1250, ISO-8859-1, UTF-16LE, ...\n"
+       "                   (default UTF-8; bytes that are not UTF-8 are refused with their line and column)\n"
+       "An empty unquoted field is NULL, \"\" the empty text. Value formats: see kestrel --help.",
        RunImport},
-      {"export", "TABLE [--index NAME] [--filter COND]", "write the records as CSV to standard output",
-       "--index --filter",
+      {"export", "TABLE [--index NAME] [--reverse] [--filter COND] [--columns A,B,...]",
+       "write the records as CSV to standard output",
+       "--index --filter --columns --reverse!",
        "Physical order, or the order of the index NAME; only the records that satisfy COND.\n"
-       "The filter language: see kestrel --help.",
+       "  --reverse        the last record first\n"
+       "  --columns A,B    only these columns, in this order\n"
+       "NULL is written as the empty field, the empty text as \"\". The filter language: see kestrel --help.",
        RunExport},
       {"count", "TABLE [--filter COND]", "count the records (that satisfy the condition)", "--filter",
        "The filter language: see kestrel --help.", RunCount},
-      {"find", "TABLE --index NAME KEY", "the record the incremental search finds for KEY, as CSV", "--index",
+      {"find", "TABLE --index NAME (KEY | --key COL=VALUE ...)", "the record the incremental search finds for KEY, as CSV",
+       "--index --key",
        "Prints the header and the first record whose key in index NAME is not below KEY.\n"
+       "KEY goes into the index's first column; --key COL=VALUE, repeated, fills its first columns in order.\n"
        "When there is none it says so on standard error and exits with status 2.",
        RunFind},
+      {"update", "TABLE --set COL=VALUE ... [--filter COND] [--dry-run]",
+       "change columns of the records (that satisfy the condition) in one transaction", "--set --filter --dry-run!",
+       "VALUE is written as in a CSV field: empty for NULL, \"\" for the empty text.\n"
+       "Without --filter every record changes. Prints the count; --dry-run prints it and changes nothing.\n"
+       "Example:\n"
+       "  kestrel update /tmp/demo/Vnd03 --set LEIRAS= --filter \"KOD LIKE '01%'\"",
+       RunUpdate},
+      {"delete", "TABLE --filter COND [--dry-run]", "delete the records that satisfy the condition in one transaction",
+       "--filter --dry-run!",
+       "Prints the count; --dry-run prints it and deletes nothing. --filter \"1 = 1\" deletes every record.",
+       RunDelete},
+      {"drop", "TABLE", "remove a table's files", "",
+       "Removes the table file with its memo, index and lock files. Refused while another program has it open.",
+       RunDrop},
       {"check", "TABLE", "check that records, memos and indexes agree", "",
        "Exits 0 when all agree; else lists the problems and exits 1.", RunCheck},
       {"reindex", "TABLE [INDEX]", "rebuild indexes from the records", "",

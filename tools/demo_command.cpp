@@ -62,13 +62,13 @@ int ParseRecords(const std::string& text) {
 
 // The demo rows (code, name, description) as the pattern of generated ones.
 std::vector<std::vector<std::string>> DemoRows(const std::string& csv) {
-  TCsvReader reader(csv);
+  TCsvReader reader(TCsvText{csv});
   std::vector<std::vector<std::string>> rows;
-  std::vector<std::string> fields;
+  std::vector<TCsvField> fields;
   int line = 0;
   reader.Next(fields, line);
   while (reader.Next(fields, line))
-    if (fields.size() == 3) rows.push_back(fields);
+    if (fields.size() == 3) rows.push_back({fields[0].Text, fields[1].Text, fields[2].Text});
   if (rows.empty()) throw std::runtime_error("the demo data has no rows");
   return rows;
 }
@@ -88,13 +88,13 @@ int AppendGenerated(TTdbBaseTable& table, const std::string& csv, int records) {
   while (written < records) {
     const int batchEnd = std::min(records, written + kGeneratedPerTransaction);
     int next = written;
-    written += AppendRows(table, {"KOD", "MEGNEV", "LEIRAS"}, [&](std::vector<std::string>& fields, int& line) {
+    written += AppendRows(table, {"KOD", "MEGNEV", "LEIRAS"}, [&](std::vector<TCsvField>& fields, int& line) {
       if (next >= batchEnd) return false;
       char code[16];
       std::snprintf(code, sizeof code, "%02d.%02d.%04d", 10 + next / 1000000, next / 10000 % 100, next % 10000);
       const std::vector<std::string>& pattern = demo[static_cast<std::size_t>(next) % demo.size()];
       const std::string number = " " + std::to_string(next + 1);
-      fields = {code, CutCharacters(pattern[1], kNameLength - number.size()) + number, pattern[2]};
+      fields = {{code}, {CutCharacters(pattern[1], kNameLength - number.size()) + number}, {pattern[2]}};
       line = ++next;
       return true;
     });
@@ -121,7 +121,8 @@ int RunDemo(const std::vector<std::string>& args) {
     CreateTable(tool, fileName, spec);
     TTdbBaseTable& table = tool.Table();
     try {
-      const int count = ImportCsv(table, csv) + AppendGenerated(table, csv, generated);
+      TCsvReader reader(TCsvText{csv});
+      const int count = ImportCsv(table, reader) + AppendGenerated(table, csv, generated);
       table.Close();
       std::printf("%s: %d records\n", fileName.c_str(), count);
     } catch (...) {

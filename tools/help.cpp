@@ -60,20 +60,23 @@ constexpr const char* kReference =
     "  _AS or _AI  suffix: accent sensitive or insensitive, as in Hungarian_CI_AI\n"
     "\n"
     "Import value formats:\n"
-    "  CSV  comma-separated UTF-8; a field with a comma, quote or line break in double quotes, \"\" for a quote\n"
-    "  header  the first row names the columns to fill; the others are left empty\n"
+    "  CSV  comma-separated UTF-8 (--delimiter, --encoding); a field with the delimiter, a quote or a line\n"
+    "       break in double quotes, \"\" for a quote; a byte-order mark and blank lines at the end are skipped\n"
+    "  header  the first row names the columns to fill (case and accents ignored); the others are left empty\n"
     "  text  as written; String and Memo columns take only characters of Windows-1250\n"
     "  whole numbers  123, -4\n"
     "  Float  2.5, -0.125, 1e3\n"
-    "  Boolean  true or false\n"
+    "  Boolean  true or false, in any case\n"
     "  Date  YYYY-MM-DD, as 2024-03-31\n"
-    "  Time  HH:MM:SS.mmm, as 13:05:00.000\n"
-    "  DateTime  YYYY-MM-DD HH:MM:SS.mmm\n"
+    "  Time  HH:MM, HH:MM:SS or HH:MM:SS.mmm (one to three digits), as 13:05 or 13:05:00.250\n"
+    "  DateTime  YYYY-MM-DD, a blank or T, and a time, as 2024-03-31T13:05:00; the date alone is midnight\n"
     "  Guid  {xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}\n"
     "  Blob  hexadecimal digits, two per byte\n"
-    "  empty field  the empty text in a Char, String or WideString column; else NULL, refused when NOT NULL\n"
+    "  NULL  the empty unquoted field; \"\" is the empty text\n"
+    "  empty field  NULL where the column takes it; the empty text in a NOT NULL text column; else refused\n"
     "\n"
-    "export writes the same formats, so its output imports again.\n"
+    "export writes the same formats (NULL as the empty field, the empty text as \"\"), so its output imports\n"
+    "again with the same NULLs.\n"
     "\n"
     "Filters:\n"
     "  The --filter condition is an SQL search condition over the table's columns.\n"
@@ -136,6 +139,9 @@ int RefuseUsage(const TToolCommand* command, const std::string& problem) {
   return 1;
 }
 
+// Marks an option of TToolCommand::Options that takes no value.
+constexpr char kFlagMark = '!';
+
 TArgumentScan ScanArguments(const TToolCommand& command, const std::vector<std::string>& args) {
   std::istringstream list(command.Options);
   std::vector<std::string> options;
@@ -143,10 +149,15 @@ TArgumentScan ScanArguments(const TToolCommand& command, const std::vector<std::
   TArgumentScan scan;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    bool known = false;
-    for (const std::string& option : options) known = known || arg == option;
+    bool known = false, flag = false;
+    for (const std::string& option : options) {
+      known = known || arg == option;
+      flag = flag || (option.back() == kFlagMark && arg == option.substr(0, option.size() - 1));
+    }
     if (known) {
       ++i;  // its value may start with "-" ("-KOD, MEGNEV")
+    } else if (flag) {
+      continue;
     } else if (IsHelpOption(arg)) {
       scan.Help = true;
     } else if (scan.Unknown.empty() && arg.size() > 1 && arg[0] == '-' &&

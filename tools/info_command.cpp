@@ -1,11 +1,20 @@
-// kestrel info TABLE: the header of a table file as JSON on stdout.
+// kestrel info TABLE: the header of a table file as JSON on stdout, with
+// what each index indexes (its expression as the engine writes it, and
+// whether it is unique) and the table's files. The header is read from the
+// file alone, so a table the engine cannot open is still described; then
+// "openError" says why the indexes and files are missing.
+#include <array>
 #include <cstdio>
 
 #include "engine/base/code_page.h"
 #include "engine/base/engine_error.h"
+#include "engine/index/index_definition_text.h"
+#include "engine/fs/file_system.h"
+#include "engine/index/index_file.h"
 #include "tools/command.h"
 #include "tools/json_writer.h"
 #include "tools/table_file.h"
+#include "tools/tool_table.h"
 
 namespace kestrel::tool {
 
@@ -35,7 +44,46 @@ void WriteColumn(TJsonWriter& json, const TTdbColumnDef& column) {
   json.EndObject();
 }
 
-std::string Describe(const TTableFileInfo& info) {
+// The indexes and files of the table, read through the engine.
+void WriteIndexesAndFiles(TJsonWriter& json, const std::string& name) {
+  std::vector<std::string> files;
+  std::vector<std::array<std::string, 2>> indexes;
+  std::vector<bool> unique;
+  try {
+    TToolTable tool;
+    TTdbBaseTable& table = tool.Open(name, 0);
+    for (int indexNo = table.FirstIndexNo(); indexNo <= table.LastIndexNo(); ++indexNo) {
+      if (!table.HasIndex(indexNo) || !table.CheckIndexOpen(indexNo)) continue;
+      const TTdbSortDef& definition = table.GetIndexFile(indexNo).Definition();
+      indexes.push_back({Utf16ToUtf8(table.IndexName(indexNo)),
+                         Utf16ToUtf8(CalcSpecification(definition, table.IndexTable(), true, false, false, false))});
+      unique.push_back(definition.IsUnique);
+    }
+    for (const std::string& file : table.GetFileNames())
+      if (tool.FileSystem().FileExists(file)) files.push_back(file);
+    table.Close();
+  } catch (const ETdbEngine& e) {
+    json.String("openError", e.Message());
+    return;
+  } catch (const std::exception& e) {
+    json.String("openError", e.what());
+    return;
+  }
+  json.BeginArray("indexes");
+  for (std::size_t i = 0; i < indexes.size(); ++i) {
+    json.BeginObject();
+    json.String("name", indexes[i][0]);
+    json.String("expression", indexes[i][1]);
+    json.Boolean("unique", unique[i]);
+    json.EndObject();
+  }
+  json.EndArray();
+  json.BeginArray("files");
+  for (const std::string& file : files) json.String(nullptr, file);
+  json.EndArray();
+}
+
+std::string Describe(const TTableFileInfo& info, const std::string& name) {
   TJsonWriter json;
   json.BeginObject();
   json.String("file", info.FileName);
@@ -57,6 +105,7 @@ std::string Describe(const TTableFileInfo& info) {
     json.BeginArray("columns");
     for (const TTdbColumnDef& column : header.Columns) WriteColumn(json, column);
     json.EndArray();
+    WriteIndexesAndFiles(json, name);
   }
   json.EndObject();
   return json.Text();
@@ -67,7 +116,7 @@ std::string Describe(const TTableFileInfo& info) {
 int RunInfo(const std::vector<std::string>& args) {
   if (args.size() != 1) return ReportError("info", "usage: kestrel info TABLE");
   try {
-    const std::string text = Describe(ReadTableFile(args[0]));
+    const std::string text = Describe(ReadTableFile(args[0]), args[0]);
     std::fwrite(text.data(), 1, text.size(), stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
   } catch (const ETdbEngine& e) {

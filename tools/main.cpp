@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "tools/command.h"
+#include "tools/csv.h"
 #include "tools/help.h"
 
 namespace {
@@ -37,5 +38,10 @@ int main(int argc, char* argv[]) {
   const TArgumentScan scan = ScanArguments(*command, args);
   if (scan.Help) return PrintCommandHelp(*command);
   if (!scan.Unknown.empty()) return RefuseUsage(command, "unknown option \"" + scan.Unknown + "\"");
+  // Every argument becomes UTF-16 text for the engine; bytes that are not
+  // UTF-8 would turn into replacement characters unseen.
+  for (std::size_t i = 0; i < args.size(); ++i)
+    if (!IsUtf8(args[i]))
+      return ReportError(command->Name, "argument " + std::to_string(i + 1) + " after the command is not UTF-8 text");
   return command->Run(args);
 }

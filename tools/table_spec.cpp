@@ -7,6 +7,7 @@
 #include "engine/base/engine_error.h"
 #include "engine/fs/file_system.h"
 #include "engine/index/btree.h"
+#include "engine/index/collation.h"
 #include "engine/index/index_key.h"
 #include "engine/table/table_file_names.h"
 #include "tools/csv.h"
@@ -18,6 +19,8 @@ namespace {
 constexpr int kLastTypeCode = tctGuid;
 constexpr const char* kNotNull = "NOT NULL";
 constexpr const char* kUniqueMark = "unique";
+// Fields a refused record shows in its message.
+constexpr std::size_t kKeyTextFields = 3;
 
 [[noreturn]] void Wrong(const std::string& what) { throw std::runtime_error(what); }
 
@@ -77,6 +80,15 @@ TTdbColumnDef ParseColumn(const std::string& spec, int level) {
   return NewColumnDef(Utf8ToUtf16(name), dataType);
 }
 
+// The record's fields as " (KEY=VALUE, ...)" for a message about a refused
+// record, so a duplicate key shows the key.
+std::string KeyText(const std::vector<TCsvField>& fields, const std::vector<std::string>& names) {
+  std::string text;
+  for (std::size_t i = 0; i < fields.size() && i < names.size() && i < kKeyTextFields; ++i)
+    text += (i > 0 ? ", " : "") + names[i] + "=" + QuoteValue(fields[i].Text);
+  return text.empty() ? text : " (" + text + ")";
+}
+
 }  // namespace
 
 std::string NewTableFileName(const std::string& name, int level) {
@@ -117,12 +129,31 @@ void CreateTable(TToolTable& tool, const std::string& fileName, const TTableSpec
   }
 }
 
-int AppendRows(TTdbBaseTable& table, const std::vector<std::string>& names, const TNextRow& nextRow) {
+std::vector<int> MatchColumns(const TTdbColumnDefs& columns, const std::vector<std::string>& names) {
   std::vector<int> fieldNos;
   for (const std::string& name : names) {
-    const int index = table.Columns().IndexOf(Utf8ToUtf16(name));
-    if (index < 0) Wrong("line 1: no column \"" + name + "\"");
-    fieldNos.push_back(index + 1);
+    int fieldNo = 0;
+    for (std::size_t i = 0; i < columns.Count() && fieldNo == 0; ++i)
+      if (StandardCollation().Compare(columns[i].Name, Utf8ToUtf16(name), 0) == 0) fieldNo = static_cast<int>(i) + 1;
+    if (fieldNo == 0) {
+      std::string known;
+      for (std::size_t i = 0; i < columns.Count(); ++i) known += (i > 0 ? ", " : "") + Utf16ToUtf8(columns[i].Name);
+      Wrong("no column " + QuoteValue(name) + "; the table has " + known);
+    }
+    for (std::size_t i = 0; i < fieldNos.size(); ++i)
+      if (fieldNos[i] == fieldNo)
+        Wrong("column " + QuoteValue(name) + " is named twice (as " + QuoteValue(names[i]) + " before)");
+    fieldNos.push_back(fieldNo);
+  }
+  return fieldNos;
+}
+
+int AppendRows(TTdbBaseTable& table, const std::vector<std::string>& names, const TNextRow& nextRow) {
+  std::vector<int> fieldNos;
+  try {
+    fieldNos = MatchColumns(table.Columns(), names);
+  } catch (const std::runtime_error& e) {
+    Wrong(std::string("line 1: ") + e.what());
   }
   table.StartTransaction();
   int count = 0;
@@ -130,21 +161,21 @@ int AppendRows(TTdbBaseTable& table, const std::vector<std::string>& names, cons
   // commit, and a bad row drops every change.
   TTdbTableLock write(table, tltWrite);
   try {
-    std::vector<std::string> fields;
+    std::vector<TCsvField> fields;
     int line = 0;
     std::vector<std::uint8_t> record(static_cast<std::size_t>(table.RecordSize()));
     while (nextRow(fields, line)) {
       try {
         if (fields.size() != fieldNos.size())
-          Wrong(std::to_string(fields.size()) + " fields, " + std::to_string(fieldNos.size()) + " expected");
+          Wrong(std::to_string(fields.size()) + " fields, " + std::to_string(fieldNos.size()) +
+                " expected as in the header");
         table.InitRecord(record, table.RecordIdFieldNo() > 0);
         TTdbBlobDataList blobs;
-        for (std::size_t i = 0; i < fields.size(); ++i)
-          SetFieldText(table, record, fieldNos[i], fields[i], blobs);
+        for (std::size_t i = 0; i < fields.size(); ++i) SetFieldText(table, record, fieldNos[i], fields[i], blobs);
         table.AppendRecord(record, blobs);
         ++count;
       } catch (const ETdbEngine& e) {
-        Wrong("line " + std::to_string(line) + ": " + e.Message());
+        Wrong("line " + std::to_string(line) + ": " + e.Message() + KeyText(fields, names));
       } catch (const std::runtime_error& e) {
         const std::string what = e.what();
         Wrong(what.rfind("line ", 0) == 0 ? what : "line " + std::to_string(line) + ": " + what);
@@ -158,12 +189,16 @@ int AppendRows(TTdbBaseTable& table, const std::vector<std::string>& names, cons
   return count;
 }
 
-int ImportCsv(TTdbBaseTable& table, const std::string& csvText) {
-  TCsvReader reader(csvText);
-  std::vector<std::string> names;
+int ImportCsv(TTdbBaseTable& table, TCsvReader& reader, const std::function<void()>& progress) {
+  std::vector<TCsvField> header;
   int line = 0;
-  if (!reader.Next(names, line)) Wrong("the file has no header row");
-  return AppendRows(table, names, [&](std::vector<std::string>& fields, int& at) { return reader.Next(fields, at); });
+  if (!reader.Next(header, line)) Wrong("the file has no header row");
+  std::vector<std::string> names;
+  for (const TCsvField& field : header) names.push_back(Trim(field.Text));
+  return AppendRows(table, names, [&](std::vector<TCsvField>& fields, int& at) {
+    if (progress) progress();
+    return reader.Next(fields, at);
+  });
 }
 
 }  // namespace kestrel::tool

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/csv.h"
 #include "tools/tool_table.h"
 
 namespace kestrel::tool {
@@ -29,18 +30,24 @@ std::string NewTableFileName(const std::string& name, int level);
 // (std::runtime_error for a bad spec, ETdbEngine otherwise).
 void CreateTable(TToolTable& tool, const std::string& fileName, const TTableSpec& spec);
 
+// The field numbers of the columns `names` name, matched as the engine
+// compares names (case and accents ignored). Throws std::runtime_error for a
+// name no column has and for a column named twice.
+std::vector<int> MatchColumns(const TTdbColumnDefs& columns, const std::vector<std::string>& names);
+
 // Gives the next row's fields and its line number (for messages); false at
 // the end.
-using TNextRow = std::function<bool(std::vector<std::string>& fields, int& line)>;
+using TNextRow = std::function<bool(std::vector<TCsvField>& fields, int& line)>;
 
 // Appends rows whose fields fill the columns `names` in turn, in one
 // transaction; answers the number of rows. Any bad row rolls the
 // transaction back and throws std::runtime_error "line N: ...".
 int AppendRows(TTdbBaseTable& table, const std::vector<std::string>& names, const TNextRow& nextRow);
 
-// Appends the rows of a CSV text (header row naming columns) to the open
-// table in one transaction; answers the number of rows. Any bad row rolls
-// the transaction back and throws std::runtime_error "line N: ...".
-int ImportCsv(TTdbBaseTable& table, const std::string& csvText);
+// Appends the rows of a CSV input (header row naming columns) to the open
+// table in one transaction; answers the number of rows. `progress` (may be
+// empty) is called before each row. Any bad row rolls the transaction back
+// and throws std::runtime_error "line N: ...".
+int ImportCsv(TTdbBaseTable& table, TCsvReader& reader, const std::function<void()>& progress = {});
 
 }  // namespace kestrel::tool

@@ -1,6 +1,7 @@
 // Opening tables for the kestrel tool and the text form of column values.
 #include "tools/tool_table.h"
 
+#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <stdexcept>
@@ -14,6 +15,7 @@
 #include "engine/fs/os_file_system.h"
 #include "engine/table/memo_file.h"
 #include "engine/table/table_file_names.h"
+#include "tools/csv.h"
 
 namespace kestrel::tool {
 
@@ -22,6 +24,7 @@ namespace {
 constexpr int kToolClientHdl = 1;
 constexpr int kToolCacheKB = 16384;
 constexpr int kHexDigitsPerByte = 2;
+constexpr std::size_t kGuidTextLength = 38;
 
 [[noreturn]] void Wrong(const std::string& what) { throw std::runtime_error(what); }
 
@@ -34,7 +37,8 @@ T ParseNumber(const std::string& text, int base = 10) {
     else
       return std::from_chars(text.data(), text.data() + text.size(), value, base);
   }();
-  if (error != std::errc() || end != text.data() + text.size()) Wrong("\"" + text + "\" is not a number");
+  if (error == std::errc::result_out_of_range) Wrong(QuoteValue(text) + " is out of range");
+  if (error != std::errc() || end != text.data() + text.size()) Wrong(QuoteValue(text) + " is not a number");
   return value;
 }
 
@@ -45,10 +49,24 @@ std::string DateText(std::int32_t packed) {
   return text;
 }
 
+// Reads exactly `digits` decimal digits at `pos`; -1 when they are not there.
+int Digits(const std::string& text, std::size_t pos, int digits) {
+  if (pos + static_cast<std::size_t>(digits) > text.size()) return -1;
+  int value = 0;
+  for (int i = 0; i < digits; ++i) {
+    const char c = text[pos + static_cast<std::size_t>(i)];
+    if (c < '0' || c > '9') return -1;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+// yyyy-mm-dd of a real calendar day.
 std::int32_t ParseDate(const std::string& text) {
-  int year = 0, month = 0, day = 0;
-  char rest = 0;
-  if (std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &year, &month, &day, &rest) != 3) Wrong("\"" + text + "\" is not a date");
+  const int year = Digits(text, 0, 4), month = Digits(text, 5, 2), day = Digits(text, 8, 2);
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-' || year < 0 || month < 0 || day < 0)
+    Wrong(QuoteValue(text) + " is not a date; write it as yyyy-mm-dd");
+  if (!IsValidCivilDate({year, month, day})) Wrong(QuoteValue(text) + " is not a day of the calendar");
   return PackDate({year, month, day});
 }
 
@@ -59,19 +77,37 @@ std::string MillisText(std::int64_t ms) {
   return text;
 }
 
+// hh:mm, hh:mm:ss or hh:mm:ss.f with one to three digits of fraction.
 std::int64_t ParseMillis(const std::string& text) {
-  int h = 0, m = 0, s = 0, z = 0;
-  char rest = 0;
-  if (std::sscanf(text.c_str(), "%2d:%2d:%2d.%3d%c", &h, &m, &s, &z, &rest) != 4 || h > 23 || m > 59 || s > 59)
-    Wrong("\"" + text + "\" is not a time");
+  const char* kForm = "; write it as hh:mm, hh:mm:ss or hh:mm:ss.zzz";
+  const int h = Digits(text, 0, 2), m = Digits(text, 3, 2);
+  int s = 0, z = 0;
+  bool good = text.size() >= 5 && text[2] == ':' && h >= 0 && m >= 0;
+  if (good && text.size() > 5) {
+    s = Digits(text, 6, 2);
+    good = text[5] == ':' && s >= 0 && text.size() >= 8;
+    if (good && text.size() > 8) {
+      const std::size_t fraction = text.size() - 9;
+      good = text[8] == '.' && fraction >= 1;
+      if (good && fraction > 3) Wrong(QuoteValue(text) + " is more precise than milliseconds" + kForm);
+      const int digits = good ? Digits(text, 9, static_cast<int>(fraction)) : -1;
+      good = good && digits >= 0;
+      z = digits * (fraction == 1 ? 100 : fraction == 2 ? 10 : 1);
+    }
+  }
+  if (!good) Wrong(QuoteValue(text) + " is not a time" + kForm);
+  if (h > 23 || m > 59 || s > 59) Wrong(QuoteValue(text) + " is not a time of the day");
   return ((static_cast<std::int64_t>(h) * 60 + m) * 60 + s) * 1000 + z;
 }
 
-// 8-bit text of the table's code page; refuses characters it lacks.
-std::string Encode(const std::string& utf8) {
+// 8-bit text of the table's code page; refuses characters it lacks and says
+// where such texts belong.
+std::string Encode(const std::string& utf8, const std::string& columnName, TTdbColumnType code) {
   const std::u16string text = Utf8ToUtf16(utf8);
   std::string bytes = EncodeCodePage(text, kCodePageAnsi);
-  if (DecodeCodePage(bytes, kCodePageAnsi) != text) Wrong("a character of \"" + utf8 + "\" has no 8-bit code");
+  if (DecodeCodePage(bytes, kCodePageAnsi) != text)
+    Wrong("column " + columnName + " is a " + ColumnTypeName(code) + " in Windows-1250; store such texts in a " +
+          (code == tctMemo ? "WideMemo" : "WideString") + " column (" + QuoteValue(utf8) + " has characters it lacks)");
   return bytes;
 }
 
@@ -86,12 +122,15 @@ std::string Hex(const std::string& bytes) {
 }
 
 std::string Unhex(const std::string& text) {
-  if (text.size() % kHexDigitsPerByte != 0) Wrong("\"" + text + "\" is not hexadecimal");
+  if (text.size() % kHexDigitsPerByte != 0 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+    Wrong(QuoteValue(text) + " is not hexadecimal (two digits a byte)");
   std::string out;
   for (std::size_t i = 0; i < text.size(); i += kHexDigitsPerByte)
     out += static_cast<char>(ParseNumber<unsigned>(text.substr(i, kHexDigitsPerByte), 16));
   return out;
 }
+
+bool IsTextType(TTdbColumnType code) { return code == tctChar || code == tctString || code == tctWideString; }
 
 }  // namespace
 
@@ -157,17 +196,20 @@ TTdbValue TextValue(const TTdbDataType& type, const std::string& text, const std
     case tctString:
     case tctWideString: {
       std::u16string value16 = Utf8ToUtf16(text);
-      if (code != tctWideString) Encode(text);
+      if (code != tctWideString) Encode(text, columnName, code);
       if (type.MaxLength() > 0 && value16.size() > static_cast<std::size_t>(type.MaxLength()))
-        Wrong("\"" + text + "\" is longer than the " + std::to_string(type.MaxLength()) + " characters of " +
-              columnName);
+        Wrong(QuoteValue(text) + " is longer than the " + std::to_string(type.MaxLength()) + " characters of " +
+              columnName + "; make the column wider or the text shorter");
       value = std::move(value16);
       break;
     }
-    case tctBoolean:
-      if (text != "true" && text != "false") Wrong("\"" + text + "\" is not true or false");
-      value = static_cast<int64_t>(text == "true" ? 1 : 0);
+    case tctBoolean: {
+      std::string lower = text;
+      for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      if (lower != "true" && lower != "false") Wrong(QuoteValue(text) + " is not true or false");
+      value = static_cast<int64_t>(lower == "true" ? 1 : 0);
       break;
+    }
     case tctFloat:
       value = ParseNumber<double>(text);
       break;
@@ -178,18 +220,25 @@ TTdbValue TextValue(const TTdbDataType& type, const std::string& text, const std
       value = TTdbTime{ParseMillis(text) * kTicksPerMillisecond};
       break;
     case tctDateTime: {
-      const std::size_t space = text.find(' ');
-      if (space == std::string::npos) Wrong("\"" + text + "\" is not a date and time");
-      value = TTdbTimeStamp{ParseDate(text.substr(0, space)), static_cast<int32_t>(ParseMillis(text.substr(space + 1)))};
+      // yyyy-mm-dd, then a blank or T and the time of the day.
+      const std::size_t split = text.find_first_of(" T");
+      if (split == std::string::npos) {
+        value = TTdbTimeStamp{ParseDate(text), 0};
+      } else {
+        if (split != 10) Wrong(QuoteValue(text) + " is not a date and time; write it as yyyy-mm-dd hh:mm:ss.zzz");
+        value = TTdbTimeStamp{ParseDate(text.substr(0, split)),
+                              static_cast<int32_t>(ParseMillis(text.substr(split + 1)))};
+      }
       break;
     }
     case tctGuid: {
       TTdbGuid guid;
       unsigned d4[8];
       char rest = 0;
-      if (std::sscanf(text.c_str(), "{%8x-%4hx-%4hx-%2x%2x-%2x%2x%2x%2x%2x%2x}%c", &guid.Data1, &guid.Data2,
+      if (text.size() != kGuidTextLength ||
+          std::sscanf(text.c_str(), "{%8x-%4hx-%4hx-%2x%2x-%2x%2x%2x%2x%2x%2x}%c", &guid.Data1, &guid.Data2,
                       &guid.Data3, &d4[0], &d4[1], &d4[2], &d4[3], &d4[4], &d4[5], &d4[6], &d4[7], &rest) != 11)
-        Wrong("\"" + text + "\" is not a GUID");
+        Wrong(QuoteValue(text) + " is not a GUID; write it as {xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}");
       for (int i = 0; i < 8; ++i) guid.Data4[static_cast<std::size_t>(i)] = static_cast<uint8_t>(d4[i]);
       value = guid;
       break;
@@ -201,19 +250,37 @@ TTdbValue TextValue(const TTdbDataType& type, const std::string& text, const std
   return value;
 }
 
-void SetFieldText(TTdbBaseTable& table, std::span<std::uint8_t> record, int fieldNo, const std::string& text,
+void SetFieldText(TTdbBaseTable& table, std::span<std::uint8_t> record, int fieldNo, const TCsvField& field,
                   TTdbBlobDataList& blobs) {
   const TTdbColumnDefs& columns = table.Columns();
   const std::size_t index = static_cast<std::size_t>(fieldNo - 1);
   const TTdbColumnDef& column = columns[index];
   const TTdbDataType& type = column.DataType;
+  const std::string name = Utf16ToUtf8(column.Name);
   const std::span<std::uint8_t> bytes = columns.ColumnBytes(record, index);
   const TTdbColumnType code = type.ColumnType();
+  const std::string& text = field.Text;
+  const bool isBlock = code == tctMemo || code == tctWideMemo || code == tctBlob;
+  if (text.empty() && (isBlock || !field.Quoted || !IsTextType(code))) {
+    // The empty unquoted field: NULL where the column takes it, the empty
+    // text in a NOT NULL text column; nothing else can stand for it.
+    if (isBlock) {
+      // The empty value: no memo or blob, also in place of a stored one.
+      blobs.push_back({fieldNo, {}, {}});
+      return;
+    }
+    if (type.Nullable()) {
+      SetNullValue(type, bytes);
+      return;
+    }
+    if (!IsTextType(code))
+      Wrong("column " + name + " (" + type.SqlName() + ") needs a value; an empty field is NULL");
+  }
   switch (code) {
     case tctMemo: {
-      std::string stored = Encode(text);
+      std::string stored = Encode(text, name, code);
       if (stored.find(kMemoTerminator) != std::string::npos || stored.find(kMemoEndOfFile) != std::string::npos)
-        Wrong("a memo text cannot hold the bytes 0 or 26");
+        Wrong("column " + name + ": a Memo text cannot hold the character 26; store it in a WideMemo column");
       blobs.push_back({fieldNo, std::move(stored), {}});
       return;
     }
@@ -226,17 +293,13 @@ void SetFieldText(TTdbBaseTable& table, std::span<std::uint8_t> record, int fiel
     default:
       break;
   }
-  const bool isText = code == tctChar || code == tctString || code == tctWideString;
-  if (text.empty() && !isText) {
-    if (!type.Nullable()) Wrong("column " + Utf16ToUtf8(column.Name) + " needs a value");
-    SetNullValue(type, bytes);
-    return;
-  }
-  const TTdbValue value = TextValue(type, text, Utf16ToUtf8(column.Name));
   try {
-    WriteValue(type, bytes, value);
+    WriteValue(type, bytes, TextValue(type, text, name));
   } catch (const ETdbEngine& e) {
-    Wrong(e.Message());
+    Wrong("column " + name + ": " + e.Message());
+  } catch (const std::runtime_error& e) {
+    const std::string what = e.what();
+    Wrong(what.rfind("column ", 0) == 0 ? what : "column " + name + ": " + what);
   }
 }
 

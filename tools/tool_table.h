@@ -7,9 +7,12 @@
 // decimal; Float as the shortest text that reads back the same number;
 // Boolean "true"/"false"; Date "yyyy-mm-dd"; Time "hh:mm:ss.zzz"; DateTime
 // "yyyy-mm-dd hh:mm:ss.zzz"; Guid "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}";
-// Blob bytes in hexadecimal. NULL is the empty field; an empty field stores
-// NULL in a nullable column that is no text, the empty text in a text
-// column, and is refused elsewhere.
+// Blob bytes in hexadecimal. Values read back in ISO 8601 forms: times as
+// hh:mm, hh:mm:ss or with one to three digits of fraction, date-times with a
+// blank or a T between date and time (or the date alone), booleans in any
+// case. NULL is the empty unquoted field, the empty text the quoted empty
+// field (""). An empty unquoted field stores NULL in a column that takes it,
+// the empty text in a NOT NULL text column, and is refused elsewhere.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +22,7 @@
 
 #include "engine/base/column_codec.h"
 #include "engine/table/base_table.h"
+#include "tools/csv.h"
 
 namespace kestrel {
 class TdwFileSystem;
@@ -51,11 +55,11 @@ std::string HexText(const std::string& bytes);
 // Blob) named columnName; throws std::runtime_error as SetFieldText does.
 TTdbValue TextValue(const TTdbDataType& type, const std::string& text, const std::string& columnName);
 
-// Stores text into column fieldNo of a record image; memo, blob and wide
+// Stores a field into column fieldNo of a record image; memo, blob and wide
 // memo values go into blobs. Throws std::runtime_error saying what is
 // wrong with the text (not a number, too long, a character the code page
 // lacks, ...).
-void SetFieldText(TTdbBaseTable& table, std::span<std::uint8_t> record, int fieldNo, const std::string& text,
+void SetFieldText(TTdbBaseTable& table, std::span<std::uint8_t> record, int fieldNo, const TCsvField& field,
                   TTdbBlobDataList& blobs);
 
 }  // namespace kestrel::tool

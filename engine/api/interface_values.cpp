@@ -1,12 +1,25 @@
 // The numbers kestrel.h repeats for C callers are defined once in the
 // engine; these checks keep the two in step.
 #include "engine/api/kestrel.h"
+#include "engine/base/column_type.h"
+#include "engine/cursor/cursor.h"
 #include "engine/session/catalog.h"
+#include "engine/table/column_definition.h"
 #include "engine/session/result_codes.h"
 #include "engine/table/relation.h"
 
 namespace kestrel {
 
+static_assert(TDB_TYPE_CHAR == tctChar && TDB_TYPE_STRING == tctString && TDB_TYPE_INT16 == tctInt16);
+static_assert(TDB_TYPE_FLOAT == tctFloat && TDB_TYPE_BYTE == tctByte && TDB_TYPE_BOOLEAN == tctBoolean);
+static_assert(TDB_TYPE_DATE == tctDate && TDB_TYPE_MEMO == tctMemo && TDB_TYPE_ENUM == tctEnum);
+static_assert(TDB_TYPE_RECORD_ID == tctRecordId && TDB_TYPE_LINK == tctLink && TDB_TYPE_BLOB == tctBlob);
+static_assert(TDB_TYPE_RELATION == tctRelation && TDB_TYPE_TIME == tctTime && TDB_TYPE_LONG_INT == tctLongInt);
+static_assert(TDB_TYPE_DATE_TIME == tctDateTime && TDB_TYPE_WIDE_STRING == tctWideString);
+static_assert(TDB_TYPE_WIDE_MEMO == tctWideMemo && TDB_TYPE_INT64 == tctInt64 && TDB_TYPE_GUID == tctGuid);
+static_assert(TDB_FIELD_RECOMPUTED == kColumnOptionRecompute && TDB_FIELD_NULL_BYTE == kColumnOptionNullByte);
+static_assert(TDB_FIELD_NULLABLE == kColumnOptionNullable);
+static_assert(TDB_FILTER_STATIC == kFilterModeStatic && TDB_FILTER_INCREMENTAL == kFilterModeIncremental);
 static_assert(TDB_OK == kResultOk);
 static_assert(TDB_ERR_CANNOT_OPEN_TABLE == kResultCannotOpenTable);
 static_assert(TDB_ERR_OUT_OF_MEMORY == kResultOutOfMemory);

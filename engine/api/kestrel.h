@@ -85,11 +85,64 @@ typedef uint16_t TdbChar;
 #define TDB_RIGHT_SECURE_FLUSH 0x0200
 #define TDB_RIGHT_SHARED_READ_ONLY 0x0400
 
+/* Column type codes (TTdbFieldSpec.FldType, TdbTableGetDataType, the blob
+ * type of TdbTableInitGetBlob). Record image layouts, at InternalPosition:
+ * CHAR one Windows-1250 byte; STRING a length prefix (1 byte below 256
+ * characters, else 2) and Windows-1250 bytes; WIDE_STRING an int16 length
+ * and UTF-16LE units; INT16, LONG_INT, INT64 little-endian integers; BYTE,
+ * BOOLEAN (0/1), ENUM one byte; FLOAT a little-endian double; DATE an int32
+ * year * 512 + month * 32 + day (0: NULL); TIME an int32 of milliseconds
+ * (an int16 of minutes when InternalSize is 2); DATE_TIME a date and an
+ * int32 of milliseconds (both 0: NULL); MEMO, WIDE_MEMO, BLOB an int32
+ * block number (0: empty), their values read and written through
+ * TdbTableInitGetBlob / TdbTableSetBlob; GUID 16 bytes. A column with
+ * TDB_FIELD_NULL_BYTE in Options has one more byte: 0 NULL, 1 a value; at
+ * table level 6 it comes first, below level 6 last. */
+#define TDB_TYPE_CHAR 0
+#define TDB_TYPE_STRING 1
+#define TDB_TYPE_INT16 2
+#define TDB_TYPE_FLOAT 3
+#define TDB_TYPE_BYTE 4
+#define TDB_TYPE_BOOLEAN 5
+#define TDB_TYPE_DATE 6
+#define TDB_TYPE_MEMO 7
+#define TDB_TYPE_ENUM 8
+#define TDB_TYPE_RECORD_ID 9
+#define TDB_TYPE_LINK 10
+#define TDB_TYPE_BLOB 11
+#define TDB_TYPE_RELATION 12
+#define TDB_TYPE_TIME 13
+#define TDB_TYPE_LONG_INT 16
+#define TDB_TYPE_DATE_TIME 17
+#define TDB_TYPE_WIDE_STRING 18
+#define TDB_TYPE_WIDE_MEMO 19
+#define TDB_TYPE_INT64 20
+#define TDB_TYPE_GUID 21
+
+/* TTdbFieldSpec.Options bits. */
+#define TDB_FIELD_RECOMPUTED 0x01 /* the formula is recomputed, not only a default */
+#define TDB_FIELD_NULL_BYTE 0x08 /* the stored value has a null indicator byte */
+#define TDB_FIELD_NULLABLE 0x20  /* the column may hold NULL ("may be empty") */
+
+/* TdbTableSetSQLFilter Mode: the kind of filter, with option bits added. */
+#define TDB_FILTER_STATIC 1       /* selects the records once, when activated */
+#define TDB_FILTER_INCREMENTAL 15 /* follows changes of the records */
+#define TDB_FILTER_CASE_INSENSITIVE 0x10
+#define TDB_FILTER_USE_JOKERS 0x20   /* X = 'abc*' means X LIKE 'abc%' */
+#define TDB_FILTER_LOCAL_FORMATS 0x40 /* numbers and dates in the platform's formats too */
+
+/* TdbTableLock LockType. */
+#define TDB_LOCK_READ 1
+#define TDB_LOCK_WRITE 2
+
+/* TdbTableLocateRec2 IndexItemCount: compare every level of the index. */
+#define TDB_LOCATE_ALL_LEVELS 256
+
 /* Column spec (TdbTableGetFieldSpec), 4612 bytes. */
 typedef struct TTdbFieldSpec {
   int16_t No;                  /* column number, 1-based */
   TdbChar Name[41];            /* zero-terminated */
-  uint8_t Options;             /* bit 0 calculated, bit 5 may be empty */
+  uint8_t Options;             /* TDB_FIELD_* bits */
   TdbChar RangeOrFormula[256]; /* calculation expression */
   TdbChar SelectOrLink[2001];  /* enumeration values, linked table, ... */
   int16_t FldType;             /* column type code */
@@ -281,25 +334,42 @@ KESTREL_API int32_t TdbRltnActivateEditLocks(int16_t RltnHdl, uint8_t Value);
 /* A cursor on a relation in physical order before the first record: the
  * table handle, -2 when 255 cursors exist, -17. */
 KESTREL_API int32_t TdbTableCreate(int16_t RltnHdl, const TdbChar* Name);
+/* Deletes the cursor: 0, -101. */
 KESTREL_API int32_t TdbTableDelete(int16_t TableHdl);
+/* The size of a record image in bytes, -101. */
 KESTREL_API int32_t TdbTableGetRecordSize(int16_t TableHdl);
+/* The number of columns, -101. */
 KESTREL_API int32_t TdbTableGetNumFields(int16_t TableHdl);
 /* -103 when a text of the column does not fit its array. */
 KESTREL_API int32_t TdbTableGetFieldSpec(int16_t TableHdl, int32_t FieldNo,
                                          TTdbFieldSpec* FieldSpec);
+/* The column's TDB_TYPE_* code; -100 for a column number out of range. */
 KESTREL_API int32_t TdbTableGetDataType(int16_t TableHdl, int32_t FieldNo);
+/* The table level (1..6). */
 KESTREL_API int32_t TdbTableGetRltnVersion(int16_t TableHdl);
+/* 1 when the cursor may change records, else 0. */
 KESTREL_API int32_t TdbTableCanModify(int16_t TableHdl);
+/* 1 when the cursor's order has sequence numbers, else 0. */
 KESTREL_API int32_t TdbTableIsSequenced(int16_t TableHdl);
+/* Orders the cursor by the named index (empty: physical order): 0, -16. */
 KESTREL_API int32_t TdbTableSetIndex(int16_t TableHdl, const TdbChar* IndexName, uint8_t Reverse);
+/* Move to the first or last record (that passes the filter): 1, -11 when
+ * there is none. */
 KESTREL_API int32_t TdbTableFirst(int16_t TableHdl);
 KESTREL_API int32_t TdbTableLast(int16_t TableHdl);
 /* 0, -11 past either end, -201 read failure. */
 KESTREL_API int32_t TdbTableMoveBy(int16_t TableHdl, int32_t Delta);
+/* Moves to record number RecNo (0: before the first): 0, -11 when there is
+ * no such record. */
 KESTREL_API int32_t TdbTableSetRecNo(int16_t TableHdl, int32_t RecNo);
+/* The current record number; 0 before the first, after the last, on a
+ * deleted record and while appending. */
 KESTREL_API int32_t TdbTableGetRecNo(int16_t TableHdl);
+/* The 1-based position in the cursor's order (0 when there is none);
+ * SetSequenceNo moves there and answers the position reached, -11. */
 KESTREL_API int32_t TdbTableGetSequenceNo(int16_t TableHdl);
 KESTREL_API int32_t TdbTableSetSequenceNo(int16_t TableHdl, int32_t SequenceNo);
+/* The number of records (that pass the active filter). */
 KESTREL_API int32_t TdbTableRecordCount(int16_t TableHdl);
 /* Copies the current record image into Buffer (RecBufSize bytes of room;
  * less than the record size answers -103). */
@@ -307,6 +377,14 @@ KESTREL_API int32_t TdbTableGetRecord(int16_t TableHdl, void* Buffer, int32_t Re
 /* Takes the record image of RecBufSize bytes (less than the record size
  * answers -103). */
 KESTREL_API int32_t TdbTableSetRecord(int16_t TableHdl, const void* Buffer, int32_t RecBufSize);
+/* Changing records. Append starts a new record (TdbTableSetRecord and
+ * TdbTableSetBlob fill it), Edit the change of the current one; Confirm
+ * stores it, Cancel drops it. A failure answers a negative result code
+ * (-100 for engine errors) with the engine error in the last-error record:
+ * a key that must be unique (30), a missing right (160), NULL in a NOT NULL
+ * column (47), a value out of range, ...; a refused Confirm stores
+ * nothing. DeleteRecord deletes the current record (a failure as above;
+ * engine error 182 when the cursor stands on no record). */
 KESTREL_API int32_t TdbTableAppend(int16_t TableHdl);
 KESTREL_API int32_t TdbTableAppendConfirm(int16_t TableHdl);
 KESTREL_API int32_t TdbTableAppendCancel(int16_t TableHdl);
@@ -314,8 +392,12 @@ KESTREL_API int32_t TdbTableEdit(int16_t TableHdl);
 KESTREL_API int32_t TdbTableEditConfirm(int16_t TableHdl);
 KESTREL_API int32_t TdbTableEditCancel(int16_t TableHdl);
 KESTREL_API int32_t TdbTableDeleteRecord(int16_t TableHdl);
+/* The record id of the buffered record (0 without a RecordId column);
+ * SetAutoNo sets the next one: 0 or a negative result code. */
 KESTREL_API int32_t TdbTableGetAutoNo(int16_t TableHdl);
 KESTREL_API int32_t TdbTableSetAutoNo(int16_t TableHdl, int32_t RecordId);
+/* Reads the table's state again (changes of other sessions): 1 when
+ * something changed, else 0. */
 KESTREL_API int32_t TdbTableRefresh(int16_t TableHdl, uint8_t CheckNet);
 /* Key search. RecordBuffer is a record image of RecBufSize bytes holding the
  * key columns (less than the record size answers -103). ExactMatch is read
@@ -325,7 +407,9 @@ KESTREL_API int32_t TdbTableRefresh(int16_t TableHdl, uint8_t CheckNet);
 KESTREL_API int32_t TdbTableLocateRec2(int16_t TableHdl, const TdbChar* IndexName,
                                        const void* RecordBuffer, int32_t RecBufSize,
                                        int32_t IndexItemCount, uint8_t* ExactMatch);
-/* Sets (or with an empty text clears) the filter condition: 0, -44. */
+/* Sets (or with an empty text clears) the filter condition: 0, -44. Mode
+ * is TDB_FILTER_STATIC or TDB_FILTER_INCREMENTAL with TDB_FILTER_* option
+ * bits; ActivateFilter switches it on (Active 1) or off: 0, -44. */
 KESTREL_API int32_t TdbTableSetSQLFilter(int16_t TableHdl, const TdbChar* SQLFilter, int32_t Mode,
                                          uint8_t Background);
 KESTREL_API int32_t TdbTableActivateFilter(int16_t TableHdl, uint8_t Active);
@@ -336,12 +420,16 @@ KESTREL_API int32_t TdbTableInitGetBlob(int16_t TableHdl, int32_t FieldNo, int32
 /* Delivers up to Size bytes of the value started by TdbTableInitGetBlob:
  * the bytes delivered. */
 KESTREL_API int32_t TdbTablePerformGetBlob(int16_t TableHdl, void* BlobBuffer, int32_t Size);
+/* Sets the memo or blob value of column FieldNo of the record being
+ * appended or edited (Memo: Windows-1250 bytes; WideMemo: UTF-16LE): 0,
+ * -100 for a column that is no memo or blob. */
 KESTREL_API int32_t TdbTableSetBlob(int16_t TableHdl, int32_t FieldNo, const void* Blob,
                                     int32_t Size);
 /* Installs (or with a null Callback removes) the change callback. */
 KESTREL_API int32_t TdbTableSetChangeCallback(int16_t TableHdl, TTdbChangeCallback Callback,
                                               void* UserData);
-/* LockType 1 read, any other write; TimeOut non-zero waits. 0 or -47. */
+/* LockType TDB_LOCK_READ, any other write; TimeOut non-zero waits. 0 or
+ * -47. The usage record: 0. */
 KESTREL_API int32_t TdbTableLock(int16_t TableHdl, int32_t LockType, int32_t TimeOut);
 KESTREL_API int32_t TdbTableUnlock(int16_t TableHdl, int32_t LockType);
 KESTREL_API int32_t TdbTableGetUsage(int16_t TableHdl, TTdbTableUsage* TableUsage);

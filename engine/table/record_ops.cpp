@@ -17,6 +17,7 @@
 #include "engine/table/blob_file.h"
 #include "engine/table/heap_data_file.h"
 #include "engine/table/memo_file.h"
+#include "engine/table/record_checks.h"
 #include "engine/table/redo_log.h"
 #include "engine/table/table_index_slot.h"
 
@@ -306,6 +307,7 @@ void TTdbBaseTable::CheckUnique(std::span<const std::uint8_t> record, std::int32
 // --- Appending -----------------------------------------------------------
 
 std::int32_t TTdbBaseTable::AppendRecord(std::span<std::uint8_t> buffer, const TTdbBlobDataList& blobs) {
+  if (buffer.size() == static_cast<std::size_t>(RecordSize())) RequireNotNullValues(FColumnDefs, buffer);
   return AppendRecordImpl(buffer, blobs, false);
 }
 
@@ -357,6 +359,7 @@ std::int32_t TTdbBaseTable::AppendRecordImpl(std::span<std::uint8_t> buffer, con
 
 void TTdbBaseTable::ReplaceRecord(std::span<std::uint8_t> buffer, const TTdbBlobDataList& blobs,
                                   std::int32_t recNo) {
+  if (buffer.size() == static_cast<std::size_t>(RecordSize())) RequireNotNullValues(FColumnDefs, buffer);
   ReplaceRecordImpl(buffer, blobs, recNo, true);
 }
 

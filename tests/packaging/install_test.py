@@ -31,7 +31,7 @@ def expected_files():
     files = [
         "bin/vendrik", "bin/kestrel",
         "lib/libkestrel.so", "lib/libkestrel.so.8",
-        "include/kestrel/kestrel.h", "lib/pkgconfig/kestrel.pc",
+        "include/kestrel/kestrel.h", "lib/pkgconfig/kestrel.pc", "lib/python3/dist-packages/kestrel/__init__.py",
         "share/applications/vendrik.desktop",
         "share/man/man1/vendrik.1.gz", "share/man/man1/kestrel.1.gz",
         "share/vendrik/Leírás.pdf",
@@ -97,6 +97,13 @@ class InstalledTreeChecks:
         demo = os.path.join(self.usr, "share/vendrik/demo/Vnd03")
         check = run([os.path.join(self.usr, "bin/kestrel"), "check", demo], env=environment)
         self.assertEqual(check.returncode, 0, check.stdout + check.stderr)
+        # The Python package finds the installed library without help.
+        environment["PYTHONPATH"] = os.path.join(self.usr, "lib/python3/dist-packages")
+        environment.pop("KESTREL_LIBRARY", None)
+        count = run([sys.executable, "-c", "import kestrel, sys; "
+                     "print(len(kestrel.open(sys.argv[1], read_only=True).table('Vnd03')))",
+                     os.path.dirname(demo)], env=environment)
+        self.assertEqual((count.returncode, count.stdout), (0, "498\n"), count.stderr)
 
 
 class InstallTest(unittest.TestCase, InstalledTreeChecks):

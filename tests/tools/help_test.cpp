@@ -81,7 +81,7 @@ TEST_F(KestrelHelp, WrongCommandsAndOptionsAreRefusedWithAShortUsage) {
       {{"--version", "extra"}, "--version", "kestrel --help"},
       {{"demo", (FDir / "made").string(), "--bogus"}, "\"--bogus\"", "kestrel demo --help"},
       {{"count", table, "--colour", "red"}, "\"--colour\"", "kestrel count --help"},
-      {{"export", table, "--index", "KOD", "--reverse"}, "\"--reverse\"", "kestrel export --help"},
+      {{"export", table, "--index", "KOD", "--backwards"}, "\"--backwards\"", "kestrel export --help"},
       {{"create", table, "--level", "5", "--column", "A String(3)", "--frob", "x"}, "\"--frob\"",
        "kestrel create --help"},
       {{"find", table, "--index", "KOD", "1", "--all"}, "\"--all\"", "kestrel find --help"},

@@ -34,11 +34,14 @@ inline std::string ShellQuote(const std::string& text) {
 }
 
 // Runs `kestrel args...`; scratchDir holds the caught output meanwhile.
-inline TToolRun RunKestrel(const std::vector<std::string>& args, const std::filesystem::path& scratchDir) {
+// `input`, when given, is the file standard input reads.
+inline TToolRun RunKestrel(const std::vector<std::string>& args, const std::filesystem::path& scratchDir,
+                           const std::filesystem::path& input = {}) {
   const std::filesystem::path out = scratchDir / "tool-out.txt", err = scratchDir / "tool-err.txt";
   std::string command = std::string(VENDRIK_BINARY_DIR) + "/bin/kestrel";
   for (const std::string& arg : args) command += " " + ShellQuote(arg);
   command += " >" + ShellQuote(out.string()) + " 2>" + ShellQuote(err.string());
+  if (!input.empty()) command += " <" + ShellQuote(input.string());
   TToolRun run;
   const int status = std::system(command.c_str());
   run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
