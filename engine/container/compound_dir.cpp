@@ -23,13 +23,15 @@ bool ValidName(const std::string& name) {
 
 }  // namespace
 
-TdwDirEntry TdwCompoundFileImpl::ReadEntry(TdwVirtualFile& dir, int index) {
+TdwDirEntry TdwCompoundFileImpl::ReadEntry(TdwVirtualFile& dir, int index, bool checked) {
   std::uint8_t bytes[kEntrySize];
   if (Read(dir, static_cast<std::int64_t>(index) * kEntrySize, bytes, kEntrySize) != kEntrySize)
     Damaged("directory \"" + dir.FName + "\" ends inside an entry");
   TdwDirEntry entry;
-  if (!DecodeDirEntry(bytes, TileCount() * kCompoundTileSize, TileCount(), entry))
+  const std::int64_t tileCount = checked ? TileCount() : kMaxTileCount;
+  if (!DecodeDirEntry(bytes, tileCount * kCompoundTileSize, tileCount, entry)) {
     Damaged("entry " + std::to_string(index) + " of directory \"" + dir.FName + "\" is invalid");
+  }
   return entry;
 }
 

@@ -460,7 +460,9 @@ void TdwCompoundFileImpl::UpdateEntry(TdwVirtualFile& file) {
     return;
   }
   if (file.FStartPageNo == file.FEntryStart && file.FSize == file.FEntrySize) return;
-  TdwDirEntry entry = ReadEntry(*file.FDirectory, file.FDirIndex);
+  // The old first tile and size may already lie outside the container
+  // (its tail was cut): they are replaced, so only the name is checked.
+  TdwDirEntry entry = ReadEntry(*file.FDirectory, file.FDirIndex, false);
   entry.FFirstTile = file.FStartPageNo;
   entry.FSize = file.FSize;
   entry.FChanged = CompoundNow();

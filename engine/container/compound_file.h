@@ -185,7 +185,9 @@ class TdwCompoundFileImpl {
   void UpdateEntry(TdwVirtualFile& file);
   void DropCleanSlots();
 
-  TdwDirEntry ReadEntry(TdwVirtualFile& dir, int index);
+  // Reads entry `index` of dir; `checked`: its size and first tile must
+  // lie inside the container (else only its name is checked).
+  TdwDirEntry ReadEntry(TdwVirtualFile& dir, int index, bool checked = true);
   void WriteEntry(TdwVirtualFile& dir, int index, const TdwDirEntry& entry);
   int EntryCount(TdwVirtualFile& dir);
   int FindEntry(TdwVirtualFile& dir, const std::string& name, TdwDirEntry* entry);
