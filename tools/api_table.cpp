@@ -9,6 +9,7 @@
 #include "engine/index/collation.h"
 #include "engine/table/column_definition.h"
 #include "tools/csv.h"
+#include "tools/database_option.h"
 #include "tools/tool_table.h"
 
 namespace kestrel::tool {
@@ -57,14 +58,19 @@ bool IsBlock(TTdbColumnType code) { return code == tctMemo || code == tctWideMem
 }  // namespace
 
 TApiTable::TApiTable(const std::string& name) {
+  // With --db the table is a name inside that database, opened as the
+  // program opens it; else the path's directory is the database.
   const std::filesystem::path path(name);
-  const std::string directory = path.has_parent_path() ? path.parent_path().string() : std::string(".");
+  const std::string directory = !DatabaseLocation().empty() ? DatabaseLocation()
+                                : path.has_parent_path()    ? path.parent_path().string()
+                                                            : std::string(".");
+  const std::string tableName = DatabaseLocation().empty() ? path.filename().string() : name;
   const std::int32_t session = TdbCreateSession(u"");
   if (session <= 0) throw std::runtime_error(ResultText(session));
   FSession = static_cast<std::int16_t>(session);
   Check(TdbSessOpenDb(FSession, U16(directory).c_str(), u"", u"", kToolCacheKB, TDB_DB_READ_ONLY), "opening " + directory);
   FRelation = static_cast<std::int16_t>(
-      Check(TdbSessOpenTable(FSession, U16(path.filename().string()).c_str(), u"", 0, 0, 0), "opening " + name));
+      Check(TdbSessOpenTable(FSession, U16(tableName).c_str(), u"", 0, 0, 0), "opening " + name));
   FTable = static_cast<std::int16_t>(Check(TdbTableCreate(FRelation, u"kestrel"), "opening " + name));
   FRecordSize = Check(TdbTableGetRecordSize(FTable), "reading the columns");
   const int level = Check(TdbTableGetRltnVersion(FTable), "reading the columns");

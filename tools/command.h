@@ -42,5 +42,6 @@ int RunFind(const std::vector<std::string>& args);
 int RunCheck(const std::vector<std::string>& args);
 int RunReindex(const std::vector<std::string>& args);
 int RunDemo(const std::vector<std::string>& args);
+int RunContainer(const std::vector<std::string>& args);
 
 }  // namespace kestrel::tool

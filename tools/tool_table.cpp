@@ -14,6 +14,7 @@
 #include "engine/fs/os_file_system.h"
 #include "engine/table/memo_file.h"
 #include "engine/table/table_file_names.h"
+#include "tools/database_option.h"
 
 namespace kestrel::tool {
 
@@ -95,7 +96,7 @@ std::string Unhex(const std::string& text) {
 
 }  // namespace
 
-TToolTable::TToolTable() : FFileSystem(std::make_unique<TdwOSFileSystem>()) {
+TToolTable::TToolTable() : FFileSystem(ToolFileSystem()) {
   TTdbPageManager::Instance().RegisterClient(kToolClientHdl, kToolCacheKB);
 }
 
@@ -105,6 +106,7 @@ TToolTable::~TToolTable() {
 }
 
 TTdbBaseTable& TToolTable::Open(const std::string& name, TTdbRights rights) {
+  OpenToolFileSystem(*FFileSystem, false);
   const std::string fileName =
       ResolveTableFileName(name, [this](const std::string& path) { return FFileSystem->FileExists(path); });
   if (fileName.empty()) throw ETdbEngine(tdbErrFileNotFound, name + kTableExtensionClassic);
@@ -116,6 +118,7 @@ TTdbBaseTable& TToolTable::Open(const std::string& name, TTdbRights rights) {
 }
 
 TTdbBaseTable& TToolTable::Prepare(const std::string& fileName) {
+  OpenToolFileSystem(*FFileSystem, true);
   FTable = std::make_unique<TTdbBaseTable>(TTdbPageManager::Instance(), *FFileSystem, kToolClientHdl);
   FTable->SetFileName(fileName);
   return *FTable;

@@ -102,9 +102,12 @@ void TdwCompoundFileImpl::RemoveClient(int client) {
 // ---------------------------------------------------------------- open, close
 
 void TdwCompoundFileImpl::Open() {
-  const int mode = (FReadOnly ? kFmOpenRead : kFmOpenReadWrite) |
-                   (FExclusive ? kFmShareExclusive : kFmShareDenyNone);
-  FHandle = FOs->OpenFile(FFileName, mode);
+  // The byte-range locks need a handle open for writing, so a read-only
+  // opener opens for writing too when it may (and never writes); with read
+  // access alone only an exclusive open, which takes no locks, works.
+  const int share = FExclusive ? kFmShareExclusive : kFmShareDenyNone;
+  FHandle = FOs->OpenFile(FFileName, kFmOpenReadWrite | share);
+  if (!IsValidHandle(FHandle) && FReadOnly) FHandle = FOs->OpenFile(FFileName, kFmOpenRead | share);
   if (!IsValidHandle(FHandle)) Raise("Cannot open file " + FFileName + ".");
   try {
     if (!TakeReadLock()) Raise("Cannot lock file " + FFileName + ".");
