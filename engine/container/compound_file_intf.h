@@ -16,6 +16,7 @@
 //   a damaged container raises ETdbEngine naming it.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -108,7 +109,7 @@ class TdwCompoundFileIntf : public TdwFileSystem {
   int FClientHdl = 0;
   std::vector<TdwVirtualFile*> FFileHandles;
   std::vector<int> FHandleLocks;  // per handle: read (1) or write (2) lock held by LockFile, else 0
-  int FLastError = 0;
+  std::atomic<int> FLastError{0};  // sessions of several threads share the object
 };
 
 }  // namespace kestrel

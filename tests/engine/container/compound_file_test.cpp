@@ -14,6 +14,7 @@
 #include "engine/container/compound_file_intf.h"
 #include "engine/container/compound_tools.h"
 #include "engine/fs/os_file_system.h"
+#include "fault_file_system.h"
 #include "temp_dir.h"
 
 namespace kestrel {
@@ -191,6 +192,70 @@ TEST_F(CompoundFileTest, RandomDamageGivesErrorsNotCrashes) {
     }
   }
   EXPECT_GT(refused, 0) << "some damage is found";
+}
+
+}  // namespace
+}  // namespace kestrel
+
+namespace kestrel {
+namespace {
+
+using test::TFaultFileSystem;
+
+// A write that fails or moves only part of its bytes, at every write of a
+// commit in turn: the operation reports the failure (never success), and
+// the container opens afterwards with every file readable.
+TEST_F(CompoundFileTest, FailedWritesAreReportedAndLeaveAReadableContainer) {
+  struct Fault {
+    const char* what;
+    std::function<void(TFaultFileSystem&, int)> arm;
+  } faults[] = {
+      {"a failed write", [](TFaultFileSystem& fs, int n) { fs.FailNthWrite(n); }},
+      {"a short write", [](TFaultFileSystem& fs, int n) { fs.ShortNthWrite(n); }},
+      {"a full disk", [](TFaultFileSystem& fs, int n) { fs.FailNthWrite(n, true); }},
+  };
+  for (const Fault& fault : faults) {
+    for (int n = 1;; ++n) {
+      SCOPED_TRACE(std::string(fault.what) + " at write " + std::to_string(n));
+      {
+        TdwCompoundFileIntf container(FName);
+        container.NewFile();
+        container.Open();
+        const TdwFileHandle handle = container.CreateFile("a");
+        const std::string old(10000, 'o');
+        ASSERT_EQ(container.FileWrite(handle, 0, old.data(), 10000), 10000);
+        container.CloseFile(handle);
+      }
+      auto faulty = std::make_shared<TFaultFileSystem>(FDir.Path());
+      bool failed = false;
+      {
+        TdwCompoundFileIntf container(FName, faulty);
+        container.Open();
+        fault.arm(*faulty, n);
+        try {
+          const TdwFileHandle handle = container.OpenFile("a", kFmOpenReadWrite | kFmShareDenyNone);
+          const std::string data(30000, 'n');
+          failed = container.FileWrite(handle, 5000, data.data(), 30000) != 30000;
+          container.CloseFile(handle);
+          const TdwFileHandle other = container.CreateFile("b");
+          failed = failed || !IsValidHandle(other);
+          container.CloseFile(other);
+          container.Close();
+        } catch (const ETdbEngine& error) {
+          failed = true;
+          EXPECT_NE(error.Message().find("Fatal compound file error"), std::string::npos) << error.Message();
+        }
+      }
+      EXPECT_EQ(failed, faulty->GetFaultCount() > 0);
+      TdwCompoundFileIntf container(FName);
+      container.Open();
+      for (const char* name : {"a", "b"}) {
+        const std::string content = Content(container, name);
+        EXPECT_NE(content, "<short read>") << name;
+      }
+      if (faulty->GetFaultCount() == 0) break;
+    }
+  }
 }
 
 }  // namespace
