@@ -148,12 +148,6 @@ void TdwCompoundFileImpl::Close() {
   if (locked) Raise("Closing compound file with active lock.");
 }
 
-bool TdwCompoundFileImpl::HasOpenFiles() const {
-  for (const auto& file : FVirtualFiles)
-    if (!file->FIsDirectory && file->FRefCount > 0) return true;
-  return false;
-}
-
 // ---------------------------------------------------------------- tiles
 
 void TdwCompoundFileImpl::Damaged(const std::string& what) const {
@@ -194,8 +188,6 @@ std::int32_t TdwCompoundFileImpl::FatAt(std::int32_t tile) const {
   if (tile < 0 || tile >= TileCount()) Damaged("tile " + std::to_string(tile) + " lies outside it");
   return FFat[static_cast<std::size_t>(tile)];
 }
-
-std::int32_t TdwCompoundFileImpl::Successor(std::int32_t tile) const { return FatAt(tile); }
 
 void TdwCompoundFileImpl::SetFat(std::int64_t tile, std::int32_t next) {
   FFat[static_cast<std::size_t>(tile)] = next;

@@ -104,8 +104,6 @@ class TdwCompoundFileImpl {
   const std::string& FileName() const { return FFileName; }
   bool ReadOnly() const { return FReadOnly; }
   bool IsOpen() const { return IsValidHandle(FHandle); }
-  // Any open file besides the root directory and the directories.
-  bool HasOpenFiles() const;
   std::int64_t TileCount() const { return static_cast<std::int64_t>(FFat.size()); }
 
   // ---- Locks (see the design note). Begin* answer false when another
@@ -147,10 +145,6 @@ class TdwCompoundFileImpl {
   // Discard closes it without committing.
   void OpenAlone() { Open(); }
   void Discard();
-
-  // ---- Inspection.
-  std::int32_t FreeListHead() const { return FFreeList; }
-  std::int32_t Successor(std::int32_t tile) const;
 
  private:
   void Open();

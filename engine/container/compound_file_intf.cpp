@@ -29,15 +29,6 @@ TdwCompoundFileIntf::~TdwCompoundFileIntf() {
   }
 }
 
-bool TdwCompoundFileIntf::IsCompoundFile(TdwFileSystem& os, const std::string& fileName) {
-  const TdwFileHandle handle = os.OpenFile(fileName, kFmOpenRead | kFmShareDenyNone);
-  if (!IsValidHandle(handle)) return true;
-  std::uint8_t bytes[4] = {};
-  const std::int64_t read = os.FileRead(handle, 0, bytes, sizeof bytes);
-  os.CloseFile(handle);
-  return read == static_cast<std::int64_t>(sizeof bytes) && static_cast<std::uint32_t>(GetInt32(bytes)) == kCompoundMagic;
-}
-
 void TdwCompoundFileIntf::Open() {
   if (FImpl) return;
   FImpl = TdwCompoundFileImpl::Acquire(FOs, FFileName, FReadOnly, FExclusive, FSharedAccess, FClientHdl);
@@ -70,7 +61,6 @@ TdwCompoundFileImpl& TdwCompoundFileIntf::Impl() const {
   return *FImpl;
 }
 
-bool TdwCompoundFileIntf::HasOpenFiles() const { return Impl().HasOpenFiles(); }
 bool TdwCompoundFileIntf::BeginRead() { return Impl().BeginRead(FClientHdl); }
 bool TdwCompoundFileIntf::BeginWrite() { return Impl().BeginWrite(FClientHdl); }
 void TdwCompoundFileIntf::EndRead() { Impl().EndRead(FClientHdl); }

@@ -45,10 +45,6 @@ class TdwCompoundFileIntf : public TdwFileSystem {
   bool IsOpen() const { return FImpl != nullptr; }
   // Creates a new, empty container file under the object's file name.
   void NewFile();
-  // Whether a file starts with the container magic (or cannot be opened).
-  static bool IsCompoundFile(TdwFileSystem& os, const std::string& fileName);
-  // Any contained file open besides the directories.
-  bool HasOpenFiles() const;
 
   bool BeginRead();
   bool BeginWrite();
