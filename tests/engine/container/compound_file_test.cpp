@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <map>
 #include <random>
 #include <string>
@@ -256,6 +257,44 @@ TEST_F(CompoundFileTest, FailedWritesAreReportedAndLeaveAReadableContainer) {
       if (faulty->GetFaultCount() == 0) break;
     }
   }
+}
+
+}  // namespace
+}  // namespace kestrel
+
+namespace kestrel {
+namespace {
+
+TEST_F(CompoundFileTest, CompressRefusedWhileOpenAndKeepsContentOtherwise) {
+  auto os = std::make_shared<TdwOSFileSystem>();
+  {
+    TdwCompoundFileIntf container(FName);
+    container.NewFile();
+    container.Open();
+    for (const char* name : {"a", "b"}) {
+      const TdwFileHandle handle = container.CreateFile(name);
+      const std::string data(20000, name[0]);
+      container.FileWrite(handle, 0, data.data(), 20000);
+      container.CloseFile(handle);
+    }
+    ASSERT_TRUE(container.DeleteFile("a"));  // its tiles are free now
+    try {
+      CompressCompoundFile(os, FName);
+      ADD_FAILURE() << "compressed while open";
+    } catch (const ETdbEngine& error) {
+      EXPECT_NE(error.Message().find("Cannot compress with open files."), std::string::npos) << error.Message();
+    }
+  }
+  const std::string before = ReadWholeFile(FName);
+  CompressCompoundFile(os, FName);
+  EXPECT_EQ(ReadWholeFile(FDir.File("db.bak.tdbd")), before);
+  EXPECT_FALSE(std::filesystem::exists(FDir.File("db.tmp.tdbd")));
+  EXPECT_LT(ReadWholeFile(FName).size(), before.size());
+  EXPECT_EQ(Defects(), std::vector<std::string>());
+  TdwCompoundFileIntf container(FName);
+  container.Open();
+  EXPECT_EQ(Content(container, "b"), std::string(20000, 'b'));
+  EXPECT_EQ(Content(container, "a"), "<missing>");
 }
 
 }  // namespace
