@@ -12,6 +12,7 @@
 #include "engine/index/collation.h"
 #include "engine/table/column_definition.h"
 #include "tools/csv.h"
+#include "tools/database_option.h"
 #include "tools/tool_table.h"
 
 namespace kestrel::tool {
@@ -60,8 +61,13 @@ bool IsBlock(TTdbColumnType code) { return code == tctMemo || code == tctWideMem
 }  // namespace
 
 TApiTable::TApiTable(const std::string& name) {
+  // With --db the table is a name inside that database, opened as the
+  // program opens it; else the path's directory is the database.
   const std::filesystem::path path(name);
-  const std::string directory = path.has_parent_path() ? path.parent_path().string() : std::string(".");
+  const std::string directory = !DatabaseLocation().empty() ? DatabaseLocation()
+                                : path.has_parent_path()    ? path.parent_path().string()
+                                                            : std::string(".");
+  const std::string tableName = DatabaseLocation().empty() ? path.filename().string() : name;
   // The session writes the directory's control file when it is missing; a
   // command that only reads takes it away again (see the destructor).
   try {
@@ -78,7 +84,7 @@ TApiTable::TApiTable(const std::string& name) {
     FSession = static_cast<std::int16_t>(session);
     Check(TdbSessOpenDb(FSession, U16(directory).c_str(), u"", u"", kToolCacheKB, TDB_DB_READ_ONLY), "opening " + directory);
     FRelation = static_cast<std::int16_t>(
-        Check(TdbSessOpenTable(FSession, U16(path.filename().string()).c_str(), u"", 0, 0, 0), "opening " + name));
+        Check(TdbSessOpenTable(FSession, U16(tableName).c_str(), u"", 0, 0, 0), "opening " + name));
     FTable = static_cast<std::int16_t>(Check(TdbTableCreate(FRelation, u"kestrel"), "opening " + name));
     FRecordSize = Check(TdbTableGetRecordSize(FTable), "reading the columns");
     const int level = Check(TdbTableGetRltnVersion(FTable), "reading the columns");

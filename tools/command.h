@@ -46,5 +46,6 @@ int RunDemo(const std::vector<std::string>& args);
 int RunUpdate(const std::vector<std::string>& args);
 int RunDelete(const std::vector<std::string>& args);
 int RunDrop(const std::vector<std::string>& args);
+int RunContainer(const std::vector<std::string>& args);
 
 }  // namespace kestrel::tool

@@ -69,6 +69,15 @@ const std::vector<TToolCommand>& ToolCommands() {
        "Rebuilds the index INDEX, or every index of the table.", RunReindex},
       {"demo", "DIR [--records N]", "create the demo classification table Vnd03 in DIR (N more generated records)",
        "--records", "Creates DIR when it is missing; refuses a DIR that already holds Vnd03.", RunDemo},
+      {"container", "new|list|check|compress FILE | pack DIR FILE | unpack FILE DIR",
+       "single-file database containers", "",
+       "new FILE: an empty container named FILE as given (refused when FILE exists).\n"
+       "list FILE: one line per file: its path inside the container and its size in bytes.\n"
+       "check FILE: every chain, the free list and the directories agree (exit 0), else the defects (exit 1).\n"
+       "compress FILE: rewrite without free tiles; the old one is kept as NAME.bak.EXT.\n"
+       "pack DIR FILE: a new container FILE holding the files of the directory database DIR.\n"
+       "unpack FILE DIR: copy every file of the container into DIR (created when missing).",
+       RunContainer},
   };
   return kCommands;
 }

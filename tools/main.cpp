@@ -6,6 +6,7 @@
 
 #include "tools/command.h"
 #include "tools/csv.h"
+#include "tools/database_option.h"
 #include "tools/help.h"
 
 namespace {
@@ -22,9 +23,12 @@ const TToolCommand* FindCommand(const std::string& name) {
 
 int main(int argc, char* argv[]) {
   using namespace kestrel::tool;
-  if (argc < 2) return RefuseUsage(nullptr, "a command is needed");
-  const std::string name = argv[1];
-  const std::vector<std::string> args(argv + 2, argv + argc);
+  // "--db LOCATION" may stand before the command or among its arguments.
+  std::vector<std::string> all(argv + 1, argv + argc);
+  if (!TakeDatabaseOption(all)) return RefuseUsage(nullptr, "--db needs a database location");
+  if (all.empty()) return RefuseUsage(nullptr, "a command is needed");
+  const std::string name = all[0];
+  const std::vector<std::string> args(all.begin() + 1, all.end());
   if (IsHelpOption(name) || name == "help") {
     if (args.empty()) return PrintHelp();
     const TToolCommand* command = args.size() == 1 ? FindCommand(args[0]) : nullptr;

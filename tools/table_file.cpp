@@ -1,15 +1,14 @@
-// Header reading of table files through stdio.
+// Header reading of table files through the tool's file system.
 #include "tools/table_file.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 #include <vector>
 
 #include "engine/base/engine_error.h"
+#include "engine/fs/file_system.h"
 #include "engine/table/table_file_names.h"
+#include "tools/database_option.h"
 
 namespace kestrel::tool {
 
@@ -21,45 +20,46 @@ constexpr size_t kFirstRead = 8192;
 constexpr uint64_t kBPlusNextIdOffset = 6;
 constexpr uint64_t kBPlusEncryptionOffset = 10;
 
-struct TFileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using TFile = std::unique_ptr<std::FILE, TFileCloser>;
-
-bool IsRegularFile(const std::string& path) {
-  struct stat info;
-  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-class TStdioSource : public ITdbByteSource {
+// Reads through the tool's file system (the operating system's, or the one
+// inside the --db container).
+class TFileSystemSource : public ITdbByteSource {
  public:
-  TStdioSource(std::FILE* file, std::string fileName) : FFile(file), FFileName(std::move(fileName)) {}
-
+  TFileSystemSource(TdwFileSystem& fileSystem, TdwFileHandle handle, std::string fileName)
+      : FFileSystem(fileSystem), FHandle(handle), FFileName(std::move(fileName)) {}
   void ReadAt(uint64_t offset, std::span<uint8_t> dest) override {
-    if (::fseeko(FFile, static_cast<off_t>(offset), SEEK_SET) != 0 ||
-        std::fread(dest.data(), 1, dest.size(), FFile) != dest.size())
+    const auto count = static_cast<std::int64_t>(dest.size());
+    if (FFileSystem.FileRead(FHandle, static_cast<std::int64_t>(offset), dest.data(), count) != count)
       throw ETdbEngine(tdbErrReadFile, FFileName);
   }
 
  private:
-  std::FILE* FFile;
+  TdwFileSystem& FFileSystem;
+  TdwFileHandle FHandle;
   std::string FFileName;
+};
+
+// Closes the handle when the header has been read.
+struct THandleCloser {
+  TdwFileSystem& FFileSystem;
+  TdwFileHandle FHandle;
+  ~THandleCloser() { FFileSystem.CloseFile(FHandle); }
 };
 
 }  // namespace
 
 TTableFileInfo ReadTableFile(const std::string& name) {
   TTableFileInfo info;
-  info.FileName = ResolveTableFileName(name, IsRegularFile);
-  if (info.FileName.empty() || !IsRegularFile(info.FileName)) throw ETdbEngine(tdbErrFileNotFound, name);
-  TFile file(std::fopen(info.FileName.c_str(), "rb"));
-  if (!file) throw ETdbEngine(tdbErrFileNotFound, info.FileName);
-  if (::fseeko(file.get(), 0, SEEK_END) != 0) throw ETdbEngine(tdbErrReadFile, info.FileName);
-  const off_t size = ::ftello(file.get());
+  std::unique_ptr<TdwFileSystem> fileSystem = ToolFileSystem();
+  OpenToolFileSystem(*fileSystem, false);
+  info.FileName = ResolveTableFileName(name, [&](const std::string& path) { return fileSystem->FileExists(path); });
+  if (info.FileName.empty()) throw ETdbEngine(tdbErrFileNotFound, name);
+  const TdwFileHandle handle = fileSystem->OpenFile(info.FileName, kFmOpenRead | kFmShareDenyNone);
+  if (!IsValidHandle(handle)) throw ETdbEngine(tdbErrFileNotFound, info.FileName);
+  THandleCloser closer{*fileSystem, handle};
+  const std::int64_t size = fileSystem->GetFileSize(handle);
   if (size < 0) throw ETdbEngine(tdbErrReadFile, info.FileName);
   info.FileSize = static_cast<uint64_t>(size);
-
-  TStdioSource source(file.get(), info.FileName);
+  TFileSystemSource source(*fileSystem, handle, info.FileName);
   std::vector<uint8_t> prefix(static_cast<size_t>(std::min<uint64_t>(info.FileSize, kFirstRead)));
   source.ReadAt(0, prefix);
   info.Kind = TableFileKind(prefix);

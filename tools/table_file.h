@@ -1,5 +1,6 @@
 // Reading a table file's header from the tool: resolves the table name as
-// the engine does (".dat", then ".tdbt"), reads the file with stdio and
+// the engine does (".dat", then ".tdbt"), reads the file through the tool's
+// file system (database_option.h) and
 // feeds the engine's header codec. Errors are ETdbEngine: 37 for a missing
 // file, 2 for a read failure, and the codec's errors for the content.
 #pragma once

@@ -16,6 +16,7 @@
 #include "engine/table/memo_file.h"
 #include "engine/table/table_file_names.h"
 #include "tools/csv.h"
+#include "tools/database_option.h"
 
 namespace kestrel::tool {
 
@@ -134,7 +135,7 @@ bool IsTextType(TTdbColumnType code) { return code == tctChar || code == tctStri
 
 }  // namespace
 
-TToolTable::TToolTable() : FFileSystem(std::make_unique<TdwOSFileSystem>()) {
+TToolTable::TToolTable() : FFileSystem(ToolFileSystem()) {
   TTdbPageManager::Instance().RegisterClient(kToolClientHdl, kToolCacheKB);
 }
 
@@ -144,6 +145,7 @@ TToolTable::~TToolTable() {
 }
 
 TTdbBaseTable& TToolTable::Open(const std::string& name, TTdbRights rights) {
+  OpenToolFileSystem(*FFileSystem, false);
   const std::string fileName =
       ResolveTableFileName(name, [this](const std::string& path) { return FFileSystem->FileExists(path); });
   if (fileName.empty()) throw ETdbEngine(tdbErrFileNotFound, name + kTableExtensionClassic);
@@ -155,6 +157,7 @@ TTdbBaseTable& TToolTable::Open(const std::string& name, TTdbRights rights) {
 }
 
 TTdbBaseTable& TToolTable::Prepare(const std::string& fileName) {
+  OpenToolFileSystem(*FFileSystem, true);
   FTable = std::make_unique<TTdbBaseTable>(TTdbPageManager::Instance(), *FFileSystem, kToolClientHdl);
   FTable->SetFileName(fileName);
   return *FTable;

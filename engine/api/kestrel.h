@@ -275,10 +275,11 @@ KESTREL_API int32_t TdbSessSetNetParams(int16_t SessHdl, const TTdbNetParams* Ne
 KESTREL_API int32_t TdbSessSetSystemSettings(int16_t SessHdl, int32_t IndPageSize,
                                              int32_t BlobBlockSize);
 /* Opens the session's database. Location: a directory (empty for the
- * current directory) or a file inside it; see TDB_DB_* for Attributes;
- * CacheSize in kilobytes. Answers 0, -58 (not found, wrong credentials),
- * -53 (any other failure, e.g. single-file databases, which this engine does
- * not open yet, or a database already open in the session). */
+ * current directory) or a file inside it, a single-file database container,
+ * or a name without extension that does not exist (the container NAME.tdbd,
+ * created); see TDB_DB_* for Attributes; CacheSize in kilobytes. Answers 0,
+ * -58 (not found, wrong credentials, a container that cannot be opened),
+ * -53 (any other failure, e.g. a database already open in the session). */
 KESTREL_API int32_t TdbSessOpenDb(int16_t SessHdl, const TdbChar* Location, const TdbChar* UserName,
                                   const TdbChar* Password, int32_t CacheSize, int32_t Attributes);
 KESTREL_API int32_t TdbSessGetDbInfo(int16_t SessHdl, TTdbDbInfo* DbInfo);

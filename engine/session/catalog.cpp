@@ -8,6 +8,7 @@
 #include "engine/base/code_page.h"
 #include "engine/base/engine_error.h"
 #include "engine/cache/page_manager.h"
+#include "engine/container/compound_file_intf.h"
 #include "engine/fs/os_file_system.h"
 #include "engine/session/services.h"
 
@@ -32,6 +33,31 @@ std::shared_ptr<TdwFileSystem> AcquireDataFileSystem(const std::string& director
   return pageManager.GetFileSystem(directory);
 }
 
+// The file system inside a single-file database, shared through the page
+// manager under the container's name. A missing container is created unless
+// the database is opened read-only; one that cannot be opened is error 37
+// with the reason.
+std::shared_ptr<TdwFileSystem> AcquireContainerFileSystem(const std::string& fileName, int attributes) {
+  TTdbPageManager& pageManager = TTdbPageManager::Instance();
+  if (std::shared_ptr<TdwFileSystem> fileSystem = pageManager.GetFileSystem(fileName)) return fileSystem;
+  const bool readOnly = (attributes & (kDbAttrReadOnly | kDbAttrSharedReadOnly)) != 0;
+  auto container = std::make_shared<TdwCompoundFileIntf>(fileName);
+  container->FReadOnly = readOnly;
+  try {
+    TdwOSFileSystem os;
+    if (!os.GetFileInfo(fileName)) {
+      if (readOnly) throw ETdbEngine(tdbErrFileNotFound, fileName);
+      container->NewFile();
+    }
+    container->Open();
+  } catch (const ETdbEngine& error) {
+    if (error.Number() == tdbErrFileNotFound) throw;
+    throw ETdbEngine(tdbErrFileNotFound, error.Message());
+  }
+  pageManager.AddFileSystem(fileName, container);
+  return pageManager.GetFileSystem(fileName);
+}
+
 }  // namespace
 
 ITdbCatalogTable::~ITdbCatalogTable() = default;
@@ -46,13 +72,12 @@ void TTdbCatalog::OpenDatabase(const std::u16string& location, const std::u16str
   if (IsOpen()) throw ETdbEngine(tdbErrNotSupported, "opening a second database in a session");
   TdwOSFileSystem probe;
   const TTdbDatabaseLocation where = ResolveDatabaseLocation(probe, Utf16ToUtf8(location));
-  if (where.FType == dbtSingleFile)
-    throw ETdbEngine(tdbErrNotSupported, "single-file database \"" + where.FPath + "\"");
-
-  std::shared_ptr<TdwFileSystem> dataFileSystem = AcquireDataFileSystem(where.FPath);
+  const bool singleFile = where.FType == dbtSingleFile;
+  std::shared_ptr<TdwFileSystem> dataFileSystem =
+      singleFile ? AcquireContainerFileSystem(where.FPath, attributes) : AcquireDataFileSystem(where.FPath);
   try {
     try {
-      EnsureControlFile(*dataFileSystem, where.FPath);
+      if (!singleFile) EnsureControlFile(*dataFileSystem, where.FPath);
     } catch (const ETdbEngine&) {
       if ((attributes & (kDbAttrReadOnly | kDbAttrSharedReadOnly)) == 0) throw;
     }
@@ -62,8 +87,12 @@ void TTdbCatalog::OpenDatabase(const std::u16string& location, const std::u16str
     throw;
   }
   FServices.FDataFileSystem = std::move(dataFileSystem);
-  FServices.FLockFileSystem = std::make_shared<TdwOSFileSystem>(where.FPath);
+  // Lock files are operating-system files: in the database directory, or
+  // beside the container.
+  FServices.FLockFileSystem = std::make_shared<TdwOSFileSystem>(
+      singleFile ? std::filesystem::path(where.FPath).parent_path().string() : where.FPath);
   FDirectory = where.FPath;
+  FDatabaseType = where.FType;
   FDatabaseKey = password;
   FAttributes = attributes;
   FCacheSizeKB = cacheSizeKB < 0 ? 0 : cacheSizeKB;
@@ -83,6 +112,7 @@ void TTdbCatalog::CloseDatabase() noexcept {
   FServices.FDataFileSystem.reset();
   FServices.FLockFileSystem.reset();
   FDirectory.clear();
+  FDatabaseType = dbtDirectory;
   FDatabaseKey.clear();
   FAttributes = 0;
   FCacheSizeKB = 0;

@@ -52,8 +52,9 @@ class TTdbCatalog {
   ~TTdbCatalog();
 
   // Opens the database at location (see ResolveDatabaseLocation). Throws
-  // ETdbEngine: 37 for a missing location, 187 for a single-file container
-  // (not opened by this engine), 141 or 3 when the control file cannot be
+  // ETdbEngine: 37 for a missing location or a container that cannot be
+  // opened (a missing container is created unless the database is opened
+  // read-only), 141 or 3 when the control file cannot be
   // written to a database that is not opened read-only, 187 when a database
   // is open already. A failure leaves the catalog closed.
   void OpenDatabase(const std::u16string& location, const std::u16string& password, int cacheSizeKB,
@@ -63,7 +64,7 @@ class TTdbCatalog {
   void CloseDatabase() noexcept;
 
   bool IsOpen() const { return !FDirectory.empty(); }
-  TTdbDatabaseType DatabaseType() const { return dbtDirectory; }
+  TTdbDatabaseType DatabaseType() const { return FDatabaseType; }
   TTdbManagementLevel ManagementLevel() const { return FManagementLevel; }
   const std::string& Directory() const { return FDirectory; }
   int Attributes() const { return FAttributes; }
@@ -107,7 +108,8 @@ class TTdbCatalog {
   TTdbServices& FServices;
   int FSessHdl;
   TTdbTableFactorySource FTableFactories;
-  std::string FDirectory;  // empty while closed
+  std::string FDirectory;  // empty while closed; the container file of a single-file database
+  TTdbDatabaseType FDatabaseType = dbtDirectory;
   std::u16string FDatabaseKey;
   int FCacheSizeKB = 0;
   int FAttributes = 0;

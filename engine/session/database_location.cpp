@@ -32,7 +32,7 @@ bool IsCompoundFile(TdwFileSystem& fileSystem, const std::string& fileName) {
   if (read != static_cast<std::int64_t>(sizeof bytes)) return false;
   const std::uint32_t magic =
       bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<std::uint32_t>(bytes[3]) << 24);
-  return magic == kCompoundFileMagic;
+  return magic == kCompoundMagic;
 }
 
 TTdbDatabaseLocation ResolveDatabaseLocation(TdwFileSystem& fileSystem,

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/container/compound_format.h"
 #include "engine/fs/file_system.h"
 
 namespace kestrel {
@@ -19,8 +20,6 @@ inline constexpr std::string_view kControlFileExtension = ".tdbd";
 inline constexpr std::string_view kControlFileText =
     "Kestrel database control file for directory-based database";
 static_assert(kControlFileText.size() == 58);
-// First Int32 of a single-file database container.
-inline constexpr std::uint32_t kCompoundFileMagic = 0x39E47581;
 
 enum TTdbDatabaseType { dbtDirectory, dbtSingleFile };
 

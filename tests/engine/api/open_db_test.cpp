@@ -33,13 +33,14 @@ TEST_F(TOpenDb, LocationRules) {
     std::int32_t result;
     int error;                // last error number, 0 for none
     std::string controlFile;  // written by the open, "" for none
+    int singleFile;           // TdbSessIsSingleFile while open
   } cases[] = {
-      {db, 0, 0, db + "/Vnd.tdbd"},
-      {db + "/", 0, 0, db + "/Vnd.tdbd"},
-      {db + "/Vnd03.dat", 0, 0, db + "/Vnd.tdbd"},  // a file: its directory
-      {FDir.File("box.tdbd"), -53, 187, ""},        // a container: not opened here
-      {FDir.File("missing.dat"), -58, 37, ""},
-      {FDir.File("missing"), -53, 187, ""},  // would be missing.tdbd
+      {db, 0, 0, db + "/Vnd.tdbd", 0},
+      {db + "/", 0, 0, db + "/Vnd.tdbd", 0},
+      {db + "/Vnd03.dat", 0, 0, db + "/Vnd.tdbd", 0},  // a file: its directory
+      {FDir.File("box.tdbd"), -58, 37, "", 0},         // a container cut short
+      {FDir.File("missing.dat"), -58, 37, "", 0},
+      {FDir.File("missing"), 0, 0, "", 1},  // the new container missing.tdbd
   };
   for (const Case& c : cases) {
     std::filesystem::remove(db + "/Vnd.tdbd");
@@ -50,9 +51,10 @@ TEST_F(TOpenDb, LocationRules) {
     if (!c.controlFile.empty()) {
       EXPECT_EQ(ReadWholeFile(c.controlFile), kControlText);
     }
-    EXPECT_FALSE(std::filesystem::exists(FDir.File("missing.tdbd")));
-    EXPECT_EQ(TdbSessIsSingleFile(session), 0);
+    EXPECT_EQ(std::filesystem::exists(FDir.File("missing.tdbd")), c.singleFile == 1) << c.location;
+    EXPECT_EQ(TdbSessIsSingleFile(session), c.singleFile) << c.location;
     EXPECT_EQ(TdbSessDelete(session), 0);
+    std::filesystem::remove(FDir.File("missing.tdbd"));
   }
 }
 
