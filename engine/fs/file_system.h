@@ -132,6 +132,9 @@ class TdwFileSystem {
   virtual int Clear();
   // Renames; refused when newName exists.
   virtual bool RenameFile(const std::string& oldName, const std::string& newName) = 0;
+  // Puts file newFile in the place of target in one step (target, when it
+  // exists, is replaced; a reader sees the one or the other, never neither).
+  virtual bool ReplaceFile(const std::string& newFile, const std::string& target) = 0;
   // Absolute, normalised form of a name (relative names joined to the base;
   // an empty name or "." is the base or, without one, the working directory).
   virtual std::string ExpandFileName(const std::string& fileName) const;

@@ -81,11 +81,20 @@ TdwFileHandle TdwOSFileSystem::OpenFile(const std::string& filePath, int mode) {
   if (FPhysicallyExclusive) mode = (mode & kFmPhysicallyExclusiveMask) | kFmShareExclusive;
   const int access = mode & kFmAccessMask;
   const int flags = (access == kFmOpenRead ? O_RDONLY : access == kFmOpenWrite ? O_WRONLY : O_RDWR);
-  const int fd = ::open(Resolve(filePath).c_str(), flags | O_CLOEXEC);
+  // Only regular files are opened; O_NONBLOCK keeps the open of a FIFO or
+  // a device from waiting for a partner, and is cleared once the file is
+  // known to be regular.
+  const int fd = ::open(Resolve(filePath).c_str(), flags | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return Fail(kInvalidFileHandle);
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    FLastError = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    FLastError = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    ::close(fd);
+    return kInvalidFileHandle;
+  }
+  const int fileFlags = ::fcntl(fd, F_GETFL);
+  if (fileFlags < 0 || ::fcntl(fd, F_SETFL, fileFlags & ~O_NONBLOCK) != 0) {
+    FLastError = errno;
     ::close(fd);
     return kInvalidFileHandle;
   }
@@ -244,6 +253,10 @@ bool TdwOSFileSystem::RenameFile(const std::string& oldName, const std::string& 
                      RENAME_NOREPLACE) == 0
              ? true
              : Fail(false);
+}
+
+bool TdwOSFileSystem::ReplaceFile(const std::string& newFile, const std::string& target) {
+  return ::rename(Resolve(newFile).c_str(), Resolve(target).c_str()) == 0 ? true : Fail(false);
 }
 
 std::string TdwOSFileSystem::ExpandFileName(const std::string& fileName) const {

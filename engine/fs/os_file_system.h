@@ -55,6 +55,7 @@ class TdwOSFileSystem : public TdwFileSystem {
   int FindFirstFile(const std::string& path, int attr, TdwFindFileRec& rec) override;
   bool DeleteFile(const std::string& fileName) override;
   bool RenameFile(const std::string& oldName, const std::string& newName) override;
+  bool ReplaceFile(const std::string& newFile, const std::string& target) override;
   std::string ExpandFileName(const std::string& fileName) const override;
   std::string CanonicalFileName(const std::string& fileName) const override;
   bool ForcePath(const std::string& dirPath) override;

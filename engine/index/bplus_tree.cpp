@@ -81,6 +81,13 @@ void TTdbBPlusTree::WriteHeader() {
   WriteLeU32(h + kBPlusHdrFirstFree, FFirstFree);
   WriteLeU32(h + kBPlusHdrPageSize, FPageSize);
   WriteLeU32(h + kBPlusHdrItemCount, FItemCount);
+  // A header that did not change is not written again, so a flush after
+  // no change writes nothing.
+  if (FStorage.PageCount() > 0) {
+    FHeaderCheck.resize(FHeader.size());
+    FStorage.ReadPage(0, FHeaderCheck.data());
+    if (FHeaderCheck == FHeader) return;
+  }
   FStorage.WritePage(0, FHeader.data());
 }
 

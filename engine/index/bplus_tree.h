@@ -184,6 +184,7 @@ class TTdbBPlusTree {
   uint32_t FFirstFree = 0;
   uint32_t FItemCount = 0;
   std::vector<uint8_t> FHeader;
+  std::vector<uint8_t> FHeaderCheck;  // the stored header, read to compare
   std::vector<TLevel> FPath;  // index 0 the root level, FHeight - 1 the leaf level
 };
 

@@ -155,6 +155,7 @@ class TTdbBTree {
   uint32_t FPageCount = 0;
   uint32_t FFirstFree = 0;
   std::vector<uint8_t> FHeader;
+  std::vector<uint8_t> FHeaderCheck;  // the stored header, read to compare
   std::array<TPathSlot, kMaxBTreeHeight + 1> FPath;  // slot 0: scratch
   int FCurrentLevel = 0;                             // level of the current entry, 0 = none
   uint64_t FChangeStamp = 1;

@@ -148,6 +148,13 @@ void TTdbBTree::WriteHeader() {
     if (FGeo.FVersion >= kFirstFreeListVersion)
       WriteLeU16(h + FGeo.FPageSize - kOldHdrFirstFreeFromEnd, static_cast<uint16_t>(FFirstFree));
   }
+  // A header that did not change is not written again, so a flush after
+  // no change writes nothing.
+  if (FStorage.PageCount() > 0) {
+    FHeaderCheck.resize(FHeader.size());
+    FStorage.ReadPage(0, FHeaderCheck.data());
+    if (FHeaderCheck == FHeader) return;
+  }
   FStorage.WritePage(0, FHeader.data());
 }
 

@@ -305,7 +305,7 @@ void TTdbIndexFile::BulkInsert(int64_t count, const TTdbIndexItemSource& source,
     throw;
   } catch (const std::exception& error) {
     KeepItemCount(builder.get());
-    throw ETdbEngine(tdbErrUnknown, error.what());
+    throw ETdbEngine(tdbErrException, error.what());
   }
 }
 

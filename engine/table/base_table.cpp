@@ -166,6 +166,10 @@ void TTdbBaseTable::OpenFiles(bool force) {
     CheckFirstRecord();
     OpenBlockFiles(force);
   }
+  if (ReadOnly() && TTdbRedoLog::IsPresent(FFileSystem, RedoLogFileName())) {
+    RecoverWithWriteAccess(force);
+    return;
+  }
   RecoverRedoLog();
 }
 
@@ -180,7 +184,8 @@ void TTdbBaseTable::OpenDataFile() {
   FDataFile = std::make_unique<TTdbHeapDataFile>(std::move(storage), FCryptor);
   std::vector<std::uint8_t> prefix(static_cast<std::size_t>(
       std::min<std::int64_t>(fileSize, static_cast<std::int64_t>(kHeaderPrefixSize))));
-  if (prefix.size() < kMagicSize) throw ETdbEngine(tdbErrOldVersion, FFileName);
+  if (prefix.size() < kMagicSize)
+    throw ETdbEngine(tdbErrPlain, "The table file \"" + FFileName + "\" is empty or too short to be a table");
   FDataFile->ReadBytes(0, prefix.data(), prefix.size(), false);
   // B+ tree table files plug in here (a TTdbBPlusDataFile on the storage).
   if (TableFileKind(prefix) == tfkBPlusTree)
@@ -317,11 +322,45 @@ void TTdbBaseTable::RecoverRedoLog() {
   // behind belongs to a program that ended in the middle of a transaction.
   auto log = std::make_unique<TTdbRedoLog>(FFileSystem, RedoLogFileName());
   if (!log->OpenExisting()) return;
-  if (ReadOnly())
-    throw ETdbEngine(tdbErrUnknown,
-                     "redo log \"" + log->FileName() + "\" of an unfinished transaction needs write access");
   ReplayRedoLog(*log);
   log->Erase();
+}
+
+void TTdbBaseTable::RecoverWithWriteAccess(bool force) {
+  // A reader finds the log of an unfinished transaction: when the files may
+  // be written, it rolls the transaction back with write access and then
+  // opens the table again as it was asked to.
+  const TTdbRights rights = FRights;
+  CloseFiles();
+  FRights = rights | kAccessRightsMask;
+  struct TRightsBack {
+    TTdbBaseTable& Table;
+    TTdbRights Rights;
+    ~TRightsBack() { Table.FRights = Rights; }
+  } rightsBack{*this, rights};
+  auto log = std::make_unique<TTdbRedoLog>(FFileSystem, RedoLogFileName());
+  try {
+    TTdbTableLock read(*this, tltRead);
+    OpenDataFile();
+    ComputeColumnSummary();
+    BuildIndexTable();
+    OpenBlockFiles(force);
+    if (!log->OpenExisting()) log.reset();
+  } catch (const ETdbEngine& e) {
+    CloseFiles();
+    throw ETdbEngine(tdbErrPlain, "Table \"" + FullName() +
+                                      "\" was left by a program that ended in the middle of a transaction, and "
+                                      "rolling that back needs write access (" +
+                                      e.Message() + "). Open the table once with write access.");
+  }
+  if (log) {
+    ReplayRedoLog(*log);
+    log->Erase();
+  }
+  Flush();
+  CloseFiles();
+  FRights = rights;
+  OpenFiles(force);
 }
 
 // --- Setup and closing ---------------------------------------------------

@@ -29,6 +29,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -72,7 +73,12 @@ inline constexpr int kFirstLevelWithManyIndexes = 4;
 inline constexpr int kFlushesPerDirUpdate = 1000;
 // A non-nullable Date of a new record: 1 January of year 1, packed.
 inline constexpr std::int32_t kFirstDatePacked = 545;
+// Column names of new tables: 1 to this many characters (the header keeps
+// 40 at every level).
+inline constexpr std::size_t kMaxColumnNameLength = 40;
 inline constexpr const char* kRedoLogExtension = ".tra";
+// Added to an index file's name for the new file a rebuild writes.
+inline constexpr const char* kRebuildExtension = ".new";
 inline constexpr const char* kRedoLogExtensionLevel6 = ".tdbr";
 
 enum TTdbTableLockType : std::uint8_t { tltNone, tltRead, tltUpgrade, tltWrite, tltExclusive };
@@ -98,7 +104,9 @@ class TTdbBaseTable {
   // without a memo or blob file that cannot be opened. Errors: 37 no table
   // file, 115 access denied, 1 other open failures, 117 a level or file kind
   // not supported here, 124/134/38 header and key checks, 31 memo, 111 blob,
-  // 52 a redo log that cannot be replayed (the log is kept).
+  // 135 a redo log that cannot be replayed (the log is kept). A read-only
+  // open that finds the log of an unfinished transaction rolls it back when
+  // the files may be written, and answers 135 saying so when they may not.
   void Open(bool force = false);
   // Registers the indexes named in the header and opens them (an index that
   // cannot be opened stays registered, marked lost).
@@ -116,14 +124,16 @@ class TTdbBaseTable {
   // Appends a column; positions follow the columns in order.
   void AddColumn(TTdbColumnDef column);
   // Creates the table file and, when columns need them, the memo and blob
-  // files, and leaves the table open with the rights 271. Error 117 for a
-  // level outside 2..6 and for a table that calls for a B+ tree table file
+  // files, and leaves the table open with the rights 271. Error 173 for a
+  // column name that is empty or longer than kMaxColumnNameLength, 49 for a
+  // negative capacity, 117 for a level outside 2..6 and for a table that calls for a B+ tree table file
   // (WantsBPlusFile), 72 when the table file exists, file errors with the
   // table's Name; on failure every file made is removed again.
   void NewFile();
   // Creates user index `name` on `spec`, fills it from the records
-  // and lists it in the header. Needs tarIndex (160). Errors: 22 a name in
-  // use, 98/61/11 a bad spec, 67 no free index number, 30 a unique
+  // and lists it in the header. Needs tarIndex (160). Errors: 176 an empty
+  // or reserved name, 22 a name in use, 98/61/11 a bad spec, 32 a Memo, Blob
+  // or WideMemo column in the spec, 67 no free index number, 30 a unique
   // index over records with equal keys (nothing is left behind then).
   int CreateIndex(const std::u16string& name, const std::u16string& spec, bool unique);
 
@@ -165,8 +175,8 @@ class TTdbBaseTable {
   const std::u16string& IndexName(int indexNo) const;
   // The number of index `name` (compared as index names are); error 36.
   int GetIndexNo(std::u16string_view name) const;
-  // Opens the index on first use; answers whether it is open. Error 95 for
-  // a lost index; the error of the first failed open otherwise.
+  // Opens the index on first use; answers whether it is open. A lost index
+  // raises the error of its failed open again (95 when none is known).
   bool CheckIndexOpen(int indexNo);
   // The open index file (CheckIndexOpen first); error 95 when lost.
   TTdbIndexFile& GetIndexFile(int indexNo);
@@ -185,7 +195,9 @@ class TTdbBaseTable {
   int InitIndex(const std::u16string& name, const TTdbSortDef* def);
   // Creates index indexNo's file anew and fills it from the records (an
   // open index keeps its definition; a lost user index cannot be rebuilt:
-  // 95). Needs the write lock, which it takes.
+  // 95). The new file is written beside the old one and replaces it once it
+  // is whole, so a failed or killed rebuild leaves the old file. Needs the
+  // write lock, which it takes.
   void RebuildIndex(int indexNo);
   // Rewrites the header's index name area from the user and temporary
   // indexes in number order.
@@ -235,8 +247,8 @@ class TTdbBaseTable {
   // with preset and a RecordId column, a new record id.
   void InitRecord(std::span<std::uint8_t> buffer, bool preset);
   // Appends the record with the values of blobs (the buffer's own memo and
-  // blob numbers are ignored). Answers the new record number. Errors: 160
-  // without tarAppend, 171 full, 30 not unique, 95 a lost index, 4 an index
+  // blob numbers are ignored). Answers the new record number. Errors: 43
+  // a value its column cannot hold (CheckRecordImage), 160 without tarAppend, 171 full, 30 not unique, 95 a lost index, 4 an index
   // insert; nothing stays behind on failure.
   std::int32_t AppendRecord(std::span<std::uint8_t> buffer, const TTdbBlobDataList& blobs);
   // Replaces record recNo by buffer; blobs rewrites the values it names,
@@ -244,8 +256,8 @@ class TTdbBaseTable {
   // block numbers are ignored). The stored record is read again under the
   // write lock: its index items are the ones replaced and its chains the
   // ones freed, last, after everything else succeeded. On return buffer
-  // holds the stored image. Errors: 160 without tarEdit (even when nothing
-  // changes), 19, 30, 95, 4/5 an index change (record and items restored).
+  // holds the stored image. Errors: 43 as for AppendRecord, 160 without
+  // tarEdit (even when nothing changes), 19, 30, 95, 4/5 an index change (record and items restored).
   void ReplaceRecord(std::span<std::uint8_t> buffer, const TTdbBlobDataList& blobs, std::int32_t recNo);
   // Deletes record recNo: the last record moves into its slot (accessors
   // get RecordDeleted(recNo, moved)). Memo and blob chains of the stored
@@ -301,7 +313,12 @@ class TTdbBaseTable {
   void BuildIndexTable();
   void CheckFirstRecord();
   void OpenBlockFiles(bool force);
+  // Rolls back the transaction of the redo log left behind, if any.
   void RecoverRedoLog();
+  // A read-only open that meets a redo log: recovers with write access, then
+  // opens read-only again; a clear error (135) when the files cannot be
+  // opened for writing.
+  void RecoverWithWriteAccess(bool force);
   void CloseFiles() noexcept;
   // cryptor: the tile encryption of the storage (index files of level-6
   // tables); null for the files that encrypt their own records and blocks.
@@ -333,12 +350,19 @@ class TTdbBaseTable {
                          bool freeOld);
   void RegisterIndexes();
   void CheckUnique(std::span<const std::uint8_t> record, std::int32_t recNo);
-  // Numbers of the indexes a change keeps: all (95 for a lost one) or, with
-  // skipLost, those that can be opened.
+  // Numbers of the indexes a change keeps: all (the error that made one
+  // lost, when there is one) or, with skipLost, those that can be opened.
   std::vector<int> ChangedIndexes(bool skipLost);
   std::int32_t StoreValue(std::span<std::uint8_t> record, int fieldNo, const TTdbBlobData& value,
                           std::int32_t oldBlock);
   void FreeValue(int fieldNo, std::int32_t block);
+  // Flushes a change made under the outermost write lock. When the flush
+  // fails, takeBack undoes the change in the cache, that state is flushed
+  // (kept for a later flush when this fails too), and error 3 is raised.
+  void FlushChangeOrTakeBack(const std::function<void()>& takeBack);
+  // Flushes the chains a written change freed; when that fails they are
+  // dropped from the cache (left allocated) and nothing is reported.
+  void FlushFreedValues() noexcept;
   std::vector<struct TTdbRedoValue> ReadValuesForLog(std::span<const std::uint8_t> record,
                                                      const std::vector<int>& fieldNos);
   bool IsBlockColumn(int fieldNo) const;

@@ -332,4 +332,15 @@ void TTdbBlockedBinaryFile::FreeValue(std::int32_t blockIdx) {
   WriteHeader();
 }
 
+bool TTdbBlockedBinaryFile::HoldsChain(std::int32_t blockIdx) {
+  const bool damaged = FDamaged;
+  try {
+    ChainBlocks(blockIdx);
+    return true;
+  } catch (const ETdbEngine&) {
+    FDamaged = damaged;
+    return false;
+  }
+}
+
 }  // namespace kestrel

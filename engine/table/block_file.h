@@ -89,6 +89,9 @@ class TTdbBlockedBinaryFile {
   // Frees the value starting at blockIdx (nothing for 0). Damage error on a
   // broken chain; refused on a damaged file.
   void FreeValue(std::int32_t blockIdx);
+  // Whether a whole chain starts at blockIdx (its links stay inside the file
+  // and end); looks only, never marks the file damaged.
+  bool HoldsChain(std::int32_t blockIdx);
 
  protected:
   // Raises the file's damage error after marking it damaged.

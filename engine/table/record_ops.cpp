@@ -8,6 +8,10 @@
 // the change holds the outermost write lock, every unflushed change (only
 // this one) is dropped from the cache. Memo and blob chains of a replaced or
 // deleted record are freed last, once nothing else can fail.
+//
+// A change that holds the outermost write lock is written before it returns,
+// so a failing write is reported by the call that made the change, and the
+// change is then taken back (see FlushChangeOrTakeBack).
 #include <functional>
 
 #include "engine/base/code_page.h"
@@ -18,6 +22,7 @@
 #include "engine/table/heap_data_file.h"
 #include "engine/table/memo_file.h"
 #include "engine/table/record_checks.h"
+#include "engine/table/record_image_check.h"
 #include "engine/table/redo_log.h"
 #include "engine/table/table_index_slot.h"
 
@@ -234,10 +239,40 @@ std::int32_t TTdbBaseTable::StoreValue(std::span<std::uint8_t> record, int field
 void TTdbBaseTable::FreeValue(int fieldNo, std::int32_t block) {
   if (block == 0) return;
   const TTdbColumnType type = FColumnDefs[static_cast<std::size_t>(fieldNo - 1)].DataType.ColumnType();
-  if (type == tctMemo) {
-    if (FMemo) FMemo->FreeValue(block);
-  } else if (FBlob) {
-    FBlob->FreeValue(block);
+  TTdbBlockedBinaryFile* file = type == tctMemo ? static_cast<TTdbBlockedBinaryFile*>(FMemo.get()) : FBlob.get();
+  if (!file) return;
+  // A rollback frees only a chain that is there: the value of an undone
+  // insert may never have reached the file.
+  if (FRollingBack && !file->HoldsChain(block)) return;
+  file->FreeValue(block);
+}
+
+void TTdbBaseTable::FlushFreedValues() noexcept {
+  // The change itself is written; chains freed after it that cannot be
+  // written stay in use, unreferenced, which costs space and nothing else.
+  try {
+    Flush();
+  } catch (const ETdbEngine&) {
+    Undo();
+    FWriteError = 0;
+  }
+}
+
+void TTdbBaseTable::FlushChangeOrTakeBack(const std::function<void()>& takeBack) {
+  try {
+    Flush();
+  } catch (const ETdbEngine&) {
+    // The change is taken back in the cache and that state written, so the
+    // files hold the table as it was before the change. When that cannot be
+    // written either (a full disk), it stays in the cache: the next write
+    // lock and Close report it again, and a later flush writes it.
+    takeBack();
+    try {
+      Flush();
+    } catch (const ETdbEngine&) {
+      throw ETdbEngine(tdbErrWriteFile, FStdName);
+    }
+    throw ETdbEngine(tdbErrWriteFile, FStdName);
   }
 }
 
@@ -263,7 +298,7 @@ std::vector<int> TTdbBaseTable::ChangedIndexes(bool skipLost) {
       CheckIndexOpen(no);
       numbers.push_back(no);
     } catch (const ETdbEngine&) {
-      if (!skipLost) throw ETdbEngine(tdbErrIndexCorrupt, Utf16ToUtf8(Slot(no).Name));
+      if (!skipLost) throw;
     }
   }
   return numbers;
@@ -281,7 +316,10 @@ void TTdbBaseTable::ChangeIndexItem(int indexNo, std::span<const std::uint8_t> r
   } catch (const ETdbEngine&) {
     done = false;
   }
-  if (!done) throw ETdbEngine(error, Utf16ToUtf8(slot.Name));
+  // Undoing a logged change is idempotent: an item that a rollback finds
+  // already gone (or already back) is what the step was to achieve, as
+  // when the program died before the index page of the change was written.
+  if (!done && !FRollingBack) throw ETdbEngine(error, Utf16ToUtf8(slot.Name));
 }
 
 void TTdbBaseTable::CheckUnique(std::span<const std::uint8_t> record, std::int32_t recNo) {
@@ -319,6 +357,7 @@ std::int32_t TTdbBaseTable::AppendRecordImpl(std::span<std::uint8_t> buffer, con
   RequireChangeable();
   if (buffer.size() != static_cast<std::size_t>(RecordSize()))
     throw ETdbEngine(tdbErrInvalidParameter, "Buffer");
+  if (!FRollingBack) CheckRecordImage(FColumnDefs, buffer);
   for (const TTdbBlobData& value : blobs)
     if (value.FieldNo > 0 && !IsBlockColumn(value.FieldNo))
       throw ETdbEngine(tdbErrInvalidParameter, "FieldNo");
@@ -346,6 +385,7 @@ std::int32_t TTdbBaseTable::AppendRecordImpl(std::span<std::uint8_t> buffer, con
     const std::int32_t inserted = FDataFile->InsertRecord(buffer);
     undo.Push([this, inserted] { FDataFile->DeleteRecord(inserted); });
     if (FRedoLog && !FRollingBack) FRedoLog->LogInsert(inserted);
+    if (outermost) FlushChangeOrTakeBack([&undo] { undo.Run(); });
   } catch (const ETdbEngine&) {
     undo.Run();
     throw;
@@ -371,6 +411,7 @@ void TTdbBaseTable::ReplaceRecordImpl(std::span<std::uint8_t> buffer, const TTdb
   RequireChangeable();
   if (buffer.size() != static_cast<std::size_t>(RecordSize()))
     throw ETdbEngine(tdbErrInvalidParameter, "Buffer");
+  if (!FRollingBack) CheckRecordImage(FColumnDefs, buffer);
   std::vector<int> rewritten;
   for (const TTdbBlobData& value : blobs) {
     if (value.FieldNo <= 0) continue;
@@ -413,14 +454,17 @@ void TTdbBaseTable::ReplaceRecordImpl(std::span<std::uint8_t> buffer, const TTdb
     FDataFile->WriteRecord(recNo, image);
     undo.Push([this, recNo, stored] { FDataFile->WriteRecord(recNo, stored); });
     if (FRedoLog && !FRollingBack) FRedoLog->LogUpdate(recNo, stored, logged);
+    if (outermost) FlushChangeOrTakeBack([&undo] { undo.Run(); });
   } catch (const ETdbEngine&) {
     undo.Run();
     throw;
   }
   std::copy(image.begin(), image.end(), buffer.begin());
   FListeners.RecordChanged(recNo);
-  if (freeOld)
+  if (freeOld) {
     for (int f : rewritten) FreeValue(f, GetBlockIdx(stored, f));
+    if (outermost) FlushFreedValues();
+  }
   FlushWhenCacheFull();
 }
 
@@ -471,12 +515,14 @@ void TTdbBaseTable::DeleteRecord(std::int32_t recNo) {
       for (int f : blockColumns) SetBlockIdx(image, f, 0);
       FRedoLog->LogDelete(recNo, image, logged);
     }
+    if (outermost) FlushChangeOrTakeBack([&undo] { undo.Run(); });
   } catch (const ETdbEngine&) {
     undo.Run();
     throw;
   }
   FListeners.RecordDeleted(recNo, moved ? count : 0);
   for (int f : blockColumns) FreeValue(f, GetBlockIdx(stored, f));
+  if (outermost) FlushFreedValues();
   FlushWhenCacheFull();
 }
 

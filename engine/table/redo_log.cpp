@@ -68,6 +68,17 @@ bool TTdbRedoLog::OpenExisting() {
   return true;
 }
 
+bool TTdbRedoLog::IsPresent(TdwFileSystem& fileSystem, const std::string& fileName) {
+  if (!fileSystem.FileExists(fileName)) return false;
+  TdwFileSystemTdbStream stream(fileSystem);
+  std::uint8_t magic[4] = {};
+  const bool present = stream.Reset(fileName, kFmOpenRead | kFmShareDenyNone) >= 0 && stream.Size() >= 4 &&
+                       stream.ReadNBytes(0, 4, magic, false) >= 0 &&
+                       static_cast<std::uint32_t>(GetInt32(magic)) == kRedoLogMagic;
+  stream.Close();
+  return present;
+}
+
 void TTdbRedoLog::AppendRecordEntry(TTdbTableActionKind kind, std::int32_t recNo,
                                     const std::vector<std::uint8_t>* image,
                                     const std::vector<TTdbRedoValue>& values) {
@@ -127,7 +138,7 @@ void TTdbRedoLog::LogDelete(std::int32_t recNo, const std::vector<std::uint8_t>&
 }
 
 void TTdbRedoLog::Broken(const std::string& why) const {
-  throw ETdbEngine(tdbErrUnknown, "redo log \"" + FFileName + "\" cannot be replayed: " + why);
+  throw ETdbEngine(tdbErrPlain, "The redo log \"" + FFileName + "\" cannot be replayed: " + why);
 }
 
 std::vector<TTdbRedoEntry> TTdbRedoLog::ReadEntries(const TTdbRedoLogShape& shape) {

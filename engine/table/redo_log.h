@@ -25,7 +25,7 @@
 // A large collection is written early, without a sync. The log is untrusted
 // input when it is read back: every kind, length, record and column number is
 // checked before anything is replayed, and a log that does not parse raises
-// ETdbEngine tdbErrUnknown naming the file.
+// ETdbEngine tdbErrPlain naming the file.
 #pragma once
 
 #include <cstdint>
@@ -97,6 +97,9 @@ class TTdbRedoLog {
   // read.
   bool OpenExisting();
   bool IsOpen() const;
+  // Whether a log of ours (a file starting with the magic) lies at
+  // `fileName`; looks with read access only and changes nothing.
+  static bool IsPresent(TdwFileSystem& fileSystem, const std::string& fileName);
 
   // Collect entries for the next Sync.
   void LogInsert(std::int32_t recNo);
@@ -111,7 +114,7 @@ class TTdbRedoLog {
   void Sync();
 
   // All record entries (collected ones are written first), last first, each with its values. Raises ETdbEngine
-  // 52 ("redo log ... cannot be replayed: ...") when the log does not fit the
+  // 135 ("redo log ... cannot be replayed: ...") when the log does not fit the
   // table's shape, 2 when it cannot be read.
   std::vector<TTdbRedoEntry> ReadEntries(const TTdbRedoLogShape& shape);
   // Cuts the log to `size` bytes (an entry's offset, after it was undone) and

@@ -33,9 +33,21 @@ void TTdbBaseTable::NewFile() {
     throw ETdbEngine(tdbErrLevelFeature, FFileName,
                      "new tables are made at levels 2 to 6, not " + std::to_string(FLevel));
   if (FColumnDefs.Count() == 0) throw ETdbEngine(tdbErrInvalidParameter, "Columns");
+  for (std::size_t i = 0; i < FColumnDefs.Count(); ++i) {
+    const std::u16string& name = FColumnDefs[i].Name;
+    if (name.empty() || name.size() > kMaxColumnNameLength)
+      throw ETdbEngine(tdbErrInvalidIdentifier, Utf16ToUtf8(name));
+  }
+  if (FCapacity < 0) throw ETdbEngine(tdbErrInvalidParameter, "Capacity");
   if (WantsBPlusFile())
     throw ETdbEngine(tdbErrLevelFeature, FFileName, "B+ tree table files are not made by this engine yet");
   if (FFileSystem.FileExists(FFileName)) throw ETdbEngine(tdbErrFileExists, FFileName);
+  const std::string directory = PhysicalDirectory();
+  if (!directory.empty() && directory != "/") {
+    const std::optional<TdwFileInfo> info = FFileSystem.GetFileInfo(directory.substr(0, directory.size() - 1));
+    if (!info || !info->FIsDirectory)
+      throw ETdbEngine(tdbErrPlain, "The directory \"" + directory + "\" of the new table does not exist");
+  }
   FHeader = TTdbTableHeader{};
   FHeader.Level = FLevel;
   FHeader.EncryptionMethod = emNone;

@@ -5,6 +5,7 @@
 // table object's units.
 #pragma once
 
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,6 +26,7 @@ struct TTdbBaseTable::TIndexSlot {
   std::unique_ptr<TTdbIndexFile> File;
   std::optional<TTdbSortDef> Definition;
   bool Lost = false;
+  std::exception_ptr OpenError;  // why a lost index could not be opened
 
   bool IsOpen() const { return File && File->IsOpen(); }
 };

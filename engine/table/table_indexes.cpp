@@ -108,7 +108,12 @@ bool TTdbBaseTable::CheckIndexOpen(int indexNo) {
   std::lock_guard guard(FLockingMutex);
   TIndexSlot& slot = Slot(indexNo);
   if (slot.IsOpen()) return true;
-  if (slot.Lost) throw ETdbEngine(tdbErrIndexCorrupt, Utf16ToUtf8(slot.Name));
+  if (slot.Lost) {
+    // What made the index unusable is told again (a missing or unreadable
+    // file is no damaged index); 95 when nothing else is known.
+    if (slot.OpenError) std::rethrow_exception(slot.OpenError);
+    throw ETdbEngine(tdbErrIndexCorrupt, Utf16ToUtf8(slot.Name));
+  }
   TTdbTableLock read(*this, tltRead);
   try {
     OpenIndexSlot(slot);
@@ -117,6 +122,7 @@ bool TTdbBaseTable::CheckIndexOpen(int indexNo) {
     CloseIndexSlot(slot);
     if (!IsAutomatic(slot) || !slot.Definition || !IsRebuildableError(e.Number()) || ReadOnly()) {
       slot.Lost = true;
+      slot.OpenError = std::current_exception();
       throw;
     }
   }
@@ -127,6 +133,7 @@ bool TTdbBaseTable::CheckIndexOpen(int indexNo) {
   } catch (const ETdbEngine&) {
     CloseIndexSlot(slot);
     slot.Lost = true;
+    slot.OpenError = std::current_exception();
     throw;
   }
 }
@@ -182,12 +189,35 @@ void TTdbBaseTable::RebuildIndex(int indexNo) {
   else
     throw ETdbEngine(tdbErrIndexCorrupt, Utf16ToUtf8(slot.Name));
   TTdbTableLock write(*this, tltWrite);
+  // The new index is written beside the old file, committed to disk and
+  // put in its place in one step, so a rebuild broken off at any moment
+  // leaves the old file as it was.
+  const std::string fileName = slot.Storage->Name();
+  const std::string newName = fileName + kRebuildExtension;
+  CloseIndexSlot(slot);
   try {
+    slot.Storage->SetName(newName);
     CreateIndexSlotFile(slot, def);
     FillIndex(slot);
+    slot.Storage->UpdateDir();
+    CloseIndexSlot(slot);
+    slot.Storage->SetName(fileName);
+    if (!FFileSystem.ReplaceFile(newName, fileName)) throw ETdbEngine(tdbErrWriteFile, fileName);
+    OpenIndexSlot(slot);
+    slot.Lost = false;
+    slot.OpenError = nullptr;
   } catch (const ETdbEngine&) {
     CloseIndexSlot(slot);
-    slot.Lost = true;
+    slot.Storage->SetName(fileName);
+    FFileSystem.DeleteFile(newName);
+    // The old file is still there; it serves as before when it opens.
+    try {
+      OpenIndexSlot(slot);
+    } catch (const ETdbEngine&) {
+      CloseIndexSlot(slot);
+      slot.Lost = true;
+      slot.OpenError = std::current_exception();
+    }
     throw;
   }
 }
@@ -196,13 +226,18 @@ int TTdbBaseTable::CreateIndex(const std::u16string& name, const std::u16string&
   std::lock_guard guard(FLockingMutex);
   RequireActive();
   RequireRight(tarIndex);
-  if (GetIndexKind(name, FLevel) != tikUser) throw ETdbEngine(tdbErrInvalidIndexName, Utf16ToUtf8(name));
+  if (name.empty() || GetIndexKind(name, FLevel) != tikUser)
+    throw ETdbEngine(tdbErrInvalidIndexName, Utf16ToUtf8(name));
   for (const auto& slot : FIndexFiles)
     if (slot && StandardCollation().Compare(slot->Name, name, 0) == 0)
       throw ETdbEngine(tdbErrIndexFileExists, Utf16ToUtf8(name));
   const std::string fileName = IndexFileName(name);
   if (FFileSystem.FileExists(fileName)) throw ETdbEngine(tdbErrIndexFileExists, fileName);
   TTdbSortDef def = CalcIndexDefinition(FIndexTable, spec, unique);
+  // Memo, blob and wide memo columns hold block numbers, no keys.
+  for (const TTdbSortLevel& level : def.Items)
+    if (level.ColumnType == tctMemo || level.ColumnType == tctBlob || level.ColumnType == tctWideMemo)
+      throw ETdbEngine(tdbErrMemoBlobNotAllowed);
   def.FName = name;
   TTdbTableLock upgrade(*this, tltUpgrade);
   TTdbTableLock write(*this, tltWrite);

@@ -137,8 +137,8 @@ void TTdbBaseTable::UndoEntry(const TTdbRedoEntry& entry) {
       break;
     case takUpdate: {
       if (entry.RecNo > count)
-        throw ETdbEngine(tdbErrUnknown, "redo log \"" + RedoLogFileName() + "\": updated record " +
-                                            std::to_string(entry.RecNo) + " is missing");
+        throw ETdbEngine(tdbErrPlain, "The redo log \"" + RedoLogFileName() + "\" names updated record " +
+                                            std::to_string(entry.RecNo) + ", which is missing");
       std::vector<std::uint8_t> image = entry.Image;
       ReplaceRecordImpl(image, ValuesOf(entry), entry.RecNo, true);
       break;

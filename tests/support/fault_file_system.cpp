@@ -31,6 +31,11 @@ void TFaultFileSystem::Disarm() {
   FFailLaterWrites = false;
 }
 
+void TFaultFileSystem::DenyWrites(bool deny) {
+  std::lock_guard<std::mutex> lock(FMutex);
+  FDenyWrites = deny;
+}
+
 int TFaultFileSystem::GetReadCount() const {
   std::lock_guard<std::mutex> lock(FMutex);
   return FReads;
@@ -69,6 +74,10 @@ int TFaultFileSystem::GetLastError() const { return FInner.GetLastError(); }
 
 TdwFileHandle TFaultFileSystem::CreateFile(const std::string& filePath) {
   std::lock_guard<std::mutex> lock(FMutex);
+  if (FDenyWrites) {
+    FInner.SetLastError(EACCES);
+    return kInvalidFileHandle;
+  }
   const std::string path = FInner.ExpandFileName(filePath);
   RememberDurableLocked(path);
   const TdwFileHandle handle = FInner.CreateFile(filePath);
@@ -82,6 +91,10 @@ TdwFileHandle TFaultFileSystem::CreateFile(const std::string& filePath) {
 TdwFileHandle TFaultFileSystem::OpenFile(const std::string& filePath, int mode) {
   std::lock_guard<std::mutex> lock(FMutex);
   FInner.FPhysicallyExclusive = FPhysicallyExclusive;
+  if (FDenyWrites && (mode & 0x0F) != kFmOpenRead) {
+    FInner.SetLastError(EACCES);
+    return kInvalidFileHandle;
+  }
   const TdwFileHandle handle = FInner.OpenFile(filePath, mode);
   if (IsValidHandle(handle)) {
     FPaths[handle] = FInner.ExpandFileName(filePath);
@@ -182,6 +195,10 @@ bool TFaultFileSystem::DeleteFile(const std::string& fileName) {
 
 bool TFaultFileSystem::RenameFile(const std::string& oldName, const std::string& newName) {
   return FInner.RenameFile(oldName, newName);
+}
+
+bool TFaultFileSystem::ReplaceFile(const std::string& newFile, const std::string& target) {
+  return FInner.ReplaceFile(newFile, target);
 }
 
 std::string TFaultFileSystem::ExpandFileName(const std::string& fileName) const {

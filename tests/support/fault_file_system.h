@@ -6,7 +6,9 @@
 //   write);
 // - Crash() drops every change made to files since their last SyncFile, as
 //   a machine that loses power would, and makes every handle opened before
-//   fail from then on (closing still releases it).
+//   fail from then on (closing still releases it);
+// - DenyWrites(true) refuses every open for writing and every creation, as
+//   files and a directory without write permission would.
 // Thread-safe.
 #pragma once
 
@@ -28,6 +30,7 @@ class TFaultFileSystem : public TdwFileSystem {
   void FailNthWrite(int n, bool andAllLater = false);
   void ShortNthWrite(int n);
   void Disarm();
+  void DenyWrites(bool deny);
   int GetReadCount() const;
   int GetWriteCount() const;
   // Number of faults injected so far.
@@ -59,6 +62,7 @@ class TFaultFileSystem : public TdwFileSystem {
   int FindFirstFile(const std::string& path, int attr, TdwFindFileRec& rec) override;
   bool DeleteFile(const std::string& fileName) override;
   bool RenameFile(const std::string& oldName, const std::string& newName) override;
+  bool ReplaceFile(const std::string& newFile, const std::string& target) override;
   std::string ExpandFileName(const std::string& fileName) const override;
 
  private:
@@ -79,6 +83,7 @@ class TFaultFileSystem : public TdwFileSystem {
   bool FFailLaterWrites = false;
   int FShortWriteAt = 0;
   int FFaults = 0;
+  bool FDenyWrites = false;
 };
 
 }  // namespace kestrel::test

@@ -3,6 +3,7 @@
 #include "engine/fs/os_file_system.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -55,6 +56,12 @@ TEST_F(OSFileSystemTest, OpenFailuresSetTheSystemError) {
   EXPECT_FALSE(IsValidHandle(FFs.OpenFile("sub", kFmOpenRead)));
   EXPECT_EQ(FFs.GetLastError(), EISDIR);
   EXPECT_FALSE(TdwFileSystem::GetErrorMessage(ENOENT).empty());
+  // A FIFO is refused at once instead of waiting for a writer.
+  ASSERT_EQ(::mkfifo(FDir.File("pipe.dat").c_str(), 0600), 0);
+  for (int mode : {kFmOpenRead, kFmOpenReadWrite}) {
+    EXPECT_FALSE(IsValidHandle(FFs.OpenFile("pipe.dat", mode | kFmShareDenyNone)));
+    EXPECT_EQ(FFs.GetLastError(), EINVAL);
+  }
 }
 
 TEST_F(OSFileSystemTest, SharingModesHoldBetweenTwoOpensOfOneProcess) {

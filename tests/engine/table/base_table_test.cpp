@@ -53,6 +53,7 @@ TEST_F(BaseTableTest, RefusedOpens) {
        tdbErrLevelFeature},
       {"no magic", [&] { WriteWholeFile(FDir.File("Vnd03.dat"), std::string(16, '\0')); }, tdbErrOldVersion},
       {"no memo file", [&] { FFs.DeleteFile("Vnd03.mmo"); }, tdbErrOpenMemo},
+      {"an empty table file", [&] { WriteWholeFile(FDir.File("Vnd03.dat"), ""); }, tdbErrPlain},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -176,8 +177,9 @@ TEST_F(BaseTableTest, LostUserIndexIsReportedButRecordsStillRead) {
   reopened->Open();
   reopened->Setup();
   const int indmn = reopened->GetIndexNo(u"INDMN");
-  EXPECT_EQ(ErrorOf([&] { reopened->CheckIndexOpen(indmn); }), tdbErrIndexCorrupt);
-  EXPECT_EQ(ErrorOf([&] { Append(*reopened, {"0200", "x", ""}); }), tdbErrIndexCorrupt);
+  // A missing file is reported as missing, not as a damaged index.
+  EXPECT_EQ(ErrorOf([&] { reopened->CheckIndexOpen(indmn); }), tdbErrFileNotFound);
+  EXPECT_EQ(ErrorOf([&] { Append(*reopened, {"0200", "x", ""}); }), tdbErrFileNotFound);
   EXPECT_EQ(Rows(*reopened), kRows);
   EXPECT_EQ(IndexOrder(*reopened, reopened->GetIndexNo(u"KOD")).size(), kRows.size());
   EXPECT_FALSE(Check(*reopened).empty());
@@ -199,16 +201,112 @@ TEST_F(BaseTableTest, InitRecordGivesNotNullDatesTheFirstDay) {
       IsNullValue(columns[1].DataType, columns.ColumnBytes(std::span<const std::uint8_t>(record), 1)));
 }
 
-TEST_F(BaseTableTest, FailedFlushIsReportedOnceByTheNextWriteAndAtClose) {
+TEST_F(BaseTableTest, NamesAndDefinitionsThatCannotBeKeptAreRefused) {
+  struct Case {
+    const char* what;
+    std::function<void()> attempt;
+    int error;
+  } cases[] = {
+      {"a column name of 41 characters",
+       [&] {
+         auto table = NewTable();
+         table->SetFileName("Long.dat");
+         table->SetLevel(5);
+         table->AddColumn(NewColumnDef(std::u16string(41, u'N'), TTdbDataType::Make(tctLongInt, true, 5)));
+         table->NewFile();
+       },
+       tdbErrInvalidIdentifier},
+      {"a negative capacity",
+       [&] {
+         auto table = NewTable();
+         table->SetFileName("Cap.dat");
+         table->SetLevel(5);
+         table->SetCapacity(-5);
+         table->AddColumn(NewColumnDef(u"N", TTdbDataType::Make(tctLongInt, true, 5)));
+         table->NewFile();
+       },
+       tdbErrInvalidParameter},
+      {"a directory that does not exist",
+       [&] {
+         auto table = NewTable();
+         table->SetFileName("missing/T.dat");
+         table->SetLevel(5);
+         table->AddColumn(NewColumnDef(u"N", TTdbDataType::Make(tctLongInt, true, 5)));
+         table->NewFile();
+       },
+       tdbErrPlain},
+      {"an empty index name", [&] { Open()->CreateIndex(u"", u"KOD", false); }, tdbErrInvalidIndexName},
+      {"an index on a Memo column", [&] { Open()->CreateIndex(u"LEIR", u"LEIRAS", false); },
+       tdbErrMemoBlobNotAllowed},
+  };
+  Create()->Close();
+  const std::vector<std::string> before = [&] {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(FDir.Path()))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(ErrorOf(c.attempt), c.error);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(FDir.Path()))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, before);  // no file made
+  }
+}
+
+TEST_F(BaseTableTest, ARebuildBrokenOffAtAnyWriteLeavesTheOldIndexFile) {
   auto table = Create();
+  for (const TRow& row : kRows) Append(*table, row);
+  table->Close();
+  table = Open(kNewTableRights | kRightSecureFlush);
+  table->Flush();  // everything on disk, so a crash keeps it
+  table->Close();
+  const std::string old = Raw("Vnd03!KOD.ind");
+  bool finished = false;
+  for (int n = 1; n < 200 && !finished; ++n) {
+    SCOPED_TRACE(n);
+    table = Open();
+    const int faults = FFs.GetFaultCount();
+    FFs.FailNthWrite(n, true);
+    const int error = ErrorOf([&] { table->RebuildIndex(table->GetIndexNo(u"KOD")); });
+    finished = FFs.GetFaultCount() == faults;
+    FFs.Crash();
+    table.reset();
+    FFs.Disarm();
+    if (!finished) {
+      EXPECT_NE(error, 0);
+      EXPECT_TRUE(Raw("Vnd03!KOD.ind") == old);
+    }
+    table = Open();
+    EXPECT_TRUE(Check(*table).empty());
+    table->Close();
+  }
+  EXPECT_TRUE(finished);
+}
+
+TEST_F(BaseTableTest, FailedFlushIsReportedByTheChangeAndAtClose) {
+  auto table = Create();
+  // A change is written before it returns: its failure is its own.
   FFs.FailNthWrite(1, true);
-  Append(*table, kRows[0]);  // the flush at its end fails
+  EXPECT_EQ(ErrorOf([&] { Append(*table, kRows[0]); }), tdbErrWriteFile);
   FFs.Disarm();
+  EXPECT_EQ(table->RecordCount(), 0);
+  // The taken-back state could not be written either: the next write lock
+  // reports that once, and a later flush writes it.
   EXPECT_EQ(ErrorOf([&] { Append(*table, kRows[1]); }), tdbErrWriteFile);
   Append(*table, kRows[1]);
-  EXPECT_EQ(table->RecordCount(), 2);
+  EXPECT_EQ(table->RecordCount(), 1);
+  // Changes of a batch are written when its lock goes; a failure then is
+  // reported by Close.
   FFs.FailNthWrite(1, true);
-  Append(*table, kRows[2]);
+  {
+    TTdbTableLock write(*table, tltWrite);
+    Append(*table, kRows[2]);
+  }
   EXPECT_EQ(ErrorOf([&] { table->Close(); }), tdbErrWriteFile);
   EXPECT_FALSE(table->Active());
   FFs.Disarm();

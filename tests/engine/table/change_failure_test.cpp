@@ -3,7 +3,8 @@
 // fail with 4 or 5 and leaves records, memos and the other indexes as they
 // were. Block numbers in the caller's buffer are never trusted: replace and
 // delete free the chains of the stored record, append takes only the values
-// it is given.
+// it is given. A write that fails is reported by the change that made it,
+// and that change is taken back.
 #include "table_fixture.h"
 
 namespace kestrel::test {
@@ -67,6 +68,56 @@ TEST_F(ChangeFailureTest, AnIndexThatRefusesTheItemLeavesEverythingAsItWas) {
     Append(*table, {"60", "Hatvan", std::string(400, 'o')});
     table->Close();
     EXPECT_EQ(Raw("Vnd03.mmo").size(), memoSize);
+  }
+}
+
+TEST_F(ChangeFailureTest, AFailingWriteIsReportedByTheChangeThatMadeItAndTakenBack) {
+  const TRow added{"50", "Ötven", std::string(400, 'o')};
+  const TRow changed{"21", "Huszonegy", std::string(900, 'x')};
+  const TRow next{"70", "Hetven", "hetven"};
+  struct Case {
+    const char* what;
+    std::function<void(TTdbBaseTable&)> change;
+    std::vector<TRow> after;
+  } cases[] = {
+      {"append", [&](TTdbBaseTable& t) { Append(t, added); }, {kRows[0], kRows[1], kRows[2], added}},
+      {"replace", [&](TTdbBaseTable& t) { Replace(t, 2, changed); }, {kRows[0], changed, kRows[2]}},
+      {"delete", [&](TTdbBaseTable& t) { t.DeleteRecord(1); }, {kRows[2], kRows[1]}},
+  };
+  constexpr int kMaxWrites = 400;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    bool finished = false;
+    for (int n = 1; n < kMaxWrites && !finished; ++n) {
+      SCOPED_TRACE(n);
+      RemoveAllFiles();
+      auto table = Create();
+      for (const TRow& row : kRows) Append(*table, row);
+      const int faults = FFs.GetFaultCount();
+      FFs.FailNthWrite(n);
+      const int error = ErrorOf([&] { c.change(*table); });
+      finished = FFs.GetFaultCount() == faults;
+      FFs.Disarm();
+      // Either the change is written and reported done, or it is reported
+      // failed and the table is as before it, in the cache and in the files.
+      const std::vector<TRow> rows = Rows(*table);
+      if (error != 0) {
+        EXPECT_EQ(error, tdbErrWriteFile);
+        EXPECT_EQ(rows, kRows);
+      } else {
+        EXPECT_EQ(rows, c.after);
+      }
+      EXPECT_TRUE(Check(*table).empty());
+      // The failure is not reported again by the next change.
+      EXPECT_EQ(ErrorOf([&] { Append(*table, next); }), 0);
+      table->Close();
+      table = Open();
+      std::vector<TRow> expected = error != 0 ? kRows : c.after;
+      expected.push_back(next);
+      EXPECT_EQ(Rows(*table), expected);
+      EXPECT_TRUE(Check(*table).empty());
+    }
+    EXPECT_TRUE(finished);
   }
 }
 

@@ -1,7 +1,8 @@
 // Transactions: rollback of appends, replaces and deletes restores content,
 // record numbers and index order; changes that never left the cache roll
 // back to the very same bytes; a transaction left behind by a dead program
-// is rolled back at the next open; a damaged redo log is kept and reported.
+// is rolled back at the next open, by a reader too when it may write the
+// files; a damaged redo log is kept and reported.
 #include "engine/table/redo_log.h"
 #include "table_fixture.h"
 
@@ -105,6 +106,53 @@ TEST_F(TransactionTest, TransactionOfADeadProgramIsRolledBackAtOpen) {
   EXPECT_FALSE(FFs.FileExists("Vnd03.tra"));
 }
 
+TEST_F(TransactionTest, AReaderRollsBackADeadProgramsTransactionWhenItMayWrite) {
+  struct Case {
+    const char* what;
+    bool mayWrite;
+  } cases[] = {{"files writable", true}, {"files read-only", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RemoveAllFiles();
+    auto table = Create();
+    for (const TRow& row : kRows) Append(*table, row);
+    const TState before = StateOf(*table);
+    table->StartTransaction();
+    MixedChanges(*table);
+    FFs.Crash();
+    table.reset();
+    const std::string log = Raw("Vnd03.tra"), data = Raw("Vnd03.dat");
+    FFs.DenyWrites(!c.mayWrite);
+    auto reader = NewTable();
+    reader->SetRights(0);
+    reader->SetFileName("Vnd03.dat");
+    std::string message;
+    try {
+      reader->Open();
+      reader->Setup();
+    } catch (const ETdbEngine& e) {
+      message = e.Message();
+    }
+    FFs.DenyWrites(false);
+    if (c.mayWrite) {
+      EXPECT_EQ(message, "");
+      EXPECT_TRUE(reader->ReadOnly());
+      EXPECT_EQ(StateOf(*reader), before);
+      EXPECT_TRUE(Check(*reader).empty());
+      EXPECT_FALSE(FFs.FileExists("Vnd03.tra"));
+      EXPECT_EQ(ErrorOf([&] { reader->DeleteRecord(1); }), tdbErrNoWritePermission);
+    } else {
+      EXPECT_FALSE(reader->Active());
+      EXPECT_NE(message.find("Open the table once with write access"), std::string::npos) << message;
+      EXPECT_TRUE(Raw("Vnd03.tra") == log);
+      EXPECT_TRUE(Raw("Vnd03.dat") == data);
+      // A writer then recovers it.
+      reader = Open();
+      EXPECT_EQ(StateOf(*reader), before);
+    }
+  }
+}
+
 // Builds a redo log by hand: entries of (kind, number, payload).
 std::string LogBytes(const std::vector<std::tuple<std::uint8_t, std::int32_t, std::string>>& entries) {
   std::string log = std::string("\xB0\xC0\xD0\xE0", 4) + std::string(4, '\0');
@@ -118,6 +166,49 @@ std::string LogBytes(const std::vector<std::tuple<std::uint8_t, std::int32_t, st
     log += std::string(1, static_cast<char>(kind)) + int32(number) + payload +
            int32(static_cast<std::int32_t>(5 + payload.size()));
   return log;
+}
+
+TEST_F(TransactionTest, UndoingAnInsertWhoseItemOrMemoNeverReachedTheFilesSucceeds) {
+  const TRow added{"50", "Ötven", std::string(400, 'o')};
+  struct Case {
+    const char* what;
+    bool itemAbsent, memoAbsent;
+  } cases[] = {
+      {"index item absent", true, false},
+      {"memo chain absent", false, true},
+      {"both absent", true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RemoveAllFiles();
+    auto table = Create();
+    for (const TRow& row : kRows) Append(*table, row);
+    const TState before = StateOf(*table);
+    const std::int32_t recNo = Append(*table, added);
+    std::vector<std::uint8_t> image(static_cast<std::size_t>(table->RecordSize()));
+    table->ReadRecord(recNo, image);
+    if (c.itemAbsent) {
+      const int no = table->GetIndexNo(u"INDMN");
+      std::vector<std::uint8_t> item;
+      table->CalcIndexInfo(no, image, recNo, item);
+      ASSERT_TRUE(table->GetIndexFile(no).Loesche_Index(item.data()));
+    }
+    std::vector<std::uint8_t> patched = image;
+    table->SetBlockIdx(patched, kLeiras, 0x0FFFFFF0);  // beyond the memo file
+    table->Close();
+    if (c.memoAbsent) {
+      std::string data = Raw("Vnd03.dat");
+      const std::size_t at = data.rfind(std::string(image.begin(), image.end()));
+      ASSERT_NE(at, std::string::npos);
+      data.replace(at, patched.size(), std::string(patched.begin(), patched.end()));
+      WriteWholeFile(FDir.File("Vnd03.dat"), data);
+    }
+    WriteWholeFile(FDir.File("Vnd03.tra"), LogBytes({{takInsert, recNo, ""}}));
+    table = Open();
+    EXPECT_EQ(StateOf(*table), before);
+    EXPECT_TRUE(Check(*table).empty());
+    EXPECT_FALSE(FFs.FileExists("Vnd03.tra"));
+  }
 }
 
 TEST_F(TransactionTest, ADamagedRedoLogIsKeptAndReported) {
@@ -149,7 +240,7 @@ TEST_F(TransactionTest, ADamagedRedoLogIsKeptAndReported) {
     auto reopened = NewTable();
     reopened->SetRights(kNewTableRights);
     reopened->SetFileName("Vnd03.dat");
-    EXPECT_EQ(ErrorOf([&] { reopened->Open(); }), tdbErrUnknown);
+    EXPECT_EQ(ErrorOf([&] { reopened->Open(); }), tdbErrPlain);
     EXPECT_FALSE(reopened->Active());
     EXPECT_TRUE(Raw("Vnd03.tra") == c.log);
     EXPECT_TRUE(Raw("Vnd03.dat") == data);
