@@ -206,6 +206,26 @@ bool TTdbLockFile::CheckSessions() {
 
 // --- Log-in and log-out ---------------------------------------------------
 
+bool TTdbLockFile::PlaceNewFile(const std::string& name, std::span<const std::uint8_t> content) {
+  char suffix[32];
+  std::snprintf(suffix, sizeof suffix, ".%016llx.tmp", static_cast<unsigned long long>(FClock.RandomBits()));
+  const std::string temporary = name + suffix;
+  const TdwFileHandle made = FFileSystem.CreateFile(temporary);
+  if (!IsValidHandle(made)) return false;
+  const auto size = static_cast<std::int64_t>(content.size());
+  const bool written = size == 0 || FFileSystem.FileWrite(made, 0, content.data(), size) == size;
+  FFileSystem.CloseFile(made);
+  bool placed = false;
+  if (written) {
+    placed = FFileSystem.LinkFile(temporary, name);
+    // Without links a rename that refuses to replace does the same.
+    if (!placed && !FFileSystem.GetFileInfo(name)) placed = FFileSystem.RenameFile(temporary, name);
+  }
+  FFileSystem.DeleteFile(temporary);
+  // Another program placed its file first: as good as this one.
+  return written && (placed || FFileSystem.GetFileInfo(name).has_value());
+}
+
 void TTdbLockFile::OpenOrCreateNetFile() {
   for (int round = 0; round < kLoginRounds; ++round) {
     FNetFile = FFileSystem.OpenFile(FNetName, kFmOpenReadWrite | kFmShareDenyNone);
@@ -218,38 +238,27 @@ void TTdbLockFile::OpenOrCreateNetFile() {
     }
     // Made whole under a temporary name, then linked into place: whoever
     // opens the name sees the complete header.
-    char suffix[32];
-    std::snprintf(suffix, sizeof suffix, ".%016llx.tmp", static_cast<unsigned long long>(FClock.RandomBits()));
-    const std::string temporary = FNetName + suffix;
-    const TdwFileHandle made = FFileSystem.CreateFile(temporary);
-    if (!IsValidHandle(made)) Fail(tdbErrNoWriteAccess, FNetName);
     const TTdbLockHeaderBytes header = EncodeLockHeader(TTdbTableLockData{});
-    const bool written = FFileSystem.FileWrite(made, 0, header.data(), kLockHeaderSize) == kLockHeaderSize;
-    FFileSystem.CloseFile(made);
-    bool placed = false;
-    if (written) {
-      placed = FFileSystem.LinkFile(temporary, FNetName);
-      if (!placed && !FFileSystem.GetFileInfo(FNetName)) placed = FFileSystem.RenameFile(temporary, FNetName);
-    }
-    FFileSystem.DeleteFile(temporary);
-    if (!written || (!placed && !FFileSystem.GetFileInfo(FNetName))) Fail(tdbErrNoWriteAccess, FNetName);
+    if (!PlaceNewFile(FNetName, std::span<const std::uint8_t>(header))) Fail(tdbErrNoWriteAccess, FNetName);
   }
   Fail(tdbErrLogin, "the lock file keeps vanishing");
 }
 
 void TTdbLockFile::OpenMoveLog() {
-  for (int round = 0; round < kLoginRounds; ++round) {
+  for (int round = 0; round < kLoginRounds && !IsValidHandle(FMovFile); ++round) {
     FMovFile = FFileSystem.OpenFile(FMovName, kFmOpenReadWrite | kFmShareDenyNone);
     if (IsValidHandle(FMovFile)) break;
     if (!FFileSystem.GetFileInfo(FMovName)) {
-      const TdwFileHandle made = FFileSystem.CreateFile(FMovName);
-      if (!IsValidHandle(made)) Fail(tdbErrNoWriteAccess, FMovName);
-      FFileSystem.CloseFile(made);
-    } else if (FFileSystem.GetLastError() != ENOENT) {
-      Fail(tdbErrLogin, "the record-move log cannot be opened");
+      // Made under a temporary name too, so it never empties a log that
+      // another program made and wrote meanwhile.
+      if (!PlaceNewFile(FMovName, {})) Fail(tdbErrNoWriteAccess, FMovName);
+      continue;
     }
+    const int error = FFileSystem.GetLastError();
+    if (error == EACCES || error == EPERM || error == EROFS) Fail(tdbErrNoWriteAccess, FMovName);
+    SleepBriefly();  // being made or deleted by another program just now
   }
-  if (!IsValidHandle(FMovFile)) Fail(tdbErrLogin, "the record-move log keeps vanishing");
+  if (!IsValidHandle(FMovFile)) Fail(tdbErrLogin, "the record-move log cannot be opened");
   const std::int64_t size = FFileSystem.GetFileSize(FMovFile);
   if (size < 0) Fail(tdbErrLogin, "the record-move log's size cannot be read");
   // Moves made before this log-in do not concern the session.

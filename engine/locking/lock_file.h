@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -142,6 +143,9 @@ class TTdbLockFile {
   void ReleaseLock(TTdbTableLockType lock);
   void CountChange();
   bool TestRecordLock(std::int32_t recNo);
+  // Writes content to a temporary file and links it in at name; true when a
+  // file is at name afterwards (this one or another program's).
+  bool PlaceNewFile(const std::string& name, std::span<const std::uint8_t> content);
   void OpenOrCreateNetFile();
   void OpenMoveLog();
   void CloseFiles() noexcept;

@@ -60,7 +60,7 @@ struct TActor {
     TdbChar message[512] = {};
     if (Session > 0) TdbSessGetLastError(Session, &code, message, 511);
     std::ostringstream out;
-    out << "err " << result << ' ' << -code << ' ' << Utf16ToUtf8(message);
+    out << "err " << result << ' ' << (code < 0 ? -code : code) << ' ' << Utf16ToUtf8(message);
     return out.str();
   }
 
