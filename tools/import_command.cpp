@@ -18,7 +18,7 @@ int RunImport(const std::vector<std::string>& args) {
     text << in.rdbuf();
     if (in.bad()) throw std::runtime_error("cannot read " + args[1]);
     TToolTable tool;
-    TTdbBaseTable& table = tool.Open(args[0], kNewTableRights);
+    TTdbBaseTable& table = tool.Open(args[0], kAccessRightsMask);
     const int count = ImportCsv(table, text.str());
     table.Close();
     std::printf("%d records imported\n", count);
