@@ -15,6 +15,7 @@ struct TBenchSettings {
   std::string Directory;     // existing, empty directory for the engine's files
   std::int64_t CacheBytes;   // page cache size
   bool SecureFlush = false;  // every commit forced to disk
+  bool LockFile = false;     // ours logs in to the table's lock file, as shared programs do
 };
 
 class IBenchEngine {

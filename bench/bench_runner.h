@@ -40,6 +40,7 @@ struct TRunPlan {
   std::string Directory;  // made by the child, removed when it ends
   std::int64_t CacheBytes = 0;
   std::uint64_t Seed = 0;
+  bool LockFile = false;  // ours logs in to the table's lock file
 };
 
 // Runs the plan in a child process over `data` and collects its figures.

@@ -56,6 +56,8 @@ void TKestrelBenchEngine::Create(const std::string& name) {
   FTable = std::make_unique<TTdbBaseTable>(FPageManager, FFileSystem, kClientHdl);
   FTable->SetRights(kAccessRightsMask | (FSettings.SecureFlush ? kRightSecureFlush : 0));
   FTable->SetFileName(fileName);
+  if (FSettings.LockFile)
+    FTable->SetSharing(std::make_shared<TdwOSFileSystem>(FSettings.Directory), DefaultClock(), 1, u"kestrel-bench");
   FTable->Open();
   FTable->Setup();
   FCodeIndex = FTable->GetIndexNo(u"KOD");

@@ -1,6 +1,6 @@
 // kestrel-bench: our engine against SQLite on the same generated data.
 //
-//   kestrel-bench [--records N] [--large] [--runs R] [--cache-mb M] [--seed S] [--json]
+//   kestrel-bench [--records N] [--large] [--runs R] [--cache-mb M] [--seed S] [--lock-file] [--json]
 //   kestrel-bench --access [--records N] [--cache-mb M] [--seed S]
 //
 // Without --records it runs 10,000 and 100,000 records (and 1,000,000 with
@@ -41,11 +41,12 @@ struct TOptions {
   int Runs = kMinRuns;
   std::int64_t CacheBytes = kDefaultCacheMB * kBytesPerMB;
   std::uint64_t Seed = kDefaultSeed;
+  bool LockFile = false;
 };
 
 [[noreturn]] void Usage(const std::string& problem) {
   std::cerr << "kestrel-bench: " << problem << "\n"
-            << "usage: kestrel-bench [--records N] [--large] [--runs R] [--cache-mb M] [--seed S] [--json]\n"
+            << "usage: kestrel-bench [--records N] [--large] [--runs R] [--cache-mb M] [--seed S] [--lock-file] [--json]\n"
             << "       kestrel-bench --access [--records N] [--cache-mb M] [--seed S]\n";
   std::exit(2);
 }
@@ -65,6 +66,8 @@ TOptions ParseOptions(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "--json") {
       options.Json = true;
+    } else if (arg == "--lock-file") {
+      options.LockFile = true;
     } else if (arg == "--access") {
       options.Access = true;
     } else if (arg == "--large") {
@@ -103,7 +106,8 @@ void PrintConfiguration(std::ostream& out, const TOptions& options, const std::s
       << "  plain set: no forced disk sync (ours without secure flushing; SQLite synchronous=OFF)\n"
       << "  secure set: ours with secure flushing; SQLite synchronous=FULL\n"
       << "  SQLite: journal_mode=DELETE (rollback journal), locking_mode=NORMAL\n"
-      << "  ours: table level 5, opened shared (append, edit, delete, index rights)\n"
+      << "  ours: table level 5, opened shared (append, edit, delete, index rights)"
+      << (options.LockFile ? ", logged in to its lock file\n" : ", without a lock file\n")
       << "  runs: " << options.Runs << " per engine, alternating which goes first; medians shown\n"
       << "  seed: " << options.Seed << "; data files in " << directory << " (removed afterwards)\n"
       << "  memory: peak resident growth of the child process that ran one engine's set\n\n";
@@ -138,7 +142,7 @@ int main(int argc, char** argv) {
       std::vector<std::pair<TRunResult, TRunResult>> runs;
       for (int run = 0; run < options.Runs; ++run) {
         info << "  " << records << " records" << (secure ? " [secure]" : "") << ", run " << run + 1 << std::endl;
-        TRunPlan plan{ekOurs, secure, "", options.CacheBytes, options.Seed};
+        TRunPlan plan{ekOurs, secure, "", options.CacheBytes, options.Seed, options.LockFile};
         const std::string prefix = directory + "/" + std::to_string(records) + "-" + std::to_string(run);
         std::pair<TRunResult, TRunResult> pair;
         for (int turn = 0; turn < 2; ++turn) {

@@ -78,7 +78,7 @@ int RunImport(const std::vector<std::string>& args) {
     if (positional.size() != 2) throw std::runtime_error(kImportUsage);
     TCsvReader reader(positional[1], dialect);
     TToolTable tool;
-    TTdbBaseTable& table = tool.Open(positional[0], kNewTableRights);
+    TTdbBaseTable& table = tool.Open(positional[0], kAccessRightsMask);
     int count = 0;
     {
       TProgressLine progress(reader);

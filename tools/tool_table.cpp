@@ -12,7 +12,9 @@
 #include "engine/base/date_time_value.h"
 #include "engine/base/engine_error.h"
 #include "engine/cache/page_manager.h"
+#include "engine/fs/clock.h"
 #include "engine/fs/os_file_system.h"
+#include "engine/locking/lock_file_format.h"
 #include "engine/table/memo_file.h"
 #include "engine/table/table_file_names.h"
 #include "tools/csv.h"
@@ -133,6 +135,9 @@ std::string Unhex(const std::string& text) {
 
 bool IsTextType(TTdbColumnType code) { return code == tctChar || code == tctString || code == tctWideString; }
 
+// The tool's station numbers in lock files are drawn from 1 to this.
+constexpr std::uint32_t kMaxToolStation = 2147483646;
+
 }  // namespace
 
 TToolTable::TToolTable() : FFileSystem(ToolFileSystem()) {
@@ -151,7 +156,20 @@ TTdbBaseTable& TToolTable::Open(const std::string& name, TTdbRights rights) {
   if (fileName.empty()) throw ETdbEngine(tdbErrFileNotFound, name + kTableExtensionClassic);
   Prepare(fileName);
   FTable->SetRights(rights);
-  FTable->Open();
+  // The tool is one more program on the table: unless it needs the table
+  // to itself, it logs in to the lock file and waits for its locks.
+  TdwClock& clock = DefaultClock();
+  FTable->SetSharing(FFileSystem, clock, static_cast<std::int64_t>(clock.Random(kMaxToolStation)) + 1, u"kestrel");
+  try {
+    FTable->Open();
+  } catch (const ETdbEngine& error) {
+    // An exclusive open fails while another program has the table open; its
+    // lock file says so.
+    if (error.Number() == tdbErrNoWriteAccess && (rights & kRightExclusive) != 0 &&
+        FFileSystem->FileExists(LockFileNamesFor(FFileSystem->ExpandFileName(fileName)).LockFile))
+      throw ETdbEngine(tdbErrTableInUse, fileName);
+    throw;
+  }
   FTable->Setup();
   return *FTable;
 }

@@ -44,7 +44,7 @@ class TToolTable {
   TdwFileSystem& FileSystem() { return *FFileSystem; }
 
  private:
-  std::unique_ptr<TdwFileSystem> FFileSystem;
+  std::shared_ptr<TdwFileSystem> FFileSystem;
   std::unique_ptr<TTdbBaseTable> FTable;
 };
 

@@ -1,5 +1,6 @@
 // Exported cursor functions of the flat call interface: handle checks,
 // buffer checks and the hand-over to the cursor behind the table handle.
+#include <algorithm>
 #include <cstring>
 #include <span>
 
@@ -40,6 +41,33 @@ bool FillFieldSpec(const TTdbColumnSpec& column, TTdbFieldSpec& spec) {
          WriteTextFit(column.FRangeOrFormula, spec.RangeOrFormula,
                       std::size(spec.RangeOrFormula)) &&
          WriteTextFit(column.FSelectOrLink, spec.SelectOrLink, std::size(spec.SelectOrLink));
+}
+
+// The lock file's users in the flat interface's record: the counts as they
+// are, and the first TDB_TABLE_USAGE_USERS slots (ItemCount tells whether
+// there are more).
+void FillTableUsage(const TTdbLockUsage& usage, TTdbTableUsage& out) {
+  std::memset(&out, 0, sizeof out);
+  out.ItemCount = usage.ItemCount;
+  out.UserCount = usage.UserCount;
+  out.ReadCount = usage.ReadCount;
+  out.UpgradeCount = usage.UpgradeCount;
+  out.WriteCount = usage.WriteCount;
+  out.WaitCount = usage.WaitCount;
+  out.WaitWriteCount = usage.WaitWriteCount;
+  out.UpdateCount = usage.UpdateCount;
+  const std::size_t shown = std::min<std::size_t>(usage.Users.size(), TDB_TABLE_USAGE_USERS);
+  for (std::size_t i = 0; i < shown; ++i) {
+    const TTdbLockUser& user = usage.Users[i];
+    TTdbTableUserInfo& info = out.UserInfo[i];
+    const std::size_t length = std::min<std::size_t>(user.Name.size(), sizeof info.SessionName - 1);
+    info.SessionName[0] = static_cast<std::uint8_t>(length);
+    std::memcpy(info.SessionName + 1, user.Name.data(), length);
+    info.SessionId = static_cast<std::uint32_t>(user.Id);
+    info.InUse = user.InUse ? 1 : 0;
+    info.LockCode = user.TableLock == tltWrite ? -1 : static_cast<std::int32_t>(user.TableLock);
+    info.EditRecNo = user.EditRecNo;
+  }
 }
 
 }  // namespace
@@ -285,7 +313,11 @@ int32_t TdbTableUnlock(int16_t TableHdl, int32_t LockType) {
 int32_t TdbTableGetUsage(int16_t TableHdl, TTdbTableUsage* TableUsage) {
   return CursorCall(TableHdl, [&](ITdbCursorApi& c) {
     if (!TableUsage) return kResultBufferTooSmall;
-    return c.GetUsage(*TableUsage);
+    TTdbLockUsage usage;
+    const std::int32_t result = c.GetUsage(usage);
+    if (result < 0) return result;
+    FillTableUsage(usage, *TableUsage);
+    return result;
   });
 }
 

@@ -83,20 +83,47 @@ std::u16string TTdbCatalogTableObject::GetRealIndexName(const std::u16string& in
 void TTdbCatalogTableObject::LockRecord(std::int32_t recNo, const void* owner) {
   if (!FEditLocks) return;
   TEditLockRegistry& registry = EditLocks();
-  std::lock_guard lock(registry.FLock);
-  auto& records = registry.FLocks[FLockKey];
-  const auto held = records.find(recNo);
-  if (held != records.end() && held->second != owner) throw ETdbEngine(tdbErrRecordBeingEdited);
-  records[recNo] = owner;
+  {
+    std::lock_guard lock(registry.FLock);
+    auto& records = registry.FLocks[FLockKey];
+    const auto held = records.find(recNo);
+    if (held != records.end() && held->second != owner) throw ETdbEngine(tdbErrRecordBeingEdited);
+    if (held != records.end()) return;
+  }
+  // Other programs and sessions see the lock in the table's lock file. The
+  // table is called outside the registry's mutex, which is taken last.
+  if (!FTable->LockEditRecord(recNo)) throw ETdbEngine(tdbErrRecordBeingEdited);
+  bool taken = false;
+  {
+    std::lock_guard lock(registry.FLock);
+    auto& records = registry.FLocks[FLockKey];
+    taken = records.emplace(recNo, owner).second;
+  }
+  if (!taken) {
+    FTable->UnlockEditRecord(recNo);
+    throw ETdbEngine(tdbErrRecordBeingEdited);
+  }
 }
 
 void TTdbCatalogTableObject::UnlockRecord(std::int32_t recNo, const void* owner) noexcept {
   TEditLockRegistry& registry = EditLocks();
-  std::lock_guard lock(registry.FLock);
-  const auto file = registry.FLocks.find(FLockKey);
-  if (file == registry.FLocks.end()) return;
-  const auto held = file->second.find(recNo);
-  if (held != file->second.end() && held->second == owner) file->second.erase(held);
+  bool released = false;
+  {
+    std::lock_guard lock(registry.FLock);
+    const auto file = registry.FLocks.find(FLockKey);
+    if (file == registry.FLocks.end()) return;
+    const auto held = file->second.find(recNo);
+    if (held != file->second.end() && held->second == owner) {
+      file->second.erase(held);
+      released = true;
+    }
+  }
+  if (!released) return;
+  try {
+    FTable->UnlockEditRecord(recNo);
+  } catch (const ETdbEngine&) {
+    // The lock file slot keeps the record until the next edit or log-out.
+  }
 }
 
 bool TTdbCatalogTableObject::IsLockedByOther(std::int32_t recNo, const void* owner) const {

@@ -437,7 +437,7 @@ std::int32_t TTdbCursor::Edit() {
   if (!(FTable.Rights() & tarEdit)) throw ETdbEngine(tdbErrNoWritePermission, FTable.StdName());
   if (FEditState == esEdit && FWorkRecordNo == recNo) return kResultOk;
   EndEdit();
-  FCatalogTable.LockRecord(recNo, this);
+  WaitForEditLock(recNo);
   try {
     FAccessor->InvalidateRecBuf();
     const std::span<const std::uint8_t> record = FAccessor->GetRecord();
@@ -449,6 +449,23 @@ std::int32_t TTdbCursor::Edit() {
   FWorkRecordNo = recNo;
   FEditState = esEdit;
   return kResultOk;
+}
+
+void TTdbCursor::WaitForEditLock(std::int32_t recNo) {
+  TdwClock& clock = FServices.Clock();
+  const std::uint64_t start = clock.GetTickCount();
+  const auto timeout = static_cast<std::uint64_t>(std::max(0, FServices.FLockingTimeout));
+  for (;;) {
+    try {
+      TTdbTableLock read(FTable, tltRead);
+      FCatalogTable.LockRecord(recNo, this);
+      return;
+    } catch (const ETdbEngine& error) {
+      if (error.Number() != tdbErrRecordBeingEdited && error.Number() != tdbErrTableLocked) throw;
+      if (clock.GetTickCount() - start >= timeout) throw;
+    }
+    clock.Sleep(kEditLockRetryMs);
+  }
 }
 
 std::int32_t TTdbCursor::EditConfirm() {
@@ -472,8 +489,18 @@ std::int32_t TTdbCursor::DeleteRecord() {
   if (recNo <= 0) throw ETdbEngine(tdbErrNotPositioned);
   if (FCatalogTable.IsLockedByOther(recNo, this)) throw ETdbEngine(tdbErrRecordBeingEdited);
   if (FEditState == esEdit) EndEdit();
-  const std::int32_t countBefore = FTable.RecordCount();
-  FTable.DeleteRecord(recNo);
+  // The record's edit lock is held until it is gone: another program that
+  // edits it refuses the deletion.
+  FCatalogTable.LockRecord(recNo, this);
+  std::int32_t countBefore = 0;
+  try {
+    countBefore = FTable.RecordCount();
+    FTable.DeleteRecord(recNo);
+  } catch (...) {
+    FCatalogTable.UnlockRecord(recNo, this);
+    throw;
+  }
+  FCatalogTable.UnlockRecord(recNo, this);
   // The table's last record moved into the freed slot; its edit lock moves along.
   FCatalogTable.RecordMoved(recNo, recNo < countBefore ? countBefore : 0);
   return kResultOk;
@@ -569,12 +596,34 @@ std::int32_t TTdbCursor::SetBlob(std::int32_t fieldNo, std::span<const std::uint
 
 // --- Table locks and usage ------------------------------------------------------------------------
 
-std::int32_t TTdbCursor::Lock(std::int32_t, std::int32_t) {
-  throw ETdbEngine(tdbErrNotSupported, "explicit table locks");
+std::int32_t TTdbCursor::Lock(std::int32_t lockType, std::int32_t timeOut) {
+  // Type 1 is a read lock, any other a write lock; a time-out of 0 does
+  // not wait.
+  try {
+    if (lockType == 1)
+      FTable.BeginRead(timeOut != 0);
+    else
+      FTable.BeginWrite(timeOut != 0);
+  } catch (const ETdbEngine& error) {
+    if (error.Number() != tdbErrTableLocked) throw;
+    FServices.SetLastError(error);
+    return kResultTableLocked;
+  }
+  return kResultOk;
 }
 
-std::int32_t TTdbCursor::Unlock(std::int32_t) { throw ETdbEngine(tdbErrNotSupported, "explicit table locks"); }
+std::int32_t TTdbCursor::Unlock(std::int32_t lockType) {
+  if (lockType == 1) {
+    if (FTable.ReadLocks() > 0) FTable.EndRead();
+  } else if (FTable.WriteLocks() > 0) {
+    FTable.EndWrite();
+  }
+  return kResultOk;
+}
 
-std::int32_t TTdbCursor::GetUsage(TTdbTableUsage&) { throw ETdbEngine(tdbErrNotSupported, "table usage"); }
+std::int32_t TTdbCursor::GetUsage(TTdbLockUsage& usage) {
+  usage = FTable.GetUsage();
+  return kResultOk;
+}
 
 }  // namespace kestrel

@@ -47,6 +47,8 @@ struct TTdbColumnDef;
 enum TTdbFilterKind { tfkNone, tfkIncremental, tfkStatic, tfkBookmarks };
 enum TTdbEditState { esBrowse, esAppend, esEdit };
 
+inline constexpr std::uint32_t kEditLockRetryMs = 100;
+
 // Low four bits of a filter mode.
 inline constexpr std::int32_t kFilterModeStatic = 1;
 inline constexpr std::int32_t kFilterModeIncremental = 15;
@@ -104,7 +106,7 @@ class TTdbCursor : public ITdbCursorApi {
   void SetChangeCallback(TTdbRecordMovedProc proc) override { FOnChangeProc = std::move(proc); }
   std::int32_t Lock(std::int32_t lockType, std::int32_t timeOut) override;
   std::int32_t Unlock(std::int32_t lockType) override;
-  std::int32_t GetUsage(TTdbTableUsage& usage) override;
+  std::int32_t GetUsage(TTdbLockUsage& usage) override;
 
  private:
   // Table notifications, through the accessor.
@@ -124,6 +126,10 @@ class TTdbCursor : public ITdbCursorApi {
   const TTdbColumnDef& Column(std::int32_t fieldNo);
   std::span<const std::uint8_t> BufferedRecord();
   void EndEdit() noexcept;
+  // Takes recNo's edit lock under a read lock, trying again every
+  // kEditLockRetryMs until the session's locking time-out has passed (one
+  // try with a time-out of 0); the last refusal (105 or 104) is thrown.
+  void WaitForEditLock(std::int32_t recNo);
   std::int32_t ResultOf(int accessorResult) const;
 
   TTdbServices& FServices;

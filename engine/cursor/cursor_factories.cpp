@@ -5,13 +5,20 @@
 #include "engine/cursor/catalog_table_object.h"
 #include "engine/cursor/cursor.h"
 #include "engine/session/local_session.h"
+#include "engine/table/base_table.h"
 
 namespace kestrel {
 
 std::unique_ptr<ITdbCatalogTable> MakeCatalogTableObject(TTdbServices& services,
                                                          const TTdbTableOpenRequest& request) {
   if (!services.FDataFileSystem) throw ETdbEngine(tdbErrFileNotFound, request.FFileName);
-  return std::make_unique<TTdbCatalogTableObject>(*services.FDataFileSystem, request);
+  auto table = std::make_unique<TTdbCatalogTableObject>(*services.FDataFileSystem, request);
+  // Every session shares its tables through their lock files, also with
+  // the other sessions of this process.
+  if (services.FLockFileSystem)
+    table->Table().SetSharing(services.FLockFileSystem, services.Clock(), services.FStationNo,
+                              services.FStationName);
+  return table;
 }
 
 std::unique_ptr<ITdbCursorApi> MakeTableCursor(TTdbLocalSession& session, int rltnIdx,

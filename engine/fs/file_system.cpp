@@ -27,6 +27,9 @@ bool TdwFileSystem::EndOfFile(TdwFileHandle handle, std::int64_t pos) {
   return size < 0 || pos >= size;
 }
 
+bool TdwFileSystem::LinkFile(const std::string&, const std::string&) { return false; }
+std::optional<TdwFileId> TdwFileSystem::GetHandleId(TdwFileHandle) { return std::nullopt; }
+
 int TdwFileSystem::FindNextFile(TdwFindFileRec& rec) {
   while (rec.FNext < rec.FPending.size()) {
     const std::string name = rec.FPending[rec.FNext++];

@@ -135,6 +135,13 @@ class TdwFileSystem {
   // Puts file newFile in the place of target in one step (target, when it
   // exists, is replaced; a reader sees the one or the other, never neither).
   virtual bool ReplaceFile(const std::string& newFile, const std::string& target) = 0;
+  // Gives the file `existing` the further name newName (a hard link); refused
+  // when newName exists, so a file made whole under a temporary name appears
+  // at newName at once or not at all. False when the file system has no links.
+  virtual bool LinkFile(const std::string& existing, const std::string& newName);
+  // Identity of the file an open handle refers to (it may no longer have a
+  // name); empty when the file system cannot tell.
+  virtual std::optional<TdwFileId> GetHandleId(TdwFileHandle handle);
   // Absolute, normalised form of a name (relative names joined to the base;
   // an empty name or "." is the base or, without one, the working directory).
   virtual std::string ExpandFileName(const std::string& fileName) const;

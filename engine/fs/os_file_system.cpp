@@ -248,6 +248,19 @@ bool TdwOSFileSystem::DeleteFile(const std::string& fileName) {
   return ::unlink(Resolve(fileName).c_str()) == 0 ? true : Fail(false);
 }
 
+bool TdwOSFileSystem::LinkFile(const std::string& existing, const std::string& newName) {
+  return ::link(Resolve(existing).c_str(), Resolve(newName).c_str()) == 0 ? true : Fail(false);
+}
+
+std::optional<TdwFileId> TdwOSFileSystem::GetHandleId(TdwFileHandle handle) {
+  struct stat st {};
+  if (::fstat(Fd(handle), &st) != 0) {
+    FLastError = errno;
+    return std::nullopt;
+  }
+  return TdwFileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
 bool TdwOSFileSystem::RenameFile(const std::string& oldName, const std::string& newName) {
   return ::renameat2(AT_FDCWD, Resolve(oldName).c_str(), AT_FDCWD, Resolve(newName).c_str(),
                      RENAME_NOREPLACE) == 0

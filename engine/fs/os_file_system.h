@@ -48,6 +48,8 @@ class TdwOSFileSystem : public TdwFileSystem {
   void UnlockFile(TdwFileHandle handle, std::int64_t startPos, std::int64_t endPos,
                   bool writeLock) override;
   int IsRangeLocked(TdwFileHandle handle, std::int64_t startPos, std::int64_t endPos) override;
+  bool LinkFile(const std::string& existing, const std::string& newName) override;
+  std::optional<TdwFileId> GetHandleId(TdwFileHandle handle) override;
   std::optional<TdwFileInfo> GetFileInfo(const std::string& fileName) override;
 
   bool CreateDir(const std::string& dirPath) override;

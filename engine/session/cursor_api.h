@@ -26,8 +26,7 @@
 #include <span>
 #include <string>
 
-// The usage record of the flat interface (kestrel.h); only passed through here.
-struct TTdbTableUsage;
+#include "engine/locking/lock_file.h"
 
 namespace kestrel {
 
@@ -101,7 +100,8 @@ class ITdbCursorApi {
   virtual void SetChangeCallback(TTdbRecordMovedProc proc) = 0;
   virtual std::int32_t Lock(std::int32_t lockType, std::int32_t timeOut) = 0;
   virtual std::int32_t Unlock(std::int32_t lockType) = 0;
-  virtual std::int32_t GetUsage(TTdbTableUsage& usage) = 0;
+  // The users of the cursor's table as its lock file shows them.
+  virtual std::int32_t GetUsage(TTdbLockUsage& usage) = 0;
 };
 
 // Makes an open cursor named `name` on the relation in catalog slot rltnIdx

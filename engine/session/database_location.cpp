@@ -58,7 +58,11 @@ void EnsureControlFile(TdwFileSystem& fileSystem, const std::string& directory) 
   const std::string fileName = ControlFileName(directory);
   if (fileSystem.GetFileInfo(fileName)) return;
   const TdwFileHandle handle = fileSystem.CreateFile(fileName);
-  if (!IsValidHandle(handle)) throw ETdbEngine(tdbErrCreatePermission, fileName);
+  if (!IsValidHandle(handle)) {
+    // Another program opening the database at the same moment made it.
+    if (fileSystem.GetFileInfo(fileName)) return;
+    throw ETdbEngine(tdbErrCreatePermission, fileName);
+  }
   const auto size = static_cast<std::int64_t>(kControlFileText.size());
   const bool written = fileSystem.FileWrite(handle, 0, kControlFileText.data(), size) == size &&
                        fileSystem.SyncFile(handle);

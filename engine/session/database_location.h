@@ -46,7 +46,8 @@ bool IsCompoundFile(TdwFileSystem& fileSystem, const std::string& fileName);
 // Name of the control file of a database directory.
 std::string ControlFileName(const std::string& directory);
 
-// Writes the control file when no file of its name exists. Throws
+// Writes the control file when no file of its name exists (a program that
+// makes it at the same moment is as good). Throws
 // ETdbEngine tdbErrCreatePermission when it cannot be created and 3 when it cannot be written
 // (a partly written file is removed again).
 void EnsureControlFile(TdwFileSystem& fileSystem, const std::string& directory);

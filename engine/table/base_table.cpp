@@ -55,6 +55,7 @@ TTdbBaseTable::~TTdbBaseTable() {
   } catch (const ETdbEngine&) {
     // The destructor cannot report; Close has released everything.
   }
+  LogOutOfLockFile();
 }
 
 // --- Names ---------------------------------------------------------------
@@ -148,11 +149,13 @@ void TTdbBaseTable::Open(bool force) {
   std::lock_guard guard(FLockingMutex);
   if (Active()) return;
   if (!FFileSystem.FileExists(FFileName)) throw ETdbEngine(tdbErrFileNotFound, FFileName);
+  LogInToLockFile();
   try {
     OpenFiles(force);
     FStdName = CalcStdTableName(FullName());
   } catch (...) {
     CloseFiles();
+    LogOutOfLockFile();
     throw;
   }
 }
@@ -166,10 +169,15 @@ void TTdbBaseTable::OpenFiles(bool force) {
     CheckFirstRecord();
     OpenBlockFiles(force);
   }
+  // A redo log belongs to a live program's transaction unless this program
+  // is the table's only user (or the log's owner was found dead at log-in).
+  if (FLockFile && FLockFile->SessionCount() > 1 && !FHijackPending) return;
+  FHijackPending = false;
   if (ReadOnly() && TTdbRedoLog::IsPresent(FFileSystem, RedoLogFileName())) {
     RecoverWithWriteAccess(force);
     return;
   }
+  TTdbTableLock write(*this, FLockFile && !ReadOnly() ? tltWrite : tltNone);
   RecoverRedoLog();
 }
 
@@ -404,7 +412,9 @@ void TTdbBaseTable::Close() {
     }
   }
   if (FWriteError != 0) error = std::make_exception_ptr(ETdbEngine(tdbErrWriteFile, FStdName));
-  if (!ReadOnly()) {
+  // With a lock file every change was flushed when its write lock ended;
+  // only a write lock still held may have changes to write.
+  if (!ReadOnly() && (!FLockFile || FUnlockAction == tltWrite)) {
     try {
       Flush();
     } catch (const ETdbEngine&) {
@@ -413,7 +423,9 @@ void TTdbBaseTable::Close() {
   }
   // Changes that cannot be written are dropped, so the storages close.
   if (error) Undo();
+  ReleaseSharedLocks();
   CloseFiles();
+  LogOutOfLockFile();
   if (error) std::rethrow_exception(error);
 }
 
@@ -432,100 +444,6 @@ void TTdbBaseTable::CloseFiles() noexcept {
   FWriteError = 0;
   FCryptor.Reset();
   FRecBuffer.clear();
-}
-
-// --- Locks ---------------------------------------------------------------
-
-void TTdbBaseTable::BeginRead() {
-  std::lock_guard guard(FLockingMutex);
-  ++FReadLocks;
-}
-
-void TTdbBaseTable::EndRead() {
-  std::lock_guard guard(FLockingMutex);
-  if (FReadLocks > 0) --FReadLocks;
-}
-
-void TTdbBaseTable::BeginUpgrade() {
-  std::lock_guard guard(FLockingMutex);
-  ++FUpgradeLocks;
-}
-
-void TTdbBaseTable::EndUpgrade() {
-  std::lock_guard guard(FLockingMutex);
-  if (FUpgradeLocks > 0) --FUpgradeLocks;
-}
-
-void TTdbBaseTable::BeginWrite() {
-  std::lock_guard guard(FLockingMutex);
-  if (FWriteError != 0) {
-    FWriteError = 0;
-    throw ETdbEngine(tdbErrWriteFile, FStdName);
-  }
-  if (FWriteLocks == 0 && FInTransaction && !FRedoLog && !FRollingBack) CreateRedoLog();
-  ++FWriteLocks;
-}
-
-void TTdbBaseTable::EndWrite() {
-  std::lock_guard guard(FLockingMutex);
-  if (FWriteLocks == 0 || --FWriteLocks > 0 || !Active()) return;
-  try {
-    Flush();
-  } catch (const ETdbEngine&) {
-    // Kept in FWriteError for the next BeginWrite and for Close.
-  }
-}
-
-void TTdbBaseTable::BeginExclusive() {
-  std::lock_guard guard(FLockingMutex);
-  ++FExclusiveLocks;
-}
-
-void TTdbBaseTable::EndExclusive() {
-  std::lock_guard guard(FLockingMutex);
-  if (FExclusiveLocks == 0 || --FExclusiveLocks > 0 || !Active() || ReadOnly()) return;
-  try {
-    Flush();
-  } catch (const ETdbEngine&) {
-  }
-}
-
-TTdbTableLock::TTdbTableLock(TTdbBaseTable& table, TTdbTableLockType type) : FTable(table), FType(type) {
-  switch (type) {
-    case tltRead:
-      table.BeginRead();
-      break;
-    case tltUpgrade:
-      table.BeginUpgrade();
-      break;
-    case tltWrite:
-      table.BeginWrite();
-      break;
-    case tltExclusive:
-      table.BeginExclusive();
-      break;
-    case tltNone:
-      break;
-  }
-}
-
-TTdbTableLock::~TTdbTableLock() {
-  switch (FType) {
-    case tltRead:
-      FTable.EndRead();
-      break;
-    case tltUpgrade:
-      FTable.EndUpgrade();
-      break;
-    case tltWrite:
-      FTable.EndWrite();
-      break;
-    case tltExclusive:
-      FTable.EndExclusive();
-      break;
-    case tltNone:
-      break;
-  }
 }
 
 // --- Flush, undo, reload -------------------------------------------------
@@ -592,26 +510,6 @@ void TTdbBaseTable::Undo() {
   for (auto& slot : FIndexFiles)
     if (slot && slot->Storage && slot->Storage->IsOpen()) slot->Storage->Undo();
   RefreshIndexes();
-}
-
-void TTdbBaseTable::UpdateTable() {
-  std::lock_guard guard(FLockingMutex);
-  if (!Active() || FUpdating) return;
-  FUpdating = true;
-  struct TUpdatingEnd {
-    bool& Flag;
-    ~TUpdatingEnd() { Flag = false; }
-  } updatingEnd{FUpdating};
-  TTdbTableLock read(*this, tltRead);
-  FDataFile->Invalidate();
-  for (auto& slot : FIndexFiles)
-    if (slot && slot->IsOpen()) {
-      slot->Storage->Invalidate();
-      slot->File->Update();
-    }
-  if (FMemo) FMemo->Update();
-  if (FBlob) FBlob->Update();
-  FListeners.RelationChanged();
 }
 
 }  // namespace kestrel

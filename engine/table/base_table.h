@@ -17,8 +17,16 @@
 // exclusive locks; every operation takes and gives them back in pairs (see
 // TTdbTableLock). Changes reach the files when the outermost write lock is
 // given up (a flush), never in the middle of a nested change. FLockingMutex
-// (re-entrant) guards the counters and the files; a lock file for shared
-// access plugs into the Begin/End operations.
+// (re-entrant) guards the counters and the files.
+//
+// Shared use (table_sharing.cpp): a table given a lock-file file system with
+// SetSharing, and opened neither exclusively nor shared read-only, logs in to
+// its lock file (engine/locking) while it opens. The Begin operations then
+// take the table lock in the file when the counters start from nothing, and
+// read the table again when another program changed it since; the lock in
+// the file is given back lazily by the unlock thread once no counter needs
+// it (FUnlockAction is what the file shows). Record edit locks, record moves
+// and exclusive use go through the lock file as well.
 //
 // Indexes: numbered 0..LastIndexNo in the order of the header's index names;
 // registered at Setup, opened on first use (CheckIndexOpen). A user index
@@ -39,6 +47,8 @@
 #include "engine/crypto/cryptor.h"
 #include "engine/index/index_columns.h"
 #include "engine/index/sort_def.h"
+#include "engine/locking/lock_file.h"
+#include "engine/locking/unlock_thread.h"
 #include "engine/table/blob_file.h"
 #include "engine/table/column_definition.h"
 #include "engine/table/relation.h"
@@ -81,9 +91,7 @@ inline constexpr const char* kRedoLogExtension = ".tra";
 inline constexpr const char* kRebuildExtension = ".new";
 inline constexpr const char* kRedoLogExtensionLevel6 = ".tdbr";
 
-enum TTdbTableLockType : std::uint8_t { tltNone, tltRead, tltUpgrade, tltWrite, tltExclusive };
-
-class TTdbBaseTable {
+class TTdbBaseTable : public ITdbUnlockable {
  public:
   // fileSystem: where the table's files live (names are relative to its
   // base or absolute). clientHdl: the session number in the page cache.
@@ -91,7 +99,7 @@ class TTdbBaseTable {
   TTdbBaseTable(const TTdbBaseTable&) = delete;
   TTdbBaseTable& operator=(const TTdbBaseTable&) = delete;
   // Closes an active table; an error of that close is lost (call Close).
-  ~TTdbBaseTable();
+  ~TTdbBaseTable() override;
 
   // --- Lifecycle -----------------------------------------------------------
   void SetRights(TTdbRights rights) { FRights = rights; }
@@ -204,20 +212,49 @@ class TTdbBaseTable {
   void WriteIndNames();
 
   // --- Locks (in pairs) ----------------------------------------------------
-  void BeginRead();
+  // With a lock file, a lock that must come from the file and is refused
+  // (at once when wait is false, else after the lock file's waiting) is
+  // error 104 and changes nothing; so is an upgrade or write lock asked for
+  // while the table holds only read locks.
+  void BeginRead(bool wait = true);
   void EndRead();
-  void BeginUpgrade();
+  void BeginUpgrade(bool wait = true);
   void EndUpgrade();
   // Error 3 (once) when an earlier flush failed; in a transaction the first
   // write lock creates the redo log.
-  void BeginWrite();
+  void BeginWrite(bool wait = true);
   // Giving up the outermost write lock flushes; a failed flush is kept for
   // the next BeginWrite and for Close.
   void EndWrite();
+  // Error 103 while another program or session has the table open.
   void BeginExclusive();
   void EndExclusive();
   int ReadLocks() const { return FReadLocks; }
   int WriteLocks() const { return FWriteLocks; }
+
+  // --- Shared use (table_sharing.cpp) --------------------------------------
+  // Before Open: log in to the table's lock file on lockFileSystem as the
+  // session sessionId (never 0; error 107 at Open otherwise) named
+  // sessionName. Without this call the table has no lock file.
+  void SetSharing(std::shared_ptr<TdwFileSystem> lockFileSystem, TdwClock& clock, std::int64_t sessionId,
+                  std::u16string sessionName);
+  bool HasLockFile() const { return FLockFile != nullptr; }
+  // Record edit locks of this table object's cursors: at most one record in
+  // the lock file. False (nothing changed) when another program or session
+  // edits recNo, holds the write lock, or this object holds another record.
+  // Without a lock file every record is granted and counted.
+  bool LockEditRecord(std::int32_t recNo);
+  void UnlockEditRecord(std::int32_t recNo);
+  // Reads the table again when another program changed it; answers whether
+  // it did.
+  bool CheckUpdate();
+  // Called by the unlock thread: gives back a lock no counter needs, 10 ms
+  // or more after the last End call. Never waits for FLockingMutex.
+  void CheckUnlock(std::uint64_t ticks) noexcept override;
+  // Users of the lock file; without one, one user and no locks.
+  TTdbLockUsage GetUsage();
+  // Live sessions in the lock file; 0 without one.
+  int NetUsers();
 
   // --- Files ---------------------------------------------------------------
   // Writes every change to the files (and, with secure flushing, in a
@@ -232,8 +269,11 @@ class TTdbBaseTable {
   // failed flush is kept for the next BeginWrite and for Close.
   void FlushWhenCacheFull() noexcept;
   // Drops cached pages and reads the files' state again (another program
-  // changed them); accessors get RelationChanged. Does nothing while a
-  // reload runs.
+  // changed them); with a lock file replays the record moves other programs
+  // logged (accessors get RecordDeleted) and catches up with the change
+  // count. Accessors get RelationChanged. Does nothing while a reload runs.
+  // A failed reload leaves the change count where it was, so the next lock
+  // tries again.
   void UpdateTable();
 
   // --- Records -------------------------------------------------------------
@@ -372,6 +412,23 @@ class TTdbBaseTable {
   void ChangeIndexItem(int indexNo, std::span<const std::uint8_t> record, std::int32_t recNo, bool remove);
   void WriteNextRecordId(std::int32_t id);
 
+  // Shared use (table_sharing.cpp).
+  void LogInToLockFile();
+  void LogOutOfLockFile() noexcept;
+  // Ends every counter and edit lock and gives the lock in the file back
+  // (counting a change when it was an upgrade or write lock).
+  void ReleaseSharedLocks() noexcept;
+  void AdjustLockLevel();
+  bool HasTableChanged() const;
+  void ReplayRecordMoves();
+  // A deletion moved record fromRecNo into the hole toRecNo (equal when the
+  // last record was deleted): edit locks follow it and other programs learn it.
+  void NoteRecordMove(std::int32_t fromRecNo, std::int32_t toRecNo);
+  // Rolls back the transaction a dead program left in the redo log, under
+  // the write lock, when a scan of the lock file cleared a dead slot.
+  void RecoverAfterHijack();
+  void MarkUnlockTime();
+
   // Transactions (table_transaction.cpp).
   void CreateRedoLog();
   void ReplayRedoLog(TTdbRedoLog& log);
@@ -419,6 +476,19 @@ class TTdbBaseTable {
   int FUpgradeLocks = 0;
   int FWriteLocks = 0;
   int FExclusiveLocks = 0;
+
+  // Shared use.
+  std::shared_ptr<TdwFileSystem> FLockFileSystem;
+  TdwClock* FClock = nullptr;
+  std::int64_t FSessionId = 0;
+  std::u16string FSessionName;
+  std::unique_ptr<TTdbLockFile> FLockFile;
+  TTdbTableLockType FUnlockAction = tltNone;  // the lock the lock file shows
+  bool FUnlockActive = false;
+  std::uint64_t FUnlockTime = 0;
+  int FEditLocks = 0;
+  std::int32_t FEditRecNo = 0;  // the record of FEditLocks
+  bool FHijackPending = false;
 
   TTdbRelationListeners FListeners;
 };

@@ -521,6 +521,7 @@ void TTdbBaseTable::DeleteRecord(std::int32_t recNo) {
     throw;
   }
   FListeners.RecordDeleted(recNo, moved ? count : 0);
+  NoteRecordMove(count, recNo);
   for (int f : blockColumns) FreeValue(f, GetBlockIdx(stored, f));
   if (outermost) FlushFreedValues();
   FlushWhenCacheFull();

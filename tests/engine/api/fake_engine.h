@@ -157,7 +157,7 @@ class TFakeCursor : public ITdbCursorApi {
   }
   std::int32_t Lock(std::int32_t, std::int32_t) override { return Do(); }
   std::int32_t Unlock(std::int32_t) override { return Do(); }
-  std::int32_t GetUsage(TTdbTableUsage&) override { return Do(); }
+  std::int32_t GetUsage(TTdbLockUsage&) override { return Do(); }
 };
 
 // Installs the fakes, opens a database in a temporary directory with one
