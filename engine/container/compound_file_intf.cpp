@@ -340,4 +340,15 @@ bool TdwCompoundFileIntf::RenameFile(const std::string& oldName, const std::stri
   });
 }
 
+bool TdwCompoundFileIntf::ReplaceFile(const std::string& newFile, const std::string& target) {
+  const std::vector<std::string> newPath = SplitPath(newFile);
+  const std::vector<std::string> targetPath = SplitPath(target);
+  return UnderLock<bool>(true, false, [&] {
+    FLastError = Impl().DeleteFile(targetPath);
+    if (FLastError != 0 && FLastError != ENOENT) return false;
+    FLastError = Impl().RenameFile(newPath, targetPath);
+    return FLastError == 0;
+  });
+}
+
 }  // namespace kestrel

@@ -77,6 +77,10 @@ class TdwCompoundFileIntf : public TdwFileSystem {
   int FindFirstFile(const std::string& path, int attr, TdwFindFileRec& rec) override;
   bool DeleteFile(const std::string& fileName) override;
   bool RenameFile(const std::string& oldName, const std::string& newName) override;
+  // Removes target (when it exists) and renames newFile to it under one
+  // hold of the container's write lock, so other programs see the one file
+  // or the other.
+  bool ReplaceFile(const std::string& newFile, const std::string& target) override;
   // The name inside the container, its names joined by "\" (no leading one).
   std::string ExpandFileName(const std::string& fileName) const override;
   std::string CanonicalFileName(const std::string& fileName) const override;
