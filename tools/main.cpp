@@ -6,6 +6,7 @@
 
 #include "tools/command.h"
 #include "tools/help.h"
+#include "tools/password_option.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ int main(int argc, char* argv[]) {
   using namespace kestrel::tool;
   if (argc < 2) return RefuseUsage(nullptr, "a command is needed");
   const std::string name = argv[1];
-  const std::vector<std::string> args(argv + 2, argv + argc);
+  std::vector<std::string> args(argv + 2, argv + argc);
   if (IsHelpOption(name) || name == "help") {
     if (args.empty()) return PrintHelp();
     const TToolCommand* command = args.size() == 1 ? FindCommand(args[0]) : nullptr;
@@ -34,6 +35,8 @@ int main(int argc, char* argv[]) {
   const TToolCommand* command = FindCommand(name);
   if (command == nullptr)
     return RefuseUsage(nullptr, (name.rfind("-", 0) == 0 ? "unknown option \"" : "unknown command \"") + name + "\"");
+  std::string passwordError;
+  if (TakesPassword(name) && !TakePasswordOption(args, passwordError)) return RefuseUsage(command, passwordError);
   const TArgumentScan scan = ScanArguments(*command, args);
   if (scan.Help) return PrintCommandHelp(*command);
   if (!scan.Unknown.empty()) return RefuseUsage(command, "unknown option \"" + scan.Unknown + "\"");

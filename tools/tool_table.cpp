@@ -14,6 +14,7 @@
 #include "engine/fs/os_file_system.h"
 #include "engine/table/memo_file.h"
 #include "engine/table/table_file_names.h"
+#include "tools/password_option.h"
 
 namespace kestrel::tool {
 
@@ -118,6 +119,7 @@ TTdbBaseTable& TToolTable::Open(const std::string& name, TTdbRights rights) {
 TTdbBaseTable& TToolTable::Prepare(const std::string& fileName) {
   FTable = std::make_unique<TTdbBaseTable>(TTdbPageManager::Instance(), *FFileSystem, kToolClientHdl);
   FTable->SetFileName(fileName);
+  FTable->SetKey(ToolKey());
   return *FTable;
 }
 

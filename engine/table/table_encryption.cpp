@@ -1,13 +1,12 @@
 // TTdbBaseTable and its key: the public encryption method, reading a header
 // with the table's key (which method, whether the key fits) and building the
 // header of a new encrypted table.
-#include <cstring>
-
 #include <unicode/ustring.h>
 
 #include "engine/base/engine_error.h"
 #include "engine/base/little_endian.h"
 #include "engine/table/base_table.h"
+#include "engine/table/cryptor_cipher.h"
 
 namespace kestrel {
 
@@ -15,21 +14,6 @@ namespace {
 
 constexpr int kFirstUnicodeLevel = 5;
 constexpr int kKeyCheckLevel = 4;
-
-// The table's encryption as the header codec's block cipher.
-class TCryptorCipher final : public ITdbBlockCipher {
- public:
-  explicit TCryptorCipher(const TdwCryptor& cryptor) : FCryptor(cryptor) {}
-  void EncryptBlock(std::span<uint8_t> block) const override {
-    FCryptor.Encryption()->EncryptBlock(block.data(), block.size());
-  }
-  void DecryptBlock(std::span<uint8_t> block) const override {
-    FCryptor.Encryption()->DecryptBlock(block.data(), block.size());
-  }
-
- private:
-  const TdwCryptor& FCryptor;
-};
 
 std::u16string UpperCase(const std::u16string& text) {
   std::u16string upper(text.size() * 2 + 4, u'\0');
