@@ -25,7 +25,9 @@ void WipeKey(std::u16string& key) {
   key.clear();
 }
 
-std::u16string UpperCase(const std::u16string& text) {
+}  // namespace
+
+std::u16string PasswordUpperCase(const std::u16string& text) {
   std::u16string upper(text.size() * 2 + 4, u'\0');
   UErrorCode status = U_ZERO_ERROR;
   const int32_t length = u_strToUpper(upper.data(), static_cast<int32_t>(upper.size()), text.data(),
@@ -34,8 +36,6 @@ std::u16string UpperCase(const std::u16string& text) {
   upper.resize(static_cast<std::size_t>(length));
   return upper;
 }
-
-}  // namespace
 
 TTdbEncryption::~TTdbEncryption() = default;
 
@@ -96,7 +96,7 @@ std::u16string TdwCryptor::Password() const {
     case emClassic1: {
       const std::size_t semicolon = FKey.find(u';');
       if (semicolon == std::u16string::npos) throw ETdbEngine(tdbErrPlain, "Invalid Key");
-      return UpperCase(FKey.substr(0, semicolon)).substr(0, kPasswordLength);
+      return PasswordUpperCase(FKey.substr(0, semicolon)).substr(0, kPasswordLength);
     }
     default:
       return std::u16string();

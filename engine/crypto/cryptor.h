@@ -17,6 +17,7 @@
 // in memory; the encryption objects wipe their derived keys when freed.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -70,5 +71,8 @@ class TdwCryptor {
 // 32-bit signed decimal integer with an optional sign. False when the key
 // has no ";" or the text is no such integer.
 bool ClassicCode(const std::u16string& key, std::int32_t& code);
+
+// A password in upper case, as classic keys and level 1–3 headers keep it.
+std::u16string PasswordUpperCase(const std::u16string& text);
 
 }  // namespace kestrel

@@ -1,8 +1,6 @@
 // TTdbBaseTable and its key: the public encryption method, reading a header
 // with the table's key (which method, whether the key fits) and building the
 // header of a new encrypted table.
-#include <unicode/ustring.h>
-
 #include "engine/base/engine_error.h"
 #include "engine/base/little_endian.h"
 #include "engine/table/base_table.h"
@@ -14,16 +12,6 @@ namespace {
 
 constexpr int kFirstUnicodeLevel = 5;
 constexpr int kKeyCheckLevel = 4;
-
-std::u16string UpperCase(const std::u16string& text) {
-  std::u16string upper(text.size() * 2 + 4, u'\0');
-  UErrorCode status = U_ZERO_ERROR;
-  const int32_t length = u_strToUpper(upper.data(), static_cast<int32_t>(upper.size()), text.data(),
-                                      static_cast<int32_t>(text.size()), "", &status);
-  if (U_FAILURE(status)) return text;
-  upper.resize(static_cast<std::size_t>(length));
-  return upper;
-}
 
 TdwEncryptionMethod ClassicForLevel(TdwEncryptionMethod method, int level) {
   if (method != emClassic1 && method != emClassic5) return method;
@@ -72,7 +60,7 @@ TTdbTableHeader TTdbBaseTable::ReadHeaderWithKey(std::span<const std::uint8_t> p
     if (header.Level < kKeyCheckLevel && ClassicCode(FCryptor.Key(), code)) method = emClassic1;
     FCryptor.SetEncryptionMethod(method);
     std::u16string expected = FCryptor.Password();
-    if (header.Level < kKeyCheckLevel) expected = UpperCase(expected);
+    if (header.Level < kKeyCheckLevel) expected = PasswordUpperCase(expected);
     if (header.Password != expected) throw ETdbEngine(tdbErrCredentials);
   } else {
     FCryptor.SetEncryptionMethod(method);
