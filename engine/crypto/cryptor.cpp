@@ -6,9 +6,9 @@
 
 #include <cstdint>
 #include <limits>
+#include <stdexcept>
 #include <vector>
 
-#include "engine/base/engine_error.h"
 #include "engine/crypto/block_cipher_encryption.h"
 #include "engine/crypto/fast_encryption.h"
 
@@ -95,7 +95,7 @@ std::u16string TdwCryptor::Password() const {
       return FKey.substr(0, kPasswordLength);
     case emClassic1: {
       const std::size_t semicolon = FKey.find(u';');
-      if (semicolon == std::u16string::npos) throw ETdbEngine(tdbErrPlain, "Invalid Key");
+      if (semicolon == std::u16string::npos) throw std::invalid_argument("Invalid Key");
       return PasswordUpperCase(FKey.substr(0, semicolon)).substr(0, kPasswordLength);
     }
     default:

@@ -42,8 +42,9 @@ class TdwCryptor {
   bool CanBeClassic() const;
   // The password a table header keeps for this method and key:
   // emProtection the first 10 characters of the key; emClassic1 the part
-  // before the first ";" in upper case, first 10 characters (ETdbEngine 135
-  // "Invalid Key" for a key without ";"); every other method "".
+  // before the first ";" in upper case, first 10 characters
+  // (std::invalid_argument "Invalid Key" for a key without ";"; the table
+  // asks only after Initialize succeeded); every other method "".
   std::u16string Password() const;
 
   // Builds the encryption object; false when the method and key build none.

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/base/engine_error.h"
+#include <stdexcept>
 
 namespace kestrel {
 namespace {
@@ -83,7 +83,7 @@ TEST(Cryptor, PasswordKeptInTheHeader) {
   classic.SetEncryptionMethod(emClassic1);
   classic.SetKey(u"no code part");
   EXPECT_FALSE(classic.CanBeClassic());
-  EXPECT_THROW(classic.Password(), ETdbEngine);
+  EXPECT_THROW(classic.Password(), std::invalid_argument);
   classic.SetKey(u"a;1");
   EXPECT_TRUE(classic.CanBeClassic());
 }
