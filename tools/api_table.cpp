@@ -13,6 +13,7 @@
 #include "engine/table/column_definition.h"
 #include "tools/csv.h"
 #include "tools/database_option.h"
+#include "tools/password_option.h"
 #include "tools/tool_table.h"
 
 namespace kestrel::tool {
@@ -84,7 +85,7 @@ TApiTable::TApiTable(const std::string& name) {
     FSession = static_cast<std::int16_t>(session);
     Check(TdbSessOpenDb(FSession, U16(directory).c_str(), u"", u"", kToolCacheKB, TDB_DB_READ_ONLY), "opening " + directory);
     FRelation = static_cast<std::int16_t>(
-        Check(TdbSessOpenTable(FSession, U16(tableName).c_str(), u"", 0, 0, 0), "opening " + name));
+        Check(TdbSessOpenTable(FSession, U16(tableName).c_str(), ToolKey().c_str(), 0, 0, 0), "opening " + name));
     FTable = static_cast<std::int16_t>(Check(TdbTableCreate(FRelation, u"kestrel"), "opening " + name));
     FRecordSize = Check(TdbTableGetRecordSize(FTable), "reading the columns");
     const int level = Check(TdbTableGetRltnVersion(FTable), "reading the columns");
@@ -116,6 +117,7 @@ void TApiTable::Release() {
 
 std::int32_t TApiTable::Check(std::int32_t result, const std::string& action) const {
   if (result >= 0) return result;
+  if (result == TDB_ERR_WRONG_PASSWORD) throw std::runtime_error(kWrongPasswordText);
   std::string message = action + ": " + ResultText(result);
   std::int32_t code = 0;
   TdbChar text[kLastErrorLength + 1] = {};

@@ -5,8 +5,9 @@
 // the directory is removed again. Column values of the cursor's record come out as the tool's field
 // texts (tool_table.h), memo and blob values read through the cursor.
 //
-// Every failed call throws std::runtime_error with the result code's text
-// and the session's last error.
+// The table is opened with the tool's key (password_option.h). Every failed
+// call throws std::runtime_error with the result code's text and the
+// session's last error; a wrong key with the text "wrong password".
 #pragma once
 
 #include <cstdint>

@@ -4,6 +4,7 @@
 #include "engine/base/engine_error.h"
 
 #include "tools/command.h"
+#include "tools/password_option.h"
 
 namespace kestrel::tool {
 
@@ -15,9 +16,10 @@ const std::vector<TToolCommand>& ToolCommands() {
        RunInfo},
       {"create",
        "TABLE --level N [--collation NAME] [--capacity N] --column \"NAME TYPE[(SIZE)] [NOT NULL]\" ... "
-       "[--index \"NAME:SPEC[:unique]\"] ...",
-       "create a table with its indexes", "--level --collation --capacity --column --index",
+       "[--index \"NAME:SPEC[:unique]\"] ... [--encryption METHOD --password KEY]",
+       "create a table with its indexes", "--level --collation --capacity --column --index --encryption",
        "TABLE without an extension gets .dat (levels 2 to 5) or .tdbt (level 6).\n"
+       "METHOD: none, protection, classic (levels 2 and 3), fast, blowfish or aes (levels 4 to 6).\n"
        "Column types, index specs, levels and collations: see kestrel --help.\n"
        "Example:\n"
        "  kestrel create Vnd03 --level 5 --column \"KOD String(10) NOT NULL\" "
@@ -91,7 +93,7 @@ int RunGuarded(const std::string& command, const std::function<int()>& body) {
   try {
     return body();
   } catch (const ETdbEngine& e) {
-    return ReportError(command, e.Message());
+    return ReportError(command, e.Number() == tdbErrCredentials ? kWrongPasswordText : e.Message());
   } catch (const std::exception& e) {
     return ReportError(command, e.what());
   }

@@ -1,8 +1,10 @@
 // kestrel create TABLE --level N [--collation NAME] [--capacity N]
 //   --column "NAME TYPE[(SIZE)] [NOT NULL]" ... [--index "NAME:SPEC[:unique]"] ...
+//   [--encryption METHOD] (the key: --password or KESTREL_PASSWORD, see password_option.h)
 #include <stdexcept>
 
 #include "tools/command.h"
+#include "tools/password_option.h"
 #include "tools/table_spec.h"
 
 namespace kestrel::tool {
@@ -39,6 +41,8 @@ int RunCreate(const std::vector<std::string>& args) {
         spec.Columns.push_back(value);
       else if (option == "--index")
         spec.Indexes.push_back(value);
+      else if (option == "--encryption")
+        spec.Encryption = ParseEncryptionMethod(value);
       else
         throw std::runtime_error("unknown option " + option);
     }

@@ -13,6 +13,7 @@
 #include "engine/index/index_file.h"
 #include "tools/command.h"
 #include "tools/json_writer.h"
+#include "tools/password_option.h"
 #include "tools/table_file.h"
 #include "tools/tool_table.h"
 
@@ -90,7 +91,7 @@ std::string Describe(const TTableFileInfo& info, const std::string& name) {
   json.String("kind", info.Kind == tfkBPlusTree ? "B+ tree table file" : "heap table file");
   json.Number("level", info.Level);
   json.Number("nextRecordId", info.NextRecordId);
-  json.String("encryption", EncryptionMethodName(info.EncryptionMethod));
+  json.String("encryption", EncryptionOptionName(info.EncryptionMethod));
   if (info.Kind == tfkHeap) {
     const TTdbTableHeader& header = info.Header;
     json.Number("recordCount", header.RecordCount);
@@ -116,10 +117,11 @@ std::string Describe(const TTableFileInfo& info, const std::string& name) {
 int RunInfo(const std::vector<std::string>& args) {
   if (args.size() != 1) return ReportError("info", "usage: kestrel info TABLE");
   try {
-    const std::string text = Describe(ReadTableFile(args[0]), args[0]);
+    const std::string text = Describe(ReadTableFile(args[0], ToolKey()), args[0]);
     std::fwrite(text.data(), 1, text.size(), stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
   } catch (const ETdbEngine& e) {
+    if (e.Number() == tdbErrCredentials) return ReportError("info", kWrongPasswordText);
     return ReportError("info", args[0] + ": " + e.Message());
   } catch (const std::exception& e) {
     return ReportError("info", args[0] + ": " + e.what());

@@ -8,6 +8,7 @@
 #include "tools/csv.h"
 #include "tools/database_option.h"
 #include "tools/help.h"
+#include "tools/password_option.h"
 
 namespace {
 
@@ -28,7 +29,7 @@ int main(int argc, char* argv[]) {
   if (!TakeDatabaseOption(all)) return RefuseUsage(nullptr, "--db needs a database location");
   if (all.empty()) return RefuseUsage(nullptr, "a command is needed");
   const std::string name = all[0];
-  const std::vector<std::string> args(all.begin() + 1, all.end());
+  std::vector<std::string> args(all.begin() + 1, all.end());
   if (IsHelpOption(name) || name == "help") {
     if (args.empty()) return PrintHelp();
     const TToolCommand* command = args.size() == 1 ? FindCommand(args[0]) : nullptr;
@@ -39,6 +40,8 @@ int main(int argc, char* argv[]) {
   const TToolCommand* command = FindCommand(name);
   if (command == nullptr)
     return RefuseUsage(nullptr, (name.rfind("-", 0) == 0 ? "unknown option \"" : "unknown command \"") + name + "\"");
+  std::string passwordError;
+  if (TakesPassword(name) && !TakePasswordOption(args, passwordError)) return RefuseUsage(command, passwordError);
   const TArgumentScan scan = ScanArguments(*command, args);
   if (scan.Help) return PrintCommandHelp(*command);
   if (!scan.Unknown.empty()) return RefuseUsage(command, "unknown option \"" + scan.Unknown + "\"");

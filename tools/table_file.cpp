@@ -7,6 +7,8 @@
 
 #include "engine/base/engine_error.h"
 #include "engine/fs/file_system.h"
+#include "engine/base/little_endian.h"
+#include "engine/table/cryptor_cipher.h"
 #include "engine/table/table_file_names.h"
 #include "tools/database_option.h"
 
@@ -44,10 +46,35 @@ struct THandleCloser {
   TdwFileHandle FHandle;
   ~THandleCloser() { FFileSystem.CloseFile(FHandle); }
 };
+// Levels 5–6 decrypt the description block with the key and compare the
+// stored password (error 38 when either fails); levels 1–4 keep their
+// columns in the clear and are read without the key.
+TTdbTableHeader ReadHeapHeader(TTdbHeaderReader& reader, std::span<const uint8_t> prefix, const std::u16string& key) {
+  constexpr int kFirstUnicodeLevel = 5;
+  const bool unicode = prefix.size() > kUnicodeEncryptionOffset && LoadLE<uint32_t>(prefix.data()) == kHeapTableMagic &&
+                       LoadLE<int16_t>(prefix.data() + kLevelOffset) >= kFirstUnicodeLevel;
+  if (!unicode) {
+    TTdbTableHeader header = ReadTableHeader(reader);
+    // Below level 4 a protected and a classic table look alike; a key with
+    // an integer code after ";" tells classic.
+    std::int32_t code = 0;
+    if (header.Level < 4 && header.EncryptionMethod == emProtection && ClassicCode(key, code))
+      header.EncryptionMethod = emClassic1;
+    return header;
+  }
+  TdwCryptor cryptor;
+  cryptor.SetKey(key);
+  cryptor.SetEncryptionMethod(EncryptionMethodFromCode(prefix[kUnicodeEncryptionOffset]));
+  if (!cryptor.Initialize()) throw ETdbEngine(tdbErrCredentials);
+  const TCryptorCipher cipher(cryptor);
+  TTdbTableHeader header = ReadTableHeader(reader, &cipher);
+  if (header.Password != cryptor.Password()) throw ETdbEngine(tdbErrCredentials);
+  return header;
+}
 
 }  // namespace
 
-TTableFileInfo ReadTableFile(const std::string& name) {
+TTableFileInfo ReadTableFile(const std::string& name, const std::u16string& key) {
   TTableFileInfo info;
   std::unique_ptr<TdwFileSystem> fileSystem = ToolFileSystem();
   OpenToolFileSystem(*fileSystem, false);
@@ -74,7 +101,7 @@ TTableFileInfo ReadTableFile(const std::string& name) {
     info.EncryptionMethod = EncryptionMethodFromCode(reader.U8());
     return info;
   }
-  info.Header = ReadTableHeader(reader);
+  info.Header = ReadHeapHeader(reader, prefix, key);
   info.Level = info.Header.Level;
   info.NextRecordId = info.Header.NextRecordId;
   info.EncryptionMethod = info.Header.EncryptionMethod;

@@ -24,6 +24,8 @@ struct TTableFileInfo {
 };
 
 // Reads the header of the table `name` (a path with or without extension).
-TTableFileInfo ReadTableFile(const std::string& name);
+// `key` decrypts the description block of an encrypted level 5–6 table;
+// a wrong or missing key is error 38.
+TTableFileInfo ReadTableFile(const std::string& name, const std::u16string& key = {});
 
 }  // namespace kestrel::tool

@@ -101,6 +101,7 @@ void CreateTable(TToolTable& tool, const std::string& fileName, const TTableSpec
   table.SetLevel(spec.Level);
   table.SetCapacity(spec.Capacity);
   table.SetCollationName(Utf8ToUtf16(spec.Collation));
+  table.SetEncryptionMethod(spec.Encryption);
   for (const std::string& column : spec.Columns) table.AddColumn(ParseColumn(column, spec.Level));
   table.NewFile();
   try {

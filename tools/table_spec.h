@@ -19,6 +19,7 @@ struct TTableSpec {
   std::int32_t Capacity = kDefaultCapacity;
   std::vector<std::string> Columns;  // "NAME TYPE[(SIZE)] [NOT NULL]"
   std::vector<std::string> Indexes;  // "NAME:SPEC[:unique]"
+  TTdbEncryptionMethod Encryption = temNone;  // the key is the tool's (ToolKey)
 };
 
 // The table file name for `name`: as given when it has an extension, else

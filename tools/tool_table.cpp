@@ -19,6 +19,7 @@
 #include "engine/table/table_file_names.h"
 #include "tools/csv.h"
 #include "tools/database_option.h"
+#include "tools/password_option.h"
 
 namespace kestrel::tool {
 
@@ -178,6 +179,7 @@ TTdbBaseTable& TToolTable::Prepare(const std::string& fileName) {
   OpenToolFileSystem(*FFileSystem, true);
   FTable = std::make_unique<TTdbBaseTable>(TTdbPageManager::Instance(), *FFileSystem, kToolClientHdl);
   FTable->SetFileName(fileName);
+  FTable->SetKey(ToolKey());
   return *FTable;
 }
 

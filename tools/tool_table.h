@@ -35,10 +35,11 @@ class TToolTable {
   TToolTable();
   ~TToolTable();
 
-  // Opens and sets up the table `name` (a path with or without extension).
-  // Error 37 when there is no such table.
+  // Opens and sets up the table `name` (a path with or without extension)
+  // with the tool's key (password_option.h). Error 37 when there is no such
+  // table, 38 for a wrong key.
   TTdbBaseTable& Open(const std::string& name, TTdbRights rights);
-  // A closed table object for a new table at `fileName`.
+  // A closed table object for a new table at `fileName`, with the tool's key.
   TTdbBaseTable& Prepare(const std::string& fileName);
   TTdbBaseTable& Table() { return *FTable; }
   TdwFileSystem& FileSystem() { return *FFileSystem; }

@@ -1,7 +1,9 @@
 // TTdbEncryption: the block encryption objects. Each call works in place on
 // one block and is independent of every earlier call, so equal plain blocks of
-// equal length give equal stored bytes. One object must not run two calls at
-// once.
+// equal length give equal stored bytes. The objects of this engine keep no
+// state that a call changes, so one object may serve several threads.
+// Descendants: TTdbFastEncryption (fast_encryption.h), TTdbBlowfishEncryption
+// and TTdbRijndaelEncryption (block_cipher_encryption.h).
 #pragma once
 
 #include <cstddef>

@@ -60,6 +60,7 @@ TTdbRelationInfo TTdbCatalogTableObject::GetTableInfo() const {
   info.FLevel = FTable->Level();
   info.FCollationName = FTable->CollationName();
   info.FCapacity = FTable->Capacity();
+  info.FEncryptionMethod = FTable->EncryptionMethod();
   return info;
 }
 

@@ -199,10 +199,7 @@ void TTdbBaseTable::OpenDataFile() {
   if (TableFileKind(prefix) == tfkBPlusTree)
     throw ETdbEngine(tdbErrLevelFeature, FFileName, "B+ tree table files are not opened by this engine yet");
   TDataFileByteSource more(*FDataFile);
-  TTdbHeaderReader reader(prefix, static_cast<uint64_t>(fileSize), &more, FFileName);
-  FHeader = ReadTableHeader(reader, nullptr);
-  FCryptor.SetEncryptionMethod(FHeader.EncryptionMethod);
-  if (!FCryptor.Initialize()) throw ETdbEngine(tdbErrNotSupported, "encryption of table " + FFileName);
+  FHeader = ReadHeaderWithKey(prefix, static_cast<uint64_t>(fileSize), &more);
   FLevel = FHeader.Level;
   FCapacity = FHeader.Capacity;
   FCollationName = FHeader.CollationName;

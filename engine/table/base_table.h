@@ -106,6 +106,14 @@ class TTdbBaseTable : public ITdbUnlockable {
   // Sets the table file's path and derives StdName.
   void SetFileName(const std::string& fileName);
   void SetKey(const std::u16string& key) { FCryptor.SetKey(key); }
+  // The public encryption method: the one read from the header of an open
+  // table, or the one set for a new table. Setting it maps temClassic to
+  // emClassic1 below level 5 and to emClassic5 from level 5 (NewFile maps
+  // again by the level it creates), temDefault and temNone to emNone.
+  TTdbEncryptionMethod EncryptionMethod() const;
+  void SetEncryptionMethod(TTdbEncryptionMethod method);
+  // The key holder's own method.
+  TdwEncryptionMethod CryptorMethod() const { return FCryptor.EncryptionMethod(); }
 
   // Opens the table file, the memo and blob files, checks the first record
   // and recovers an unfinished transaction from the redo log. force: open
@@ -134,8 +142,10 @@ class TTdbBaseTable : public ITdbUnlockable {
   // Creates the table file and, when columns need them, the memo and blob
   // files, and leaves the table open with the rights 271. Error 173 for a
   // column name that is empty or longer than kMaxColumnNameLength, 49 for a
-  // negative capacity, 117 for a level outside 2..6 and for a table that calls for a B+ tree table file
-  // (WantsBPlusFile), 72 when the table file exists, file errors with the
+  // negative capacity, 117 for a level outside 2..6, for a table that calls
+  // for a B+ tree table file (WantsBPlusFile) and for an encryption method the
+  // level does not have (classic from level 4, fast and stronger below level
+  // 4), 186 for a key the method cannot use, 72 when the table file exists, file errors with the
   // table's Name; on failure every file made is removed again.
   void NewFile();
   // Creates user index `name` on `spec`, fills it from the records
@@ -349,6 +359,14 @@ class TTdbBaseTable : public ITdbUnlockable {
   // Opening steps (base_table.cpp).
   void OpenFiles(bool force);
   void OpenDataFile();
+  // Reads the header with the table's key (table_encryption.cpp): sets the
+  // cryptor's method from the header, initializes it and checks the key.
+  // Error 38 for a key that does not fit; the header errors otherwise.
+  TTdbTableHeader ReadHeaderWithKey(std::span<const std::uint8_t> prefix, std::uint64_t fileSize,
+                                    ITdbByteSource* more);
+  // The header image of a new table with its key (table_encryption.cpp);
+  // fills FHeader from it. Errors 117 and 186 as NewFile.
+  std::vector<std::uint8_t> NewHeaderImage();
   void ComputeColumnSummary();
   void BuildIndexTable();
   void CheckFirstRecord();

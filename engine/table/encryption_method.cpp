@@ -30,16 +30,4 @@ uint8_t EncryptionCodeOf(TdwEncryptionMethod method) {
   }
 }
 
-const char* EncryptionMethodName(TdwEncryptionMethod method) {
-  switch (method) {
-    case emProtection: return "protection";
-    case emClassic1: return "classic1";
-    case emClassic5: return "classic5";
-    case emFast: return "fast";
-    case emBlowfish: return "blowfish";
-    case emRijndael: return "rijndael";
-    default: return "none";
-  }
-}
-
 }  // namespace kestrel

@@ -1,6 +1,6 @@
 // Encryption methods as table headers name them: the mapping between the
 // byte stored in level 5–6 headers and the key holder's method
-// (TdwEncryptionMethod, engine/crypto/encryption.h), and their names.
+// (TdwEncryptionMethod, engine/crypto/encryption.h).
 #pragma once
 
 #include <cstdint>
@@ -15,9 +15,5 @@ TdwEncryptionMethod EncryptionMethodFromCode(uint8_t code);
 
 // The code stored for a method (emClassic1 and emClassic5 share 3).
 uint8_t EncryptionCodeOf(TdwEncryptionMethod method);
-
-// "none", "protection", "classic1", "classic5", "fast", "blowfish",
-// "rijndael".
-const char* EncryptionMethodName(TdwEncryptionMethod method);
 
 }  // namespace kestrel

@@ -48,22 +48,9 @@ void TTdbBaseTable::NewFile() {
     if (!info || !info->FIsDirectory)
       throw ETdbEngine(tdbErrPlain, "The directory \"" + directory + "\" of the new table does not exist");
   }
-  FHeader = TTdbTableHeader{};
-  FHeader.Level = FLevel;
-  FHeader.EncryptionMethod = emNone;
-  FHeader.CollationName = FCollationName;
-  FHeader.Capacity = FCapacity;
-  FHeader.Columns = FColumnDefs;
-  const std::vector<uint8_t> image = WriteTableHeader(FHeader, FFileName);
-  {
-    // Read back what was written: the offsets the heap file needs.
-    TTdbHeaderReader reader(image, image.size(), nullptr, FFileName);
-    FHeader = ReadTableHeader(reader, nullptr);
-  }
+  const std::vector<uint8_t> image = NewHeaderImage();
   ComputeColumnSummary();
   BuildIndexTable();
-  FCryptor.SetEncryptionMethod(emNone);
-  FCryptor.Initialize();
   FRights = kNewTableRights;
   std::vector<std::string> made;
   try {

@@ -1,8 +1,11 @@
-// TdwCryptor as a key holder: which methods build an encryption object so
-// far, resetting on a changed method or key, and the encryption check.
+// TdwCryptor as a key holder: which method and key build an encryption
+// object, the password a header keeps, resetting on a changed method or key,
+// and the encryption check.
 #include "engine/crypto/cryptor.h"
 
 #include <gtest/gtest.h>
+
+#include <stdexcept>
 
 namespace kestrel {
 namespace {
@@ -29,7 +32,20 @@ TEST(Cryptor, MethodsThatInitialize) {
       {emNone, u"key", true},
       {emProtection, u"", false},
       {emProtection, u"secret", true},
-      {emBlowfish, u"secret", false},  // ciphers are not built in yet
+      {emClassic1, u"pw;123", true},
+      {emClassic1, u"pw;-2147483648", true},
+      {emClassic1, u"pw;2147483648", false},  // beyond 32 bits
+      {emClassic1, u"pw;12a", false},
+      {emClassic1, u"pw;", false},
+      {emClassic1, u"pw", false},
+      {emClassic5, u"pw", true},  // the whole key is the code part
+      {emClassic5, u"", false},
+      {emFast, u"x", true},
+      {emFast, u"", false},
+      {emBlowfish, u"secret", true},
+      {emBlowfish, u"", false},
+      {emRijndael, u"secret", true},
+      {emRijndael, u"", false},
   };
   for (const Case& c : cases) {
     TdwCryptor cryptor;
@@ -38,6 +54,38 @@ TEST(Cryptor, MethodsThatInitialize) {
     EXPECT_EQ(cryptor.Initialize(), c.initializes) << int(c.method);
     EXPECT_EQ(cryptor.Encryption() != nullptr, c.initializes);
   }
+}
+
+TEST(Cryptor, PasswordKeptInTheHeader) {
+  struct Case {
+    TdwEncryptionMethod method;
+    std::u16string key;
+    std::u16string password;
+  } cases[] = {
+      {emNone, u"anything", u""},
+      {emProtection, u"abcdefghijklmno", u"abcdefghij"},
+      {emProtection, u"short", u"short"},
+      {emClassic1, u"geheimnis;42", u"GEHEIMNIS"},
+      {emClassic1, u"averylongpassword;42", u"AVERYLONGP"},
+      {emClassic1, u"árvíz;1", u"ÁRVÍZ"},
+      {emClassic5, u"pw;code", u""},
+      {emFast, u"pw", u""},
+      {emBlowfish, u"pw", u""},
+      {emRijndael, u"pw", u""},
+  };
+  for (const Case& c : cases) {
+    TdwCryptor cryptor;
+    cryptor.SetEncryptionMethod(c.method);
+    cryptor.SetKey(c.key);
+    EXPECT_EQ(cryptor.Password(), c.password) << int(c.method);
+  }
+  TdwCryptor classic;
+  classic.SetEncryptionMethod(emClassic1);
+  classic.SetKey(u"no code part");
+  EXPECT_FALSE(classic.CanBeClassic());
+  EXPECT_THROW(classic.Password(), std::invalid_argument);
+  classic.SetKey(u"a;1");
+  EXPECT_TRUE(classic.CanBeClassic());
 }
 
 TEST(Cryptor, ChangingMethodOrKeyResetsAndEqualValuesDoNot) {
