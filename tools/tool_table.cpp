@@ -12,6 +12,7 @@
 #include "engine/base/date_time_value.h"
 #include "engine/base/engine_error.h"
 #include "engine/cache/page_manager.h"
+#include "engine/container/compound_file_intf.h"
 #include "engine/fs/clock.h"
 #include "engine/fs/os_file_system.h"
 #include "engine/locking/lock_file_format.h"
@@ -158,9 +159,11 @@ TTdbBaseTable& TToolTable::Open(const std::string& name, TTdbRights rights) {
   Prepare(fileName);
   FTable->SetRights(rights);
   // The tool is one more program on the table: unless it needs the table
-  // to itself, it logs in to the lock file and waits for its locks.
+  // to itself, it logs in to the lock file and waits for its locks. Tables
+  // inside a container are shared through the container's own locks.
   TdwClock& clock = DefaultClock();
-  FTable->SetSharing(FFileSystem, clock, static_cast<std::int64_t>(clock.Random(kMaxToolStation)) + 1, u"kestrel");
+  if (dynamic_cast<TdwCompoundFileIntf*>(FFileSystem.get()) == nullptr)
+    FTable->SetSharing(FFileSystem, clock, static_cast<std::int64_t>(clock.Random(kMaxToolStation)) + 1, u"kestrel");
   try {
     FTable->Open();
   } catch (const ETdbEngine& error) {

@@ -87,10 +87,10 @@ void TTdbCatalog::OpenDatabase(const std::u16string& location, const std::u16str
     throw;
   }
   FServices.FDataFileSystem = std::move(dataFileSystem);
-  // Lock files are operating-system files: in the database directory, or
-  // beside the container.
-  FServices.FLockFileSystem = std::make_shared<TdwOSFileSystem>(
-      singleFile ? std::filesystem::path(where.FPath).parent_path().string() : where.FPath);
+  // Tables of a directory database are shared through lock files beside
+  // them; the tables inside a container through the container's own locks,
+  // which let one writer or several readers in at a time.
+  if (!singleFile) FServices.FLockFileSystem = std::make_shared<TdwOSFileSystem>(where.FPath);
   FDirectory = where.FPath;
   FDatabaseType = where.FType;
   FDatabaseKey = password;
