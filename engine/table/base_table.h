@@ -151,7 +151,7 @@ class TTdbBaseTable : public ITdbUnlockable {
   // Creates user index `name` on `spec`, fills it from the records
   // and lists it in the header. Needs tarIndex (160). Errors: 176 an empty
   // or reserved name, 22 a name in use, 98/61/11 a bad spec, 32 a Memo, Blob
-  // or WideMemo column in the spec, 67 no free index number, 30 a unique
+  // or WideMemo column in `spec`, 67 no free index number, 30 a unique
   // index over records with equal keys (nothing is left behind then).
   int CreateIndex(const std::u16string& name, const std::u16string& spec, bool unique);
 
