@@ -15,21 +15,10 @@ class EncryptedTableTest : public TableFixture {
  public:
   std::unique_ptr<TTdbBaseTable> CreateEncrypted(int level, TTdbEncryptionMethod method, const std::u16string& key,
                                                  bool indexes = true) {
-    auto table = NewTable();
-    table->SetFileName("Vnd03.dat");
-    table->SetLevel(level);
-    table->SetKey(key);
-    table->SetEncryptionMethod(method);
-    table->AddColumn(NewColumnDef(u"KOD", TTdbDataType::MakeString(tctString, false, 10, u"", level)));
-    table->AddColumn(NewColumnDef(u"MEGNEV", TTdbDataType::MakeString(tctString, false, 40, u"", level)));
-    table->AddColumn(NewColumnDef(u"LEIRAS", TTdbDataType::Make(tctMemo, level >= 4, level)));
-    table->NewFile();
-    table->Setup();
-    if (indexes) {
-      table->CreateIndex(u"KOD", u"KOD", true);
-      table->CreateIndex(u"INDMN", u"MEGNEV", false);
-    }
-    return table;
+    return Create(level, indexes, [&](TTdbBaseTable& table) {
+      table.SetKey(key);
+      table.SetEncryptionMethod(method);
+    });
   }
 
   std::unique_ptr<TTdbBaseTable> OpenWithKey(const std::u16string& key, TTdbRights rights = kNewTableRights) {

@@ -57,11 +57,14 @@ class TableFixture : public ::testing::Test {
 
   std::unique_ptr<TTdbBaseTable> NewTable() { return std::make_unique<TTdbBaseTable>(FPageManager, FFs, 1); }
 
-  // Creates the classification table (and its indexes) and leaves it open.
-  std::unique_ptr<TTdbBaseTable> Create(int level = 5, bool indexes = true) {
+  // Creates the classification table (and its indexes) and leaves it open;
+  // `prepare` sets what else the new file needs (a key, an encryption).
+  std::unique_ptr<TTdbBaseTable> Create(int level = 5, bool indexes = true,
+                                        const std::function<void(TTdbBaseTable&)>& prepare = {}) {
     auto table = NewTable();
     table->SetFileName("Vnd03.dat");
     table->SetLevel(level);
+    if (prepare) prepare(*table);
     table->AddColumn(NewColumnDef(u"KOD", TTdbDataType::MakeString(tctString, false, 10, u"", level)));
     table->AddColumn(NewColumnDef(u"MEGNEV", TTdbDataType::MakeString(tctString, false, 40, u"", level)));
     table->AddColumn(NewColumnDef(u"LEIRAS", TTdbDataType::Make(tctMemo, level >= 4, level)));
