@@ -250,12 +250,16 @@ bool TCsvReader::ReadRecord(std::vector<TCsvField>& fields, int& line, bool& bla
   return true;
 }
 
+void TCsvReader::TakeBlankLine(std::vector<TCsvField>& fields, int& line) {
+  --FBlankLines;
+  fields.assign(1, TCsvField{});
+  line = FBlankLine++;
+}
+
 bool TCsvReader::Next(std::vector<TCsvField>& fields, int& line) {
   if (FHasStash) {
     if (FBlankLines > 0) {
-      --FBlankLines;
-      fields.assign(1, TCsvField{});
-      line = FBlankLine++;
+      TakeBlankLine(fields, line);
       return true;
     }
     fields = std::move(FStash);
@@ -271,14 +275,16 @@ bool TCsvReader::Next(std::vector<TCsvField>& fields, int& line) {
       FStash = std::move(fields);
       FStashLine = line;
       FHasStash = true;
-      --FBlankLines;
-      fields.assign(1, TCsvField{});
-      line = FBlankLine++;
+      TakeBlankLine(fields, line);
       return true;
     }
     if (FBlankLines++ == 0) FBlankLine = line;
   }
-  return false;  // blank lines at the end are ignored
+  if (FKeepBlankLinesAtEnd && FBlankLines > 0) {
+    TakeBlankLine(fields, line);
+    return true;
+  }
+  return false;  // otherwise blank lines at the end are ignored
 }
 
 std::string CsvField(const TCsvField& field, char delimiter) {

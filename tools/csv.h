@@ -62,6 +62,9 @@ class TCsvReader {
   // The next record's fields; false at the end. `line` gets the 1-based line
   // on which the record starts. Errors are std::runtime_error "line N: ...".
   bool Next(std::vector<TCsvField>& fields, int& line);
+  // Makes blank lines at the end records of one empty field too. A file of
+  // one column needs it: that is how its NULL values look in the last rows.
+  void KeepBlankLinesAtEnd() { FKeepBlankLinesAtEnd = true; }
 
   // Bytes of input consumed so far, and the input's size (0 when unknown).
   std::uint64_t BytesRead() const { return FBytesRead; }
@@ -81,6 +84,8 @@ class TCsvReader {
   bool Fill();
   void Validate(std::size_t from);
   bool ReadRecord(std::vector<TCsvField>& fields, int& line, bool& blank);
+  // Hands out one of the blank lines counted in FBlankLines as a record.
+  void TakeBlankLine(std::vector<TCsvField>& fields, int& line);
 
   TCsvDialect FDialect;
   std::FILE* FFile = nullptr;
@@ -99,6 +104,7 @@ class TCsvReader {
   std::uint32_t FCodePoint = 0, FMinCodePoint = 0;
   // Blank lines read ahead, and the record found after them.
   int FBlankLines = 0, FBlankLine = 0;
+  bool FKeepBlankLinesAtEnd = false;
   bool FHasStash = false;
   std::vector<TCsvField> FStash;
   int FStashLine = 0;

@@ -196,6 +196,7 @@ int ImportCsv(TTdbBaseTable& table, TCsvReader& reader, const std::function<void
   if (!reader.Next(header, line)) Wrong("the file has no header row");
   std::vector<std::string> names;
   for (const TCsvField& field : header) names.push_back(Trim(field.Text));
+  if (names.size() == 1) reader.KeepBlankLinesAtEnd();
   return AppendRows(table, names, [&](std::vector<TCsvField>& fields, int& at) {
     if (progress) progress();
     return reader.Next(fields, at);

@@ -172,5 +172,20 @@ TEST_F(KestrelCsvImport, ExportImportKeepsNullsApartFromEmptyTexts) {
   }
 }
 
+// In a file of one column a NULL is a blank line, also in the last rows,
+// where blank lines of wider files are ignored.
+TEST_F(KestrelCsvImport, OneColumnFileKeepsItsNullRowsAtTheEnd) {
+  const fs::path one = FDir / "One";
+  ASSERT_EQ(Kestrel({"create", one.string(), "--level", "5", "--column", "NEV WideString(20)"}).Status, 0);
+  ASSERT_EQ(Kestrel({"import", one.string(), Write("in.csv", "NEV\n\na\n\n\n").string()}).Status, 0);
+  EXPECT_EQ(Kestrel({"count", one.string(), "--filter", "NEV IS NULL"}).Out, "3\n");
+  const TToolRun exported = Kestrel({"export", one.string()});
+  ASSERT_EQ(exported.Status, 0) << exported.Err;
+  ASSERT_EQ(Kestrel({"create", (FDir / "Two").string(), "--level", "5", "--column", "NEV WideString(20)"}).Status, 0);
+  ASSERT_EQ(Kestrel({"import", (FDir / "Two").string(), "-"}, Write("out.csv", exported.Out)).Status, 0);
+  EXPECT_EQ(Kestrel({"export", (FDir / "Two").string()}).Out, exported.Out);
+  EXPECT_EQ(Kestrel({"count", (FDir / "Two").string()}).Out, "4\n");
+}
+
 }  // namespace
 }  // namespace kestrel
