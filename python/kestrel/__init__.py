@@ -196,9 +196,9 @@ class Column:
             record[self._at:self._at + self._length] = bytes(self._length)
             return
         if kind == TYPE_CHAR:
-            data = str(value)[:1].encode(_CODE_PAGE)
+            data = _encode_code_page(self, str(value)[:1])
         elif kind == TYPE_STRING:
-            text = str(value).encode(_CODE_PAGE)
+            text = _encode_code_page(self, str(value))
             if len(text) > self.size:
                 raise ValueError(f"{self.name}: {value!r} is longer than {self.size} characters")
             prefix = 1 if self.size < _SHORT_STRING_LIMIT else 2
@@ -521,12 +521,22 @@ class Table:
             if value is None:
                 data = b""
             elif column.type == TYPE_MEMO:
-                data = str(value).encode(_CODE_PAGE)
+                data = _encode_code_page(column, str(value))
             elif column.type == TYPE_WIDE_MEMO:
                 data = str(value).encode("utf-16-le", errors="surrogatepass")
             else:
                 data = bytes(value)
             self._db._check(self._lib.TdbTableSetBlob(h, column.field_no, data, len(data)))
+
+
+def _encode_code_page(column, text):
+    """text in the code page of 8-bit columns; a ValueError naming the column
+    when the page lacks a character, so nothing is stored in its place."""
+    try:
+        return text.encode(_CODE_PAGE)
+    except UnicodeEncodeError as error:
+        raise ValueError(f"{column.name}: {text[error.start]!r} is not in Windows-1250; store such texts in a "
+                         f"{'WideMemo' if column.type == TYPE_MEMO else 'WideString'} column") from None
 
 
 def open(directory, read_only=False):

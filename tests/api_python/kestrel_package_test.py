@@ -86,6 +86,11 @@ class KestrelPackage(unittest.TestCase):
                     self.table.append(values)
                 self.assertEqual((caught.exception.code, caught.exception.reason), (code, reason))
                 self.assertIn(text, caught.exception.message)
+        for values in ({"KOD": "98.98.8", "MEGNEV": "中"}, {"KOD": "98.98.8", "LEIRAS": "szöveg 中"}):
+            with self.subTest(values=values):
+                with self.assertRaisesRegex(ValueError, "not in Windows-1250; store such texts in a Wide"):
+                    self.table.append(values)
+                self.assertIsNone(self.table.find("KOD", "98.98.8"))
         self.table.delete(self.table.find("KOD", "99.99.9"))
         self.assertIsNone(self.table.find("KOD", "99.99.9"))
         self.assertEqual(len(self.table), 498)
