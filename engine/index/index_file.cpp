@@ -38,7 +38,13 @@ auto TTdbIndexFile::Guard(int errorNo, TOperation operation) {
   try {
     return operation();
   } catch (const ETdbEngine& error) {
-    if (error.Number() == tdbErrCapacityReached || error.Number() == tdbErrIndexInsert) throw;
+    if (error.Number() == tdbErrCapacityReached || error.Number() == tdbErrIndexInsert ||
+        error.Number() == tdbErrIndexCorrupt)
+      throw;
+    // The trees report what their checks find as 91: past opening (whose
+    // damage is 28) the file is damaged.
+    if (error.Number() == tdbErrReadIndex && errorNo != tdbErrIndexInconsistent)
+      throw ETdbEngine(tdbErrIndexCorrupt, FileName()).AtCheckOf(error);
     if (errorNo == tdbErrWriteIndex) throw ETdbEngine(errorNo);
     throw ETdbEngine(errorNo, FNameUtf8);
   } catch (const std::exception&) {
@@ -91,6 +97,7 @@ uint32_t TTdbIndexFile::CalcPageSizeForCapacity(int64_t capacity) const {
 }
 
 void TTdbIndexFile::NewStorage(uint32_t pageSize) {
+  Forget();
   FIsOpen = false;
   FTree.reset();
   FBPlusTree.reset();
@@ -124,6 +131,7 @@ void TTdbIndexFile::NewStorage(uint32_t pageSize) {
 }
 
 void TTdbIndexFile::Open() {
+  Forget();
   FIsOpen = false;
   FTree.reset();
   FBPlusTree.reset();
@@ -204,6 +212,7 @@ void TTdbIndexFile::Flush() {
 
 void TTdbIndexFile::Update() {
   RequireOpen(tdbErrReadIndex);
+  Forget();
   Guard(tdbErrReadIndex, [&] {
     if (FBPlusTree) {
       FBPlusTree->Update();
@@ -215,6 +224,60 @@ void TTdbIndexFile::Update() {
   });
 }
 
+void TTdbIndexFile::Corrupt(const char* file, unsigned line) const {
+  throw ETdbEngine(tdbErrIndexCorrupt, FileName()).At(file, line);
+}
+
+void TTdbIndexFile::Remember(const std::vector<uint8_t>& key) {
+  FLast.assign(key.begin(), key.end());
+  FLast.resize(std::max<size_t>(FIndexDef.FSize, 1), 0);
+}
+
+void TTdbIndexFile::Forget() noexcept {
+  FLast.clear();
+  FWalk.Active = false;
+}
+
+bool TTdbIndexFile::GivenIsLast() const {
+  return !FLast.empty() && FGiven.size() == FLast.size() &&
+         std::equal(FGiven.begin(), FGiven.end(), FLast.begin());
+}
+
+int TTdbIndexFile::Stepped(int result, const std::vector<uint8_t>& key, int direction) {
+  const bool chained = GivenIsLast();
+  if (result == ttrFound) {
+    Remember(key);
+    if (direction * FComparer.Compare(FLast.data(), FGiven.data()) <= 0) Corrupt();
+    if (chained && FWalk.Active && (FWalk.Direction == 0 || FWalk.Direction == direction)) {
+      FWalk.Direction = direction;
+      if (++FWalk.Count > FItemCount) Corrupt();
+    } else {
+      FWalk.Active = false;
+    }
+    return result;
+  }
+  // The item delivered last is in a sound tree until the tree changes.
+  if (result == ttrNotInTree && chained) Corrupt();
+  if (result == ttrNone && chained && FWalk.Active && (FWalk.Direction == 0 || FWalk.Direction == direction))
+    WalkEnded(direction);
+  FWalk.Active = false;
+  return result;
+}
+
+void TTdbIndexFile::WalkEnded(int direction) {
+  FWalk.Active = false;
+  if (FWalk.Count == FItemCount) return;
+  if (!FWalk.FromEdge) {
+    // A walk from a search covers the index only when it began at its edge.
+    const int found = Guard(tdbErrReadIndex, [&] {
+      return OnTree([&](auto& tree) { return direction > 0 ? tree.FindFirst(FEdge) : tree.FindLast(FEdge); });
+    });
+    FEdge.resize(FLast.size(), 0);
+    if (found != ttrFound || FEdge != FWalk.Start) return;
+  }
+  Corrupt();
+}
+
 void TTdbIndexFile::WriteItemCount() {
   WriteLeU32(UserArea() + IndexItemCountOffset(FVersion), FItemCount);
   WriteHeaderPage();
@@ -222,37 +285,79 @@ void TTdbIndexFile::WriteItemCount() {
 
 int TTdbIndexFile::Erster_Index(std::vector<uint8_t>& key) {
   RequireOpen(tdbErrReadIndex);
-  return Guard(tdbErrReadIndex, [&] { return OnTree([&](auto& tree) { return tree.FindFirst(key); }); });
+  const int result =
+      Guard(tdbErrReadIndex, [&] { return OnTree([&](auto& tree) { return tree.FindFirst(key); }); });
+  if (result != ttrFound) {
+    Forget();
+    if (FItemCount != 0) Corrupt();  // no first item, but the count names some
+    return result;
+  }
+  Remember(key);
+  FWalk.Active = true;
+  FWalk.Direction = 1;
+  FWalk.Count = 1;
+  FWalk.FromEdge = true;
+  return result;
 }
 
 int TTdbIndexFile::Letzter_Index(std::vector<uint8_t>& key) {
   RequireOpen(tdbErrReadIndex);
-  return Guard(tdbErrReadIndex, [&] { return OnTree([&](auto& tree) { return tree.FindLast(key); }); });
+  const int result =
+      Guard(tdbErrReadIndex, [&] { return OnTree([&](auto& tree) { return tree.FindLast(key); }); });
+  if (result != ttrFound) {
+    Forget();
+    if (FItemCount != 0) Corrupt();
+    return result;
+  }
+  Remember(key);
+  FWalk.Active = true;
+  FWalk.Direction = -1;
+  FWalk.Count = 1;
+  FWalk.FromEdge = true;
+  return result;
 }
 
 int TTdbIndexFile::Naechster_Index(std::vector<uint8_t>& key) {
   RequireOpen(tdbErrReadIndex);
   FGiven.assign(key.begin(), key.end());
   FGiven.resize(FIndexDef.FSize, 0);
-  return Guard(tdbErrReadIndex, [&] { return OnTree([&](auto& tree) { return tree.FindNext(FGiven.data(), key); }); });
+  const int result = Guard(
+      tdbErrReadIndex, [&] { return OnTree([&](auto& tree) { return tree.FindNext(FGiven.data(), key); }); });
+  return Stepped(result, key, 1);
 }
 
 int TTdbIndexFile::Vorheriger_Index(std::vector<uint8_t>& key) {
   RequireOpen(tdbErrReadIndex);
   FGiven.assign(key.begin(), key.end());
   FGiven.resize(FIndexDef.FSize, 0);
-  return Guard(tdbErrReadIndex, [&] { return OnTree([&](auto& tree) { return tree.FindPrev(FGiven.data(), key); }); });
+  const int result = Guard(
+      tdbErrReadIndex, [&] { return OnTree([&](auto& tree) { return tree.FindPrev(FGiven.data(), key); }); });
+  return Stepped(result, key, -1);
 }
 
 int TTdbIndexFile::Suche_Index(std::vector<uint8_t>& key) {
   RequireOpen(tdbErrReadIndex);
   FGiven.assign(key.begin(), key.end());
   FGiven.resize(FIndexDef.FSize, 0);
-  return Guard(tdbErrReadIndex, [&] { return OnTree([&](auto& tree) { return tree.Find(FGiven.data(), key); }); });
+  const int result =
+      Guard(tdbErrReadIndex, [&] { return OnTree([&](auto& tree) { return tree.Find(FGiven.data(), key); }); });
+  if (result != ttrFound) {
+    Forget();
+    return result;
+  }
+  Remember(key);
+  if (FComparer.Compare(FLast.data(), FGiven.data()) < 0) Corrupt();  // a lower bound below the item
+  FWalk.Active = true;
+  FWalk.Direction = 0;
+  FWalk.Count = 1;
+  FWalk.FromEdge = false;
+  FWalk.Start = FLast;
+  return result;
 }
 
 bool TTdbIndexFile::Add_Index(const uint8_t* item) {
   RequireOpen(tdbErrWriteIndex);
+  Forget();
   return Guard(tdbErrWriteIndex, [&] {
     const bool inserted = FBPlusTree ? FBPlusTree->Insert(item, IndexItemLength(FComparer, item)) : FTree->Insert(item);
     if (!inserted) return false;
@@ -264,6 +369,7 @@ bool TTdbIndexFile::Add_Index(const uint8_t* item) {
 
 bool TTdbIndexFile::Loesche_Index(const uint8_t* item) {
   RequireOpen(tdbErrIndexDelete);
+  Forget();
   return Guard(tdbErrIndexDelete, [&] {
     if (!OnTree([&](auto& tree) { return tree.Delete(item); })) return false;
     if (FItemCount > 0) --FItemCount;
@@ -274,6 +380,7 @@ bool TTdbIndexFile::Loesche_Index(const uint8_t* item) {
 
 void TTdbIndexFile::Clear_Index() {
   RequireOpen(tdbErrWriteIndex);
+  Forget();
   Guard(tdbErrWriteIndex, [&] {
     OnTree([](auto& tree) { tree.Clear(); });
     FItemCount = 0;
@@ -283,6 +390,7 @@ void TTdbIndexFile::Clear_Index() {
 
 void TTdbIndexFile::BulkInsert(int64_t count, const TTdbIndexItemSource& source, const TTdbIndexProgress& progress) {
   RequireOpen(tdbErrWriteIndex);
+  Forget();
   // A B+ tree is filled bottom-up while the items come in order.
   std::unique_ptr<TTdbBPlusBulkBuilder> builder;
   if (FBPlusTree) builder = std::make_unique<TTdbBPlusBulkBuilder>(*FBPlusTree);
