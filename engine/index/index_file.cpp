@@ -7,6 +7,7 @@
 #include "engine/base/code_page.h"
 #include "engine/base/engine_error.h"
 #include "engine/index/bplus_bulk.h"
+#include "engine/index/collation.h"
 #include "engine/index/bplus_index_item.h"
 #include "engine/index/index_definition_text.h"
 #include "engine/index/index_description.h"
@@ -31,7 +32,10 @@ TTdbIndexFile::TTdbIndexFile(ITdbIndexPageIo& storage, const TTdbIndexTable& tab
       FName(std::move(name)),
       FNameUtf8(Utf16ToUtf8(FName)),
       FVersion(static_cast<uint16_t>(table.FLevel)),
-      FComparer(FIndexDef, table) {}
+      FComparer(FIndexDef, table),
+      FCheckOrder(std::none_of(table.FColumns.begin(), table.FColumns.end(), [](const TTdbIndexColumn& column) {
+        return column.FCollation && !column.FCollation->IsStandard();
+      })) {}
 
 template <typename TOperation>
 auto TTdbIndexFile::Guard(int errorNo, TOperation operation) {
@@ -174,6 +178,41 @@ void TTdbIndexFile::Open() {
   FIsLost = false;
 }
 
+TTdbSortDef TTdbIndexFile::ReadStoredDefinition() {
+  Forget();
+  FIsOpen = false;
+  FTree.reset();
+  FBPlusTree.reset();
+  FStorage.SetPageSize(kMinIndexPageSize);
+  if (FStorage.PageCount() == 0) throw ETdbEngine(tdbErrIndexInconsistent, FNameUtf8);
+  return Guard(tdbErrIndexInconsistent, [&] {
+    std::vector<uint8_t> first(kMinIndexPageSize);
+    FStorage.ReadPage(0, first.data());
+    const uint32_t signature = ReadLeU32(first.data() + kHdrSignature);
+    const uint16_t version = ReadLeU16(first.data() + kHdrVersion);
+    const bool bplus = signature == kBPlusTreeSignature;
+    if ((!bplus && signature != kBTreeSignature) || version < kFirstSignedIndexVersion || version > kMaxBTreeVersion)
+      throw ETdbEngine(tdbErrIndexInconsistent, FNameUtf8);
+    // The description lies in the header page, whose size the header names.
+    const uint32_t pageSize =
+        ReadLeU32(first.data() + (bplus ? kBPlusIndexHeaderOffset + kBPlusHdrPageSize : kHdrPageSize));
+    const uint32_t areaOffset = bplus ? kBPlusIndexHeaderOffset + kBPlusHeaderSize : kHdrUserArea;
+    if (pageSize < kMinIndexPageSize || pageSize > kMaxIndexPageSize || pageSize <= areaOffset)
+      throw ETdbEngine(tdbErrIndexInconsistent, FNameUtf8);
+    FStorage.SetPageSize(pageSize);
+    if (FStorage.PageCount() == 0) throw ETdbEngine(tdbErrIndexInconsistent, FNameUtf8);
+    std::vector<uint8_t> header(pageSize);
+    FStorage.ReadPage(0, header.data());
+    uint32_t itemCount = 0;
+    TTdbSortDef def = ReadIndexDescription(header.data() + areaOffset, pageSize - areaOffset, version,
+                                           FTable.FLevel, itemCount, FNameUtf8.c_str());
+    def.IsVarSize = def.IsVarSize || bplus;
+    CheckIndexDefinition(def, FTable);
+    def.FName = FName;
+    return def;
+  });
+}
+
 void TTdbIndexFile::OpenBPlusTree(uint16_t version) {
   if (version != kBPlusTreeVersion || FTable.FLevel < kFirstBPlusLevel)
     throw ETdbEngine(tdbErrIndexInconsistent, FNameUtf8);
@@ -247,7 +286,7 @@ int TTdbIndexFile::Stepped(int result, const std::vector<uint8_t>& key, int dire
   const bool chained = GivenIsLast();
   if (result == ttrFound) {
     Remember(key);
-    if (direction * FComparer.Compare(FLast.data(), FGiven.data()) <= 0) Corrupt();
+    if (FCheckOrder && direction * FComparer.Compare(FLast.data(), FGiven.data()) <= 0) Corrupt();
     if (chained && FWalk.Active && (FWalk.Direction == 0 || FWalk.Direction == direction)) {
       FWalk.Direction = direction;
       if (++FWalk.Count > FItemCount) Corrupt();
@@ -346,7 +385,7 @@ int TTdbIndexFile::Suche_Index(std::vector<uint8_t>& key) {
     return result;
   }
   Remember(key);
-  if (FComparer.Compare(FLast.data(), FGiven.data()) < 0) Corrupt();  // a lower bound below the item
+  if (FCheckOrder && FComparer.Compare(FLast.data(), FGiven.data()) < 0) Corrupt();  // a bound below the item
   FWalk.Active = true;
   FWalk.Direction = 0;
   FWalk.Count = 1;

@@ -21,7 +21,9 @@
 // item that delivers more or fewer items than the item count. A walk is the
 // chain of steps each going on from the item the one before delivered; any
 // change of the tree ends it, so it costs one comparison and one copy per
-// step.
+// step. The order is checked only when the table's texts compare with the
+// standard collation: an index built elsewhere under a locale collation may
+// disagree with ours in places and still serve (check reports it).
 //
 // Used under the table's read, upgrade and write locks; one operation at a
 // time (the tree keeps a shared search path).
@@ -88,6 +90,11 @@ class TTdbIndexFile {
   // one set). Throws ETdbEngine tdbErrFileNotFound for an empty storage, 28 for a damaged or
   // unsupported file; IsLost() is then true.
   void Open();
+  // `ReadStoredDefinition`: the definition in the header page of a file
+  // that may not open (a tree header that does not fit the file); the file
+  // stays closed. Throws ETdbEngine tdbErrIndexInconsistent when the
+  // description cannot be read either.
+  TTdbSortDef ReadStoredDefinition();
   // `Close`: flushes and forgets the tree. Throws ETdbEngine tdbErrCloseFile.
   void Close();
   void Flush();
@@ -185,6 +192,7 @@ class TTdbIndexFile {
   bool FIsPrimary = false;
   bool FIsOpen = false;
   bool FIsLost = false;
+  bool FCheckOrder = true;  // the order of the items is ours wherever they were made
   // The given item of a find or step, padded to the item size (kept, so a
   // scan allocates nothing per step).
   std::vector<uint8_t> FGiven;

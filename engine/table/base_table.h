@@ -40,6 +40,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -403,6 +404,9 @@ class TTdbBaseTable : public ITdbUnlockable {
   // Throws ETdbEngine tdbErrIndexCorrupt when the index's item count is not
   // the record count.
   void CheckIndexItemCount(const TIndexSlot& slot) const;
+  // The definition in the header page of a slot's file that does not open;
+  // none when that cannot be read either. Leaves the slot closed.
+  std::optional<TTdbSortDef> ReadStoredDefinition(TIndexSlot& slot);
   void CreateIndexSlotFile(TIndexSlot& slot, const TTdbSortDef& def);
   void FillIndex(TIndexSlot& slot);
   void CloseIndexSlot(TIndexSlot& slot) noexcept;

@@ -112,6 +112,23 @@ void TTdbBaseTable::OpenIndexSlot(TIndexSlot& slot, bool checkItemCount) {
   if (checkItemCount) CheckIndexItemCount(slot);
 }
 
+std::optional<TTdbSortDef> TTdbBaseTable::ReadStoredDefinition(TIndexSlot& slot) {
+  try {
+    slot.Storage->Open(ReadOnly() && slot.Kind != tikTemporary, Exclusive());
+  } catch (const ETdbPageManager&) {
+    return std::nullopt;
+  }
+  std::optional<TTdbSortDef> def;
+  try {
+    TTdbIndexPageStorage pages(*slot.Storage);
+    TTdbIndexFile file(pages, FIndexTable, slot.Name);
+    def = file.ReadStoredDefinition();
+  } catch (const ETdbEngine&) {
+  }
+  CloseIndexSlot(slot);
+  return def;
+}
+
 void TTdbBaseTable::CheckIndexItemCount(const TIndexSlot& slot) const {
   // Every record has one item in every index. While a rollback is under way
   // or a dead program's log waits for one, the counts agree only after it.
@@ -212,6 +229,8 @@ void TTdbBaseTable::RebuildIndex(int indexNo) {
     def = slot.File->Definition();
   else if (slot.Definition)
     def = *slot.Definition;
+  else if (std::optional<TTdbSortDef> stored = ReadStoredDefinition(slot))
+    def = std::move(*stored);
   else
     throw ETdbEngine(tdbErrPlain, "The definition of index \"" + Utf16ToUtf8(slot.Name) +
                                       "\" cannot be read from its damaged file \"" + slot.Storage->Name() +
