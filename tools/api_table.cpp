@@ -11,6 +11,7 @@
 #include "engine/session/database_location.h"
 #include "engine/index/collation.h"
 #include "engine/table/column_definition.h"
+#include "tools/command.h"
 #include "tools/csv.h"
 #include "tools/database_option.h"
 #include "tools/password_option.h"
@@ -123,6 +124,7 @@ std::int32_t TApiTable::Check(std::int32_t result, const std::string& action) co
   TdbChar text[kLastErrorLength + 1] = {};
   if (FSession > 0 && TdbSessGetLastError(FSession, &code, text, kLastErrorLength) == 0 && code != 0)
     message += ": " + Utf16ToUtf8(text);
+  if (code == tdbErrIndexCorrupt) message += kRebuildHint;
   throw std::runtime_error(message);
 }
 

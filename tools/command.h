@@ -33,6 +33,10 @@ int ReportError(const std::string& command, const std::string& message);
 // line on stderr and the exit status 1.
 int RunGuarded(const std::string& command, const std::function<int()>& body);
 
+// Added to the message of a damaged index (engine error 95).
+inline constexpr const char* kRebuildHint =
+    " (kestrel reindex TABLE INDEX rebuilds it; kestrel drop-index TABLE INDEX removes it)";
+
 // The commands.
 int RunInfo(const std::vector<std::string>& args);
 int RunCreate(const std::vector<std::string>& args);
@@ -42,6 +46,7 @@ int RunCount(const std::vector<std::string>& args);
 int RunFind(const std::vector<std::string>& args);
 int RunCheck(const std::vector<std::string>& args);
 int RunReindex(const std::vector<std::string>& args);
+int RunDropIndex(const std::vector<std::string>& args);
 int RunDemo(const std::vector<std::string>& args);
 int RunUpdate(const std::vector<std::string>& args);
 int RunDelete(const std::vector<std::string>& args);

@@ -68,7 +68,13 @@ const std::vector<TToolCommand>& ToolCommands() {
       {"check", "TABLE", "check that records, memos and indexes agree", "",
        "Exits 0 when all agree; else lists the problems and exits 1.", RunCheck},
       {"reindex", "TABLE [INDEX]", "rebuild indexes from the records", "",
-       "Rebuilds the index INDEX, or every index of the table.", RunReindex},
+       "Rebuilds the index INDEX, or every index of the table, whatever its old file holds.\n"
+       "Each new file is written beside the old one and takes its place when it is whole.", RunReindex},
+      {"drop-index", "TABLE INDEX", "remove an index and its file", "",
+       "Removes the index INDEX from the table and deletes its file, also when the file is damaged.\n"
+       "The indexes the table's keys and links keep are not dropped. Refused while another program has the\n"
+       "table open.",
+       RunDropIndex},
       {"demo", "DIR [--records N]", "create the demo classification table Vnd03 in DIR (N more generated records)",
        "--records", "Creates DIR when it is missing; refuses a DIR that already holds Vnd03.", RunDemo},
       {"container", "new|list|check|compress FILE | pack DIR FILE | unpack FILE DIR",
@@ -93,6 +99,7 @@ int RunGuarded(const std::string& command, const std::function<int()>& body) {
   try {
     return body();
   } catch (const ETdbEngine& e) {
+    if (e.Number() == tdbErrIndexCorrupt) return ReportError(command, e.Message() + kRebuildHint);
     return ReportError(command, e.Number() == tdbErrCredentials ? kWrongPasswordText : e.Message());
   } catch (const std::exception& e) {
     return ReportError(command, e.what());

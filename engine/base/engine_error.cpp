@@ -54,6 +54,12 @@ ETdbEngine& ETdbEngine::At([[maybe_unused]] const char* file, [[maybe_unused]] u
   return *this;
 }
 
+ETdbEngine& ETdbEngine::AtCheckOf(const ETdbEngine& cause) noexcept {
+  FSourceFile = cause.FSourceFile;
+  FSourceLine = cause.FSourceLine;
+  return *this;
+}
+
 std::string ETdbEngine::SourceLocation() const {
   if (!FSourceFile) return "";
   return std::string(FSourceFile) + ":" + std::to_string(FSourceLine);

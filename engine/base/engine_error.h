@@ -207,6 +207,9 @@ class ETdbEngine : public std::exception {
   // builds; release builds keep nothing. Answers the error, for `throw
   // ETdbEngine(...).At(file, line)`. The message does not change.
   ETdbEngine& At(const char* file, unsigned line) noexcept;
+  // Takes over the check location of `cause`, for an error raised in place
+  // of it (the same damage told with another number). Answers the error.
+  ETdbEngine& AtCheckOf(const ETdbEngine& cause) noexcept;
   // "file:line" of the check that detected the damage; "" in release builds
   // and for errors raised without At.
   std::string SourceLocation() const;

@@ -7,6 +7,7 @@
 #include "engine/base/code_page.h"
 #include "engine/base/engine_error.h"
 #include "engine/index/bplus_bulk.h"
+#include "engine/index/collation.h"
 #include "engine/index/bplus_index_item.h"
 #include "engine/index/index_definition_text.h"
 #include "engine/index/index_description.h"
@@ -31,14 +32,23 @@ TTdbIndexFile::TTdbIndexFile(ITdbIndexPageIo& storage, const TTdbIndexTable& tab
       FName(std::move(name)),
       FNameUtf8(Utf16ToUtf8(FName)),
       FVersion(static_cast<uint16_t>(table.FLevel)),
-      FComparer(FIndexDef, table) {}
+      FComparer(FIndexDef, table),
+      FCheckOrder(std::none_of(table.FColumns.begin(), table.FColumns.end(), [](const TTdbIndexColumn& column) {
+        return column.FCollation && !column.FCollation->IsStandard();
+      })) {}
 
 template <typename TOperation>
 auto TTdbIndexFile::Guard(int errorNo, TOperation operation) {
   try {
     return operation();
   } catch (const ETdbEngine& error) {
-    if (error.Number() == tdbErrCapacityReached || error.Number() == tdbErrIndexInsert) throw;
+    if (error.Number() == tdbErrCapacityReached || error.Number() == tdbErrIndexInsert ||
+        error.Number() == tdbErrIndexCorrupt)
+      throw;
+    // The trees report what their checks find as 91: past opening (whose
+    // damage is 28) the file is damaged.
+    if (error.Number() == tdbErrReadIndex && errorNo != tdbErrIndexInconsistent)
+      throw ETdbEngine(tdbErrIndexCorrupt, FileName()).AtCheckOf(error);
     if (errorNo == tdbErrWriteIndex) throw ETdbEngine(errorNo);
     throw ETdbEngine(errorNo, FNameUtf8);
   } catch (const std::exception&) {
@@ -91,6 +101,7 @@ uint32_t TTdbIndexFile::CalcPageSizeForCapacity(int64_t capacity) const {
 }
 
 void TTdbIndexFile::NewStorage(uint32_t pageSize) {
+  Forget();
   FIsOpen = false;
   FTree.reset();
   FBPlusTree.reset();
@@ -124,6 +135,7 @@ void TTdbIndexFile::NewStorage(uint32_t pageSize) {
 }
 
 void TTdbIndexFile::Open() {
+  Forget();
   FIsOpen = false;
   FTree.reset();
   FBPlusTree.reset();
@@ -166,6 +178,41 @@ void TTdbIndexFile::Open() {
   FIsLost = false;
 }
 
+TTdbSortDef TTdbIndexFile::ReadStoredDefinition() {
+  Forget();
+  FIsOpen = false;
+  FTree.reset();
+  FBPlusTree.reset();
+  FStorage.SetPageSize(kMinIndexPageSize);
+  if (FStorage.PageCount() == 0) throw ETdbEngine(tdbErrIndexInconsistent, FNameUtf8);
+  return Guard(tdbErrIndexInconsistent, [&] {
+    std::vector<uint8_t> first(kMinIndexPageSize);
+    FStorage.ReadPage(0, first.data());
+    const uint32_t signature = ReadLeU32(first.data() + kHdrSignature);
+    const uint16_t version = ReadLeU16(first.data() + kHdrVersion);
+    const bool bplus = signature == kBPlusTreeSignature;
+    if ((!bplus && signature != kBTreeSignature) || version < kFirstSignedIndexVersion || version > kMaxBTreeVersion)
+      throw ETdbEngine(tdbErrIndexInconsistent, FNameUtf8);
+    // The description lies in the header page, whose size the header names.
+    const uint32_t pageSize =
+        ReadLeU32(first.data() + (bplus ? kBPlusIndexHeaderOffset + kBPlusHdrPageSize : kHdrPageSize));
+    const uint32_t areaOffset = bplus ? kBPlusIndexHeaderOffset + kBPlusHeaderSize : kHdrUserArea;
+    if (pageSize < kMinIndexPageSize || pageSize > kMaxIndexPageSize || pageSize <= areaOffset)
+      throw ETdbEngine(tdbErrIndexInconsistent, FNameUtf8);
+    FStorage.SetPageSize(pageSize);
+    if (FStorage.PageCount() == 0) throw ETdbEngine(tdbErrIndexInconsistent, FNameUtf8);
+    std::vector<uint8_t> header(pageSize);
+    FStorage.ReadPage(0, header.data());
+    uint32_t itemCount = 0;
+    TTdbSortDef def = ReadIndexDescription(header.data() + areaOffset, pageSize - areaOffset, version,
+                                           FTable.FLevel, itemCount, FNameUtf8.c_str());
+    def.IsVarSize = def.IsVarSize || bplus;
+    CheckIndexDefinition(def, FTable);
+    def.FName = FName;
+    return def;
+  });
+}
+
 void TTdbIndexFile::OpenBPlusTree(uint16_t version) {
   if (version != kBPlusTreeVersion || FTable.FLevel < kFirstBPlusLevel)
     throw ETdbEngine(tdbErrIndexInconsistent, FNameUtf8);
@@ -204,6 +251,7 @@ void TTdbIndexFile::Flush() {
 
 void TTdbIndexFile::Update() {
   RequireOpen(tdbErrReadIndex);
+  Forget();
   Guard(tdbErrReadIndex, [&] {
     if (FBPlusTree) {
       FBPlusTree->Update();
@@ -215,6 +263,60 @@ void TTdbIndexFile::Update() {
   });
 }
 
+void TTdbIndexFile::Corrupt(const char* file, unsigned line) const {
+  throw ETdbEngine(tdbErrIndexCorrupt, FileName()).At(file, line);
+}
+
+void TTdbIndexFile::Remember(const std::vector<uint8_t>& key) {
+  FLast.assign(key.begin(), key.end());
+  FLast.resize(std::max<size_t>(FIndexDef.FSize, 1), 0);
+}
+
+void TTdbIndexFile::Forget() noexcept {
+  FLast.clear();
+  FWalk.Active = false;
+}
+
+bool TTdbIndexFile::GivenIsLast() const {
+  return !FLast.empty() && FGiven.size() == FLast.size() &&
+         std::equal(FGiven.begin(), FGiven.end(), FLast.begin());
+}
+
+int TTdbIndexFile::Stepped(int result, const std::vector<uint8_t>& key, int direction) {
+  const bool chained = GivenIsLast();
+  if (result == ttrFound) {
+    Remember(key);
+    if (FCheckOrder && direction * FComparer.Compare(FLast.data(), FGiven.data()) <= 0) Corrupt();
+    if (chained && FWalk.Active && (FWalk.Direction == 0 || FWalk.Direction == direction)) {
+      FWalk.Direction = direction;
+      if (++FWalk.Count > FItemCount) Corrupt();
+    } else {
+      FWalk.Active = false;
+    }
+    return result;
+  }
+  // The item delivered last is in a sound tree until the tree changes.
+  if (result == ttrNotInTree && chained) Corrupt();
+  if (result == ttrNone && chained && FWalk.Active && (FWalk.Direction == 0 || FWalk.Direction == direction))
+    WalkEnded(direction);
+  FWalk.Active = false;
+  return result;
+}
+
+void TTdbIndexFile::WalkEnded(int direction) {
+  FWalk.Active = false;
+  if (FWalk.Count == FItemCount) return;
+  if (!FWalk.FromEdge) {
+    // A walk from a search covers the index only when it began at its edge.
+    const int found = Guard(tdbErrReadIndex, [&] {
+      return OnTree([&](auto& tree) { return direction > 0 ? tree.FindFirst(FEdge) : tree.FindLast(FEdge); });
+    });
+    FEdge.resize(FLast.size(), 0);
+    if (found != ttrFound || FEdge != FWalk.Start) return;
+  }
+  Corrupt();
+}
+
 void TTdbIndexFile::WriteItemCount() {
   WriteLeU32(UserArea() + IndexItemCountOffset(FVersion), FItemCount);
   WriteHeaderPage();
@@ -222,37 +324,79 @@ void TTdbIndexFile::WriteItemCount() {
 
 int TTdbIndexFile::Erster_Index(std::vector<uint8_t>& key) {
   RequireOpen(tdbErrReadIndex);
-  return Guard(tdbErrReadIndex, [&] { return OnTree([&](auto& tree) { return tree.FindFirst(key); }); });
+  const int result =
+      Guard(tdbErrReadIndex, [&] { return OnTree([&](auto& tree) { return tree.FindFirst(key); }); });
+  if (result != ttrFound) {
+    Forget();
+    if (FItemCount != 0) Corrupt();  // no first item, but the count names some
+    return result;
+  }
+  Remember(key);
+  FWalk.Active = true;
+  FWalk.Direction = 1;
+  FWalk.Count = 1;
+  FWalk.FromEdge = true;
+  return result;
 }
 
 int TTdbIndexFile::Letzter_Index(std::vector<uint8_t>& key) {
   RequireOpen(tdbErrReadIndex);
-  return Guard(tdbErrReadIndex, [&] { return OnTree([&](auto& tree) { return tree.FindLast(key); }); });
+  const int result =
+      Guard(tdbErrReadIndex, [&] { return OnTree([&](auto& tree) { return tree.FindLast(key); }); });
+  if (result != ttrFound) {
+    Forget();
+    if (FItemCount != 0) Corrupt();
+    return result;
+  }
+  Remember(key);
+  FWalk.Active = true;
+  FWalk.Direction = -1;
+  FWalk.Count = 1;
+  FWalk.FromEdge = true;
+  return result;
 }
 
 int TTdbIndexFile::Naechster_Index(std::vector<uint8_t>& key) {
   RequireOpen(tdbErrReadIndex);
   FGiven.assign(key.begin(), key.end());
   FGiven.resize(FIndexDef.FSize, 0);
-  return Guard(tdbErrReadIndex, [&] { return OnTree([&](auto& tree) { return tree.FindNext(FGiven.data(), key); }); });
+  const int result = Guard(
+      tdbErrReadIndex, [&] { return OnTree([&](auto& tree) { return tree.FindNext(FGiven.data(), key); }); });
+  return Stepped(result, key, 1);
 }
 
 int TTdbIndexFile::Vorheriger_Index(std::vector<uint8_t>& key) {
   RequireOpen(tdbErrReadIndex);
   FGiven.assign(key.begin(), key.end());
   FGiven.resize(FIndexDef.FSize, 0);
-  return Guard(tdbErrReadIndex, [&] { return OnTree([&](auto& tree) { return tree.FindPrev(FGiven.data(), key); }); });
+  const int result = Guard(
+      tdbErrReadIndex, [&] { return OnTree([&](auto& tree) { return tree.FindPrev(FGiven.data(), key); }); });
+  return Stepped(result, key, -1);
 }
 
 int TTdbIndexFile::Suche_Index(std::vector<uint8_t>& key) {
   RequireOpen(tdbErrReadIndex);
   FGiven.assign(key.begin(), key.end());
   FGiven.resize(FIndexDef.FSize, 0);
-  return Guard(tdbErrReadIndex, [&] { return OnTree([&](auto& tree) { return tree.Find(FGiven.data(), key); }); });
+  const int result =
+      Guard(tdbErrReadIndex, [&] { return OnTree([&](auto& tree) { return tree.Find(FGiven.data(), key); }); });
+  if (result != ttrFound) {
+    Forget();
+    return result;
+  }
+  Remember(key);
+  if (FCheckOrder && FComparer.Compare(FLast.data(), FGiven.data()) < 0) Corrupt();  // a bound below the item
+  FWalk.Active = true;
+  FWalk.Direction = 0;
+  FWalk.Count = 1;
+  FWalk.FromEdge = false;
+  FWalk.Start = FLast;
+  return result;
 }
 
 bool TTdbIndexFile::Add_Index(const uint8_t* item) {
   RequireOpen(tdbErrWriteIndex);
+  Forget();
   return Guard(tdbErrWriteIndex, [&] {
     const bool inserted = FBPlusTree ? FBPlusTree->Insert(item, IndexItemLength(FComparer, item)) : FTree->Insert(item);
     if (!inserted) return false;
@@ -264,6 +408,7 @@ bool TTdbIndexFile::Add_Index(const uint8_t* item) {
 
 bool TTdbIndexFile::Loesche_Index(const uint8_t* item) {
   RequireOpen(tdbErrIndexDelete);
+  Forget();
   return Guard(tdbErrIndexDelete, [&] {
     if (!OnTree([&](auto& tree) { return tree.Delete(item); })) return false;
     if (FItemCount > 0) --FItemCount;
@@ -274,6 +419,7 @@ bool TTdbIndexFile::Loesche_Index(const uint8_t* item) {
 
 void TTdbIndexFile::Clear_Index() {
   RequireOpen(tdbErrWriteIndex);
+  Forget();
   Guard(tdbErrWriteIndex, [&] {
     OnTree([](auto& tree) { tree.Clear(); });
     FItemCount = 0;
@@ -283,6 +429,7 @@ void TTdbIndexFile::Clear_Index() {
 
 void TTdbIndexFile::BulkInsert(int64_t count, const TTdbIndexItemSource& source, const TTdbIndexProgress& progress) {
   RequireOpen(tdbErrWriteIndex);
+  Forget();
   // A B+ tree is filled bottom-up while the items come in order.
   std::unique_ptr<TTdbBPlusBulkBuilder> builder;
   if (FBPlusTree) builder = std::make_unique<TTdbBPlusBulkBuilder>(*FBPlusTree);

@@ -13,6 +13,18 @@
 // The item count changes only when an item was really added or removed.
 // Sequence numbers are clamped to the item count.
 //
+// A damaged file is error 95 with the file's name, so the owner can offer to
+// rebuild it: damage the tree finds while reading or changing, and damage
+// that shows while stepping: an item that does not sort after (before) the
+// one stepped from or before the one searched for, an item just delivered
+// that the tree no longer finds, and a walk between the first and the last
+// item that delivers more or fewer items than the item count. A walk is the
+// chain of steps each going on from the item the one before delivered; any
+// change of the tree ends it, so it costs one comparison and one copy per
+// step. The order is checked only when the table's texts compare with the
+// standard collation: an index built elsewhere under a locale collation may
+// disagree with ours in places and still serve (check reports it).
+//
 // Used under the table's read, upgrade and write locks; one operation at a
 // time (the tree keeps a shared search path).
 #pragma once
@@ -54,6 +66,9 @@ class TTdbIndexFile {
   const TTdbSortDef& Definition() const { return FIndexDef; }
   const TTdbIndexComparer& Comparer() const { return FComparer; }
   const std::u16string& Name() const { return FName; }
+  // The file's name for the damaged-index error (the index name until set).
+  void SetFileName(std::string fileName) { FFileName = std::move(fileName); }
+  const std::string& FileName() const { return FFileName.empty() ? FNameUtf8 : FFileName; }
   uint16_t Version() const { return FVersion; }
 
   // Kind and key rules the table keeps for the index. A primary index is
@@ -75,6 +90,11 @@ class TTdbIndexFile {
   // one set). Throws ETdbEngine tdbErrFileNotFound for an empty storage, 28 for a damaged or
   // unsupported file; IsLost() is then true.
   void Open();
+  // `ReadStoredDefinition`: the definition in the header page of a file
+  // that may not open (a tree header that does not fit the file); the file
+  // stays closed. Throws ETdbEngine tdbErrIndexInconsistent when the
+  // description cannot be read either.
+  TTdbSortDef ReadStoredDefinition();
   // `Close`: flushes and forgets the tree. Throws ETdbEngine tdbErrCloseFile.
   void Close();
   void Flush();
@@ -85,7 +105,9 @@ class TTdbIndexFile {
   bool IsLost() const { return FIsLost; }
 
   // Find and step; results are TTdbTreeResult values. The item goes in and
-  // comes back in `key` (resized to the item size). Throw ETdbEngine tdbErrReadIndex.
+  // comes back in `key` (resized to the item size). Throw ETdbEngine
+  // tdbErrReadIndex when the file cannot be read, tdbErrIndexCorrupt for
+  // damage (see above).
   int Erster_Index(std::vector<uint8_t>& key);
   int Letzter_Index(std::vector<uint8_t>& key);
   int Naechster_Index(std::vector<uint8_t>& key);
@@ -106,7 +128,8 @@ class TTdbIndexFile {
   uint32_t GetIndSize() const { return FIndexDef.FSize; }
   // Position of the first item not before `item`, 1..item count (0 when empty).
   int64_t CalcItemSequenceNo(const uint8_t* item);
-  // Walks the tree (see TTdbBTree::Check). Throws ETdbEngine tdbErrReadIndex.
+  // Walks the tree (see TTdbBTree::Check). Throws ETdbEngine tdbErrReadIndex,
+  // tdbErrIndexCorrupt.
   void Check(int64_t& itemCount, int64_t& wrongSortCount);
 
   // The tree (tests and the table's maintenance use it): Tree() of a
@@ -115,7 +138,29 @@ class TTdbIndexFile {
   TTdbBPlusTree* BPlusTree() { return FBPlusTree.get(); }
 
  private:
+  // A walk along the index (see above): its direction (+1 forward, -1
+  // backward, 0 not yet known after a search), the items it delivered, and
+  // its first item, unless it began at the first (last) item.
+  struct TWalk {
+    bool Active = false;
+    int Direction = 0;
+    uint32_t Count = 0;
+    bool FromEdge = false;
+    std::vector<uint8_t> Start;
+  };
+
   void RequireOpen(int errorNo) const;
+  [[noreturn]] void Corrupt(const char* file = __builtin_FILE(), unsigned line = __builtin_LINE()) const;
+  // Keeps `key`, padded to the item size, as the item last delivered.
+  void Remember(const std::vector<uint8_t>& key);
+  // Forgets the last item and ends the walk (the tree changed).
+  void Forget() noexcept;
+  // Whether FGiven is the item last delivered.
+  bool GivenIsLast() const;
+  // Bookkeeping of a step by `direction` from FGiven that answered `result`.
+  int Stepped(int result, const std::vector<uint8_t>& key, int direction);
+  // A walk reached the end in `direction`: its length against the item count.
+  void WalkEnded(int direction);
   void WriteItemCount();
   void KeepItemCount(TTdbBPlusBulkBuilder* builder) noexcept;
   void OpenBPlusTree(uint16_t version);
@@ -147,9 +192,14 @@ class TTdbIndexFile {
   bool FIsPrimary = false;
   bool FIsOpen = false;
   bool FIsLost = false;
+  bool FCheckOrder = true;  // the order of the items is ours wherever they were made
   // The given item of a find or step, padded to the item size (kept, so a
   // scan allocates nothing per step).
   std::vector<uint8_t> FGiven;
+  std::string FFileName;
+  std::vector<uint8_t> FLast;  // the item last delivered, padded; empty when none
+  TWalk FWalk;
+  std::vector<uint8_t> FEdge;  // scratch for the end of a walk
 };
 
 }  // namespace kestrel

@@ -40,6 +40,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -211,12 +212,18 @@ class TTdbBaseTable : public ITdbUnlockable {
   // Registers an index (file not opened): the lowest free number, 67 when
   // none. def: the definition of a new or automatic index, or null.
   int InitIndex(const std::u16string& name, const TTdbSortDef* def);
-  // Creates index indexNo's file anew and fills it from the records (an
-  // open index keeps its definition; a lost user index cannot be rebuilt:
-  // 95). The new file is written beside the old one and replaces it once it
+  // Creates index indexNo's file anew and fills it from the records, with
+  // the definition its file holds (135 when even that cannot be read; the
+  // index must then be dropped and created again). The new file is written beside the old one and replaces it once it
   // is whole, so a failed or killed rebuild leaves the old file. Needs the
   // write lock, which it takes.
   void RebuildIndex(int indexNo);
+  // Drops user or temporary index indexNo: removes it from the header's
+  // index names, then deletes its file, so a drop broken off leaves at most
+  // a stray file. Works on a lost or damaged index. Needs tarIndex (160) and
+  // the table exclusively; 187 for an index a key or link of the table
+  // keeps, 116 while a cursor walks it.
+  void DeleteIndex(int indexNo);
   // Rewrites the header's index name area from the user and temporary
   // indexes in number order.
   void WriteIndNames();
@@ -390,7 +397,16 @@ class TTdbBaseTable : public ITdbUnlockable {
 
   // Indexes (table_indexes.cpp).
   std::string IndexFileName(const std::u16string& indexName) const;
-  void OpenIndexSlot(TIndexSlot& slot);
+  // Opens the slot's file; a damaged one (or, with checkItemCount, one
+  // whose item count is not the record count) is error 95 with the file's
+  // name.
+  void OpenIndexSlot(TIndexSlot& slot, bool checkItemCount = true);
+  // Throws ETdbEngine tdbErrIndexCorrupt when the index's item count is not
+  // the record count.
+  void CheckIndexItemCount(const TIndexSlot& slot) const;
+  // The definition in the header page of a slot's file that does not open;
+  // none when that cannot be read either. Leaves the slot closed.
+  std::optional<TTdbSortDef> ReadStoredDefinition(TIndexSlot& slot);
   void CreateIndexSlotFile(TIndexSlot& slot, const TTdbSortDef& def);
   void FillIndex(TIndexSlot& slot);
   void CloseIndexSlot(TIndexSlot& slot) noexcept;

@@ -18,8 +18,8 @@ namespace kestrel {
 namespace {
 
 bool IsRebuildableError(int number) {
-  return number == tdbErrIndexInconsistent || number == tdbErrFileNotFound || number == tdbErrReadFile ||
-         number == tdbErrCannotOpenFile;
+  return number == tdbErrIndexInconsistent || number == tdbErrIndexCorrupt || number == tdbErrFileNotFound ||
+         number == tdbErrReadFile || number == tdbErrCannotOpenFile;
 }
 
 }  // namespace
@@ -90,7 +90,7 @@ void TTdbBaseTable::CloseIndexSlot(TIndexSlot& slot) noexcept {
   }
 }
 
-void TTdbBaseTable::OpenIndexSlot(TIndexSlot& slot) {
+void TTdbBaseTable::OpenIndexSlot(TIndexSlot& slot, bool checkItemCount) {
   try {
     slot.Storage->Open(ReadOnly() && slot.Kind != tikTemporary, Exclusive());
   } catch (const ETdbPageManager&) {
@@ -99,9 +99,42 @@ void TTdbBaseTable::OpenIndexSlot(TIndexSlot& slot) {
   slot.Pages = std::make_unique<TTdbIndexPageStorage>(*slot.Storage);
   slot.File = std::make_unique<TTdbIndexFile>(*slot.Pages, FIndexTable, slot.Name);
   slot.File->SetKind(slot.Kind);
-  slot.File->Open();
+  slot.File->SetFileName(slot.Storage->Name());
+  try {
+    slot.File->Open();
+  } catch (const ETdbEngine& e) {
+    // A header or description that cannot be read is a damaged file.
+    if (e.Number() != tdbErrIndexInconsistent) throw;
+    throw ETdbEngine(tdbErrIndexCorrupt, slot.Storage->Name()).AtCheckOf(e);
+  }
   if (slot.Definition && !slot.File->Definition().Equals(*slot.Definition))
     throw ETdbEngine(tdbErrIndexInconsistent, Utf16ToUtf8(slot.Name));
+  if (checkItemCount) CheckIndexItemCount(slot);
+}
+
+std::optional<TTdbSortDef> TTdbBaseTable::ReadStoredDefinition(TIndexSlot& slot) {
+  try {
+    slot.Storage->Open(ReadOnly() && slot.Kind != tikTemporary, Exclusive());
+  } catch (const ETdbPageManager&) {
+    return std::nullopt;
+  }
+  std::optional<TTdbSortDef> def;
+  try {
+    TTdbIndexPageStorage pages(*slot.Storage);
+    TTdbIndexFile file(pages, FIndexTable, slot.Name);
+    def = file.ReadStoredDefinition();
+  } catch (const ETdbEngine&) {
+  }
+  CloseIndexSlot(slot);
+  return def;
+}
+
+void TTdbBaseTable::CheckIndexItemCount(const TIndexSlot& slot) const {
+  // Every record has one item in every index. While a rollback is under way
+  // or a dead program's log waits for one, the counts agree only after it.
+  if (FRollingBack || FHijackPending) return;
+  if (slot.File->GetItemCount() != static_cast<std::uint32_t>(FDataFile->GetRecordCount()))
+    throw ETdbEngine(tdbErrIndexCorrupt, slot.Storage->Name());
 }
 
 bool TTdbBaseTable::CheckIndexOpen(int indexNo) {
@@ -153,6 +186,7 @@ void TTdbBaseTable::CreateIndexSlotFile(TIndexSlot& slot, const TTdbSortDef& def
   slot.Pages = std::make_unique<TTdbIndexPageStorage>(*slot.Storage);
   slot.File = std::make_unique<TTdbIndexFile>(*slot.Pages, FIndexTable, slot.Name);
   slot.File->SetKind(slot.Kind);
+  slot.File->SetFileName(slot.Storage->Name());
   TTdbSortDef definition = def;
   definition.FName = slot.Name;
   slot.File->SetIndexDefinition(std::move(definition));
@@ -181,13 +215,26 @@ void TTdbBaseTable::RebuildIndex(int indexNo) {
     } catch (const ETdbEngine&) {
     }
   }
+  if (!slot.IsOpen() && !slot.Definition) {
+    // A damaged tree or a wrong item count still leaves the definition
+    // readable in the header page.
+    try {
+      OpenIndexSlot(slot, false);
+    } catch (const ETdbEngine&) {
+      CloseIndexSlot(slot);
+    }
+  }
   TTdbSortDef def;
   if (slot.IsOpen())
     def = slot.File->Definition();
   else if (slot.Definition)
     def = *slot.Definition;
+  else if (std::optional<TTdbSortDef> stored = ReadStoredDefinition(slot))
+    def = std::move(*stored);
   else
-    throw ETdbEngine(tdbErrIndexCorrupt, Utf16ToUtf8(slot.Name));
+    throw ETdbEngine(tdbErrPlain, "The definition of index \"" + Utf16ToUtf8(slot.Name) +
+                                      "\" cannot be read from its damaged file \"" + slot.Storage->Name() +
+                                      "\"; drop the index and create it again");
   TTdbTableLock write(*this, tltWrite);
   // The new index is written beside the old file, committed to disk and
   // put in its place in one step, so a rebuild broken off at any moment
@@ -268,6 +315,37 @@ int TTdbBaseTable::CreateIndex(const std::u16string& name, const std::u16string&
     throw;
   }
   return number;
+}
+
+void TTdbBaseTable::DeleteIndex(int indexNo) {
+  std::lock_guard guard(FLockingMutex);
+  RequireActive();
+  RequireRight(tarIndex);
+  if (ReadOnly()) throw ETdbEngine(tdbErrNoWritePermission, FullName());
+  TIndexSlot& slot = Slot(indexNo);
+  if (slot.Kind != tikUser && slot.Kind != tikTemporary)
+    throw ETdbEngine(tdbErrNotSupported, "dropping index \"" + Utf16ToUtf8(slot.Name) +
+                                             "\", which a key or link of the table keeps");
+  if (!FListeners.CanDropIndex(indexNo)) throw ETdbEngine(tdbErrIndexInUse);
+  TTdbTableLock exclusive(*this, tltExclusive);
+  TTdbTableLock upgrade(*this, tltUpgrade);
+  TTdbTableLock write(*this, tltWrite);
+  const std::string fileName = slot.Storage->Name();
+  CloseIndexSlot(slot);
+  std::unique_ptr<TIndexSlot> removed = std::move(FIndexFiles[static_cast<std::size_t>(indexNo)]);
+  const int lastIndexNo = FLastIndexNo;
+  while (FLastIndexNo >= 0 && !HasIndex(FLastIndexNo)) --FLastIndexNo;
+  try {
+    WriteIndNames();
+    Flush();
+  } catch (const ETdbEngine&) {
+    FIndexFiles[static_cast<std::size_t>(indexNo)] = std::move(removed);
+    FLastIndexNo = lastIndexNo;
+    throw;
+  }
+  removed.reset();
+  FFileSystem.DeleteFile(fileName);
+  FListeners.IndexRemoved(indexNo);
 }
 
 void TTdbBaseTable::WriteIndNames() {

@@ -209,7 +209,7 @@ TEST(BPlusIndexFile, DamagedFilesGiveErrors) {
   struct Case {
     const char* FLabel;
     std::function<void(uint8_t* file)> FDamage;
-    int FOpenError;  // 0: opens, then reading fails with 91
+    int FOpenError;  // 0: opens, then reading fails with 95
   } cases[] = {
       {"unknown tree version", [](uint8_t* file) { WriteLeU16(file + kHdrVersion, 5); }, tdbErrIndexInconsistent},
       {"page count beyond the file",
@@ -239,7 +239,7 @@ TEST(BPlusIndexFile, DamagedFilesGiveErrors) {
       index.Erster_Index(key);
       ADD_FAILURE() << c.FLabel << ": read";
     } catch (const ETdbEngine& error) {
-      EXPECT_EQ(error.Number(), tdbErrReadIndex) << c.FLabel;
+      EXPECT_EQ(error.Number(), tdbErrIndexCorrupt) << c.FLabel;
     }
   }
 }

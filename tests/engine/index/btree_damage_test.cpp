@@ -178,7 +178,7 @@ TEST_F(DamagedIndex, DamagedPagesGiveReadErrors) {
       WriteLeU16(page + c.FOffset, static_cast<uint16_t>(c.FValue));
     int opError = 0;
     ASSERT_EQ(Exercise(copy, opError), 0) << c.FLabel;
-    EXPECT_EQ(opError, tdbErrReadIndex) << c.FLabel;
+    EXPECT_EQ(opError, tdbErrIndexCorrupt) << c.FLabel;
     // The walk finds every one of them.
     TTdbMemoryPageIo fresh = FGood;
     std::copy(Page(copy, c.FPage), Page(copy, c.FPage) + kPage, Page(fresh, c.FPage));
@@ -190,8 +190,8 @@ TEST_F(DamagedIndex, DamagedPagesGiveReadErrors) {
       check.Check(count, wrong);
       ADD_FAILURE() << c.FLabel << ": Check found nothing";
     } catch (const ETdbEngine& error) {
-      EXPECT_EQ(error.Number(), tdbErrReadIndex) << c.FLabel;
-      EXPECT_EQ(error.Message(), "Error while reading from index \"PROBA\"");
+      EXPECT_EQ(error.Number(), tdbErrIndexCorrupt) << c.FLabel;
+      EXPECT_EQ(error.Message(), "Index \"PROBA\" is corrupt and must be deleted");
     }
   }
 }
@@ -219,7 +219,7 @@ TEST_F(DamagedIndex, DamagedFreeListStopsInsertsAndChecks) {
       error = e.Number();
     }
   }
-  EXPECT_EQ(error, tdbErrWriteIndex);
+  EXPECT_EQ(error, tdbErrIndexCorrupt);
 }
 
 TEST_F(DamagedIndex, RandomDamageNeverCrashes) {
