@@ -15,12 +15,14 @@
 #include "engine/container/compound_file_intf.h"
 #include "engine/fs/clock.h"
 #include "engine/fs/os_file_system.h"
+#include "engine/index/collation.h"
 #include "engine/locking/lock_file_format.h"
 #include "engine/table/memo_file.h"
 #include "engine/table/table_file_names.h"
 #include "tools/csv.h"
 #include "tools/database_option.h"
 #include "tools/password_option.h"
+#include "tools/related_tables.h"
 
 namespace kestrel::tool {
 
@@ -174,6 +176,8 @@ TTdbBaseTable& TToolTable::Open(const std::string& name, TTdbRights rights) {
       throw ETdbEngine(tdbErrTableInUse, fileName);
     throw;
   }
+  // A table opened for changes checks its constraints and foreign keys.
+  if ((rights & kAccessRightsMask) != 0) InstallConstraintChecks(*FTable);
   FTable->Setup();
   return *FTable;
 }
@@ -193,6 +197,10 @@ std::string ValueText(const TTdbDataType& type, const TTdbValue& value) {
   if (const auto* text = std::get_if<std::u16string>(&value)) return Utf16ToUtf8(*text);
   if (const auto* number = std::get_if<int64_t>(&value)) {
     if (type.ColumnType() == tctBoolean) return *number != 0 ? "true" : "false";
+    // Enum values are written by name; a number without a name stays a number.
+    const std::vector<std::u16string>& names = type.EnumNames();
+    if (type.ColumnType() == tctEnum && *number >= 1 && static_cast<std::size_t>(*number) <= names.size())
+      return Utf16ToUtf8(names[static_cast<std::size_t>(*number - 1)]);
     return std::to_string(*number);
   }
   if (const auto* real = std::get_if<double>(&value)) {
@@ -239,6 +247,20 @@ TTdbValue TextValue(const TTdbDataType& type, const std::string& text, const std
     case tctFloat:
       value = ParseNumber<double>(text);
       break;
+    case tctEnum: {
+      // A value name (compared as the engine compares names) or its number.
+      const std::vector<std::u16string>& names = type.EnumNames();
+      for (std::size_t i = 0; i < names.size() && std::holds_alternative<std::monostate>(value); ++i)
+        if (StandardCollation().Compare(names[i], Utf8ToUtf16(text), 0) == 0) value = static_cast<int64_t>(i + 1);
+      if (std::holds_alternative<std::monostate>(value)) {
+        std::string known;
+        for (const std::u16string& name : names) known += (known.empty() ? "" : ", ") + Utf16ToUtf8(name);
+        if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+          Wrong(QuoteValue(text) + " is not a value of " + columnName + "; it takes " + known);
+        value = ParseNumber<int64_t>(text);
+      }
+      break;
+    }
     case tctDate:
       value = TTdbDate{ParseDate(text)};
       break;
