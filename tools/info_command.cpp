@@ -46,39 +46,46 @@ void WriteColumn(TJsonWriter& json, const TTdbColumnDef& column) {
 }
 
 // Candidate keys (with the name of the index that keeps each), check
-// constraints and foreign keys of the header.
+// constraints and foreign keys of the header; each list only when the table
+// has some.
 void WriteConstraints(TJsonWriter& json, const TTdbTableHeader& header) {
-  json.BeginArray("keys");
-  for (std::size_t i = 0; i < header.KeyDefs.size(); ++i) {
-    const TTdbCandidateKeyDef& key = header.KeyDefs[i];
-    json.BeginObject();
-    json.String("name", Utf16ToUtf8(key.Name));
-    json.Boolean("primary", key.Primary);
-    json.String("columns", Utf16ToUtf8(key.Columns));
-    json.String("index", Utf16ToUtf8(TTdbBaseTable::KeyIndexName(key, i)));
-    json.EndObject();
+  if (!header.KeyDefs.empty()) {
+    json.BeginArray("keys");
+    for (std::size_t i = 0; i < header.KeyDefs.size(); ++i) {
+      const TTdbCandidateKeyDef& key = header.KeyDefs[i];
+      json.BeginObject();
+      json.String("name", Utf16ToUtf8(key.Name));
+      json.Boolean("primary", key.Primary);
+      json.String("columns", Utf16ToUtf8(key.Columns));
+      json.String("index", Utf16ToUtf8(TTdbBaseTable::KeyIndexName(key, i)));
+      json.EndObject();
+    }
+    json.EndArray();
   }
-  json.EndArray();
-  json.BeginArray("checks");
-  for (const TTdbCheckDef& check : header.CheckDefs) {
-    json.BeginObject();
-    json.String("name", Utf16ToUtf8(check.Name));
-    json.String("condition", Utf16ToUtf8(check.Condition));
-    json.EndObject();
+  if (!header.CheckDefs.empty()) {
+    json.BeginArray("checks");
+    for (const TTdbCheckDef& check : header.CheckDefs) {
+      json.BeginObject();
+      json.String("name", Utf16ToUtf8(check.Name));
+      json.String("condition", Utf16ToUtf8(check.Condition));
+      json.EndObject();
+    }
+    json.EndArray();
   }
-  json.EndArray();
-  json.BeginArray("foreignKeys");
-  for (const TTdbForeignKeyDef& rule : header.ForeignKeyDefs) {
-    json.BeginObject();
-    json.String("name", Utf16ToUtf8(rule.Name));
-    json.String("columns", Utf16ToUtf8(rule.Columns));
-    json.String("parentTable", Utf16ToUtf8(rule.ParentTable));
-    json.String("parentColumns", Utf16ToUtf8(rule.ParentColumns));
-    json.Number("updateAction", rule.UpdateAction);
-    json.Number("deleteAction", rule.DeleteAction);
-    json.EndObject();
+  if (!header.ForeignKeyDefs.empty()) {
+    json.BeginArray("foreignKeys");
+    for (const TTdbForeignKeyDef& rule : header.ForeignKeyDefs) {
+      json.BeginObject();
+      json.String("name", Utf16ToUtf8(rule.Name));
+      json.String("columns", Utf16ToUtf8(rule.Columns));
+      json.String("parentTable", Utf16ToUtf8(rule.ParentTable));
+      json.String("parentColumns", Utf16ToUtf8(rule.ParentColumns));
+      json.Number("updateAction", rule.UpdateAction);
+      json.Number("deleteAction", rule.DeleteAction);
+      json.EndObject();
+    }
+    json.EndArray();
   }
-  json.EndArray();
 }
 
 // The indexes and files of the table, read through the engine.
