@@ -14,7 +14,6 @@
 #include "engine/index/index_key.h"
 #include "engine/table/table_file_names.h"
 #include "tools/csv.h"
-#include "tools/related_tables.h"
 
 namespace kestrel::tool {
 
@@ -196,7 +195,7 @@ void CreateTable(TToolTable& tool, const std::string& fileName, const TTableSpec
   SetConstraints(table, spec);
   table.NewFile();
   try {
-    InstallConstraintChecks(table);
+    tool.InstallConstraintChecks();
     table.Setup();
     PrepareChecks(table);
     for (const std::string& index : spec.Indexes) {

@@ -13,6 +13,7 @@
 #include "engine/base/engine_error.h"
 #include "engine/cache/page_manager.h"
 #include "engine/container/compound_file_intf.h"
+#include "engine/cursor/directory_related_tables.h"
 #include "engine/fs/clock.h"
 #include "engine/fs/os_file_system.h"
 #include "engine/index/collation.h"
@@ -22,7 +23,6 @@
 #include "tools/csv.h"
 #include "tools/database_option.h"
 #include "tools/password_option.h"
-#include "tools/related_tables.h"
 
 namespace kestrel::tool {
 
@@ -153,6 +153,19 @@ TToolTable::~TToolTable() {
   TTdbPageManager::Instance().UnregisterClient(kToolClientHdl, kToolCacheKB);
 }
 
+namespace {
+
+// The tool is one more program on a table: unless it needs the table to
+// itself, it logs in to the lock file and waits for its locks. Tables inside
+// a container are shared through the container's own locks.
+void ShareAsTheTool(TTdbBaseTable& table, const std::shared_ptr<TdwFileSystem>& fileSystem) {
+  TdwClock& clock = DefaultClock();
+  if (dynamic_cast<TdwCompoundFileIntf*>(fileSystem.get()) == nullptr)
+    table.SetSharing(fileSystem, clock, static_cast<std::int64_t>(clock.Random(kMaxToolStation)) + 1, u"kestrel");
+}
+
+}  // namespace
+
 TTdbBaseTable& TToolTable::Open(const std::string& name, TTdbRights rights) {
   OpenToolFileSystem(*FFileSystem, false);
   const std::string fileName =
@@ -160,12 +173,7 @@ TTdbBaseTable& TToolTable::Open(const std::string& name, TTdbRights rights) {
   if (fileName.empty()) throw ETdbEngine(tdbErrFileNotFound, name + kTableExtensionClassic);
   Prepare(fileName);
   FTable->SetRights(rights);
-  // The tool is one more program on the table: unless it needs the table
-  // to itself, it logs in to the lock file and waits for its locks. Tables
-  // inside a container are shared through the container's own locks.
-  TdwClock& clock = DefaultClock();
-  if (dynamic_cast<TdwCompoundFileIntf*>(FFileSystem.get()) == nullptr)
-    FTable->SetSharing(FFileSystem, clock, static_cast<std::int64_t>(clock.Random(kMaxToolStation)) + 1, u"kestrel");
+  ShareAsTheTool(*FTable, FFileSystem);
   try {
     FTable->Open();
   } catch (const ETdbEngine& error) {
@@ -177,7 +185,7 @@ TTdbBaseTable& TToolTable::Open(const std::string& name, TTdbRights rights) {
     throw;
   }
   // A table opened for changes checks its constraints and foreign keys.
-  if ((rights & kAccessRightsMask) != 0) InstallConstraintChecks(*FTable);
+  if ((rights & kAccessRightsMask) != 0) InstallConstraintChecks();
   FTable->Setup();
   return *FTable;
 }
@@ -188,6 +196,17 @@ TTdbBaseTable& TToolTable::Prepare(const std::string& fileName) {
   FTable->SetFileName(fileName);
   FTable->SetKey(ToolKey());
   return *FTable;
+}
+
+void TToolTable::InstallConstraintChecks() {
+  const std::shared_ptr<TdwFileSystem> fileSystem = FFileSystem;
+  InstallDirectoryConstraintChecks(*FTable, *FFileSystem, [fileSystem](const std::string& fileName) {
+    auto table = std::make_unique<TTdbBaseTable>(TTdbPageManager::Instance(), *fileSystem, kToolClientHdl);
+    table->SetFileName(fileName);
+    table->SetKey(ToolKey());
+    ShareAsTheTool(*table, fileSystem);
+    return table;
+  });
 }
 
 std::string HexText(const std::string& bytes) { return Hex(bytes); }
