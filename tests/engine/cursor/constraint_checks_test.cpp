@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 
+#include "engine/api/kestrel.h"
 #include "engine/base/code_page.h"
 #include "engine/base/column_codec.h"
 #include "engine/base/engine_error.h"
@@ -280,6 +281,43 @@ TEST_F(ConstraintChecks, WithoutACheckerATableWithChecksIsNotChanged) {
   EXPECT_EQ(ErrorOf([&] { AppendChild("A1", -1); }), tdbErrNotSupported);
   EXPECT_EQ(ErrorOf([&] { Child->DeleteRecord(1); }), tdbErrNotSupported);
   EXPECT_EQ(Child->RecordCount(), 1);
+}
+
+TEST_F(ConstraintChecks, ASessionChecksThemThroughTheFlatInterface) {
+  MakeTables();
+  const std::vector<std::uint8_t> negative = ChildImage("A1", -2), orphan = ChildImage("ZZ", 2);
+  Child.reset();
+  Parent.reset();
+  const std::int16_t session = static_cast<std::int16_t>(TdbCreateSession(u""));
+  ASSERT_GT(session, 0);
+  ASSERT_EQ(TdbSessOpenDb(session, Utf8ToUtf16(FDir.Path()).c_str(), u"", u"", 4096, 0), 0);
+  const auto lastError = [session] {
+    std::int32_t code = -1;
+    TdbChar message[256] = {};
+    TdbSessGetLastError(session, &code, message, 255);
+    return std::make_pair(static_cast<int>(code), Utf16ToUtf8(message));
+  };
+  const auto cursorOn = [&](const char16_t* name) {
+    const std::int32_t relation = TdbSessOpenTable(session, name, u"", 0xF8FF, 0, 0);
+    EXPECT_GT(relation, 0) << lastError().second;
+    return static_cast<std::int16_t>(TdbTableCreate(static_cast<std::int16_t>(relation), u"test"));
+  };
+  const std::int16_t child = cursorOn(u"C");
+  for (const auto& [record, error] : {std::make_pair(negative, tdbErrConstraint), std::make_pair(orphan, tdbErrParentRowMissing)}) {
+    ASSERT_EQ(TdbTableAppend(child), 0);
+    ASSERT_EQ(TdbTableSetRecord(child, record.data(), static_cast<std::int32_t>(record.size())), 0);
+    EXPECT_LT(TdbTableAppendConfirm(child), 0);
+    EXPECT_EQ(lastError().first, error) << lastError().second;
+    TdbTableAppendCancel(child);
+  }
+  EXPECT_EQ(TdbTableRecordCount(child), 1);
+  const std::int16_t parent = cursorOn(u"P");
+  ASSERT_GE(TdbTableFirst(parent), 0);
+  EXPECT_LT(TdbTableDeleteRecord(parent), 0);
+  EXPECT_EQ(lastError(), std::make_pair(static_cast<int>(tdbErrIntegrityRule),
+                                        std::string("The operation violates integrity rule \"fk\"")));
+  EXPECT_EQ(TdbTableRecordCount(parent), 2);
+  TdbSessDelete(session);
 }
 
 }  // namespace
