@@ -63,6 +63,7 @@ TTdbConstraintChecks::TTdbConstraintChecks(std::shared_ptr<ITdbRelatedTables> re
 TTdbConstraintChecks::~TTdbConstraintChecks() = default;
 
 void TTdbConstraintChecks::Prepare(TTdbBaseTable& table) {
+  if (table.CheckDefs().empty() && table.ForeignKeyDefs().empty()) return;
   try {
     Conditions(table);
   } catch (const ETdbEngine&) {

@@ -41,12 +41,12 @@ bool TTdbDirectoryRelatedTables::IsSameFile(const std::string& a, const std::str
   return FFileSystem.ExpandFileName(a) == FFileSystem.ExpandFileName(b);
 }
 
-std::unique_ptr<TTdbBaseTable> TTdbDirectoryRelatedTables::OpenReadOnly(const std::string& fileName) {
+std::unique_ptr<TTdbBaseTable> TTdbDirectoryRelatedTables::OpenReadOnly(const std::string& fileName, bool setup) {
   std::unique_ptr<TTdbBaseTable> table = FMakeTable(fileName);
   try {
     table->SetRights(0);
     table->Open();
-    table->Setup();
+    if (setup) table->Setup();
   } catch (const ETdbEngine&) {
     table.reset();
   }
@@ -57,7 +57,7 @@ TTdbBaseTable* TTdbDirectoryRelatedTables::Related(const std::string& fileName) 
   const auto found = FOpen.find(fileName);
   if (found != FOpen.end()) return found->second.get();
   std::unique_ptr<TTdbBaseTable>& table = FOpen[fileName];
-  table = OpenReadOnly(fileName);
+  table = OpenReadOnly(fileName, true);
   return table.get();
 }
 
@@ -90,9 +90,15 @@ std::vector<TTdbBaseTable*> TTdbDirectoryRelatedTables::ChildTables(TTdbBaseTabl
         if (open->second && NamesParent(*open->second, parentName)) children.push_back(file);
         continue;
       }
-      std::unique_ptr<TTdbBaseTable> table = OpenReadOnly(file);
+      // The header tells; only a child has its indexes set up.
+      std::unique_ptr<TTdbBaseTable> table = OpenReadOnly(file, false);
       if (table && NamesParent(*table, parentName)) {
         children.push_back(file);
+        try {
+          table->Setup();
+        } catch (const ETdbEngine&) {
+          table.reset();
+        }
         FOpen[file] = std::move(table);
       }
     }

@@ -37,8 +37,8 @@ class TTdbDirectoryRelatedTables final : public ITdbRelatedTables {
   // The open table of `fileName`, opened read-only on first use; null when
   // it cannot be opened.
   TTdbBaseTable* Related(const std::string& fileName);
-  // A table opened read-only and set up; null when that fails.
-  std::unique_ptr<TTdbBaseTable> OpenReadOnly(const std::string& fileName);
+  // A table opened read-only (and set up); null when that fails.
+  std::unique_ptr<TTdbBaseTable> OpenReadOnly(const std::string& fileName, bool setup);
   bool IsSameFile(const std::string& a, const std::string& b) const;
 
   TdwFileSystem& FFileSystem;
