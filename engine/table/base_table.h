@@ -154,7 +154,7 @@ class TTdbBaseTable : public ITdbUnlockable {
   // level does not have (classic from level 4, fast and stronger below level
   // 4), 186 for a key the method cannot use, 72 when the table file exists, file errors with the
   // table's Name; 135 for an Enum column without valid value names (1 to 127,
-  // not empty, no line break, at most 20 characters below level 5) and a
+  // not empty, no line break, at most 40 characters, 20 below level 5) and a
   // Link or Relation column without a linked table, 71 for an Enum value
   // named twice. Every Relation column gets its relation table
   // (RelationTableFileName). On failure every file made is removed again.
