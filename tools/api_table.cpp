@@ -1,6 +1,7 @@
 // Reading a table through the flat call interface for the kestrel tool.
 #include "tools/api_table.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 
@@ -49,6 +50,16 @@ TTdbDataType ColumnType(const TTdbFieldSpec& spec, int level) {
     case tctDateTime:
       return TTdbDataType::MakeDateTime(code, nullable, spec.Param, (spec.Options & kColumnOptionNullByte) != 0,
                                         level);
+    case tctEnum: {
+      std::vector<std::u16string> names;
+      const std::u16string list = spec.SelectOrLink;
+      for (std::size_t start = 0; start < list.size();) {
+        const std::size_t end = std::min(list.find(u'\n', start), list.size());
+        names.push_back(list.substr(start, end - start));
+        start = end + 1;
+      }
+      return TTdbDataType::MakeEnum(nullable, std::move(names), level);
+    }
     default:
       return TTdbDataType::Make(code, nullable, level);
   }

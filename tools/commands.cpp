@@ -11,15 +11,25 @@ namespace kestrel::tool {
 const std::vector<TToolCommand>& ToolCommands() {
   static const std::vector<TToolCommand> kCommands = {
       {"info", "TABLE", "describe a table file as JSON", "",
-       "Prints the file's kind, level, record count, collation, columns, what each index indexes and the\n"
-       "table's files.",
+       "Prints the file's kind, level, record count, collation, columns, candidate keys, check constraints,\n"
+       "foreign keys, what each index indexes and the table's files.",
        RunInfo},
       {"create",
        "TABLE --level N [--collation NAME] [--capacity N] --column \"NAME TYPE[(SIZE)] [NOT NULL]\" ... "
-       "[--index \"NAME:SPEC[:unique]\"] ... [--encryption METHOD --password KEY]",
-       "create a table with its indexes", "--level --collation --capacity --column --index --encryption",
+       "[--index \"NAME:SPEC[:unique]\"] ... [--primary-key COLS] [--unique NAME:COLS] ... "
+       "[--check NAME:CONDITION] ... [--foreign-key NAME:COLS:PARENT:PARENTCOLS] ... "
+       "[--encryption METHOD --password KEY]",
+       "create a table with its indexes and constraints",
+       "--level --collation --capacity --column --index --primary-key --unique --check --foreign-key --encryption",
        "TABLE without an extension gets .dat (levels 2 to 5) or .tdbt (level 6).\n"
        "METHOD: none, protection, classic (levels 2 and 3), fast, blowfish or aes (levels 4 to 6).\n"
+       "Constraints (levels 4 to 6), checked on every change:\n"
+       "  --primary-key COLS  the columns (separated by commas) that identify a record; kept by index sys_Primary\n"
+       "  --unique NAME:COLS  another key no two records share; kept by the unique index NAME\n"
+       "  --check NAME:CONDITION  a condition every record meets (a NULL in it lets the record pass)\n"
+       "  --foreign-key NAME:COLS:PARENT:PARENTCOLS  a record whose COLS are not all NULL needs a record of\n"
+       "      table PARENT with the same values in PARENTCOLS, and that record cannot go while it is referred to;\n"
+       "      PARENT must exist already (or be the table itself); COLS get the index IR_NAME when none orders by them\n"
        "Column types, index specs, levels and collations: see kestrel --help.\n"
        "Example:\n"
        "  kestrel create Vnd03 --level 5 --column \"KOD String(10) NOT NULL\" "

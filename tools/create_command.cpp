@@ -1,5 +1,7 @@
 // kestrel create TABLE --level N [--collation NAME] [--capacity N]
 //   --column "NAME TYPE[(SIZE)] [NOT NULL]" ... [--index "NAME:SPEC[:unique]"] ...
+//   [--primary-key COLS] [--unique NAME:COLS] ... [--check NAME:CONDITION] ...
+//   [--foreign-key NAME:COLS:PARENT:PARENTCOLS] ...
 //   [--encryption METHOD] (the key: --password or KESTREL_PASSWORD, see password_option.h)
 #include <stdexcept>
 
@@ -41,6 +43,14 @@ int RunCreate(const std::vector<std::string>& args) {
         spec.Columns.push_back(value);
       else if (option == "--index")
         spec.Indexes.push_back(value);
+      else if (option == "--primary-key")
+        spec.PrimaryKey = value;
+      else if (option == "--unique")
+        spec.UniqueKeys.push_back(value);
+      else if (option == "--check")
+        spec.Checks.push_back(value);
+      else if (option == "--foreign-key")
+        spec.ForeignKeys.push_back(value);
       else if (option == "--encryption")
         spec.Encryption = ParseEncryptionMethod(value);
       else

@@ -45,6 +45,49 @@ void WriteColumn(TJsonWriter& json, const TTdbColumnDef& column) {
   json.EndObject();
 }
 
+// Candidate keys (with the name of the index that keeps each), check
+// constraints and foreign keys of the header; each list only when the table
+// has some.
+void WriteConstraints(TJsonWriter& json, const TTdbTableHeader& header) {
+  if (!header.KeyDefs.empty()) {
+    json.BeginArray("keys");
+    for (std::size_t i = 0; i < header.KeyDefs.size(); ++i) {
+      const TTdbCandidateKeyDef& key = header.KeyDefs[i];
+      json.BeginObject();
+      json.String("name", Utf16ToUtf8(key.Name));
+      json.Boolean("primary", key.Primary);
+      json.String("columns", Utf16ToUtf8(key.Columns));
+      json.String("index", Utf16ToUtf8(TTdbBaseTable::KeyIndexName(key, i)));
+      json.EndObject();
+    }
+    json.EndArray();
+  }
+  if (!header.CheckDefs.empty()) {
+    json.BeginArray("checks");
+    for (const TTdbCheckDef& check : header.CheckDefs) {
+      json.BeginObject();
+      json.String("name", Utf16ToUtf8(check.Name));
+      json.String("condition", Utf16ToUtf8(check.Condition));
+      json.EndObject();
+    }
+    json.EndArray();
+  }
+  if (!header.ForeignKeyDefs.empty()) {
+    json.BeginArray("foreignKeys");
+    for (const TTdbForeignKeyDef& rule : header.ForeignKeyDefs) {
+      json.BeginObject();
+      json.String("name", Utf16ToUtf8(rule.Name));
+      json.String("columns", Utf16ToUtf8(rule.Columns));
+      json.String("parentTable", Utf16ToUtf8(rule.ParentTable));
+      json.String("parentColumns", Utf16ToUtf8(rule.ParentColumns));
+      json.Number("updateAction", rule.UpdateAction);
+      json.Number("deleteAction", rule.DeleteAction);
+      json.EndObject();
+    }
+    json.EndArray();
+  }
+}
+
 // The indexes and files of the table, read through the engine.
 void WriteIndexesAndFiles(TJsonWriter& json, const std::string& name) {
   std::vector<std::string> files;
@@ -106,6 +149,7 @@ std::string Describe(const TTableFileInfo& info, const std::string& name) {
     json.BeginArray("columns");
     for (const TTdbColumnDef& column : header.Columns) WriteColumn(json, column);
     json.EndArray();
+    WriteConstraints(json, header);
     WriteIndexesAndFiles(json, name);
   }
   json.EndObject();

@@ -1,10 +1,13 @@
 // Column and index specifications, CSV import and export for the tool.
 #include "tools/table_spec.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "engine/base/code_page.h"
 #include "engine/base/engine_error.h"
+#include "engine/cond/sql_condition.h"
+#include "engine/cursor/table_record_source.h"
 #include "engine/fs/file_system.h"
 #include "engine/index/btree.h"
 #include "engine/index/collation.h"
@@ -36,6 +39,18 @@ std::string Trim(const std::string& text) {
   return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
+// The names inside the parentheses of Enum(a,b,c), blanks around each cut.
+std::vector<std::u16string> SplitEnumNames(const std::string& list) {
+  std::vector<std::u16string> names;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t comma = list.find(',', start);
+    names.push_back(Utf8ToUtf16(Trim(list.substr(start, comma == std::string::npos ? std::string::npos : comma - start))));
+    if (comma == std::string::npos) return names;
+    start = comma + 1;
+  }
+}
+
 TTdbColumnDef ParseColumn(const std::string& spec, int level) {
   std::string rest = Trim(spec);
   const std::size_t space = rest.find(' ');
@@ -48,19 +63,12 @@ TTdbColumnDef ParseColumn(const std::string& spec, int level) {
     nullable = false;
     rest = Trim(rest.substr(0, rest.size() - notNull.size()));
   }
-  int size = 0;
   const std::size_t open = rest.find('(');
   std::string typeName = rest;
+  std::string argument;
   if (open != std::string::npos) {
-    if (rest.back() != ')') Wrong("column \"" + spec + "\": bad size");
-    const std::string sizeText = rest.substr(open + 1, rest.size() - open - 2);
-    try {
-      std::size_t used = 0;
-      size = std::stoi(sizeText, &used);
-      if (used != sizeText.size()) throw std::invalid_argument(sizeText);
-    } catch (const std::logic_error&) {
-      Wrong("column \"" + spec + "\": bad size");
-    }
+    if (rest.back() != ')') Wrong("column \"" + spec + "\": ')' expected at the end");
+    argument = rest.substr(open + 1, rest.size() - open - 2);
     typeName = Trim(rest.substr(0, open));
   }
   int code = -1;
@@ -69,12 +77,38 @@ TTdbColumnDef ParseColumn(const std::string& spec, int level) {
       code = c;
   if (code < 0) Wrong("column \"" + spec + "\": unknown type \"" + typeName + "\"");
   const auto type = static_cast<TTdbColumnType>(code);
-  if (type == tctLink || type == tctRelation || type == tctEnum)
-    Wrong("column \"" + spec + "\": type " + typeName + " needs more than kestrel create can say");
   nullable = nullable && MayBeNullable(type, level);
   const bool sized = type == tctString || type == tctWideString;
-  if (sized != (open != std::string::npos))
-    Wrong("column \"" + spec + "\": " + (sized ? "a size is needed" : "no size is taken"));
+  const bool named = type == tctLink || type == tctRelation;
+  const bool takesArgument = sized || named || type == tctEnum;
+  if (takesArgument != (open != std::string::npos)) {
+    const std::string needed = sized ? "a size is needed: " + typeName + "(SIZE)"
+                               : named ? "the linked table is needed: " + typeName + "(TABLE)"
+                               : type == tctEnum ? "the value names are needed: Enum(a,b,c)"
+                                                 : "no size is taken";
+    Wrong("column \"" + spec + "\": " + needed);
+  }
+  if (type == tctEnum) {
+    const TTdbDataType dataType = TTdbDataType::MakeEnum(nullable, SplitEnumNames(argument), level);
+    return NewColumnDef(Utf8ToUtf16(name), dataType);
+  }
+  if (named) {
+    const std::string linked = Trim(argument);
+    if (linked.empty()) Wrong("column \"" + spec + "\": the linked table is needed: " + typeName + "(TABLE)");
+    TTdbColumnDef column = NewColumnDef(Utf8ToUtf16(name), TTdbDataType::Make(type, nullable, level));
+    column.LinkedTable = Utf8ToUtf16(CalcStdTableName(linked));
+    return column;
+  }
+  int size = 0;
+  if (sized) {
+    try {
+      std::size_t used = 0;
+      size = std::stoi(argument, &used);
+      if (used != argument.size()) throw std::invalid_argument(argument);
+    } catch (const std::logic_error&) {
+      Wrong("column \"" + spec + "\": bad size");
+    }
+  }
   const TTdbDataType dataType = sized ? TTdbDataType::MakeString(type, nullable, size, u"", level)
                                       : TTdbDataType::Make(type, nullable, level);
   return NewColumnDef(Utf8ToUtf16(name), dataType);
@@ -87,6 +121,61 @@ std::string KeyText(const std::vector<TCsvField>& fields, const std::vector<std:
   for (std::size_t i = 0; i < fields.size() && i < names.size() && i < kKeyTextFields; ++i)
     text += (i > 0 ? ", " : "") + names[i] + "=" + QuoteValue(fields[i].Text);
   return text.empty() ? text : " (" + text + ")";
+}
+
+// "NAME:REST" of a constraint option split at its first colon.
+std::pair<std::string, std::string> SplitNamed(const std::string& text, const std::string& what) {
+  const std::size_t colon = text.find(':');
+  if (colon == std::string::npos || colon == 0 || colon + 1 == text.size())
+    Wrong(what + " \"" + text + "\": NAME:" + (what == "check" ? "CONDITION" : "COLS") + " expected");
+  return {Trim(text.substr(0, colon)), text.substr(colon + 1)};
+}
+
+void SetConstraints(TTdbBaseTable& table, const TTableSpec& spec) {
+  std::vector<TTdbCandidateKeyDef> keys;
+  if (!spec.PrimaryKey.empty()) keys.push_back({true, u"", Utf8ToUtf16(Trim(spec.PrimaryKey))});
+  for (const std::string& unique : spec.UniqueKeys) {
+    const auto [name, columns] = SplitNamed(unique, "unique key");
+    keys.push_back({false, Utf8ToUtf16(name), Utf8ToUtf16(Trim(columns))});
+  }
+  std::vector<TTdbCheckDef> checks;
+  for (const std::string& check : spec.Checks) {
+    const auto [name, condition] = SplitNamed(check, "check");
+    checks.push_back({Utf8ToUtf16(name), Utf8ToUtf16(Trim(condition))});
+  }
+  std::vector<TTdbForeignKeyDef> foreignKeys;
+  for (const std::string& text : spec.ForeignKeys) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (std::size_t colon = text.find(':'); colon != std::string::npos; colon = text.find(':', start)) {
+      parts.push_back(Trim(text.substr(start, colon - start)));
+      start = colon + 1;
+    }
+    parts.push_back(Trim(text.substr(start)));
+    if (parts.size() != 4 || parts[0].empty() || parts[1].empty() || parts[2].empty() || parts[3].empty())
+      Wrong("foreign key \"" + text + "\": NAME:COLS:PARENT:PARENTCOLS expected");
+    TTdbForeignKeyDef rule;
+    rule.Name = Utf8ToUtf16(parts[0]);
+    rule.Columns = Utf8ToUtf16(parts[1]);
+    rule.ParentTable = Utf8ToUtf16(CalcStdTableName(parts[2]));
+    rule.ParentColumns = Utf8ToUtf16(parts[3]);
+    foreignKeys.push_back(std::move(rule));
+  }
+  table.SetConstraints(std::move(keys), std::move(checks), std::move(foreignKeys));
+}
+
+// Prepares every check condition once, so a condition with an error is
+// refused when the table is made, not at its first change.
+void PrepareChecks(TTdbBaseTable& table) {
+  const std::unique_ptr<TCondRecordImageSource> source = NewTableRecordSource(table);
+  for (const TTdbCheckDef& check : table.CheckDefs()) {
+    TTdbSqlCondition condition(check.Condition);
+    try {
+      condition.Prepare(*source);
+    } catch (const ETdbEngine& e) {
+      Wrong("check " + Utf16ToUtf8(check.Name) + ": " + e.Message());
+    }
+  }
 }
 
 }  // namespace
@@ -103,9 +192,12 @@ void CreateTable(TToolTable& tool, const std::string& fileName, const TTableSpec
   table.SetCollationName(Utf8ToUtf16(spec.Collation));
   table.SetEncryptionMethod(spec.Encryption);
   for (const std::string& column : spec.Columns) table.AddColumn(ParseColumn(column, spec.Level));
+  SetConstraints(table, spec);
   table.NewFile();
   try {
+    tool.InstallConstraintChecks();
     table.Setup();
+    PrepareChecks(table);
     for (const std::string& index : spec.Indexes) {
       const std::size_t colon = index.find(':');
       if (colon == std::string::npos) Wrong("index \"" + index + "\": NAME:SPEC expected");
@@ -156,6 +248,10 @@ int AppendRows(TTdbBaseTable& table, const std::vector<std::string>& names, cons
   } catch (const std::runtime_error& e) {
     Wrong(std::string("line 1: ") + e.what());
   }
+  // Rows that leave out the record id get one as an append does; a given id
+  // moves the next one past it.
+  const int idFieldNo = table.RecordIdFieldNo();
+  const bool idGiven = idFieldNo > 0 && std::find(fieldNos.begin(), fieldNos.end(), idFieldNo) != fieldNos.end();
   table.StartTransaction();
   int count = 0;
   // One write lock for all rows: nothing reaches the files before the
@@ -170,10 +266,11 @@ int AppendRows(TTdbBaseTable& table, const std::vector<std::string>& names, cons
         if (fields.size() != fieldNos.size())
           Wrong(std::to_string(fields.size()) + " fields, " + std::to_string(fieldNos.size()) +
                 " expected as in the header");
-        table.InitRecord(record, table.RecordIdFieldNo() > 0);
+        table.InitRecord(record, idFieldNo > 0 && !idGiven);
         TTdbBlobDataList blobs;
         for (std::size_t i = 0; i < fields.size(); ++i) SetFieldText(table, record, fieldNos[i], fields[i], blobs);
         table.AppendRecord(record, blobs);
+        if (idGiven) table.AdjustRecordId(record);
         ++count;
       } catch (const ETdbEngine& e) {
         Wrong("line " + std::to_string(line) + ": " + e.Message() + KeyText(fields, names));

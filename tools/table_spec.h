@@ -20,15 +20,21 @@ struct TTableSpec {
   std::vector<std::string> Columns;  // "NAME TYPE[(SIZE)] [NOT NULL]"
   std::vector<std::string> Indexes;  // "NAME:SPEC[:unique]"
   TTdbEncryptionMethod Encryption = temNone;  // the key is the tool's (ToolKey)
+  std::string PrimaryKey;                  // "COLS": column names separated by ","
+  std::vector<std::string> UniqueKeys;     // "NAME:COLS"
+  std::vector<std::string> Checks;         // "NAME:CONDITION"
+  std::vector<std::string> ForeignKeys;    // "NAME:COLS:PARENT:PARENTCOLS"
 };
 
 // The table file name for `name`: as given when it has an extension, else
 // with the extension of the level.
 std::string NewTableFileName(const std::string& name, int level);
 
-// Creates the table with its indexes and leaves it open in `tool`. On any
-// failure every file made is removed again and the error thrown
-// (std::runtime_error for a bad spec, ETdbEngine otherwise).
+// Creates the table with its indexes and constraints and leaves it open in
+// `tool`. Check conditions are prepared once to show errors in them; the
+// parent table of a foreign key must exist already (184) unless it is the
+// table itself. On any failure every file made is removed again and the
+// error thrown (std::runtime_error for a bad spec, ETdbEngine otherwise).
 void CreateTable(TToolTable& tool, const std::string& fileName, const TTableSpec& spec);
 
 // The field numbers of the columns `names` name, matched as the engine

@@ -13,8 +13,10 @@
 #include "engine/base/engine_error.h"
 #include "engine/cache/page_manager.h"
 #include "engine/container/compound_file_intf.h"
+#include "engine/cursor/directory_related_tables.h"
 #include "engine/fs/clock.h"
 #include "engine/fs/os_file_system.h"
+#include "engine/index/collation.h"
 #include "engine/locking/lock_file_format.h"
 #include "engine/table/memo_file.h"
 #include "engine/table/table_file_names.h"
@@ -151,6 +153,19 @@ TToolTable::~TToolTable() {
   TTdbPageManager::Instance().UnregisterClient(kToolClientHdl, kToolCacheKB);
 }
 
+namespace {
+
+// The tool is one more program on a table: unless it needs the table to
+// itself, it logs in to the lock file and waits for its locks. Tables inside
+// a container are shared through the container's own locks.
+void ShareAsTheTool(TTdbBaseTable& table, const std::shared_ptr<TdwFileSystem>& fileSystem) {
+  TdwClock& clock = DefaultClock();
+  if (dynamic_cast<TdwCompoundFileIntf*>(fileSystem.get()) == nullptr)
+    table.SetSharing(fileSystem, clock, static_cast<std::int64_t>(clock.Random(kMaxToolStation)) + 1, u"kestrel");
+}
+
+}  // namespace
+
 TTdbBaseTable& TToolTable::Open(const std::string& name, TTdbRights rights) {
   OpenToolFileSystem(*FFileSystem, false);
   const std::string fileName =
@@ -158,12 +173,7 @@ TTdbBaseTable& TToolTable::Open(const std::string& name, TTdbRights rights) {
   if (fileName.empty()) throw ETdbEngine(tdbErrFileNotFound, name + kTableExtensionClassic);
   Prepare(fileName);
   FTable->SetRights(rights);
-  // The tool is one more program on the table: unless it needs the table
-  // to itself, it logs in to the lock file and waits for its locks. Tables
-  // inside a container are shared through the container's own locks.
-  TdwClock& clock = DefaultClock();
-  if (dynamic_cast<TdwCompoundFileIntf*>(FFileSystem.get()) == nullptr)
-    FTable->SetSharing(FFileSystem, clock, static_cast<std::int64_t>(clock.Random(kMaxToolStation)) + 1, u"kestrel");
+  ShareAsTheTool(*FTable, FFileSystem);
   try {
     FTable->Open();
   } catch (const ETdbEngine& error) {
@@ -174,6 +184,8 @@ TTdbBaseTable& TToolTable::Open(const std::string& name, TTdbRights rights) {
       throw ETdbEngine(tdbErrTableInUse, fileName);
     throw;
   }
+  // A table opened for changes checks its constraints and foreign keys.
+  if ((rights & kAccessRightsMask) != 0) InstallConstraintChecks();
   FTable->Setup();
   return *FTable;
 }
@@ -186,6 +198,17 @@ TTdbBaseTable& TToolTable::Prepare(const std::string& fileName) {
   return *FTable;
 }
 
+void TToolTable::InstallConstraintChecks() {
+  const std::shared_ptr<TdwFileSystem> fileSystem = FFileSystem;
+  InstallDirectoryConstraintChecks(*FTable, *FFileSystem, [fileSystem](const std::string& fileName) {
+    auto table = std::make_unique<TTdbBaseTable>(TTdbPageManager::Instance(), *fileSystem, kToolClientHdl);
+    table->SetFileName(fileName);
+    table->SetKey(ToolKey());
+    ShareAsTheTool(*table, fileSystem);
+    return table;
+  });
+}
+
 std::string HexText(const std::string& bytes) { return Hex(bytes); }
 
 std::string ValueText(const TTdbDataType& type, const TTdbValue& value) {
@@ -193,6 +216,10 @@ std::string ValueText(const TTdbDataType& type, const TTdbValue& value) {
   if (const auto* text = std::get_if<std::u16string>(&value)) return Utf16ToUtf8(*text);
   if (const auto* number = std::get_if<int64_t>(&value)) {
     if (type.ColumnType() == tctBoolean) return *number != 0 ? "true" : "false";
+    // Enum values are written by name; a number without a name stays a number.
+    const std::vector<std::u16string>& names = type.EnumNames();
+    if (type.ColumnType() == tctEnum && *number >= 1 && static_cast<std::size_t>(*number) <= names.size())
+      return Utf16ToUtf8(names[static_cast<std::size_t>(*number - 1)]);
     return std::to_string(*number);
   }
   if (const auto* real = std::get_if<double>(&value)) {
@@ -239,6 +266,20 @@ TTdbValue TextValue(const TTdbDataType& type, const std::string& text, const std
     case tctFloat:
       value = ParseNumber<double>(text);
       break;
+    case tctEnum: {
+      // A value name (compared as the engine compares names) or its number.
+      const std::vector<std::u16string>& names = type.EnumNames();
+      for (std::size_t i = 0; i < names.size() && std::holds_alternative<std::monostate>(value); ++i)
+        if (StandardCollation().Compare(names[i], Utf8ToUtf16(text), 0) == 0) value = static_cast<int64_t>(i + 1);
+      if (std::holds_alternative<std::monostate>(value)) {
+        std::string known;
+        for (const std::u16string& name : names) known += (known.empty() ? "" : ", ") + Utf16ToUtf8(name);
+        if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+          Wrong(QuoteValue(text) + " is not a value of " + columnName + "; it takes " + known);
+        value = ParseNumber<int64_t>(text);
+      }
+      break;
+    }
     case tctDate:
       value = TTdbDate{ParseDate(text)};
       break;

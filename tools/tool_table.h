@@ -41,6 +41,10 @@ class TToolTable {
   TTdbBaseTable& Open(const std::string& name, TTdbRights rights);
   // A closed table object for a new table at `fileName`, with the tool's key.
   TTdbBaseTable& Prepare(const std::string& fileName);
+  // Installs the checker of check constraints and foreign keys on the
+  // table (before its Setup): related tables are found beside it and
+  // opened read-only with the tool's key.
+  void InstallConstraintChecks();
   TTdbBaseTable& Table() { return *FTable; }
   TdwFileSystem& FileSystem() { return *FFileSystem; }
 

@@ -144,7 +144,7 @@ typedef struct TTdbFieldSpec {
   TdbChar Name[41];            /* zero-terminated */
   uint8_t Options;             /* TDB_FIELD_* bits */
   TdbChar RangeOrFormula[256]; /* calculation expression */
-  TdbChar SelectOrLink[2001];  /* enumeration values, linked table, ... */
+  TdbChar SelectOrLink[2001];  /* linked table; enumeration value names, one a line (10) */
   int16_t FldType;             /* column type code */
   int32_t Param;               /* length or precision */
   int16_t InternalPosition;    /* byte offset in the record image */

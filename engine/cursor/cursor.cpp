@@ -82,6 +82,9 @@ TTdbColumnSpec TTdbCursor::GetFieldSpec(std::int32_t fieldNo) {
   spec.FOptions = static_cast<std::uint8_t>(column.Options);
   spec.FRangeOrFormula = column.Calculation;
   spec.FSelectOrLink = column.LinkedTable;
+  // An enumeration's value names, one a line, as the table header keeps them.
+  for (const std::u16string& name : column.DataType.EnumNames())
+    spec.FSelectOrLink += (spec.FSelectOrLink.empty() ? u"" : u"\n") + name;
   spec.FFldType = static_cast<int>(column.DataType.ColumnType());
   const TTdbColumnType type = column.DataType.ColumnType();
   spec.FParam = type == tctString || type == tctChar || type == tctWideString ? column.DataType.MaxLength()

@@ -2,8 +2,10 @@
 #include "engine/cursor/cursor_factories.h"
 
 #include "engine/base/engine_error.h"
+#include "engine/cache/page_manager.h"
 #include "engine/cursor/catalog_table_object.h"
 #include "engine/cursor/cursor.h"
+#include "engine/cursor/directory_related_tables.h"
 #include "engine/session/local_session.h"
 #include "engine/table/base_table.h"
 
@@ -18,6 +20,20 @@ std::unique_ptr<ITdbCatalogTable> MakeCatalogTableObject(TTdbServices& services,
   if (services.FLockFileSystem)
     table->Table().SetSharing(services.FLockFileSystem, services.Clock(), services.FStationNo,
                               services.FStationName);
+  // Check constraints and foreign keys are checked on every change; the
+  // tables on the other side of a foreign key are opened beside it,
+  // read-only, with the same key and sharing.
+  InstallDirectoryConstraintChecks(
+      table->Table(), *services.FDataFileSystem, [&services, request](const std::string& fileName) {
+        auto related = std::make_unique<TTdbBaseTable>(TTdbPageManager::Instance(), *services.FDataFileSystem,
+                                                       request.FSessHdl);
+        related->SetFileName(fileName);
+        related->SetKey(request.FKey);
+        if (services.FLockFileSystem)
+          related->SetSharing(services.FLockFileSystem, services.Clock(), services.FStationNo,
+                              services.FStationName);
+        return related;
+      });
   return table;
 }
 

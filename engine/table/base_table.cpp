@@ -101,6 +101,8 @@ std::vector<std::string> TTdbBaseTable::GetFileNames() const {
   if (FHasBlob) names.push_back(BlobFileName());
   for (const auto& slot : FIndexFiles)
     if (slot && FFileSystem.FileExists(IndexFileName(slot->Name))) names.push_back(IndexFileName(slot->Name));
+  for (const std::string& relation : RelationTableFileNames())
+    if (FFileSystem.FileExists(relation)) names.push_back(relation);
   return names;
 }
 
@@ -119,9 +121,11 @@ void TTdbBaseTable::RequireRight(TTdbRights right) const {
 }
 
 void TTdbBaseTable::RequireChangeable() const {
-  // Candidate keys, check constraints and foreign keys need the condition
-  // language and the catalog; such tables are read here, not changed.
-  if (FHasConstraints) throw ETdbEngine(tdbErrNotSupported, "constraints of table " + FStdName);
+  // Check constraints and foreign keys are checked by the installed
+  // checker; without one no change may pass them unchecked.
+  if (FHasConstraints && !FConstraintChecker)
+    throw ETdbEngine(tdbErrNotSupported, "changing table " + FStdName +
+                                             " without a checker of its check constraints and foreign keys");
 }
 
 std::unique_ptr<TTdbClientStorage> TTdbBaseTable::NewClientStorage(const std::string& name,
@@ -204,7 +208,7 @@ void TTdbBaseTable::OpenDataFile() {
   FCapacity = FHeader.Capacity;
   FCollationName = FHeader.CollationName;
   FColumnDefs = FHeader.Columns;
-  FHasConstraints = !FHeader.KeyDefs.empty() || !FHeader.CheckDefs.empty() || !FHeader.ForeignKeyDefs.empty();
+  FHasConstraints = !FHeader.CheckDefs.empty() || !FHeader.ForeignKeyDefs.empty();
   Heap().Attach({static_cast<std::int64_t>(FHeader.RecordsOffset), FHeader.RecordSize(),
                  static_cast<std::int64_t>(RecordCountOffset(FLevel))});
   if (FHeader.RecordCountLowered && !ReadOnly()) {
@@ -383,10 +387,11 @@ void TTdbBaseTable::RegisterIndexes() {
   }
 }
 
-void TTdbBaseTable::Setup(bool /*force*/) {
+void TTdbBaseTable::Setup(bool force) {
   std::lock_guard guard(FLockingMutex);
   RequireActive();
   RegisterIndexes();
+  SetupKeyIndexes();
   for (int no = 0; no <= FLastIndexNo; ++no) {
     if (!HasIndex(no)) continue;
     try {
@@ -395,6 +400,7 @@ void TTdbBaseTable::Setup(bool /*force*/) {
       // The index stays registered and lost; every use reports 95.
     }
   }
+  if (FConstraintChecker && !force) FConstraintChecker->Prepare(*this);
 }
 
 void TTdbBaseTable::Close() {
@@ -427,6 +433,9 @@ void TTdbBaseTable::Close() {
 }
 
 void TTdbBaseTable::CloseFiles() noexcept {
+  if (FConstraintChecker) FConstraintChecker->Forget(*this);
+  FKeyIndexNos.clear();
+  FPrimIndexNo = -1;
   for (auto& slot : FIndexFiles)
     if (slot) CloseIndexSlot(*slot);
   FIndexFiles.clear();

@@ -52,6 +52,7 @@
 #include "engine/locking/unlock_thread.h"
 #include "engine/table/blob_file.h"
 #include "engine/table/column_definition.h"
+#include "engine/table/constraint_checker.h"
 #include "engine/table/relation.h"
 #include "engine/table/table_header.h"
 
@@ -91,6 +92,10 @@ inline constexpr const char* kRedoLogExtension = ".tra";
 // Added to an index file's name for the new file a rebuild writes.
 inline constexpr const char* kRebuildExtension = ".new";
 inline constexpr const char* kRedoLogExtensionLevel6 = ".tdbr";
+// Columns of the relation table of a Relation column: the record id of this
+// table's record and the record id of the related record.
+inline constexpr const char16_t* kRelationMasterColumn = u"Master";
+inline constexpr const char16_t* kRelationDetailColumn = u"Detail";
 
 class TTdbBaseTable : public ITdbUnlockable {
  public:
@@ -138,7 +143,9 @@ class TTdbBaseTable : public ITdbUnlockable {
   void SetLevel(int level) { FLevel = level; }
   void SetCapacity(std::int32_t capacity) { FCapacity = capacity; }
   void SetCollationName(const std::u16string& name) { FCollationName = name; }
-  // Appends a column; positions follow the columns in order.
+  // Appends a column; positions follow the columns in order. Link and
+  // Relation columns name their linked table in LinkedTable, Enum columns
+  // carry their value names in the data type.
   void AddColumn(TTdbColumnDef column);
   // Creates the table file and, when columns need them, the memo and blob
   // files, and leaves the table open with the rights 271. Error 173 for a
@@ -147,7 +154,11 @@ class TTdbBaseTable : public ITdbUnlockable {
   // for a B+ tree table file (WantsBPlusFile) and for an encryption method the
   // level does not have (classic from level 4, fast and stronger below level
   // 4), 186 for a key the method cannot use, 72 when the table file exists, file errors with the
-  // table's Name; on failure every file made is removed again.
+  // table's Name; 135 for an Enum column without valid value names (1 to 127,
+  // not empty, no line break, at most 40 characters, 20 below level 5) and a
+  // Link or Relation column without a linked table, 71 for an Enum value
+  // named twice. Every Relation column gets its relation table
+  // (RelationTableFileName). On failure every file made is removed again.
   void NewFile();
   // Creates user index `name` on `spec`, fills it from the records
   // and lists it in the header. Needs tarIndex (160). Errors: 176 an empty
@@ -184,6 +195,11 @@ class TTdbBaseTable : public ITdbUnlockable {
   std::string RedoLogFileName() const;
   // Every file of the table that exists now (table, memo, blob, indexes).
   std::vector<std::string> GetFileNames() const;
+  // The relation table of a Relation column: <column name>.rel in the
+  // table's directory below level 6, <table>!rel_<column name>.tdbt at 6.
+  std::string RelationTableFileName(const TTdbColumnDef& column) const;
+  // The relation tables of every Relation column, in column order.
+  std::vector<std::string> RelationTableFileNames() const;
 
   // --- Indexes -------------------------------------------------------------
   int FirstIndexNo() const { return 0; }
@@ -352,6 +368,35 @@ class TTdbBaseTable : public ITdbUnlockable {
   // reported (52).
   void UndoModifications();
 
+  // --- Constraints (table_constraints.cpp) ---------------------------------
+  // The candidate keys, check constraints and foreign keys of a new table
+  // (before NewFile; stored at level 4 and above, 117 below). Key and
+  // foreign-key columns are index specifications ("A,B"). NewFile refuses a
+  // key or foreign key on columns the table lacks (98), a check or foreign
+  // key without name or text (135), a name used twice (71), and parent
+  // columns that do not pair with the columns (57).
+  void SetConstraints(std::vector<TTdbCandidateKeyDef> keys, std::vector<TTdbCheckDef> checks,
+                      std::vector<TTdbForeignKeyDef> foreignKeys);
+  const std::vector<TTdbCandidateKeyDef>& KeyDefs() const { return FHeader.KeyDefs; }
+  const std::vector<TTdbCheckDef>& CheckDefs() const { return FHeader.CheckDefs; }
+  const std::vector<TTdbForeignKeyDef>& ForeignKeyDefs() const { return FHeader.ForeignKeyDefs; }
+  // The name of candidate key `key`'s index: its own name, or "sys_Primary"
+  // for a primary key and "sys_Unique<position>" for another without one.
+  static std::u16string KeyIndexName(const TTdbCandidateKeyDef& key, std::size_t position);
+  // The index number of candidate key `key` after Setup; -1 when none.
+  int KeyIndexNo(std::size_t key) const;
+  int PrimIndexNo() const { return FPrimIndexNo; }
+  // Installs the checker of check constraints and foreign keys (before
+  // Setup); null removes it.
+  void SetConstraintChecker(std::shared_ptr<ITdbConstraintChecker> checker) { FConstraintChecker = std::move(checker); }
+  // The number of an index whose first levels are `columns` (an index
+  // specification) in that order, ascending; -1 when there is none.
+  // Indexes that cannot be opened are passed over.
+  int FindIndexOn(std::u16string_view columns);
+  // Whether index indexNo holds an item of a record other than exceptRecNo
+  // whose first levelCount levels equal those of `record`'s item.
+  bool HasIndexKey(int indexNo, std::span<const std::uint8_t> record, int levelCount, std::int32_t exceptRecNo = 0);
+
   // --- Accessors -----------------------------------------------------------
   TTdbRelationListeners& Listeners() { return FListeners; }
 
@@ -362,6 +407,18 @@ class TTdbBaseTable : public ITdbUnlockable {
   // level 6, a first column of type RecordId named kBPlusRecordIdName, and
   // records of at most kMaxBPlusRecordSize bytes.
   bool WantsBPlusFile() const;
+  // Constraints (table_constraints.cpp): checks of new definitions, the
+  // indexes of candidate keys at Setup, and the checks before a change.
+  void CheckNewConstraints() const;
+  void SetupKeyIndexes();
+  // Before an append (recNo 0), a replace of recNo by `record`, or a delete
+  // of recNo (`record` empty), with the upgrade lock held.
+  void CheckConstraintsBeforeChange(std::span<const std::uint8_t> record, std::int32_t recNo);
+  // Link, Relation and Enum details of new columns (table_relation_columns.cpp).
+  void CheckNewColumnDetails() const;
+  // Creates the relation table of every Relation column; adds each file
+  // made to `made`.
+  void CreateRelationTables(std::vector<std::string>& made);
 
   // Opening steps (base_table.cpp).
   void OpenFiles(bool force);
@@ -485,7 +542,14 @@ class TTdbBaseTable : public ITdbUnlockable {
   bool FHasMemo = false;
   bool FHasBlob = false;
   int FRecordIdFieldNo = 0;
-  bool FHasConstraints = false;  // candidate keys, checks or foreign keys in the header
+  // Check constraints or foreign keys in the header: changes need FConstraintChecker.
+  bool FHasConstraints = false;
+  std::vector<TTdbCandidateKeyDef> FNewKeyDefs;
+  std::vector<TTdbCheckDef> FNewCheckDefs;
+  std::vector<TTdbForeignKeyDef> FNewForeignKeyDefs;
+  std::vector<int> FKeyIndexNos;  // candidate key → index number
+  int FPrimIndexNo = -1;
+  std::shared_ptr<ITdbConstraintChecker> FConstraintChecker;
   std::vector<std::uint8_t> FRecBuffer;
 
   TdwCryptor FCryptor;

@@ -366,6 +366,7 @@ std::int32_t TTdbBaseTable::AppendRecordImpl(std::span<std::uint8_t> buffer, con
   const std::int32_t recNo = FDataFile->GetRecordCount() + 1;
   const std::vector<int> indexes = ChangedIndexes(false);
   if (!FRollingBack) CheckUnique(buffer, recNo);
+  if (!FRollingBack) CheckConstraintsBeforeChange(buffer, 0);
   TTdbTableLock write(*this, tltWrite);
   const bool outermost = FWriteLocks == 1;
   TUndoSteps undo([this, outermost] {
@@ -423,6 +424,7 @@ void TTdbBaseTable::ReplaceRecordImpl(std::span<std::uint8_t> buffer, const TTdb
   if (recNo < 1 || recNo > FDataFile->GetRecordCount()) throw ETdbEngine(tdbErrRecordNotFound);
   const std::vector<int> indexes = ChangedIndexes(false);
   if (!FRollingBack) CheckUnique(buffer, recNo);
+  if (!FRollingBack) CheckConstraintsBeforeChange(buffer, recNo);
   TTdbTableLock write(*this, tltWrite);
   const bool outermost = FWriteLocks == 1;
   // The stored record decides which chains and items are replaced.
@@ -479,6 +481,7 @@ void TTdbBaseTable::DeleteRecord(std::int32_t recNo) {
   const std::int32_t count = FDataFile->GetRecordCount();
   if (recNo < 1 || recNo > count) throw ETdbEngine(tdbErrRecordNotFound);
   const std::vector<int> indexes = ChangedIndexes(true);
+  if (!FRollingBack) CheckConstraintsBeforeChange({}, recNo);
   TTdbTableLock write(*this, tltWrite);
   const bool outermost = FWriteLocks == 1;
   std::vector<std::uint8_t> stored(static_cast<std::size_t>(RecordSize()));

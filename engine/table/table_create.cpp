@@ -39,6 +39,7 @@ void TTdbBaseTable::NewFile() {
       throw ETdbEngine(tdbErrInvalidIdentifier, Utf16ToUtf8(name));
   }
   if (FCapacity < 0) throw ETdbEngine(tdbErrInvalidParameter, "Capacity");
+  CheckNewColumnDetails();
   if (WantsBPlusFile())
     throw ETdbEngine(tdbErrLevelFeature, FFileName, "B+ tree table files are not made by this engine yet");
   if (FFileSystem.FileExists(FFileName)) throw ETdbEngine(tdbErrFileExists, FFileName);
@@ -51,6 +52,8 @@ void TTdbBaseTable::NewFile() {
   const std::vector<uint8_t> image = NewHeaderImage();
   ComputeColumnSummary();
   BuildIndexTable();
+  CheckNewConstraints();
+  FHasConstraints = !FHeader.CheckDefs.empty() || !FHeader.ForeignKeyDefs.empty();
   FRights = kNewTableRights;
   std::vector<std::string> made;
   try {
@@ -77,6 +80,7 @@ void TTdbBaseTable::NewFile() {
       made.push_back(BlobFileName());
       FBlob->NewFile(kDefaultBlobBlockSize);
     }
+    CreateRelationTables(made);
     const TTdbRights rights = FRights;
     FRights |= kRightSecureFlush;  // a new table is committed to disk whole
     try {

@@ -79,6 +79,9 @@ std::vector<std::uint8_t> TTdbBaseTable::NewHeaderImage() {
   FHeader.CollationName = FCollationName;
   FHeader.Capacity = FCapacity;
   FHeader.Columns = FColumnDefs;
+  FHeader.KeyDefs = FNewKeyDefs;
+  FHeader.CheckDefs = FNewCheckDefs;
+  FHeader.ForeignKeyDefs = FNewForeignKeyDefs;
   const bool initialized = FCryptor.Initialize();
   if (initialized) FHeader.Password = FCryptor.Password();
   const TCryptorCipher cipher(FCryptor);
