@@ -61,6 +61,7 @@ class TTdbPageManager;
 class TTdbClientStorage;
 class TTdbDataFile;
 class TTdbHeapDataFile;
+class TTdbBPlusTableFile;
 class TTdbMemoFile;
 class TTdbBlobFile;
 class TTdbIndexFile;
@@ -140,10 +141,11 @@ class TTdbBaseTable : public ITdbUnlockable {
   // Appends a column; positions follow the columns in order.
   void AddColumn(TTdbColumnDef column);
   // Creates the table file and, when columns need them, the memo and blob
-  // files, and leaves the table open with the rights 271. Error 173 for a
+  // files, and leaves the table open with the rights 271. A table that
+  // calls for it (WantsBPlusFile) gets a B+ tree table file. Error 173 for a
   // column name that is empty or longer than kMaxColumnNameLength, 49 for a
-  // negative capacity, 117 for a level outside 2..6, for a table that calls
-  // for a B+ tree table file (WantsBPlusFile) and for an encryption method the
+  // negative capacity, 117 for a level outside 2..6, for an encrypted B+
+  // tree table file and for an encryption method the
   // level does not have (classic from level 4, fast and stronger below level
   // 4), 186 for a key the method cannot use, 72 when the table file exists, file errors with the
   // table's Name; on failure every file made is removed again.
@@ -174,6 +176,11 @@ class TTdbBaseTable : public ITdbUnlockable {
   bool HasMemo() const { return FHasMemo; }
   bool HasBlob() const { return FHasBlob; }
   int RecordIdFieldNo() const { return FRecordIdFieldNo; }
+  // Whether the table file is a B+ tree table file: record numbers are then
+  // record ids, they have gaps, and a deletion moves no other record.
+  bool StableRecordNumbers() const;
+  // Whether recNo is the number of a record of the table.
+  bool HasRecord(std::int32_t recNo) const;
   std::int32_t Capacity() const { return FCapacity; }
   const std::u16string& CollationName() const { return FCollationName; }
   // The columns as the index layer sees them.
@@ -359,6 +366,18 @@ class TTdbBaseTable : public ITdbUnlockable {
   // Opening steps (base_table.cpp).
   void OpenFiles(bool force);
   void OpenDataFile();
+  // B+ tree table files (bplus_table.cpp): the header read with the key and
+  // the tree opened behind it (error 117 for an encrypted one, 134 when the
+  // first column is not a record id without null indicator); a new file.
+  void OpenBPlusHeader(std::span<const std::uint8_t> prefix, std::uint64_t fileSize, ITdbByteSource* more);
+  void NewBPlusDataFile(std::unique_ptr<TTdbClientStorage> storage);
+  // Refusals of a new B+ tree table file, before any file is made.
+  void CheckNewBPlusFile() const;
+  // The B+ tree table file, or null for a heap table file.
+  TTdbBPlusTableFile* BPlusFile() const;
+  // The record number an appended record gets: the next slot, or its id
+  // (handing out a new id when it has none) in a B+ tree table file.
+  std::int32_t RecordNoForAppend(std::span<std::uint8_t> buffer);
   // Reads the header with the table's key (table_encryption.cpp): sets the
   // cryptor's method from the header, initializes it and checks the key.
   // Error 38 for a key that does not fit; the header errors otherwise.
