@@ -94,11 +94,6 @@ class TModel {
   std::int32_t FLastId = 0;
 };
 
-struct TFileKind {
-  int Level;
-  bool BPlus;
-};
-
 class RecordModelTest : public TableFixture, public ::testing::WithParamInterface<TFileKind> {};
 
 TEST_P(RecordModelTest, RandomChangesAgreeWithTheModel) {
@@ -169,9 +164,7 @@ TEST_P(RecordModelTest, RandomChangesAgreeWithTheModel) {
 
 INSTANTIATE_TEST_SUITE_P(Files, RecordModelTest,
                          ::testing::Values(TFileKind{5, false}, TFileKind{6, false}, TFileKind{6, true}),
-                         [](const ::testing::TestParamInfo<TFileKind>& info) {
-                           return "Level" + std::to_string(info.param.Level) + (info.param.BPlus ? "BPlusFile" : "");
-                         });
+                         FileKindName);
 
 }  // namespace
 }  // namespace kestrel::test

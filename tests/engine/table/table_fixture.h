@@ -53,6 +53,16 @@ class TRecordingListener : public IRelationListener {
   std::vector<std::string> Events;
 };
 
+// The kind of table file a parameterised test runs on.
+struct TFileKind {
+  int Level;
+  bool BPlus;
+};
+
+inline std::string FileKindName(const ::testing::TestParamInfo<TFileKind>& info) {
+  return "Level" + std::to_string(info.param.Level) + (info.param.BPlus ? "BPlusFile" : "");
+}
+
 class TableFixture : public ::testing::Test {
  public:
   void SetUp() override { FPageManager.RegisterClient(1, 4096); }
