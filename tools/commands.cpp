@@ -16,8 +16,8 @@ const std::vector<TToolCommand>& ToolCommands() {
        RunInfo},
       {"create",
        "TABLE --level N [--collation NAME] [--capacity N] --column \"NAME TYPE[(SIZE)] [NOT NULL]\" ... "
-       "[--index \"NAME:SPEC[:unique]\"] ... [--encryption METHOD --password KEY]",
-       "create a table with its indexes", "--level --collation --capacity --column --index --encryption",
+       "[--index \"NAME:SPEC[:unique]\"] ... [--encryption METHOD --password KEY] [--kind bplus|heap]",
+       "create a table with its indexes", "--level --collation --capacity --column --index --encryption --kind",
        "TABLE without an extension gets .dat (levels 2 to 5) or .tdbt (level 6).\n"
        "METHOD: none, protection, classic (levels 2 and 3), fast, blowfish or aes (levels 4 to 6).\n"
        "Column types, index specs, levels and collations: see kestrel --help.\n"

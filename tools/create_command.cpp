@@ -1,6 +1,7 @@
 // kestrel create TABLE --level N [--collation NAME] [--capacity N]
 //   --column "NAME TYPE[(SIZE)] [NOT NULL]" ... [--index "NAME:SPEC[:unique]"] ...
 //   [--encryption METHOD] (the key: --password or KESTREL_PASSWORD, see password_option.h)
+//   [--kind bplus|heap] (see TTableSpec::FileKind)
 #include <stdexcept>
 
 #include "tools/command.h"
@@ -43,6 +44,8 @@ int RunCreate(const std::vector<std::string>& args) {
         spec.Indexes.push_back(value);
       else if (option == "--encryption")
         spec.Encryption = ParseEncryptionMethod(value);
+      else if (option == "--kind")
+        spec.FileKind = value;
       else
         throw std::runtime_error("unknown option " + option);
     }

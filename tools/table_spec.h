@@ -20,6 +20,10 @@ struct TTableSpec {
   std::vector<std::string> Columns;  // "NAME TYPE[(SIZE)] [NOT NULL]"
   std::vector<std::string> Indexes;  // "NAME:SPEC[:unique]"
   TTdbEncryptionMethod Encryption = temNone;  // the key is the tool's (ToolKey)
+  // "bplus": a B+ tree table file (level 6; the record id column "_XXX" is
+  // put first unless it is there); "heap": refuse columns that call for
+  // one; empty: as the columns say.
+  std::string FileKind;
 };
 
 // The table file name for `name`: as given when it has an extension, else
