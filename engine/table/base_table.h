@@ -34,6 +34,10 @@
 // automatic index is rebuilt from the records instead. At level 6 index
 // storages encrypt whole tiles with the table's cryptor, and indexes with a
 // variable-size definition are B+ trees.
+//
+// Record numbers: heap slots 1..RecordCount, or, in a B+ tree table file
+// (bplus_table.cpp), record ids with gaps that never change; walk them with
+// GetFirstRecordNo / GetNextRecordNo and test them with HasRecord.
 #pragma once
 
 #include <cstdint>
@@ -119,8 +123,8 @@ class TTdbBaseTable : public ITdbUnlockable {
   // Opens the table file, the memo and blob files, checks the first record
   // and recovers an unfinished transaction from the redo log. force: open
   // without a memo or blob file that cannot be opened. Errors: 37 no table
-  // file, 115 access denied, 1 other open failures, 117 a level or file kind
-  // not supported here, 124/134/38 header and key checks, 31 memo, 111 blob,
+  // file, 115 access denied, 1 other open failures, 117 a level not
+  // supported here or an encrypted B+ tree table file, 124/134/38 header and key checks, 31 memo, 111 blob,
   // 135 a redo log that cannot be replayed (the log is kept). A read-only
   // open that finds the log of an unfinished transaction rolls it back when
   // the files may be written, and answers 135 saying so when they may not.
@@ -294,7 +298,7 @@ class TTdbBaseTable : public ITdbUnlockable {
   void UpdateTable();
 
   // --- Records -------------------------------------------------------------
-  // Reads record recNo (error 19 outside 1..RecordCount).
+  // Reads record recNo (error 19 when there is no such record).
   void ReadRecord(std::int32_t recNo, std::span<std::uint8_t> buffer);
   std::int32_t GetFirstRecordNo() const;
   std::int32_t GetNextRecordNo(std::int32_t recNo) const;
@@ -316,8 +320,9 @@ class TTdbBaseTable : public ITdbUnlockable {
   // holds the stored image. Errors: 43 as for AppendRecord, 160 without
   // tarEdit (even when nothing changes), 19, 30, 95, 4/5 an index change (record and items restored).
   void ReplaceRecord(std::span<std::uint8_t> buffer, const TTdbBlobDataList& blobs, std::int32_t recNo);
-  // Deletes record recNo: the last record moves into its slot (accessors
-  // get RecordDeleted(recNo, moved)). Memo and blob chains of the stored
+  // Deletes record recNo: in a heap file the last record moves into its
+  // slot (accessors get RecordDeleted(recNo, moved)); a B+ tree table file
+  // moves nothing (moved 0). Memo and blob chains of the stored
   // record are freed last. Errors: 160 without tarDelete, 19, 5/4 an index
   // change (everything restored).
   void DeleteRecord(std::int32_t recNo);
@@ -375,8 +380,9 @@ class TTdbBaseTable : public ITdbUnlockable {
   void CheckNewBPlusFile() const;
   // The B+ tree table file, or null for a heap table file.
   TTdbBPlusTableFile* BPlusFile() const;
-  // The record number an appended record gets: the next slot, or its id
-  // (handing out a new id when it has none) in a B+ tree table file.
+  // B+ tree table file, under the write lock: the number of an appended
+  // record, its id (handed out and stored in buffer when it has none, the
+  // next id raised past an explicit one). Error 30 for an id in use.
   std::int32_t RecordNoForAppend(std::span<std::uint8_t> buffer);
   // Reads the header with the table's key (table_encryption.cpp): sets the
   // cryptor's method from the header, initializes it and checks the key.

@@ -78,7 +78,6 @@ void TTdbBaseTable::NewBPlusDataFile(std::unique_ptr<TTdbClientStorage> storage)
 }
 
 std::int32_t TTdbBaseTable::RecordNoForAppend(std::span<std::uint8_t> buffer) {
-  if (!BPlusFile()) return FDataFile->GetRecordCount() + 1;
   const TTdbDataType& type = FColumnDefs[0].DataType;
   const std::span<std::uint8_t> column = FColumnDefs.ColumnBytes(buffer, 0);
   const TTdbValue value = ReadValue(type, column);
