@@ -270,6 +270,8 @@ void TTdbBaseTable::CheckFirstRecord() {
   try {
     FDataFile->ReadRecord(FDataFile->GetFirstRecordNo(), FRecBuffer);
   } catch (const ETdbEngine&) {
+    // A B+ tree table file is never encrypted: a failed read is damage.
+    if (BPlusFile()) throw;
     throw ETdbEngine(tdbErrCredentials);
   }
   const std::span<const std::uint8_t> record(FRecBuffer);

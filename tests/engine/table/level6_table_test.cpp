@@ -257,6 +257,43 @@ TEST_F(Level6TableTest, NullableColumnsBlobsAndFixedAndVariableSizeIndexesAgreeW
   EXPECT_GT(model.size(), 20u);
 }
 
+TEST_F(Level6TableTest, ADamagedBPlusTreeTableFileIsRefusedClearly) {
+  FBPlus = true;
+  auto table = Create(6);
+  for (int i = 0; i < 200; ++i) Append(*table, {std::to_string(1000 + i), "Név", "leírás"});
+  table->Close();
+  const std::string good = Raw("Vnd03.dat");
+  const auto patched = [&](std::size_t at, std::string bytes) {
+    std::string image = good;
+    image.replace(at, bytes.size(), bytes);
+    return image;
+  };
+  struct Case {
+    const char* what;
+    std::string image;
+    int error;
+  } cases[] = {
+      {"encrypted", patched(10, std::string(1, '\x05')), tdbErrLevelFeature},
+      {"level 9", patched(4, std::string("\x09\x00", 2)), tdbErrUnknownVersion},
+      {"level 4", patched(4, std::string("\x04\x00", 2)), tdbErrUnknownVersion},
+      {"description block longer than the file", patched(4535, std::string("\xFF\xFF\xFF\x0F", 4)),
+       tdbErrUnknownVersion},
+      {"tree pages cut off", good.substr(0, 8192), tdbErrUnknownVersion},
+      {"only the fixed fields", good.substr(0, 20), tdbErrUnknownVersion},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteWholeFile(FDir.File("Vnd03.dat"), c.image);
+    const int error = ErrorOf([&] { Open(); });
+    EXPECT_EQ(error, c.error);
+    EXPECT_EQ(FPageManager.GetStorageCount(), 0);
+  }
+  WriteWholeFile(FDir.File("Vnd03.dat"), good);
+  table = Open();
+  EXPECT_EQ(table->RecordCount(), 200);
+  EXPECT_TRUE(Check(*table).empty());
+}
+
 TEST_F(Level6TableTest, OnlyARecordIdNamedXxxFirstCallsForABPlusTreeFile) {
   struct Case {
     const char* what;
