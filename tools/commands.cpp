@@ -18,9 +18,10 @@ const std::vector<TToolCommand>& ToolCommands() {
        "TABLE --level N [--collation NAME] [--capacity N] --column \"NAME TYPE[(SIZE)] [NOT NULL]\" ... "
        "[--index \"NAME:SPEC[:unique]\"] ... [--primary-key COLS] [--unique NAME:COLS] ... "
        "[--check NAME:CONDITION] ... [--foreign-key NAME:COLS:PARENT:PARENTCOLS] ... "
-       "[--encryption METHOD --password KEY]",
+       "[--encryption METHOD --password KEY] [--kind bplus|heap]",
        "create a table with its indexes and constraints",
-       "--level --collation --capacity --column --index --primary-key --unique --check --foreign-key --encryption",
+       "--level --collation --capacity --column --index --primary-key --unique --check --foreign-key --encryption "
+       "--kind",
        "TABLE without an extension gets .dat (levels 2 to 5) or .tdbt (level 6).\n"
        "METHOD: none, protection, classic (levels 2 and 3), fast, blowfish or aes (levels 4 to 6).\n"
        "Constraints (levels 4 to 6), checked on every change:\n"

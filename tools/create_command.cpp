@@ -3,6 +3,7 @@
 //   [--primary-key COLS] [--unique NAME:COLS] ... [--check NAME:CONDITION] ...
 //   [--foreign-key NAME:COLS:PARENT:PARENTCOLS] ...
 //   [--encryption METHOD] (the key: --password or KESTREL_PASSWORD, see password_option.h)
+//   [--kind bplus|heap] (see TTableSpec::FileKind)
 #include <stdexcept>
 
 #include "tools/command.h"
@@ -53,6 +54,8 @@ int RunCreate(const std::vector<std::string>& args) {
         spec.ForeignKeys.push_back(value);
       else if (option == "--encryption")
         spec.Encryption = ParseEncryptionMethod(value);
+      else if (option == "--kind")
+        spec.FileKind = value;
       else
         throw std::runtime_error("unknown option " + option);
     }

@@ -135,7 +135,8 @@ std::string Describe(const TTableFileInfo& info, const std::string& name) {
   json.Number("level", info.Level);
   json.Number("nextRecordId", info.NextRecordId);
   json.String("encryption", EncryptionOptionName(info.EncryptionMethod));
-  if (info.Kind == tfkHeap) {
+  // An encrypted B+ tree table file shows its fixed fields only.
+  if (info.Kind == tfkHeap || info.EncryptionMethod == emNone) {
     const TTdbTableHeader& header = info.Header;
     json.Number("recordCount", header.RecordCount);
     if (header.RecordCountLowered) json.Number("storedRecordCount", header.StoredRecordCount);

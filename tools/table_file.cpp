@@ -8,6 +8,7 @@
 #include "engine/base/engine_error.h"
 #include "engine/fs/file_system.h"
 #include "engine/base/little_endian.h"
+#include "engine/table/bplus_table_header.h"
 #include "engine/table/cryptor_cipher.h"
 #include "engine/table/table_file_names.h"
 #include "tools/database_option.h"
@@ -19,8 +20,6 @@ namespace {
 // Bytes read before the codec asks for more: a level 1–4 header and the
 // fixed part of a level 5–6 header fit.
 constexpr size_t kFirstRead = 8192;
-constexpr uint64_t kBPlusNextIdOffset = 6;
-constexpr uint64_t kBPlusEncryptionOffset = 10;
 
 // Reads through the tool's file system (the operating system's, or the one
 // inside the --db container).
@@ -95,10 +94,12 @@ TTableFileInfo ReadTableFile(const std::string& name, const std::u16string& key)
     reader.Seek(kLevelOffset);
     info.Level = reader.I16();
     if (info.Level < kMinTableLevel || info.Level > kMaxTableLevel) reader.Damaged();
-    reader.Seek(kBPlusNextIdOffset);
+    reader.Seek(kBPlusNextRecordIdOffset);
     info.NextRecordId = reader.I32();
     reader.Seek(kBPlusEncryptionOffset);
     info.EncryptionMethod = EncryptionMethodFromCode(reader.U8());
+    // The rest of the header is readable when the table is not encrypted.
+    if (info.EncryptionMethod == emNone) info.Header = ReadBPlusTableHeader(reader, nullptr);
     return info;
   }
   info.Header = ReadHeapHeader(reader, prefix, key);

@@ -184,6 +184,31 @@ std::string NewTableFileName(const std::string& name, int level) {
   return HasExtension(name) ? name : name + TableFileExtension(level);
 }
 
+namespace {
+
+constexpr const char* kBPlusKind = "bplus";
+constexpr const char* kHeapKind = "heap";
+
+// The columns of the spec, with the record id column a B+ tree table file
+// asks for.
+void AddColumns(TTdbBaseTable& table, const TTableSpec& spec) {
+  if (spec.FileKind != "" && spec.FileKind != kBPlusKind && spec.FileKind != kHeapKind)
+    Wrong("--kind takes bplus or heap, not \"" + spec.FileKind + "\"");
+  if (spec.FileKind == kBPlusKind) {
+    if (spec.Level != kMaxTableLevel) Wrong("a B+ tree table file (--kind bplus) needs --level 6");
+    const TTdbColumnDef first = ParseColumn(spec.Columns.front(), spec.Level);
+    if (first.Name != kBPlusRecordIdName || first.DataType.ColumnType() != tctRecordId)
+      table.AddColumn(ParseColumn(Utf16ToUtf8(kBPlusRecordIdName) + " RecordId", spec.Level));
+  }
+  for (const std::string& column : spec.Columns) table.AddColumn(ParseColumn(column, spec.Level));
+  const TTdbColumnDef& first = table.Columns()[0];
+  if (spec.FileKind == kHeapKind && spec.Level == kMaxTableLevel && first.Name == kBPlusRecordIdName &&
+      first.DataType.ColumnType() == tctRecordId)
+    Wrong("a first column \"_XXX\" of type RecordId makes a B+ tree table file at level 6 (--kind heap)");
+}
+
+}  // namespace
+
 void CreateTable(TToolTable& tool, const std::string& fileName, const TTableSpec& spec) {
   if (spec.Columns.empty()) Wrong("no columns");
   TTdbBaseTable& table = tool.Prepare(fileName);
@@ -191,7 +216,7 @@ void CreateTable(TToolTable& tool, const std::string& fileName, const TTableSpec
   table.SetCapacity(spec.Capacity);
   table.SetCollationName(Utf8ToUtf16(spec.Collation));
   table.SetEncryptionMethod(spec.Encryption);
-  for (const std::string& column : spec.Columns) table.AddColumn(ParseColumn(column, spec.Level));
+  AddColumns(table, spec);
   SetConstraints(table, spec);
   table.NewFile();
   try {

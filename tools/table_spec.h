@@ -24,6 +24,10 @@ struct TTableSpec {
   std::vector<std::string> UniqueKeys;     // "NAME:COLS"
   std::vector<std::string> Checks;         // "NAME:CONDITION"
   std::vector<std::string> ForeignKeys;    // "NAME:COLS:PARENT:PARENTCOLS"
+  // "bplus": a B+ tree table file (level 6; the record id column "_XXX" is
+  // put first unless it is there); "heap": refuse columns that call for
+  // one; empty: as the columns say.
+  std::string FileKind;
 };
 
 // The table file name for `name`: as given when it has an extension, else

@@ -103,9 +103,8 @@ bool TTdbAccessor::BelowLower(const std::vector<std::uint8_t>& item) {
 bool TTdbAccessor::NatFirst(TStep& step) {
   switch (FAccessType) {
     case tatRecordNo:
-      if (FTable.RecordCount() < 1) return false;
-      step.RecordNo = 1;
-      return true;
+      step.RecordNo = FTable.GetFirstRecordNo();
+      return step.RecordNo > 0;
     case tatBookmarks:
       step.BookmarkIndex = FBookmarks.FindFirst();
       if (step.BookmarkIndex < 0) return false;
@@ -133,9 +132,8 @@ bool TTdbAccessor::NatFirst(TStep& step) {
 bool TTdbAccessor::NatLast(TStep& step) {
   switch (FAccessType) {
     case tatRecordNo:
-      if (FTable.RecordCount() < 1) return false;
-      step.RecordNo = FTable.RecordCount();
-      return true;
+      step.RecordNo = FTable.GetLastRecordNo();
+      return step.RecordNo > 0;
     case tatBookmarks:
       step.BookmarkIndex = FBookmarks.FindLast();
       if (step.BookmarkIndex < 0) return false;
@@ -180,6 +178,11 @@ std::int32_t TTdbAccessor::CurrentBookmarkIndex() {
 bool TTdbAccessor::NatNext(TStep& step) {
   switch (FAccessType) {
     case tatRecordNo:
+      // Record ids: the next one after the current number, there or not.
+      if (FTable.StableRecordNumbers()) {
+        step.RecordNo = FTable.GetNextRecordNo(FCurrentRecordNo);
+        return step.RecordNo > 0;
+      }
       // A deleted record's slot holds the record moved into it, which is next.
       step.RecordNo = FRecordDeleted ? FCurrentRecordNo : FCurrentRecordNo + 1;
       return step.RecordNo <= FTable.RecordCount();
@@ -211,7 +214,8 @@ bool TTdbAccessor::NatNext(TStep& step) {
 bool TTdbAccessor::NatPrior(TStep& step) {
   switch (FAccessType) {
     case tatRecordNo:
-      step.RecordNo = std::min(FCurrentRecordNo - 1, FTable.RecordCount());
+      step.RecordNo = FTable.StableRecordNumbers() ? FTable.GetPrevRecordNo(FCurrentRecordNo)
+                                                   : std::min(FCurrentRecordNo - 1, FTable.RecordCount());
       return step.RecordNo >= 1;
     case tatBookmarks: {
       const std::int32_t index = CurrentBookmarkIndex();
@@ -377,7 +381,7 @@ int TTdbAccessor::MoveBy(std::int32_t delta) {
     if (Next() == 0) return 0;
     return Last();
   }
-  if (FCurrentRecordNo > FTable.RecordCount()) {
+  if (FCurrentRecordNo > 0 && !FTable.HasRecord(FCurrentRecordNo)) {
     FCurrentRecordNo = kBeforeFirst;
     return kAccessorEnd;
   }
@@ -388,7 +392,7 @@ int TTdbAccessor::MoveBy(std::int32_t delta) {
 }
 
 int TTdbAccessor::GotoRecord(std::int32_t recNo) {
-  if (recNo < kBeforeFirst || recNo > FTable.RecordCount()) return kAccessorEnd;
+  if (recNo < kBeforeFirst || (recNo > 0 && !FTable.HasRecord(recNo))) return kAccessorEnd;
   if (recNo == FCurrentRecordNo && !FRecordDeleted) return 0;
   FRecordDeleted = false;
   FCurrentRecordNo = recNo;
@@ -400,7 +404,7 @@ int TTdbAccessor::GotoRecord(std::int32_t recNo) {
 }
 
 bool TTdbAccessor::IsValidRecord() {
-  if (FCurrentRecordNo < 1 || FRecordDeleted || FCurrentRecordNo > FTable.RecordCount()) return false;
+  if (FCurrentRecordNo < 1 || FRecordDeleted || !FTable.HasRecord(FCurrentRecordNo)) return false;
   if (FAccessType == tatBookmarks) {
     FBookmarkIndex = CurrentBookmarkIndex();
     if (FBookmarkIndex < 0) return false;
@@ -415,7 +419,8 @@ std::int32_t TTdbAccessor::GetSequenceNo() {
   if (FCurrentRecordNo < 1 || FRecordDeleted) return 0;
   if (FCurrentSequenceNo > 0) return FCurrentSequenceNo;
   std::int32_t sequenceNo = kSequenceUndetermined;
-  if (FFilter || HasRange()) {
+  // Record ids have gaps: their positions are counted like a filter's.
+  if (FFilter || HasRange() || (FAccessType == tatRecordNo && FTable.StableRecordNumbers())) {
     // Positions among the records the filter and the range let through.
     if (FTable.RecordCount() < kMaxCountedRecords && IsValidRecord()) {
       TTdbTableLock read(FTable, tltRead);
@@ -497,6 +502,7 @@ int TTdbAccessor::GotoSequenceNo(std::int32_t sequenceNo) {
   TTdbTableLock read(FTable, tltRead);
   switch (FAccessType) {
     case tatRecordNo: {
+      if (FTable.StableRecordNumbers()) break;
       const std::int32_t recNo = FReverse ? FTable.RecordCount() - sequenceNo + 1 : sequenceNo;
       if (recNo < 1 || GotoRecord(recNo) != 0) return kAccessorEnd;
       FCurrentSequenceNo = sequenceNo;

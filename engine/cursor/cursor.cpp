@@ -289,8 +289,8 @@ void TTdbCursor::EvaluateStatic(TTdbSqlCondition& condition, TTdbBookmarkList& l
     }
   };
   if (indexNo == kNoIndex) {
-    const std::int32_t count = FTable.RecordCount();
-    for (std::int32_t recNo = 1; recNo <= count; ++recNo) test(recNo);
+    for (std::int32_t recNo = FTable.GetFirstRecordNo(); recNo > 0; recNo = FTable.GetNextRecordNo(recNo))
+      test(recNo);
   } else {
     TTdbIndexFile& file = FTable.GetIndexFile(indexNo);
     std::vector<std::uint8_t> item = lower;
@@ -504,8 +504,9 @@ std::int32_t TTdbCursor::DeleteRecord() {
     throw;
   }
   FCatalogTable.UnlockRecord(recNo, this);
-  // The table's last record moved into the freed slot; its edit lock moves along.
-  FCatalogTable.RecordMoved(recNo, recNo < countBefore ? countBefore : 0);
+  // The table's last record moved into the freed slot; its edit lock moves
+  // along. Records of a B+ tree table file do not move.
+  FCatalogTable.RecordMoved(recNo, !FTable.StableRecordNumbers() && recNo < countBefore ? countBefore : 0);
   return kResultOk;
 }
 

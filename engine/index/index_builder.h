@@ -23,11 +23,17 @@ inline constexpr uint64_t kIndexBuildBatchKeyBytes = 41943040;
 // the record's engine error.
 using TTdbReadRecord = std::function<void(int32_t recordNo, std::vector<uint8_t>& record)>;
 
-// Inserts the items of records 1..recordCount into `index`, reporting
-// progress as TTdbIndexFile::BulkInsert does. Throws the record's engine
-// error, ETdbEngine 9999 when an item cannot be built, 52 for any other
-// failure. `batchKeyBytes` is for tests.
+// The record number after `recordNo` (the first one for 0), or a number
+// below 1 when there is none.
+using TTdbNextRecordNo = std::function<int32_t(int32_t recordNo)>;
+
+// Inserts the items of the `recordCount` records into `index`, reporting
+// progress as TTdbIndexFile::BulkInsert does. The records are 1..recordCount
+// unless `nextRecordNo` walks them (a table whose record numbers have gaps).
+// Throws the record's engine error, ETdbEngine 9999 when an item cannot be
+// built, 52 for any other failure. `batchKeyBytes` is for tests.
 void BuildIndexFromRecords(TTdbIndexFile& index, int32_t recordCount, const TTdbReadRecord& readRecord,
-                           const TTdbIndexProgress& progress, uint64_t batchKeyBytes = kIndexBuildBatchKeyBytes);
+                           const TTdbIndexProgress& progress, uint64_t batchKeyBytes = kIndexBuildBatchKeyBytes,
+                           const TTdbNextRecordNo& nextRecordNo = {});
 
 }  // namespace kestrel

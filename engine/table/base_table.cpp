@@ -8,10 +8,13 @@
 #include "engine/cache/client_storage.h"
 #include "engine/cache/page_manager.h"
 #include "engine/cache/page_manager_error.h"
+#include "engine/cache/page_site.h"
+#include "engine/cache/paged_bytes.h"
 #include "engine/fs/file_system.h"
 #include "engine/index/collation.h"
 #include "engine/index/index_names.h"
 #include "engine/table/blob_file.h"
+#include "engine/table/bplus_table_file.h"
 #include "engine/table/heap_data_file.h"
 #include "engine/table/memo_file.h"
 #include "engine/table/redo_log.h"
@@ -193,16 +196,28 @@ void TTdbBaseTable::OpenDataFile() {
     RaiseOpenError(std::current_exception(), FFileName);
   }
   const std::int64_t fileSize = storage->GetSize();
-  FDataFile = std::make_unique<TTdbHeapDataFile>(std::move(storage), FCryptor);
+  std::uint8_t magic[kMagicSize] = {};
+  if (fileSize >= static_cast<std::int64_t>(kMagicSize)) {
+    try {
+      ReadPagedBytes(*storage->CreatePageSite(), 0, magic, kMagicSize);
+    } catch (const ETdbEngine&) {
+      throw ETdbEngine(tdbErrReadFile, FFileName);
+    }
+  }
+  if (TableFileKind(magic) == tfkBPlusTree)
+    FDataFile = std::make_unique<TTdbBPlusTableFile>(std::move(storage), FCryptor);
+  else
+    FDataFile = std::make_unique<TTdbHeapDataFile>(std::move(storage), FCryptor);
   std::vector<std::uint8_t> prefix(static_cast<std::size_t>(
       std::min<std::int64_t>(fileSize, static_cast<std::int64_t>(kHeaderPrefixSize))));
   if (prefix.size() < kMagicSize)
     throw ETdbEngine(tdbErrPlain, "The table file \"" + FFileName + "\" is empty or too short to be a table");
   FDataFile->ReadBytes(0, prefix.data(), prefix.size(), false);
-  // B+ tree table files plug in here (a TTdbBPlusDataFile on the storage).
-  if (TableFileKind(prefix) == tfkBPlusTree)
-    throw ETdbEngine(tdbErrLevelFeature, FFileName, "B+ tree table files are not opened by this engine yet");
   TDataFileByteSource more(*FDataFile);
+  if (BPlusFile()) {
+    OpenBPlusHeader(prefix, static_cast<uint64_t>(fileSize), &more);
+    return;
+  }
   FHeader = ReadHeaderWithKey(prefix, static_cast<uint64_t>(fileSize), &more);
   FLevel = FHeader.Level;
   FCapacity = FHeader.Capacity;
@@ -257,8 +272,10 @@ void TTdbBaseTable::BuildIndexTable() {
 void TTdbBaseTable::CheckFirstRecord() {
   if (FDataFile->GetRecordCount() == 0) return;
   try {
-    FDataFile->ReadRecord(1, FRecBuffer);
+    FDataFile->ReadRecord(FDataFile->GetFirstRecordNo(), FRecBuffer);
   } catch (const ETdbEngine&) {
+    // A B+ tree table file is never encrypted: a failed read is damage.
+    if (BPlusFile()) throw;
     throw ETdbEngine(tdbErrCredentials);
   }
   const std::span<const std::uint8_t> record(FRecBuffer);

@@ -34,6 +34,10 @@
 // automatic index is rebuilt from the records instead. At level 6 index
 // storages encrypt whole tiles with the table's cryptor, and indexes with a
 // variable-size definition are B+ trees.
+//
+// Record numbers: heap slots 1..RecordCount, or, in a B+ tree table file
+// (bplus_table.cpp), record ids with gaps that never change; walk them with
+// GetFirstRecordNo / GetNextRecordNo and test them with HasRecord.
 #pragma once
 
 #include <cstdint>
@@ -63,6 +67,7 @@ class TTdbPageManager;
 class TTdbClientStorage;
 class TTdbDataFile;
 class TTdbHeapDataFile;
+class TTdbBPlusTableFile;
 class TTdbMemoFile;
 class TTdbBlobFile;
 class TTdbIndexFile;
@@ -124,8 +129,8 @@ class TTdbBaseTable : public ITdbUnlockable {
   // Opens the table file, the memo and blob files, checks the first record
   // and recovers an unfinished transaction from the redo log. force: open
   // without a memo or blob file that cannot be opened. Errors: 37 no table
-  // file, 115 access denied, 1 other open failures, 117 a level or file kind
-  // not supported here, 124/134/38 header and key checks, 31 memo, 111 blob,
+  // file, 115 access denied, 1 other open failures, 117 a level not
+  // supported here or an encrypted B+ tree table file, 124/134/38 header and key checks, 31 memo, 111 blob,
   // 135 a redo log that cannot be replayed (the log is kept). A read-only
   // open that finds the log of an unfinished transaction rolls it back when
   // the files may be written, and answers 135 saying so when they may not.
@@ -148,10 +153,11 @@ class TTdbBaseTable : public ITdbUnlockable {
   // carry their value names in the data type.
   void AddColumn(TTdbColumnDef column);
   // Creates the table file and, when columns need them, the memo and blob
-  // files, and leaves the table open with the rights 271. Error 173 for a
+  // files, and leaves the table open with the rights 271. A table that
+  // calls for it (WantsBPlusFile) gets a B+ tree table file. Error 173 for a
   // column name that is empty or longer than kMaxColumnNameLength, 49 for a
-  // negative capacity, 117 for a level outside 2..6, for a table that calls
-  // for a B+ tree table file (WantsBPlusFile) and for an encryption method the
+  // negative capacity, 117 for a level outside 2..6, for an encrypted B+
+  // tree table file and for an encryption method the
   // level does not have (classic from level 4, fast and stronger below level
   // 4), 186 for a key the method cannot use, 72 when the table file exists, file errors with the
   // table's Name; 135 for an Enum column without valid value names (1 to 127,
@@ -186,6 +192,11 @@ class TTdbBaseTable : public ITdbUnlockable {
   bool HasMemo() const { return FHasMemo; }
   bool HasBlob() const { return FHasBlob; }
   int RecordIdFieldNo() const { return FRecordIdFieldNo; }
+  // Whether the table file is a B+ tree table file: record numbers are then
+  // record ids, they have gaps, and a deletion moves no other record.
+  bool StableRecordNumbers() const;
+  // Whether recNo is the number of a record of the table.
+  bool HasRecord(std::int32_t recNo) const;
   std::int32_t Capacity() const { return FCapacity; }
   const std::u16string& CollationName() const { return FCollationName; }
   // The columns as the index layer sees them.
@@ -310,7 +321,7 @@ class TTdbBaseTable : public ITdbUnlockable {
   void UpdateTable();
 
   // --- Records -------------------------------------------------------------
-  // Reads record recNo (error 19 outside 1..RecordCount).
+  // Reads record recNo (error 19 when there is no such record).
   void ReadRecord(std::int32_t recNo, std::span<std::uint8_t> buffer);
   std::int32_t GetFirstRecordNo() const;
   std::int32_t GetNextRecordNo(std::int32_t recNo) const;
@@ -332,8 +343,9 @@ class TTdbBaseTable : public ITdbUnlockable {
   // holds the stored image. Errors: 43 as for AppendRecord, 160 without
   // tarEdit (even when nothing changes), 19, 30, 95, 4/5 an index change (record and items restored).
   void ReplaceRecord(std::span<std::uint8_t> buffer, const TTdbBlobDataList& blobs, std::int32_t recNo);
-  // Deletes record recNo: the last record moves into its slot (accessors
-  // get RecordDeleted(recNo, moved)). Memo and blob chains of the stored
+  // Deletes record recNo: in a heap file the last record moves into its
+  // slot (accessors get RecordDeleted(recNo, moved)); a B+ tree table file
+  // moves nothing (moved 0). Memo and blob chains of the stored
   // record are freed last. Errors: 160 without tarDelete, 19, 5/4 an index
   // change (everything restored).
   void DeleteRecord(std::int32_t recNo);
@@ -423,6 +435,19 @@ class TTdbBaseTable : public ITdbUnlockable {
   // Opening steps (base_table.cpp).
   void OpenFiles(bool force);
   void OpenDataFile();
+  // B+ tree table files (bplus_table.cpp): the header read with the key and
+  // the tree opened behind it (error 117 for an encrypted one, 134 when the
+  // first column is not a record id without null indicator); a new file.
+  void OpenBPlusHeader(std::span<const std::uint8_t> prefix, std::uint64_t fileSize, ITdbByteSource* more);
+  void NewBPlusDataFile(std::unique_ptr<TTdbClientStorage> storage);
+  // Refusals of a new B+ tree table file, before any file is made.
+  void CheckNewBPlusFile() const;
+  // The B+ tree table file, or null for a heap table file.
+  TTdbBPlusTableFile* BPlusFile() const;
+  // B+ tree table file, under the write lock: the number of an appended
+  // record, its id (handed out and stored in buffer when it has none, the
+  // next id raised past an explicit one). Error 30 for an id in use.
+  std::int32_t RecordNoForAppend(std::span<std::uint8_t> buffer);
   // Reads the header with the table's key (table_encryption.cpp): sets the
   // cryptor's method from the header, initializes it and checks the key.
   // Error 38 for a key that does not fit; the header errors otherwise.

@@ -70,6 +70,12 @@ int CompareRecordIds(const uint8_t* x, const uint8_t* y) {
 
 }  // namespace
 
+uint32_t BPlusTablePageSize(uint16_t recordSize) {
+  uint32_t pageSize = kBPlusTableUnit;
+  while (BPlusMaxItemSize(pageSize) < recordSize && pageSize < kMaxBPlusPageSize) pageSize *= 2;
+  return pageSize;
+}
+
 TTdbBPlusDataFile::TTdbBPlusDataFile(ITdbIndexPageIo& storage, std::string fileName)
     : FStorage(storage), FFileName(std::move(fileName)) {}
 
@@ -95,8 +101,7 @@ void TTdbBPlusDataFile::NewFile(const TTdbBPlusNewFile& file) {
     throw ETdbEngine(tdbErrLevelFeature, FFileName, "First column must be a record id");
   if (file.FLevel < 1 || file.FLevel > kMaxBPlusTableLevel || file.FRecordSize < kRecordIdSize)
     throw ETdbEngine(tdbErrUnknownVersion);
-  uint32_t pageSize = kBPlusTableUnit;
-  while (BPlusMaxItemSize(pageSize) < file.FRecordSize && pageSize < kMaxBPlusPageSize) pageSize *= 2;
+  const uint32_t pageSize = BPlusTablePageSize(file.FRecordSize);
   if (BPlusMaxItemSize(pageSize) < file.FRecordSize) throw ETdbEngine(tdbErrIndexInsert, FFileName);
   const uint64_t headerEnd = kBPlusTableHeaderAreaOffset + file.FHeaderArea.size();
   const uint32_t align = std::max(kBPlusTableHeaderAlign, pageSize);
@@ -226,13 +231,28 @@ int32_t TTdbBPlusDataFile::Step(int32_t recordNo, bool forward) {
   RequireOpen();
   const std::vector<uint8_t> key = Key(recordNo);
   std::vector<uint8_t> item;
-  const int result = Guard(
-      tdbErrReadFile, [&] { return forward ? FTree->FindNext(key.data(), item) : FTree->FindPrev(key.data(), item); });
+  const int result = Guard(tdbErrReadFile, [&] {
+    // The first record not before recordNo; from there one step when it is
+    // recordNo itself (forward) or always (backward).
+    int found = FTree->Find(key.data(), item);
+    if (found != ttrFound) return forward ? found : FTree->FindLast(item);
+    const bool same = ReadLeI32(item.data()) == recordNo;
+    if (forward) return same ? FTree->FindNext(item.data(), item) : found;
+    const std::vector<uint8_t> at = item;
+    return FTree->FindPrev(at.data(), item);
+  });
   return result == ttrFound ? ReadLeI32(item.data()) : kBPlusNoRecord;
 }
 
 int32_t TTdbBPlusDataFile::GetNextRecordNo(int32_t recordNo) { return Step(recordNo, true); }
 int32_t TTdbBPlusDataFile::GetPrevRecordNo(int32_t recordNo) { return Step(recordNo, false); }
+
+bool TTdbBPlusDataFile::HasRecord(int32_t recordNo) {
+  RequireOpen();
+  const std::vector<uint8_t> key = Key(recordNo);
+  std::vector<uint8_t> item;
+  return Guard(tdbErrReadFile, [&] { return FTree->Contains(key.data(), item); });
+}
 
 int TTdbBPlusDataFile::ReadRecord(int32_t recordNo, uint8_t* buffer) {
   RequireOpen();

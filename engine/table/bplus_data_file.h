@@ -35,10 +35,10 @@
 
 #include "engine/index/bplus_tree.h"
 #include "engine/index/index_page_io.h"
+#include "engine/table/table_header.h"
 
 namespace kestrel {
 
-inline constexpr uint32_t kBPlusTableMagic = 20012002;
 inline constexpr int16_t kMaxBPlusTableLevel = 6;
 inline constexpr uint32_t kBPlusTableMagicOffset = 0;
 inline constexpr uint32_t kBPlusTableLevelOffset = 4;
@@ -66,6 +66,11 @@ struct TTdbBPlusNewFile {
 };
 
 class TTdbBPlusTablePages;
+
+// The tree page size of a B+ tree table file with records of `recordSize`
+// bytes: 4096, doubled while three records would not fit a page (at most
+// kMaxBPlusPageSize).
+uint32_t BPlusTablePageSize(uint16_t recordSize);
 
 class TTdbBPlusDataFile {
  public:
@@ -102,12 +107,16 @@ class TTdbBPlusDataFile {
   int32_t ObtainNewRecordId();
   void RevokeRecordId(int32_t recordId);
 
-  // Record numbers in record id order, or kBPlusNoRecord.
+  // Record numbers in record id order, or kBPlusNoRecord. The neighbours of
+  // a number that is not in the file (a record just deleted) are the records
+  // after and before where it would stand.
   int32_t GetFirstRecordNo();
   int32_t GetLastRecordNo();
   int32_t GetNextRecordNo(int32_t recordNo);
   int32_t GetPrevRecordNo(int32_t recordNo);
 
+  // Whether record `recordNo` is in the file.
+  bool HasRecord(int32_t recordNo);
   // Copies record `recordNo` into `buffer` (record size bytes): 0, or
   // kBPlusNoRecord.
   int ReadRecord(int32_t recordNo, uint8_t* buffer);

@@ -17,8 +17,10 @@
 #include "engine/base/code_page.h"
 #include "engine/base/column_codec.h"
 #include "engine/base/engine_error.h"
+#include "engine/base/little_endian.h"
 #include "engine/index/index_definition_text.h"
 #include "engine/table/blob_file.h"
+#include "engine/table/bplus_table_file.h"
 #include "engine/table/heap_data_file.h"
 #include "engine/table/memo_file.h"
 #include "engine/table/record_checks.h"
@@ -176,6 +178,7 @@ std::int32_t TTdbBaseTable::ReadNextRecordId() {
   if (FRecordIdFieldNo == 0) throw ETdbEngine(tdbErrNoRecordIdColumn, FStdName);
   std::uint8_t bytes[4];
   TTdbTableLock read(*this, tltRead);
+  if (TTdbBPlusTableFile* bplus = BPlusFile()) return bplus->Tree().ReadNextRecordId();
   FDataFile->ReadBytes(static_cast<std::int64_t>(NextRecordIdOffset(FHeader)), bytes, sizeof bytes, false);
   return static_cast<std::int32_t>(std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 |
                                    std::uint32_t{bytes[2]} << 16 | std::uint32_t{bytes[3]} << 24);
@@ -194,6 +197,7 @@ void TTdbBaseTable::SetAutoNum(std::span<std::uint8_t> buffer) {
 }
 
 void TTdbBaseTable::WriteNextRecordId(std::int32_t id) {
+  if (TTdbBPlusTableFile* bplus = BPlusFile()) return bplus->Tree().WriteNextRecordId(id);
   const auto raw = static_cast<std::uint32_t>(id);
   const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(raw), static_cast<std::uint8_t>(raw >> 8),
                                  static_cast<std::uint8_t>(raw >> 16), static_cast<std::uint8_t>(raw >> 24)};
@@ -363,11 +367,14 @@ std::int32_t TTdbBaseTable::AppendRecordImpl(std::span<std::uint8_t> buffer, con
       throw ETdbEngine(tdbErrInvalidParameter, "FieldNo");
   TTdbTableLock upgrade(*this, tltUpgrade);
   if (!FDataFile->CanAppend()) throw ETdbEngine(tdbErrCapacityReached, FullName());
-  const std::int32_t recNo = FDataFile->GetRecordCount() + 1;
+  // In a B+ tree table file the number is the record's id, known (or handed
+  // out) under the write lock; no record has the number 0 meanwhile.
+  std::int32_t recNo = StableRecordNumbers() ? 0 : FDataFile->GetRecordCount() + 1;
   const std::vector<int> indexes = ChangedIndexes(false);
   if (!FRollingBack) CheckUnique(buffer, recNo);
   if (!FRollingBack) CheckConstraintsBeforeChange(buffer, 0);
   TTdbTableLock write(*this, tltWrite);
+  if (StableRecordNumbers()) recNo = RecordNoForAppend(buffer);
   const bool outermost = FWriteLocks == 1;
   TUndoSteps undo([this, outermost] {
     if (outermost) Undo();
@@ -421,7 +428,10 @@ void TTdbBaseTable::ReplaceRecordImpl(std::span<std::uint8_t> buffer, const TTdb
       rewritten.push_back(value.FieldNo);
   }
   TTdbTableLock upgrade(*this, tltUpgrade);
-  if (recNo < 1 || recNo > FDataFile->GetRecordCount()) throw ETdbEngine(tdbErrRecordNotFound);
+  if (!HasRecord(recNo)) throw ETdbEngine(tdbErrRecordNotFound);
+  if (StableRecordNumbers() && LoadLE<std::int32_t>(buffer.data()) != recNo)
+    throw ETdbEngine(tdbErrPlain, "The record id " + std::to_string(recNo) + " of a record of table \"" + FStdName +
+                                      "\" cannot be changed: it is the record's number in its B+ tree table file");
   const std::vector<int> indexes = ChangedIndexes(false);
   if (!FRollingBack) CheckUnique(buffer, recNo);
   if (!FRollingBack) CheckConstraintsBeforeChange(buffer, recNo);
@@ -479,7 +489,7 @@ void TTdbBaseTable::DeleteRecord(std::int32_t recNo) {
   RequireChangeable();
   TTdbTableLock upgrade(*this, tltUpgrade);
   const std::int32_t count = FDataFile->GetRecordCount();
-  if (recNo < 1 || recNo > count) throw ETdbEngine(tdbErrRecordNotFound);
+  if (!HasRecord(recNo)) throw ETdbEngine(tdbErrRecordNotFound);
   const std::vector<int> indexes = ChangedIndexes(true);
   if (!FRollingBack) CheckConstraintsBeforeChange({}, recNo);
   TTdbTableLock write(*this, tltWrite);
@@ -489,8 +499,9 @@ void TTdbBaseTable::DeleteRecord(std::int32_t recNo) {
   const std::vector<int> blockColumns = BlockColumns();
   std::vector<TTdbRedoValue> logged;
   if (FRedoLog && !FRollingBack) logged = ReadValuesForLog(stored, blockColumns);
-  // The heap file keeps its records without gaps: the last one moves in.
-  const bool moved = recNo < count;
+  // The heap file keeps its records without gaps: the last one moves in. A
+  // B+ tree table file removes the record where it is.
+  const bool moved = !FDataFile->CanDelete() && recNo < count;
   std::vector<std::uint8_t> last(stored.size());
   if (moved) FDataFile->ReadRecord(count, last);
   TUndoSteps undo([this, outermost] {
@@ -524,7 +535,7 @@ void TTdbBaseTable::DeleteRecord(std::int32_t recNo) {
     throw;
   }
   FListeners.RecordDeleted(recNo, moved ? count : 0);
-  NoteRecordMove(count, recNo);
+  NoteRecordMove(FDataFile->CanDelete() ? recNo : count, recNo);
   for (int f : blockColumns) FreeValue(f, GetBlockIdx(stored, f));
   if (outermost) FlushFreedValues();
   FlushWhenCacheFull();

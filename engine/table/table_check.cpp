@@ -35,8 +35,11 @@ std::int64_t LengthPrefix(const TTdbDataType& type, std::span<const std::uint8_t
 void CheckRecords(TTdbBaseTable& table, TProblems& problems) {
   const TTdbColumnDefs& columns = table.Columns();
   std::vector<std::uint8_t> record(static_cast<std::size_t>(table.RecordSize()));
-  for (std::int32_t recNo = 1; recNo <= table.RecordCount() && !problems.Full(); ++recNo) {
+  std::int32_t walked = 0;
+  for (std::int32_t recNo = table.GetFirstRecordNo(); recNo > 0 && !problems.Full();
+       recNo = table.GetNextRecordNo(recNo)) {
     const std::string where = "record " + std::to_string(recNo);
+    ++walked;
     try {
       table.ReadRecord(recNo, record);
     } catch (const ETdbEngine& e) {
@@ -71,6 +74,9 @@ void CheckRecords(TTdbBaseTable& table, TProblems& problems) {
       }
     }
   }
+  if (!problems.Full() && walked != table.RecordCount())
+    problems.Add("table file: " + std::to_string(walked) + " records found, " +
+                 std::to_string(table.RecordCount()) + " counted");
 }
 
 void CheckIndex(TTdbBaseTable& table, int indexNo, TProblems& problems) {
@@ -92,7 +98,8 @@ void CheckIndex(TTdbBaseTable& table, int indexNo, TProblems& problems) {
     if (file->GetItemCount() != static_cast<std::uint32_t>(itemCount))
       problems.Add(name + ": the header counts " + std::to_string(file->GetItemCount()) + " items");
     std::vector<std::uint8_t> record(static_cast<std::size_t>(table.RecordSize())), item, found;
-    for (std::int32_t recNo = 1; recNo <= table.RecordCount() && !problems.Full(); ++recNo) {
+    for (std::int32_t recNo = table.GetFirstRecordNo(); recNo > 0 && !problems.Full();
+         recNo = table.GetNextRecordNo(recNo)) {
       table.ReadRecord(recNo, record);
       CalcIndexInfo(file->Comparer(), record.data(), recNo, item);
       found = item;

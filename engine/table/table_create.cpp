@@ -40,8 +40,7 @@ void TTdbBaseTable::NewFile() {
   }
   if (FCapacity < 0) throw ETdbEngine(tdbErrInvalidParameter, "Capacity");
   CheckNewColumnDetails();
-  if (WantsBPlusFile())
-    throw ETdbEngine(tdbErrLevelFeature, FFileName, "B+ tree table files are not made by this engine yet");
+  if (WantsBPlusFile()) CheckNewBPlusFile();
   if (FFileSystem.FileExists(FFileName)) throw ETdbEngine(tdbErrFileExists, FFileName);
   const std::string directory = PhysicalDirectory();
   if (!directory.empty() && directory != "/") {
@@ -64,10 +63,14 @@ void TTdbBaseTable::NewFile() {
       throw ETdbEngine(tdbErrWriteFile, Name());
     }
     made.push_back(FFileName);
-    FDataFile = std::make_unique<TTdbHeapDataFile>(std::move(storage), FCryptor);
-    FDataFile->WriteBytes(0, image.data(), image.size(), false);
-    Heap().Attach({static_cast<std::int64_t>(FHeader.RecordsOffset), FHeader.RecordSize(),
-                   static_cast<std::int64_t>(RecordCountOffset(FLevel))});
+    if (WantsBPlusFile()) {
+      NewBPlusDataFile(std::move(storage));
+    } else {
+      FDataFile = std::make_unique<TTdbHeapDataFile>(std::move(storage), FCryptor);
+      FDataFile->WriteBytes(0, image.data(), image.size(), false);
+      Heap().Attach({static_cast<std::int64_t>(FHeader.RecordsOffset), FHeader.RecordSize(),
+                     static_cast<std::int64_t>(RecordCountOffset(FLevel))});
+    }
     if (FHasMemo) {
       FMemo = std::make_unique<TTdbMemoFile>(NewClientStorage(MemoFileName()), FCryptor, Name());
       FMemo->SetVersion(FLevel);

@@ -10,6 +10,8 @@
 #include "engine/index/index_builder.h"
 #include "engine/index/index_definition_text.h"
 #include "engine/index/index_names.h"
+#include "engine/table/bplus_table_file.h"
+#include "engine/table/bplus_table_header.h"
 #include "engine/table/heap_data_file.h"
 #include "engine/table/table_index_slot.h"
 
@@ -200,7 +202,10 @@ void TTdbBaseTable::FillIndex(TIndexSlot& slot) {
                           record.resize(static_cast<std::size_t>(RecordSize()));
                           FDataFile->ReadRecord(recNo, record);
                         },
-                        {});
+                        {}, kIndexBuildBatchKeyBytes,
+                        [this](int32_t recNo) {
+                          return recNo == 0 ? FDataFile->GetFirstRecordNo() : FDataFile->GetNextRecordNo(recNo);
+                        });
   slot.File->Flush();
 }
 
@@ -356,8 +361,11 @@ void TTdbBaseTable::WriteIndNames() {
     if (slot && (slot->Kind == tikUser || slot->Kind == tikTemporary)) names.push_back(slot->Name);
   const std::vector<uint8_t> area = WriteIndexNameArea(FLevel, names, FFileName);
   TTdbTableLock write(*this, tltWrite);
-  FDataFile->WriteBytes(static_cast<std::int64_t>(IndexNameAreaOffset(FLevel)), area.data(), area.size(),
-                        false);
+  if (TTdbBPlusTableFile* bplus = BPlusFile())
+    bplus->Tree().WriteHeaderBytes(static_cast<std::uint32_t>(kBPlusIndexAreaOffset), area);
+  else
+    FDataFile->WriteBytes(static_cast<std::int64_t>(IndexNameAreaOffset(FLevel)), area.data(), area.size(),
+                          false);
   FHeader.IndexNames = std::move(names);
 }
 

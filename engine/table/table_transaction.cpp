@@ -9,7 +9,9 @@
 // flushing) is recognised and passed over: an insert whose record number
 // lies beyond the record count, a delete whose record is still in its slot.
 // An update is undone by writing the old image back, which is right either
-// way.
+// way. In a B+ tree table file record numbers are record ids and no record
+// moves: an insert is undone when its record is there, a delete when its
+// record is not.
 #include "engine/base/column_codec.h"
 #include "engine/base/engine_error.h"
 #include "engine/table/heap_data_file.h"
@@ -112,7 +114,7 @@ TTdbBlobDataList TTdbBaseTable::ValuesOf(const TTdbRedoEntry& entry) const {
 }
 
 bool TTdbBaseTable::SlotHoldsLoggedRecord(const TTdbRedoEntry& entry) {
-  if (entry.RecNo > FDataFile->GetRecordCount()) return false;
+  if (!HasRecord(entry.RecNo)) return false;
   std::vector<std::uint8_t> current(static_cast<std::size_t>(RecordSize()));
   FDataFile->ReadRecord(entry.RecNo, current);
   std::vector<std::uint8_t> logged = entry.Image;
@@ -133,10 +135,10 @@ void TTdbBaseTable::UndoEntry(const TTdbRedoEntry& entry) {
   const std::int32_t count = FDataFile->GetRecordCount();
   switch (entry.Kind) {
     case takInsert:
-      if (entry.RecNo <= count) DeleteRecord(entry.RecNo);
+      if (HasRecord(entry.RecNo)) DeleteRecord(entry.RecNo);
       break;
     case takUpdate: {
-      if (entry.RecNo > count)
+      if (!HasRecord(entry.RecNo))
         throw ETdbEngine(tdbErrPlain, "The redo log \"" + RedoLogFileName() + "\" names updated record " +
                                             std::to_string(entry.RecNo) + ", which is missing");
       std::vector<std::uint8_t> image = entry.Image;
@@ -147,7 +149,9 @@ void TTdbBaseTable::UndoEntry(const TTdbRedoEntry& entry) {
       if (SlotHoldsLoggedRecord(entry)) break;  // the delete never reached the files
       std::vector<std::uint8_t> image = entry.Image;
       for (int f : BlockColumns()) SetBlockIdx(image, f, 0);
-      if (count < entry.RecNo) {
+      if (StableRecordNumbers()) {
+        if (!HasRecord(entry.RecNo)) AppendRecordImpl(image, ValuesOf(entry), false);
+      } else if (count < entry.RecNo) {
         AppendRecordImpl(image, ValuesOf(entry), false);
       } else {
         // The record that moved into the slot goes back to the end, keeping

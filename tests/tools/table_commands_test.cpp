@@ -175,7 +175,10 @@ TEST_F(KestrelTableCommands, RefusedCreatesLeaveNoFiles) {
       {"unknown type", {"--level", "5", "--column", "A Text"}},
       {"string without size", {"--level", "5", "--column", "A String"}},
       {"level 7", {"--level", "7", "--column", "A LongInt"}},
-      {"B+ tree table file", {"--level", "6", "--column", "_XXX RecordId NOT NULL", "--column", "A LongInt"}},
+      {"B+ tree table file below level 6", {"--level", "5", "--kind", "bplus", "--column", "A LongInt"}},
+      {"heap file asked for with a first column _XXX",
+       {"--level", "6", "--kind", "heap", "--column", "_XXX RecordId", "--column", "A LongInt"}},
+      {"unknown file kind", {"--level", "6", "--kind", "tree", "--column", "A LongInt"}},
       {"no columns", {"--level", "5"}},
       {"bad index column", {"--level", "5", "--column", "A LongInt", "--index", "I:B"}},
       {"duplicate index name",
@@ -190,6 +193,28 @@ TEST_F(KestrelTableCommands, RefusedCreatesLeaveNoFiles) {
     EXPECT_EQ(Lines(run.Err), 1) << run.Err;
     EXPECT_TRUE(Files().empty());
   }
+}
+
+TEST_F(KestrelTableCommands, ABPlusTreeTableFileKeepsRecordIdsThroughImportDeleteAndReindex) {
+  TToolRun run = Kestrel({"create", Table("T"), "--level", "6", "--kind", "bplus", "--column", "NEV String(20)",
+                          "--column", "LEIRAS Memo", "--index", "NEV:NEV"});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  run = Kestrel({"info", Table("T")});
+  EXPECT_NE(run.Out.find("\"kind\": \"B+ tree table file\""), std::string::npos) << run.Out;
+  EXPECT_NE(run.Out.find("\"name\": \"_XXX\""), std::string::npos) << run.Out;
+  Write("in.csv", "NEV,LEIRAS\r\nalma,egy\r\nkorte,ketto\r\nszilva,harom\r\n");
+  ASSERT_EQ(Kestrel({"import", Table("T"), (FDir / "in.csv").string()}).Status, 0);
+  ASSERT_EQ(Kestrel({"delete", Table("T"), "--filter", "NEV = 'alma'"}).Status, 0);
+  EXPECT_EQ(Kestrel({"update", Table("T"), "--set", "_XXX=9", "--filter", "NEV = 'korte'"}).Status, 1)
+      << "a record id is the record's number";
+  ASSERT_EQ(Kestrel({"reindex", Table("T")}).Status, 0);
+  EXPECT_EQ(Kestrel({"check", Table("T")}).Status, 0);
+  run = Kestrel({"export", Table("T"), "--index", "NEV", "--reverse"});
+  EXPECT_EQ(run.Out, "_XXX,NEV,LEIRAS\r\n3,szilva,harom\r\n2,korte,ketto\r\n") << run.Err;
+  // The next import goes on with the ids after the highest handed out.
+  ASSERT_EQ(Kestrel({"import", Table("T"), (FDir / "in.csv").string()}).Status, 0);
+  run = Kestrel({"export", Table("T"), "--filter", "NEV = 'alma'"});
+  EXPECT_EQ(run.Out, "_XXX,NEV,LEIRAS\r\n4,alma,egy\r\n");
 }
 
 TEST_F(KestrelTableCommands, CheckReportsADamagedIndex) {

@@ -16,7 +16,7 @@
 
 namespace kestrel::test {
 namespace detail {
-void CreateTable(const std::string& directory, const std::vector<TRow>& rows);
+void CreateTable(const std::string& directory, const std::vector<TRow>& rows, bool bplus = false);
 }
 namespace {
 

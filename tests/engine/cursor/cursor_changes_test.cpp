@@ -3,7 +3,8 @@
 // moves fix up every record-number list and the current record, stepping
 // goes on from an item that left the index, a record being edited
 // elsewhere is refused with the lock error's own text, and another
-// session's new record is seen after a refresh.
+// session's new record is seen after a refresh. In a B+ tree table file
+// records are numbered by their ids and keep them.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -34,6 +35,44 @@ class CursorChanges : public CursorFixture {
     return bytes;
   }
 };
+
+TEST_F(CursorChanges, ABPlusTreeTableFileNumbersRecordsByTheirIds) {
+  FBPlus = true;
+  Open(kFive);
+  const auto withId = [&](std::vector<std::uint8_t> record, std::int32_t id) {
+    for (int b = 0; b < 4; ++b) record[static_cast<std::size_t>(b)] = static_cast<std::uint8_t>(id >> (8 * b));
+    return record;
+  };
+  ASSERT_EQ(TdbTableAppend(FTable), 0);
+  const std::int32_t id = TdbTableGetAutoNo(FTable);
+  EXPECT_EQ(id, 6);
+  std::vector<std::uint8_t> record = withId(Image("60", "Meggy"), id);
+  ASSERT_EQ(TdbTableSetRecord(FTable, record.data(), FRecordSize), 0);
+  EXPECT_EQ(TdbTableAppendConfirm(FTable), id);
+
+  const std::int16_t other = NewCursor();
+  ASSERT_EQ(TdbTableSetRecNo(other, 4), 4);
+  ASSERT_EQ(TdbTableSetRecNo(FTable, 2), 2);
+  ASSERT_EQ(TdbTableDeleteRecord(FTable), 0);
+  EXPECT_EQ(TdbTableSetRecNo(FTable, 2), -11) << "the id is gone";
+  EXPECT_EQ(TdbTableGetRecNo(other), 4) << "no record moved";
+  EXPECT_EQ(CurrentKod(other), "20");
+  EXPECT_EQ(Walk(FTable), (std::vector<std::string>{"30", "50", "20", "40", "60"}));
+  EXPECT_EQ(TdbTableSetSequenceNo(FTable, 2), 2);
+  EXPECT_EQ(TdbTableGetRecNo(FTable), 3);
+
+  // An edit keeps the id; one that changes it is refused.
+  ASSERT_EQ(TdbTableEdit(FTable), 0);
+  record = withId(Image("55", "Szilva"), 3);
+  ASSERT_EQ(TdbTableSetRecord(FTable, record.data(), FRecordSize), 0);
+  EXPECT_EQ(TdbTableEditConfirm(FTable), 3);
+  ASSERT_EQ(TdbTableEdit(FTable), 0);
+  record = withId(Image("56", "Szilva"), 9);
+  ASSERT_EQ(TdbTableSetRecord(FTable, record.data(), FRecordSize), 0);
+  EXPECT_LT(TdbTableEditConfirm(FTable), 0);
+  TdbTableEditCancel(FTable);
+  EXPECT_EQ(CurrentKod(FTable), "55");
+}
 
 TEST_F(CursorChanges, AppendEditDeleteWithConfirmAndCancel) {
   Open(kFive);

@@ -16,7 +16,7 @@ namespace kestrel {
 // Declared here: the table object's header cannot share a unit with the
 // session's (their rights constants share names).
 namespace test::detail {
-void CreateTable(const std::string& directory, const std::vector<TRow>& rows);
+void CreateTable(const std::string& directory, const std::vector<TRow>& rows, bool bplus = false);
 }
 
 namespace test {
@@ -35,8 +35,8 @@ const TTdbDataType& MegnevType() {
 
 }  // namespace
 
-void CreateClassification(const std::string& directory, const std::vector<TRow>& rows) {
-  detail::CreateTable(directory, rows);
+void CreateClassification(const std::string& directory, const std::vector<TRow>& rows, bool bplus) {
+  detail::CreateTable(directory, rows, bplus);
 }
 
 void CursorFixture::TearDown() { CloseSession(); }
@@ -49,7 +49,7 @@ void CursorFixture::CloseSession() {
 void CursorFixture::Open(const std::vector<TRow>& rows, const std::string& subdirectory) {
   FDatabaseDir = subdirectory.empty() ? FDir.Path() : FDir.File(subdirectory);
   std::filesystem::create_directories(FDatabaseDir);
-  CreateClassification(FDatabaseDir, rows);
+  CreateClassification(FDatabaseDir, rows, FBPlus);
   const std::u16string location = Utf8ToUtf16(FDatabaseDir);
   FSession = static_cast<std::int16_t>(TdbCreateSession(u""));
   ASSERT_GT(FSession, 0);
@@ -70,10 +70,10 @@ std::int16_t CursorFixture::NewCursor() {
 std::vector<std::uint8_t> CursorFixture::Image(const std::string& kod, const std::string& megnev) const {
   std::vector<std::uint8_t> record(static_cast<std::size_t>(FRecordSize));
   TTdbFieldSpec spec;
-  TdbTableGetFieldSpec(FTable, 1, &spec);
+  TdbTableGetFieldSpec(FTable, KodField(), &spec);
   WriteValue(KodType(), std::span<std::uint8_t>(record).subspan(spec.InternalPosition, spec.InternalSize),
              Utf8ToUtf16(kod));
-  TdbTableGetFieldSpec(FTable, 2, &spec);
+  TdbTableGetFieldSpec(FTable, KodField() + 1, &spec);
   WriteValue(MegnevType(), std::span<std::uint8_t>(record).subspan(spec.InternalPosition, spec.InternalSize),
              Utf8ToUtf16(megnev));
   return record;
@@ -93,11 +93,11 @@ std::string Text(std::int16_t table, const std::vector<std::uint8_t>& record, in
 }  // namespace
 
 std::string CursorFixture::Kod(const std::vector<std::uint8_t>& record) const {
-  return Text(FTable, record, 1, KodType());
+  return Text(FTable, record, KodField(), KodType());
 }
 
 std::string CursorFixture::Megnev(const std::vector<std::uint8_t>& record) const {
-  return Text(FTable, record, 2, MegnevType());
+  return Text(FTable, record, KodField() + 1, MegnevType());
 }
 
 std::string CursorFixture::CurrentKod(std::int16_t table) {

@@ -24,8 +24,9 @@ struct TRow {
 };
 
 // Creates Vnd03 in `directory` with `rows` appended in order (record n is
-// rows[n - 1]).
-void CreateClassification(const std::string& directory, const std::vector<TRow>& rows);
+// rows[n - 1]); with `bplus` a B+ tree table file (level 6, the record id
+// column "_XXX" first, record n has the id n).
+void CreateClassification(const std::string& directory, const std::vector<TRow>& rows, bool bplus = false);
 
 class CursorFixture : public ::testing::Test {
  protected:
@@ -33,13 +34,16 @@ class CursorFixture : public ::testing::Test {
 
   // Creates the table with rows in the temporary directory (or in a new
   // subdirectory of it), opens a session on it and a cursor (FSession,
-  // FRelation, FTable, FDatabaseDir).
+  // FRelation, FTable, FDatabaseDir). With FBPlus set the table is a B+ tree
+  // table file.
   void Open(const std::vector<TRow>& rows, const std::string& subdirectory = "");
   // Deletes the session (and its cursors).
   void CloseSession();
   // Another cursor on the same relation.
   std::int16_t NewCursor();
 
+  // The field number of KOD (MEGNEV follows it).
+  int KodField() const { return FBPlus ? 2 : 1; }
   // A record image of the table with KOD and MEGNEV set.
   std::vector<std::uint8_t> Image(const std::string& kod, const std::string& megnev = "") const;
   // KOD and MEGNEV of a record image.
@@ -54,6 +58,7 @@ class CursorFixture : public ::testing::Test {
   // KOD values in the order the cursor walks them from First.
   std::vector<std::string> Walk(std::int16_t table);
 
+  bool FBPlus = false;
   TTempDir FDir;
   std::string FDatabaseDir;
   std::int16_t FSession = 0;

@@ -2,7 +2,9 @@
 // (also reversed), the nearest key (`WHERE kod >= ? ORDER BY kod LIMIT 1`),
 // and the records and counts of static filters, with and without
 // deletions. Codes are digit strings and names ASCII words with one
-// capital, so SQLite's binary order is the standard collation's.
+// capital, so SQLite's binary order is the standard collation's. Runs on a
+// heap table file (a deletion moves the last record into the hole) and on a
+// B+ tree table file (record numbers are record ids; nothing moves).
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -38,9 +40,10 @@ class TSqlite {
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
-class CursorAgainstSqlite : public CursorFixture {
+class CursorAgainstSqlite : public CursorFixture, public ::testing::WithParamInterface<bool> {
  protected:
   void Build(int count, std::mt19937& random) {
+    FBPlus = GetParam();
     const char* words[] = {"Alma", "Barack", "Dinnye", "Eper", "Korte", "Meggy", "Szilva", "Szolo"};
     std::set<std::string> kods;
     std::uniform_int_distribution<int> length(1, 6), digit(0, 9), word(0, 7);
@@ -72,7 +75,7 @@ class CursorAgainstSqlite : public CursorFixture {
   TSqlite FSqlite;
 };
 
-TEST_F(CursorAgainstSqlite, OrderNearestKeyAndFilters) {
+TEST_P(CursorAgainstSqlite, OrderNearestKeyAndFilters) {
   std::mt19937 random(20261210);
   Build(400, random);
   const std::vector<std::string> byKod = FSqlite.Column("SELECT kod FROM t ORDER BY kod");
@@ -133,7 +136,7 @@ TEST_F(CursorAgainstSqlite, OrderNearestKeyAndFilters) {
   }
 }
 
-TEST_F(CursorAgainstSqlite, FiltersAfterDeletions) {
+TEST_P(CursorAgainstSqlite, FiltersAfterDeletions) {
   std::mt19937 random(7);
   Build(150, random);
   ASSERT_EQ(TdbTableSetIndex(FTable, u"KOD", 0), 0);
@@ -144,23 +147,46 @@ TEST_F(CursorAgainstSqlite, FiltersAfterDeletions) {
   std::uniform_int_distribution<int> pick(1, 150);
   for (int i = 0; i < 40; ++i) {
     std::int32_t count = TdbTableRecordCount(deleter);
-    const std::int32_t recNo = 1 + pick(random) % count;
+    const std::vector<std::string> before = FSqlite.Column("SELECT rowid FROM t ORDER BY rowid");
+    const std::int32_t recNo = std::stoi(before[static_cast<std::size_t>(pick(random) % count)]);
     ASSERT_EQ(TdbTableSetRecNo(deleter, recNo), recNo);
     ASSERT_EQ(TdbTableDeleteRecord(deleter), 0);
     FSqlite.Exec("DELETE FROM t WHERE rowid = " + std::to_string(recNo));
-    if (recNo < count)
+    if (!FBPlus && recNo < count)
       FSqlite.Exec("UPDATE t SET rowid = " + std::to_string(recNo) + " WHERE rowid = " + std::to_string(count));
+    if (FBPlus) {
+      EXPECT_LT(TdbTableSetRecNo(FTable, recNo), 0) << "a deleted record id";
+    }
     // Without re-evaluation (no First): the list was fixed up, so exactly
     // the records that satisfy the condition can be reached.
+    const std::vector<std::string> ids = FSqlite.Column("SELECT rowid FROM t ORDER BY rowid");
     const std::vector<std::string> names = FSqlite.Column("SELECT megnev FROM t ORDER BY rowid");
-    for (std::int32_t r = 1; r <= static_cast<std::int32_t>(names.size()); ++r)
-      ASSERT_EQ(TdbTableSetRecNo(FTable, r), names[static_cast<std::size_t>(r) - 1] != "Alma" ? r : -11)
+    for (std::size_t n = 0; n < ids.size(); ++n) {
+      const std::int32_t r = std::stoi(ids[n]);
+      ASSERT_EQ(TdbTableSetRecNo(FTable, r), names[n] != "Alma" ? r : -11)
           << "record " << r << " after " << i + 1 << " deletions";
+    }
   }
   const std::vector<std::string> expected = FSqlite.Column("SELECT kod FROM t WHERE megnev <> 'Alma' ORDER BY kod");
   EXPECT_EQ(TdbTableRecordCount(FTable), static_cast<std::int32_t>(expected.size()));
   EXPECT_EQ(Walk(FTable), expected);
+  // Physical order without a filter: record numbers in order, sequence
+  // numbers 1 to the count, both ways.
+  ASSERT_EQ(TdbTableSetSQLFilter(FTable, u"", 1, 0), 0);
+  ASSERT_EQ(TdbTableSetIndex(FTable, u"", 0), 0);
+  const std::vector<std::string> byNumber = FSqlite.Column("SELECT kod FROM t ORDER BY rowid");
+  EXPECT_EQ(Walk(FTable), byNumber);
+  std::vector<std::string> backward(byNumber.rbegin(), byNumber.rend());
+  EXPECT_EQ(WalkBackward(FTable), backward);
+  ASSERT_EQ(TdbTableSetSequenceNo(FTable, 7), 7);
+  EXPECT_EQ(CurrentKod(FTable), byNumber[6]);
+  EXPECT_EQ(TdbTableGetSequenceNo(FTable), 7);
 }
+
+INSTANTIATE_TEST_SUITE_P(Files, CursorAgainstSqlite, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? "BPlusTreeTableFile" : "HeapTableFile";
+                         });
 
 }  // namespace
 }  // namespace kestrel::test

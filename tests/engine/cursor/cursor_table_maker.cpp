@@ -12,14 +12,16 @@
 
 namespace kestrel::test::detail {
 
-void CreateTable(const std::string& directory, const std::vector<TRow>& rows) {
-  constexpr int kLevel = 5;
+void CreateTable(const std::string& directory, const std::vector<TRow>& rows, bool bplus) {
+  const int kLevel = bplus ? 6 : 5;
   TdwOSFileSystem fileSystem(directory);
   TTdbPageManager pageManager;
   pageManager.RegisterClient(1, 4096);
   TTdbBaseTable table(pageManager, fileSystem, 1);
-  table.SetFileName(directory + "/Vnd03.dat");
+  table.SetFileName(directory + (bplus ? "/Vnd03.tdbt" : "/Vnd03.dat"));
   table.SetLevel(kLevel);
+  const std::size_t kod = bplus ? 1 : 0;
+  if (bplus) table.AddColumn(NewColumnDef(kBPlusRecordIdName, TTdbDataType::Make(tctRecordId, false, kLevel)));
   table.AddColumn(NewColumnDef(u"KOD", TTdbDataType::MakeString(tctString, false, 10, u"", kLevel)));
   table.AddColumn(NewColumnDef(u"MEGNEV", TTdbDataType::MakeString(tctString, false, 40, u"", kLevel)));
   table.AddColumn(NewColumnDef(u"LEIRAS", TTdbDataType::Make(tctMemo, true, kLevel)));
@@ -31,10 +33,12 @@ void CreateTable(const std::string& directory, const std::vector<TRow>& rows) {
     std::vector<std::uint8_t> record(static_cast<std::size_t>(table.RecordSize()));
     table.InitRecord(record, false);
     const TTdbColumnDefs& columns = table.Columns();
-    WriteValue(columns[0].DataType, columns.ColumnBytes(std::span<std::uint8_t>(record), 0), Utf8ToUtf16(row.Kod));
-    WriteValue(columns[1].DataType, columns.ColumnBytes(std::span<std::uint8_t>(record), 1), Utf8ToUtf16(row.Megnev));
+    WriteValue(columns[kod].DataType, columns.ColumnBytes(std::span<std::uint8_t>(record), kod),
+               Utf8ToUtf16(row.Kod));
+    WriteValue(columns[kod + 1].DataType, columns.ColumnBytes(std::span<std::uint8_t>(record), kod + 1),
+               Utf8ToUtf16(row.Megnev));
     TTdbBlobDataList memo;
-    if (!row.Leiras.empty()) memo.push_back({3, EncodeCodePage(Utf8ToUtf16(row.Leiras), kCodePageAnsi), {}});
+    if (!row.Leiras.empty()) memo.push_back({3 + static_cast<int>(kod), EncodeCodePage(Utf8ToUtf16(row.Leiras), kCodePageAnsi), {}});
     table.AppendRecord(record, memo);
   }
   table.Close();

@@ -44,13 +44,13 @@ TEST_F(BaseTableTest, RefusedOpens) {
     int error;
   } cases[] = {
       {"no table file", [&] { FFs.DeleteFile("Vnd03.dat"); }, tdbErrFileNotFound},
-      {"B+ tree table file",
+      {"a heap header behind the B+ tree magic",
        [&] {
          std::string bplus = header;
          for (int b = 0; b < 4; ++b) bplus[b] = static_cast<char>(kBPlusTableMagic >> (8 * b));
          WriteWholeFile(FDir.File("Vnd03.dat"), bplus);
        },
-       tdbErrLevelFeature},
+       tdbErrUnknownVersion},
       {"no magic", [&] { WriteWholeFile(FDir.File("Vnd03.dat"), std::string(16, '\0')); }, tdbErrOldVersion},
       {"no memo file", [&] { FFs.DeleteFile("Vnd03.mmo"); }, tdbErrOpenMemo},
       {"an empty table file", [&] { WriteWholeFile(FDir.File("Vnd03.dat"), ""); }, tdbErrPlain},

@@ -164,7 +164,14 @@ TEST(BPlusDataFile, RecordNumberEdgeCases) {
   EXPECT_EQ(file.GetLastRecordNo(), 2147483647);
   EXPECT_EQ(file.GetNextRecordNo(2147483647), kBPlusNoRecord);
   EXPECT_EQ(file.GetPrevRecordNo(-2147483647 - 1), kBPlusNoRecord);
-  EXPECT_EQ(file.GetNextRecordNo(3), kBPlusNoRecord) << "a number that is not in the file";
+  // A number that is not in the file (a record just deleted) has the
+  // neighbours of where it would stand.
+  EXPECT_EQ(file.GetNextRecordNo(3), 5);
+  EXPECT_EQ(file.GetPrevRecordNo(3), 0);
+  EXPECT_EQ(file.GetPrevRecordNo(2147483646), 5);
+  EXPECT_EQ(file.GetNextRecordNo(2147483646), 2147483647);
+  EXPECT_TRUE(file.HasRecord(-7));
+  EXPECT_FALSE(file.HasRecord(3));
 
   // An id already in the file is refused and changes nothing.
   const std::vector<uint8_t> before = storage.Bytes();

@@ -4,7 +4,8 @@
 // clean, and its content is the one before or the one after the change:
 // inside a transaction exactly the one its outcome says (a failed commit is
 // rolled back at the next open), with secure flushing either. At level 5
-// (B-tree indexes) and level 6 (B+ tree indexes).
+// (B-tree indexes), level 6 (B+ tree indexes) and on a B+ tree table file
+// (whose deletion moves no record).
 #include "table_fixture.h"
 
 namespace kestrel::test {
@@ -33,14 +34,15 @@ const TCase kChanges[] = {
      [](TTdbBaseTable& t) {
        TableFixture::Replace(t, 2, {"21", "Huszonegy", "rövidebb"});
      }},
-    {"delete with a move", [](TTdbBaseTable& t) { t.DeleteRecord(1); }},
+    {"delete (with a move in a heap file)", [](TTdbBaseTable& t) { t.DeleteRecord(1); }},
 };
 
-class CrashTest : public TableFixture, public ::testing::WithParamInterface<int> {
+class CrashTest : public TableFixture, public ::testing::WithParamInterface<TFileKind> {
  public:
   std::vector<TRow> MakeTable(bool apply, const TCase& change) {
     RemoveAllFiles();
-    auto table = Create(GetParam());
+    FBPlus = GetParam().BPlus;
+    auto table = Create(GetParam().Level);
     table->Close();
     table = Open(kNewTableRights | kRightSecureFlush);
     for (const TRow& row : kRows) Append(*table, row);
@@ -91,7 +93,9 @@ TEST_P(CrashTest, InATransactionTheChangeIsWholeOrAbsent) { Run(true); }
 
 TEST_P(CrashTest, WithSecureFlushingTheTableStaysConsistent) { Run(false); }
 
-INSTANTIATE_TEST_SUITE_P(Levels, CrashTest, ::testing::Values(5, 6));
+INSTANTIATE_TEST_SUITE_P(Files, CrashTest,
+                         ::testing::Values(TFileKind{5, false}, TFileKind{6, false}, TFileKind{6, true}),
+                         FileKindName);
 
 }  // namespace
 }  // namespace kestrel::test

@@ -257,19 +257,61 @@ TEST_F(Level6TableTest, NullableColumnsBlobsAndFixedAndVariableSizeIndexesAgreeW
   EXPECT_GT(model.size(), 20u);
 }
 
+TEST_F(Level6TableTest, ADamagedBPlusTreeTableFileIsRefusedClearly) {
+  FBPlus = true;
+  auto table = Create(6);
+  for (int i = 0; i < 200; ++i) Append(*table, {std::to_string(1000 + i), "Név", "leírás"});
+  table->Close();
+  const std::string good = Raw("Vnd03.dat");
+  const auto patched = [&](std::size_t at, std::string bytes) {
+    std::string image = good;
+    image.replace(at, bytes.size(), bytes);
+    return image;
+  };
+  struct Case {
+    const char* what;
+    std::string image;
+    int error;
+  } cases[] = {
+      {"encrypted", patched(10, std::string(1, '\x05')), tdbErrLevelFeature},
+      {"level 9", patched(4, std::string("\x09\x00", 2)), tdbErrUnknownVersion},
+      {"level 4", patched(4, std::string("\x04\x00", 2)), tdbErrUnknownVersion},
+      {"description block longer than the file", patched(4535, std::string("\xFF\xFF\xFF\x0F", 4)),
+       tdbErrUnknownVersion},
+      {"tree pages cut off", good.substr(0, 8192), tdbErrUnknownVersion},
+      {"only the fixed fields", good.substr(0, 20), tdbErrUnknownVersion},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteWholeFile(FDir.File("Vnd03.dat"), c.image);
+    const int error = ErrorOf([&] { Open(); });
+    EXPECT_EQ(error, c.error);
+    EXPECT_EQ(FPageManager.GetStorageCount(), 0);
+  }
+  WriteWholeFile(FDir.File("Vnd03.dat"), good);
+  table = Open();
+  EXPECT_EQ(table->RecordCount(), 200);
+  EXPECT_TRUE(Check(*table).empty());
+}
+
 TEST_F(Level6TableTest, OnlyARecordIdNamedXxxFirstCallsForABPlusTreeFile) {
   struct Case {
     const char* what;
     int level;
     std::u16string firstName;
     TTdbColumnType firstType;
+    bool nullable;
+    TTdbEncryptionMethod encryption;
     int error;  // of NewFile
+    bool bplus;
   } cases[] = {
-      {"record id _XXX at level 6", 6, u"_XXX", tctRecordId, tdbErrLevelFeature},
-      {"record id of another name", 6, u"ID", tctRecordId, 0},
-      {"_XXX that is not a record id", 6, u"_XXX", tctLongInt, 0},
-      {"record id _XXX at level 5", 5, u"_XXX", tctRecordId, 0},
-      {"level 7", 7, u"ID", tctRecordId, tdbErrLevelFeature},
+      {"record id _XXX at level 6", 6, u"_XXX", tctRecordId, false, temNone, 0, true},
+      {"record id of another name", 6, u"ID", tctRecordId, false, temNone, 0, false},
+      {"_XXX that is not a record id", 6, u"_XXX", tctLongInt, false, temNone, 0, false},
+      {"record id _XXX at level 5", 5, u"_XXX", tctRecordId, false, temNone, 0, false},
+      {"a nullable record id _XXX (ids have no null indicator)", 6, u"_XXX", tctRecordId, true, temNone, 0, true},
+      {"an encrypted B+ tree table file", 6, u"_XXX", tctRecordId, false, temBlowfish, tdbErrLevelFeature, false},
+      {"level 7", 7, u"ID", tctRecordId, false, temNone, tdbErrLevelFeature, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -277,14 +319,17 @@ TEST_F(Level6TableTest, OnlyARecordIdNamedXxxFirstCallsForABPlusTreeFile) {
     auto table = NewTable();
     table->SetFileName("T.tdbt");
     table->SetLevel(c.level);
+    table->SetKey(u"titok");
+    table->SetEncryptionMethod(c.encryption);
     const int level = std::min(c.level, 6);
-    table->AddColumn(NewColumnDef(c.firstName, TTdbDataType::Make(c.firstType, false, level)));
+    table->AddColumn(NewColumnDef(c.firstName, TTdbDataType::Make(c.firstType, c.nullable, level)));
     table->AddColumn(NewColumnDef(u"NEV", TTdbDataType::MakeString(tctString, true, 20, u"", level)));
     EXPECT_EQ(ErrorOf([&] { table->NewFile(); }), c.error);
     if (c.error != 0) {
       EXPECT_FALSE(FFs.FileExists("T.tdbt"));
       continue;
     }
+    EXPECT_EQ(table->StableRecordNumbers(), c.bplus);
     table->Setup();
     std::vector<std::uint8_t> record(static_cast<std::size_t>(table->RecordSize()));
     for (int i = 0; i < 3; ++i) {
@@ -296,6 +341,7 @@ TEST_F(Level6TableTest, OnlyARecordIdNamedXxxFirstCallsForABPlusTreeFile) {
     table->Open();
     table->Setup();
     EXPECT_EQ(table->Level(), c.level);
+    EXPECT_EQ(table->StableRecordNumbers(), c.bplus);
     EXPECT_EQ(table->RecordCount(), 3);
     if (c.firstType == tctRecordId) {
       EXPECT_EQ(table->ReadNextRecordId(), 4);

@@ -2,8 +2,10 @@
 // by record number while random appends, replaces and deletes (with memos)
 // run on both; the move-last rule of deletes is mirrored in the model. Record
 // counts, contents by record number and the order of both indexes are
-// compared along the way, and the table checks clean. Runs at level 5 and at
-// level 6 (null indicators first, B+ tree indexes).
+// compared along the way, and the table checks clean. Runs at level 5, at
+// level 6 (null indicators first, B+ tree indexes) and on a B+ tree table
+// file, whose record numbers are record ids handed out in turn and whose
+// deletes move nothing.
 #include <sqlite3.h>
 
 #include <random>
@@ -15,7 +17,7 @@ namespace {
 
 class TModel {
  public:
-  TModel() {
+  explicit TModel(bool stableNumbers) : FStableNumbers(stableNumbers) {
     sqlite3_open(":memory:", &FDb);
     Exec("CREATE TABLE rows (recno INTEGER PRIMARY KEY, kod TEXT, megnev TEXT, leiras TEXT)");
   }
@@ -53,24 +55,31 @@ class TModel {
     return !Query("SELECT recno FROM rows WHERE kod = '" + kod + "' AND recno <> " + std::to_string(except))
                 .empty();
   }
-  void Append(const TRow& row) {
-    Exec("INSERT INTO rows VALUES (?4, ?1, ?2, ?3)", {row.Kod, row.Megnev, row.Leiras}, Count() + 1);
+  // The new record's number.
+  std::int32_t Append(const TRow& row) {
+    const std::int32_t recNo = FStableNumbers ? ++FLastId : Count() + 1;
+    Exec("INSERT INTO rows VALUES (?4, ?1, ?2, ?3)", {row.Kod, row.Megnev, row.Leiras}, recNo);
+    return recNo;
   }
   void Replace(std::int32_t recNo, const TRow& row) {
     Exec("UPDATE rows SET kod = ?1, megnev = ?2, leiras = ?3 WHERE recno = ?4",
          {row.Kod, row.Megnev, row.Leiras}, recNo);
   }
-  // The last record moves into the freed number.
+  // The last record moves into the freed number (not with record ids).
   void Delete(std::int32_t recNo) {
     const std::int32_t last = Count();
     Exec("DELETE FROM rows WHERE recno = ?1", {}, recNo);
-    if (recNo < last) Exec("UPDATE rows SET recno = ?1 WHERE recno = " + std::to_string(last), {}, recNo);
+    if (recNo < last && !FStableNumbers) Exec("UPDATE rows SET recno = ?1 WHERE recno = " + std::to_string(last), {}, recNo);
   }
   std::vector<TRow> Rows() {
     std::vector<TRow> rows;
     for (const auto& r : Query("SELECT kod, megnev, leiras FROM rows ORDER BY recno"))
       rows.push_back({r[0], r[1], r[2]});
     return rows;
+  }
+  // The number of the n-th record (0-based) in number order.
+  std::int32_t RecNoAt(int n) {
+    return std::stoi(Query("SELECT recno FROM rows ORDER BY recno LIMIT 1 OFFSET " + std::to_string(n))[0][0]);
   }
   std::vector<std::int32_t> Order(const std::string& column) {
     std::vector<std::int32_t> order;
@@ -81,9 +90,11 @@ class TModel {
 
  private:
   sqlite3* FDb = nullptr;
+  bool FStableNumbers;
+  std::int32_t FLastId = 0;
 };
 
-class RecordModelTest : public TableFixture, public ::testing::WithParamInterface<int> {};
+class RecordModelTest : public TableFixture, public ::testing::WithParamInterface<TFileKind> {};
 
 TEST_P(RecordModelTest, RandomChangesAgreeWithTheModel) {
   std::mt19937 random(20031);
@@ -100,8 +111,10 @@ TEST_P(RecordModelTest, RandomChangesAgreeWithTheModel) {
     for (int i = 0; i < length; ++i) text += static_cast<char>('a' + pick(26));
     return text;
   };
-  TModel model;
-  auto table = Create(GetParam());
+  FBPlus = GetParam().BPlus;
+  TModel model(FBPlus);
+  auto table = Create(GetParam().Level);
+  ASSERT_EQ(table->StableRecordNumbers(), FBPlus);
   auto compare = [&] {
     ASSERT_EQ(table->RecordCount(), model.Count());
     EXPECT_EQ(Rows(*table), model.Rows());
@@ -115,23 +128,26 @@ TEST_P(RecordModelTest, RandomChangesAgreeWithTheModel) {
     if (what < 5 || count == 0) {
       const TRow row{kod(), name(), memo()};
       const bool duplicate = model.HasKod(row.Kod, 0);
-      EXPECT_EQ(ErrorOf([&] { Append(*table, row); }), duplicate ? tdbErrNotUnique : 0);
-      if (!duplicate) model.Append(row);
+      std::int32_t recNo = 0;
+      EXPECT_EQ(ErrorOf([&] { recNo = Append(*table, row); }), duplicate ? tdbErrNotUnique : 0);
+      if (!duplicate) {
+        EXPECT_EQ(recNo, model.Append(row));
+      }
     } else if (what < 8) {
-      const std::int32_t recNo = 1 + pick(count);
+      const std::int32_t recNo = model.RecNoAt(pick(count));
       TRow row = Row(*table, recNo);
       row.Megnev = name();
       if (pick(2) == 0) row.Kod = kod();
       const bool keepMemo = pick(3) == 0;
       if (!keepMemo) row.Leiras = memo();
       const bool duplicate = model.HasKod(row.Kod, recNo);
-      std::vector<std::uint8_t> record = Image(*table, row);
+      std::vector<std::uint8_t> record = Image(*table, row, recNo);
       const int error =
-          ErrorOf([&] { table->ReplaceRecord(record, keepMemo ? TTdbBlobDataList{} : Memo(row), recNo); });
+          ErrorOf([&] { table->ReplaceRecord(record, keepMemo ? TTdbBlobDataList{} : Memo(*table, row), recNo); });
       EXPECT_EQ(error, duplicate ? tdbErrNotUnique : 0);
       if (!duplicate) model.Replace(recNo, row);
     } else {
-      const std::int32_t recNo = 1 + pick(count);
+      const std::int32_t recNo = model.RecNoAt(pick(count));
       table->DeleteRecord(recNo);
       model.Delete(recNo);
     }
@@ -146,7 +162,9 @@ TEST_P(RecordModelTest, RandomChangesAgreeWithTheModel) {
   EXPECT_GT(model.Count(), 20);
 }
 
-INSTANTIATE_TEST_SUITE_P(Levels, RecordModelTest, ::testing::Values(5, 6));
+INSTANTIATE_TEST_SUITE_P(Files, RecordModelTest,
+                         ::testing::Values(TFileKind{5, false}, TFileKind{6, false}, TFileKind{6, true}),
+                         FileKindName);
 
 }  // namespace
 }  // namespace kestrel::test

@@ -2,7 +2,9 @@
 // fault-injecting file system in a fresh directory, the classification
 // table made through the engine's own creation path (KOD String(10) NOT
 // NULL, MEGNEV String(40) NOT NULL, LEIRAS Memo; unique index KOD on KOD,
-// index INDMN on MEGNEV), and helpers to build and read its records.
+// index INDMN on MEGNEV), and helpers to build and read its records. With
+// FBPlus set, the table is made at level 6 with the record id column "_XXX"
+// first, as a B+ tree table file; the helpers find the columns either way.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -51,6 +53,16 @@ class TRecordingListener : public IRelationListener {
   std::vector<std::string> Events;
 };
 
+// The kind of table file a parameterised test runs on.
+struct TFileKind {
+  int Level;
+  bool BPlus;
+};
+
+inline std::string FileKindName(const ::testing::TestParamInfo<TFileKind>& info) {
+  return "Level" + std::to_string(info.param.Level) + (info.param.BPlus ? "BPlusFile" : "");
+}
+
 class TableFixture : public ::testing::Test {
  public:
   void SetUp() override { FPageManager.RegisterClient(1, 4096); }
@@ -63,8 +75,10 @@ class TableFixture : public ::testing::Test {
                                         const std::function<void(TTdbBaseTable&)>& prepare = {}) {
     auto table = NewTable();
     table->SetFileName("Vnd03.dat");
+    if (FBPlus) level = kMaxTableLevel;
     table->SetLevel(level);
     if (prepare) prepare(*table);
+    if (FBPlus) table->AddColumn(NewColumnDef(kBPlusRecordIdName, TTdbDataType::Make(tctRecordId, false, level)));
     table->AddColumn(NewColumnDef(u"KOD", TTdbDataType::MakeString(tctString, false, 10, u"", level)));
     table->AddColumn(NewColumnDef(u"MEGNEV", TTdbDataType::MakeString(tctString, false, 40, u"", level)));
     table->AddColumn(NewColumnDef(u"LEIRAS", TTdbDataType::Make(tctMemo, level >= 4, level)));
@@ -86,30 +100,43 @@ class TableFixture : public ::testing::Test {
     return table;
   }
 
-  static std::vector<std::uint8_t> Image(TTdbBaseTable& table, const TRow& row) {
+  // Columns before KOD: the record id of a B+ tree table file.
+  static int Shift(const TTdbBaseTable& table) {
+    return table.Columns()[0].DataType.ColumnType() == tctRecordId ? 1 : 0;
+  }
+  // A new image; in a B+ tree table file with record id `recordId` (0: the
+  // append hands one out).
+  static std::vector<std::uint8_t> Image(TTdbBaseTable& table, const TRow& row, std::int32_t recordId = 0) {
     std::vector<std::uint8_t> record(static_cast<std::size_t>(table.RecordSize()));
     table.InitRecord(record, false);
     const TTdbColumnDefs& columns = table.Columns();
-    WriteValue(columns[0].DataType, columns.ColumnBytes(std::span<std::uint8_t>(record), 0),
+    const std::size_t shift = static_cast<std::size_t>(Shift(table));
+    if (shift > 0)
+      WriteValue(columns[0].DataType, columns.ColumnBytes(std::span<std::uint8_t>(record), 0),
+                 static_cast<int64_t>(recordId));
+    WriteValue(columns[shift].DataType, columns.ColumnBytes(std::span<std::uint8_t>(record), shift),
                Utf8ToUtf16(row.Kod));
-    WriteValue(columns[1].DataType, columns.ColumnBytes(std::span<std::uint8_t>(record), 1),
+    WriteValue(columns[shift + 1].DataType, columns.ColumnBytes(std::span<std::uint8_t>(record), shift + 1),
                Utf8ToUtf16(row.Megnev));
     return record;
   }
-  static TTdbBlobDataList Memo(const TRow& row) {
-    return {TTdbBlobData{kLeiras, EncodeCodePage(Utf8ToUtf16(row.Leiras), kCodePageAnsi), {}}};
+  static TTdbBlobDataList Memo(const TRow& row, int shift = 0) {
+    return {TTdbBlobData{kLeiras + shift, EncodeCodePage(Utf8ToUtf16(row.Leiras), kCodePageAnsi), {}}};
   }
+  static TTdbBlobDataList Memo(const TTdbBaseTable& table, const TRow& row) { return Memo(row, Shift(table)); }
   static std::int32_t Append(TTdbBaseTable& table, const TRow& row) {
     std::vector<std::uint8_t> record = Image(table, row);
-    return table.AppendRecord(record, Memo(row));
+    return table.AppendRecord(record, Memo(table, row));
   }
+  // The record `recNo` with the values of `row` (keeping its record id).
   static void Replace(TTdbBaseTable& table, std::int32_t recNo, const TRow& row) {
-    std::vector<std::uint8_t> record = Image(table, row);
-    table.ReplaceRecord(record, Memo(row), recNo);
+    std::vector<std::uint8_t> record = Image(table, row, recNo);
+    table.ReplaceRecord(record, Memo(table, row), recNo);
   }
+  // The text of column fieldNo, counted without the record id column.
   static std::string Text(TTdbBaseTable& table, std::span<const std::uint8_t> record, int fieldNo) {
     const TTdbColumnDefs& columns = table.Columns();
-    const std::size_t i = static_cast<std::size_t>(fieldNo - 1);
+    const std::size_t i = static_cast<std::size_t>(fieldNo - 1 + Shift(table));
     const TTdbValue value = ReadValue(columns[i].DataType, columns.ColumnBytes(record, i));
     return std::holds_alternative<std::u16string>(value) ? Utf16ToUtf8(std::get<std::u16string>(value)) : "";
   }
@@ -117,11 +144,12 @@ class TableFixture : public ::testing::Test {
     std::vector<std::uint8_t> record(static_cast<std::size_t>(table.RecordSize()));
     table.ReadRecord(recNo, record);
     return {Text(table, record, kKod), Text(table, record, kMegnev),
-            Utf16ToUtf8(DecodeCodePage(table.ReadMemoString(record, kLeiras), kCodePageAnsi))};
+            Utf16ToUtf8(DecodeCodePage(table.ReadMemoString(record, kLeiras + Shift(table)), kCodePageAnsi))};
   }
+  // The records in record number order.
   static std::vector<TRow> Rows(TTdbBaseTable& table) {
     std::vector<TRow> rows;
-    for (std::int32_t r = 1; r <= table.RecordCount(); ++r) rows.push_back(Row(table, r));
+    for (std::int32_t r = table.GetFirstRecordNo(); r > 0; r = table.GetNextRecordNo(r)) rows.push_back(Row(table, r));
     return rows;
   }
   // Record numbers in the order of an index.
@@ -149,6 +177,7 @@ class TableFixture : public ::testing::Test {
       std::filesystem::remove(entry.path());
   }
 
+  bool FBPlus = false;
   TTempDir FDir;
   TFaultFileSystem FFs{FDir.Path()};
   TTdbPageManager FPageManager;

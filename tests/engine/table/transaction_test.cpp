@@ -72,6 +72,36 @@ TEST_F(TransactionTest, RollbackRestoresContentRecordNumbersAndIndexes) {
   EXPECT_EQ(StateOf(*table), changed);
 }
 
+TEST_F(TransactionTest, ABPlusTreeTableFileRollsBackByRecordIds) {
+  FBPlus = true;
+  auto table = Create();
+  ASSERT_TRUE(table->StableRecordNumbers());
+  for (const TRow& row : kRows) Append(*table, row);
+  const TState before = StateOf(*table);
+  const auto ids = [&] {
+    std::vector<std::int32_t> numbers;
+    for (std::int32_t r = table->GetFirstRecordNo(); r > 0; r = table->GetNextRecordNo(r)) numbers.push_back(r);
+    return numbers;
+  };
+  table->StartTransaction();
+  MixedChanges(*table);
+  EXPECT_EQ(ids(), (std::vector<std::int32_t>{2, 3, 5})) << "deletions move no record";
+  table->UndoModifications();
+  EXPECT_EQ(StateOf(*table), before);
+  EXPECT_EQ(ids(), (std::vector<std::int32_t>{1, 2, 3, 4}));
+  EXPECT_TRUE(Check(*table).empty());
+  // A dead program's transaction is rolled back at the next open.
+  table->StartTransaction();
+  MixedChanges(*table);
+  FFs.Crash();
+  table.reset();
+  EXPECT_TRUE(FFs.FileExists("Vnd03.tdbr"));
+  table = Open();
+  EXPECT_EQ(StateOf(*table), before);
+  EXPECT_TRUE(Check(*table).empty());
+  EXPECT_FALSE(FFs.FileExists("Vnd03.tdbr"));
+}
+
 TEST_F(TransactionTest, ChangesThatNeverLeftTheCacheRollBackToTheSameBytes) {
   auto table = Create();
   for (const TRow& row : kRows) Append(*table, row);
