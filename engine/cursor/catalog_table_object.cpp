@@ -66,6 +66,8 @@ TTdbRelationInfo TTdbCatalogTableObject::GetTableInfo() const {
 
 std::vector<std::u16string> TTdbCatalogTableObject::GetIndexNames() const {
   std::vector<std::u16string> names;
+  // Under the read lock: a table another program changed is read again first.
+  TTdbTableLock read(*FTable, tltRead);
   for (int indexNo = FTable->FirstIndexNo(); indexNo <= FTable->LastIndexNo(); ++indexNo)
     if (FTable->HasIndex(indexNo)) names.push_back(FTable->IndexName(indexNo));
   return names;

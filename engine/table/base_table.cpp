@@ -161,6 +161,7 @@ void TTdbBaseTable::Open(bool force) {
 }
 
 void TTdbBaseTable::OpenFiles(bool force) {
+  bool logLeft = !FLockFile;
   {
     TTdbTableLock read(*this, tltRead);
     OpenDataFile();
@@ -168,11 +169,12 @@ void TTdbBaseTable::OpenFiles(bool force) {
     BuildIndexTable();
     CheckFirstRecord();
     OpenBlockFiles(force);
+    // A live program keeps the write lock while its transaction runs, so a
+    // redo log seen under this read lock is a dead program's.
+    if (FLockFile) logLeft = TTdbRedoLog::IsPresent(FFileSystem, RedoLogFileName());
   }
-  // A redo log belongs to a live program's transaction unless this program
-  // is the table's only user (or the log's owner was found dead at log-in).
-  if (FLockFile && FLockFile->SessionCount() > 1 && !FHijackPending) return;
   FHijackPending = false;
+  if (!logLeft) return;
   if (ReadOnly() && TTdbRedoLog::IsPresent(FFileSystem, RedoLogFileName())) {
     RecoverWithWriteAccess(force);
     return;
@@ -198,8 +200,7 @@ void TTdbBaseTable::OpenDataFile() {
   // B+ tree table files plug in here (a TTdbBPlusDataFile on the storage).
   if (TableFileKind(prefix) == tfkBPlusTree)
     throw ETdbEngine(tdbErrLevelFeature, FFileName, "B+ tree table files are not opened by this engine yet");
-  TDataFileByteSource more(*FDataFile);
-  FHeader = ReadHeaderWithKey(prefix, static_cast<uint64_t>(fileSize), &more);
+  FHeader = ReadStoredHeader();
   FLevel = FHeader.Level;
   FCapacity = FHeader.Capacity;
   FCollationName = FHeader.CollationName;
@@ -216,6 +217,17 @@ void TTdbBaseTable::OpenDataFile() {
     FDataFile->WriteBytes(static_cast<std::int64_t>(RecordCountOffset(FLevel)), count, sizeof count, false);
     FDataFile->Flush();
   }
+}
+
+TTdbTableHeader TTdbBaseTable::ReadStoredHeader() {
+  const std::int64_t fileSize = FDataFile->Storage().GetSize();
+  std::vector<std::uint8_t> prefix(static_cast<std::size_t>(
+      std::min<std::int64_t>(fileSize, static_cast<std::int64_t>(kHeaderPrefixSize))));
+  if (prefix.size() < kMagicSize)
+    throw ETdbEngine(tdbErrPlain, "The table file \"" + FFileName + "\" is empty or too short to be a table");
+  FDataFile->ReadBytes(0, prefix.data(), prefix.size(), false);
+  TDataFileByteSource more(*FDataFile);
+  return ReadHeaderWithKey(prefix, static_cast<uint64_t>(fileSize), &more);
 }
 
 void TTdbBaseTable::ComputeColumnSummary() {
@@ -436,6 +448,7 @@ void TTdbBaseTable::CloseFiles() noexcept {
   FDataFile.reset();
   FRedoLog.reset();
   FInTransaction = false;
+  FTransactionWriteLock = false;
   FRollingBack = false;
   FReadLocks = FUpgradeLocks = FWriteLocks = FExclusiveLocks = 0;
   FWriteError = 0;
