@@ -73,6 +73,24 @@ std::vector<std::u16string> TTdbCatalogTableObject::GetIndexNames() const {
   return names;
 }
 
+void TTdbCatalogTableObject::BeginLock(bool write) {
+  if (write)
+    FTable->BeginWrite(true);
+  else
+    FTable->BeginRead(true);
+}
+
+void TTdbCatalogTableObject::EndLock(bool write) noexcept {
+  try {
+    if (write)
+      FTable->EndWrite();
+    else
+      FTable->EndRead();
+  } catch (const ETdbEngine&) {
+    // A failed flush is kept by the table for its next BeginWrite and its close.
+  }
+}
+
 std::u16string TTdbCatalogTableObject::GetIndexDescription(const std::u16string& indexName) const {
   const int indexNo = FTable->GetIndexNo(indexName);
   TTdbIndexFile& file = FTable->GetIndexFile(indexNo);
