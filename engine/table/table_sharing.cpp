@@ -371,7 +371,9 @@ void TTdbBaseTable::UpdateTable() {
   TTdbTableLock read(*this, tltRead);
   const std::int64_t caughtUp = FLockFile ? FLockFile->SessionChangeCount() : 0;
   try {
-    ReloadFiles(FLockFile && FLockFile->TableIndexCount() != IndexCount());
+    // A new lock file counts no indexes: only a count above this table's
+    // own announces indexes another program added.
+    ReloadFiles(FLockFile && FLockFile->TableIndexCount() > IndexCount());
     if (FLockFile) {
       FLockFile->SetSessionChangeCount(FLockFile->TableChangeCount());
       ReplayRecordMoves();
