@@ -285,6 +285,17 @@ int TTdbDataSet::RecordCount() {
   return TdbTableRecordCount(FTableHdl);
 }
 
+int TTdbDataSet::RecordCountNow() {
+  if (!Active()) return 0;
+  constexpr std::int32_t kReadLock = 1;
+  // Taken without waiting; it also reads the table again when another
+  // program changed it, so the count is the current one.
+  if (TdbTableLock(FTableHdl, kReadLock, 0) < 0) return -1;
+  const std::int32_t count = TdbTableRecordCount(FTableHdl);
+  TdbTableUnlock(FTableHdl, kReadLock);
+  return count;
+}
+
 bool TTdbDataSet::IsSequenced() { return Active() && TdbTableIsSequenced(FTableHdl) == 1; }
 
 void TTdbDataSet::UpdateSequenceNumbers() {

@@ -45,6 +45,9 @@ class TTdbDataSet : public TDataSet {
 
   bool CanModify() const override { return FCanModify; }
   int RecordCount() override;
+  // RecordCount when the table's read lock can be had at once; -1 while
+  // another program holds the table for writing (nothing waits for it).
+  int RecordCountNow();
   int RecNo() override;
   void SetRecNo(int value) override;
   bool IsSequenced() override;

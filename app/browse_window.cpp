@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QTimer>
 #include <QToolButton>
 
 #include "access/dataset.h"
@@ -32,6 +33,8 @@ const std::vector<QString> kNavigatorHints = {
     QStringLiteral("Rekord szerkesztése|Rekord szerkesztése !"), QStringLiteral("Rekord tárolása|Rekord tárolása !"),
     QStringLiteral("Elvetés|Elvetés !"),                 QStringLiteral("Frissítés|Frissítés !")};
 const QString kCodeIndex = QStringLiteral("KOD");
+// How often the record count is looked at while the window shows.
+constexpr int kCountFollowMs = 1000;
 // The caption of the grid's own deletion question.
 const QString kConfirmCaption = QStringLiteral("Confirm");
 
@@ -47,6 +50,9 @@ TForm2::TForm2(TAppWindows& windows)
   setTabOrder(FEdit1, FDBGrid1);
   setTabOrder(FDBGrid1, FDBMemo1);
   FEdit1->SetNextControl(FDBGrid1);
+  FCountTimer = new QTimer(this);
+  FCountTimer->setInterval(kCountFollowMs);
+  connect(FCountTimer, &QTimer::timeout, this, [this] { FollowRecordCount(); });
 }
 
 TForm2::~TForm2() = default;
@@ -113,6 +119,21 @@ void TForm2::showEvent(QShowEvent* event) {
   if (!event->spontaneous()) FWindows.Services().FErrors.Guard([this] { FormShow(); });
 }
 
+void TForm2::hideEvent(QHideEvent* event) {
+  FCountTimer->stop();
+  TVendrikForm::hideEvent(event);
+}
+
+void TForm2::FollowRecordCount() {
+  // A failure here is not the user's doing: the next look tries again, and
+  // the user meets the error at the next thing they do with the table.
+  try {
+    const int count = FWindows.Form1().Table1().RecordCountNow();
+    if (count >= 0 && FLabel2->text() != QString::number(count)) ShowRecordCount(count);
+  } catch (const std::exception&) {
+  }
+}
+
 void TForm2::closeEvent(QCloseEvent* event) {
   const bool posted = FWindows.Services().FErrors.Guard([this] {
     kestrel::access::TDataSet* data = FWindows.Form1().Table1().DataSet();
@@ -130,6 +151,7 @@ void TForm2::FormShow() {
   table.SetIndexName(kCodeIndex);
   ShowRecordCount(table.RecordCount());
   FEdit1->setText(QString());
+  FCountTimer->start();
 }
 
 void TForm2::SpeedButton1Click() { FWindows.Form6().ShowModal(); }

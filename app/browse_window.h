@@ -24,6 +24,7 @@
 
 class QLabel;
 class QPushButton;
+class QTimer;
 class QToolButton;
 
 namespace vendrik {
@@ -55,6 +56,7 @@ class TForm2 : public TVendrikForm {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
@@ -62,6 +64,9 @@ class TForm2 : public TVendrikForm {
   void createDataPanel();
   void FormShow();
   void SpeedButton1Click();
+  // Other programs change the table too: while the window shows, the count
+  // is looked at now and then (never waiting for a program that holds it).
+  void FollowRecordCount();
 
   TAppWindows& FWindows;
   QLabel* FLabel2 = nullptr;
@@ -71,6 +76,7 @@ class TForm2 : public TVendrikForm {
   TDBNavigator* FDBNavigator1 = nullptr;
   QToolButton* FSpeedButton1 = nullptr;
   QPushButton* FBitBtn1 = nullptr;
+  QTimer* FCountTimer = nullptr;
 };
 
 }  // namespace vendrik

@@ -57,6 +57,9 @@ class ITableComponent {
   // The number of records the table shows now (under its filter, if one is
   // on); 0 while the table is closed.
   virtual int RecordCount() = 0;
+  // RecordCount as it is now, other programs' changes included, without
+  // waiting for a program that holds the table: -1 then.
+  virtual int RecordCountNow() = 0;
 
   // The dataset the data-aware controls show (through one data source), or
   // null when the component has none (the controls then stay empty).

@@ -40,6 +40,12 @@ TTdbTableComponent::TTdbTableComponent(const QString& databaseName, const QStrin
 
 int TTdbTableComponent::RecordCount() { return FTable.Active() ? std::max(0, FTable.RecordCount()) : 0; }
 
+int TTdbTableComponent::RecordCountNow() {
+  if (!FTable.Active()) return 0;
+  const int count = FTable.RecordCountNow();
+  return count < 0 ? -1 : count;
+}
+
 QString TTdbTableComponent::IndexName() const { return QString::fromStdString(FTable.IndexName()); }
 
 void TTdbTableComponent::SetIndexName(const QString& name) { FTable.SetIndexName(Utf8(name)); }

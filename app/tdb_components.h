@@ -33,6 +33,7 @@ class TTdbTableComponent final : public ITableComponent {
   void Close() override { FTable.Close(); }
   // The engine's count; 0 while closed or when the engine cannot count.
   int RecordCount() override;
+  int RecordCountNow() override;
   kestrel::access::TDataSet* DataSet() override { return &FTable; }
   QString IndexName() const override;
   void SetIndexName(const QString& name) override;

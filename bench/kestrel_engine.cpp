@@ -52,12 +52,17 @@ void TKestrelBenchEngine::Create(const std::string& name) {
   table->CreateIndex(u"KOD", u"KOD", true);
   table->CreateIndex(u"INDMN", u"MEGNEV", false);
   table->Close();
+  Open(name, 1);
+}
 
+void TKestrelBenchEngine::Open(const std::string& name, std::int64_t station) {
+  const std::string fileName = name + ".dat";
   FTable = std::make_unique<TTdbBaseTable>(FPageManager, FFileSystem, kClientHdl);
   FTable->SetRights(kAccessRightsMask | (FSettings.SecureFlush ? kRightSecureFlush : 0));
   FTable->SetFileName(fileName);
   if (FSettings.LockFile)
-    FTable->SetSharing(std::make_shared<TdwOSFileSystem>(FSettings.Directory), DefaultClock(), 1, u"kestrel-bench");
+    FTable->SetSharing(std::make_shared<TdwOSFileSystem>(FSettings.Directory), DefaultClock(), station,
+                       u"kestrel-bench");
   FTable->Open();
   FTable->Setup();
   FCodeIndex = FTable->GetIndexNo(u"KOD");
@@ -65,6 +70,11 @@ void TKestrelBenchEngine::Create(const std::string& name) {
   FTable->CheckIndexOpen(FCodeIndex);
   FTable->CheckIndexOpen(FNameIndex);
   FRecord.assign(static_cast<std::size_t>(FTable->RecordSize()), 0);
+}
+
+std::int32_t TKestrelBenchEngine::RecordCount() {
+  TTdbTableLock read(*FTable, tltRead);
+  return FTable->RecordCount();
 }
 
 void TKestrelBenchEngine::Close() {

@@ -26,6 +26,10 @@ class TKestrelBenchEngine final : public IBenchEngine {
   ~TKestrelBenchEngine() override;
 
   void Create(const std::string& name) override;
+  // Opens the table `name` that Create made, for shared use, as program
+  // `station` (a station number other programs on the table do not use).
+  void Open(const std::string& name, std::int64_t station);
+  std::int32_t RecordCount();
   void Close() override;
   void BeginTransaction() override;
   void Commit() override;

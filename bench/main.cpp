@@ -2,6 +2,7 @@
 //
 //   kestrel-bench [--records N] [--large] [--runs R] [--cache-mb M] [--seed S] [--lock-file] [--json]
 //   kestrel-bench --access [--records N] [--cache-mb M] [--seed S]
+//   kestrel-bench --programs N [--records N] [--operations K] [--cache-mb M] [--seed S]
 //
 // Without --records it runs 10,000 and 100,000 records (and 1,000,000 with
 // --large). Each size runs the plain set of operations and the smaller set
@@ -10,7 +11,8 @@
 // With --access it runs the access set instead (access_set.h), at 100,000
 // and 1,000,000 records unless --records names one size. Data files live in
 // a fresh directory under $TMPDIR (or /tmp), removed at
-// the end.
+// the end. With --programs it runs the programs set instead (programs_set.h):
+// 10,000 records and 2,000 changes per program unless told otherwise.
 #include <unistd.h>
 
 #include <cstdlib>
@@ -23,6 +25,7 @@
 #include "bench/access_set.h"
 #include "bench/bench_report.h"
 #include "bench/bench_runner.h"
+#include "bench/programs_set.h"
 #include "bench/sqlite_engine.h"
 
 using namespace vendrik::bench;
@@ -42,12 +45,15 @@ struct TOptions {
   std::int64_t CacheBytes = kDefaultCacheMB * kBytesPerMB;
   std::uint64_t Seed = kDefaultSeed;
   bool LockFile = false;
+  int Programs = 0;  // the programs set with this many programs; 0: not
+  std::int32_t Operations = 2000;
 };
 
 [[noreturn]] void Usage(const std::string& problem) {
   std::cerr << "kestrel-bench: " << problem << "\n"
             << "usage: kestrel-bench [--records N] [--large] [--runs R] [--cache-mb M] [--seed S] [--lock-file] [--json]\n"
-            << "       kestrel-bench --access [--records N] [--cache-mb M] [--seed S]\n";
+            << "       kestrel-bench --access [--records N] [--cache-mb M] [--seed S]\n"
+            << "       kestrel-bench --programs N [--records N] [--operations K] [--cache-mb M] [--seed S]\n";
   std::exit(2);
 }
 
@@ -68,6 +74,14 @@ TOptions ParseOptions(int argc, char** argv) {
       options.Json = true;
     } else if (arg == "--lock-file") {
       options.LockFile = true;
+    } else if (arg == "--programs") {
+      const long long programs = Number(i, argc, argv);
+      if (programs < 2 || programs > 64) Usage("--programs needs 2 to 64");
+      options.Programs = static_cast<int>(programs);
+    } else if (arg == "--operations") {
+      const long long operations = Number(i, argc, argv);
+      if (operations > 10000000) Usage("at most 10000000 operations");
+      options.Operations = static_cast<std::int32_t>(operations);
     } else if (arg == "--access") {
       options.Access = true;
     } else if (arg == "--large") {
@@ -89,6 +103,7 @@ TOptions ParseOptions(int argc, char** argv) {
   }
   if (large && !sized) options.Sizes.push_back(1000000);
   if (options.Access && !sized) options.Sizes = {100000, 1000000};
+  if (options.Programs > 0 && !sized) options.Sizes = {10000};
   return options;
 }
 
@@ -124,6 +139,13 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::string directory = pattern;
+  if (options.Programs > 0) {
+    const int result = RunProgramsSet(options.Programs, options.Sizes.front(), options.Operations, directory,
+                                      options.CacheBytes, options.Seed, std::cout);
+    std::error_code ignored;
+    std::filesystem::remove_all(directory, ignored);
+    return result;
+  }
   if (options.Access) {
     const int result = RunAccessSet(options.Sizes, directory, options.CacheBytes, options.Seed, std::cout);
     std::error_code ignored;

@@ -66,9 +66,29 @@ TTdbRelationInfo TTdbCatalogTableObject::GetTableInfo() const {
 
 std::vector<std::u16string> TTdbCatalogTableObject::GetIndexNames() const {
   std::vector<std::u16string> names;
+  // Under the read lock: a table another program changed is read again first.
+  TTdbTableLock read(*FTable, tltRead);
   for (int indexNo = FTable->FirstIndexNo(); indexNo <= FTable->LastIndexNo(); ++indexNo)
     if (FTable->HasIndex(indexNo)) names.push_back(FTable->IndexName(indexNo));
   return names;
+}
+
+void TTdbCatalogTableObject::BeginLock(bool write) {
+  if (write)
+    FTable->BeginWrite(true);
+  else
+    FTable->BeginRead(true);
+}
+
+void TTdbCatalogTableObject::EndLock(bool write) noexcept {
+  try {
+    if (write)
+      FTable->EndWrite();
+    else
+      FTable->EndRead();
+  } catch (const ETdbEngine&) {
+    // A failed flush is kept by the table for its next BeginWrite and its close.
+  }
 }
 
 std::u16string TTdbCatalogTableObject::GetIndexDescription(const std::u16string& indexName) const {

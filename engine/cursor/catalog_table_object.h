@@ -40,6 +40,8 @@ class TTdbCatalogTableObject : public ITdbCatalogTable {
   std::u16string GetIndexDescription(const std::u16string& indexName) const override;
   std::u16string GetRealIndexName(const std::u16string& indexName) const override;
   void ActivateEditLocks(bool value) override { FEditLocks = value; }
+  void BeginLock(bool write) override;
+  void EndLock(bool write) noexcept override;
 
   TTdbBaseTable& Table() { return *FTable; }
 

@@ -121,6 +121,9 @@ void TTdbCursor::ApplyAccess() {
 std::int32_t TTdbCursor::SetIndex(const std::u16string& indexName, bool reverse) {
   int indexNo = -1;
   if (!indexName.empty()) {
+    // Taking the read lock reloads the table when another program changed
+    // it, so an index another program added is found.
+    TTdbTableLock read(FTable, tltRead);
     try {
       indexNo = FTable.GetIndexNo(indexName);
     } catch (const ETdbEngine& error) {

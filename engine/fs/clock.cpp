@@ -7,6 +7,8 @@
 #include <random>
 #include <thread>
 
+#include "engine/fs/file_system.h"
+
 namespace kestrel {
 
 TdwClock::~TdwClock() = default;
@@ -19,6 +21,11 @@ TdwLocalTime TdwClock::LocalNow() {
   const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
   return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
           local.tm_min,         local.tm_sec,     static_cast<int>(millis < 0 ? millis + 1000 : millis)};
+}
+
+bool TdwClock::SleepOn(TdwFileWatch&, std::uint32_t milliseconds) {
+  Sleep(milliseconds);
+  return false;
 }
 
 namespace {
@@ -43,6 +50,9 @@ class TdwOSClock final : public TdwClock {
     return (static_cast<std::uint64_t>(FGenerator()) << 32) | FGenerator();
   }
   std::chrono::system_clock::time_point Now() override { return std::chrono::system_clock::now(); }
+  bool SleepOn(TdwFileWatch& watch, std::uint32_t milliseconds) override {
+    return watch.Wait(static_cast<int>(milliseconds));
+  }
 
  private:
   std::mutex FMutex;

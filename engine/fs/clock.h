@@ -13,6 +13,8 @@
 
 namespace kestrel {
 
+class TdwFileWatch;
+
 // A moment in the local time zone.
 struct TdwLocalTime {
   int FYear = 1;
@@ -31,6 +33,10 @@ class TdwClock {
   virtual std::uint64_t GetTickCount() = 0;
   // Waits for the given number of milliseconds.
   virtual void Sleep(std::uint32_t milliseconds) = 0;
+  // Waits until the watched file is written or the milliseconds passed;
+  // true when it was written. The operating system's clock sleeps on the
+  // watch; any other clock lets the time pass as Sleep does and answers false.
+  virtual bool SleepOn(TdwFileWatch& watch, std::uint32_t milliseconds);
   // A pseudo-random number in [0, range); 0 when range is 0.
   virtual std::uint32_t Random(std::uint32_t range) = 0;
   // 64 pseudo-random bits.

@@ -28,6 +28,10 @@ bool TdwFileSystem::EndOfFile(TdwFileHandle handle, std::int64_t pos) {
 }
 
 bool TdwFileSystem::LinkFile(const std::string&, const std::string&) { return false; }
+
+TdwFileWatch::~TdwFileWatch() = default;
+
+std::unique_ptr<TdwFileWatch> TdwFileSystem::WatchFile(const std::string&) { return nullptr; }
 std::optional<TdwFileId> TdwFileSystem::GetHandleId(TdwFileHandle) { return std::nullopt; }
 
 int TdwFileSystem::FindNextFile(TdwFindFileRec& rec) {

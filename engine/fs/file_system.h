@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -60,6 +61,15 @@ struct TdwFindFileRec {
 };
 
 inline bool IsValidHandle(TdwFileHandle handle) { return handle != kInvalidFileHandle; }
+
+// A watch on one file (TdwFileSystem::WatchFile).
+class TdwFileWatch {
+ public:
+  virtual ~TdwFileWatch();
+  // Sleeps until somebody wrote the file since the watch began or since the
+  // last Wait, or until timeoutMs passed. True when the file was written.
+  virtual bool Wait(int timeoutMs) = 0;
+};
 
 class TdwFileSystem {
  public:
@@ -150,6 +160,10 @@ class TdwFileSystem {
   virtual std::string CanonicalFileName(const std::string& fileName) const;
   // Creates a directory path with its missing parents.
   virtual bool ForcePath(const std::string& dirPath);
+  // A watch that wakes its waiter when the file at fileName is written, by
+  // this or any other process; null when this file system cannot watch
+  // (the caller then polls).
+  virtual std::unique_ptr<TdwFileWatch> WatchFile(const std::string& fileName);
 
   // Text of an operating-system error code.
   static std::string GetErrorMessage(int errorCode);

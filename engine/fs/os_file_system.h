@@ -49,6 +49,8 @@ class TdwOSFileSystem : public TdwFileSystem {
                   bool writeLock) override;
   int IsRangeLocked(TdwFileHandle handle, std::int64_t startPos, std::int64_t endPos) override;
   bool LinkFile(const std::string& existing, const std::string& newName) override;
+  // An inotify watch (os_file_watch.cpp); null when the system refuses one.
+  std::unique_ptr<TdwFileWatch> WatchFile(const std::string& fileName) override;
   std::optional<TdwFileId> GetHandleId(TdwFileHandle handle) override;
   std::optional<TdwFileInfo> GetFileInfo(const std::string& fileName) override;
 

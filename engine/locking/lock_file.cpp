@@ -431,15 +431,9 @@ bool TTdbLockFile::LockTable(TTdbTableLockType fromLock, TTdbTableLockType toLoc
     if (toLock == tltWrite) ++FTableLockData.WriteWaiters;
     WriteHeader();
     try {
-      for (int i = 1; i <= kLockTableRetries && !granted; ++i) {
-        Leave();
-        SleepBriefly();
-        Enter();
-        granted = TestTableLock(fromLock, toLock);
-        // A dead holder would keep the lock for the whole wait: look for
-        // one now and then instead of only at the end.
-        if (!granted && i % kDeadSessionScanEvery == 0 && CheckSessions()) granted = TestTableLock(fromLock, toLock);
-      }
+      // Armed while the mutex is held: no write after this point is missed.
+      const std::unique_ptr<TdwFileWatch> watch = FFileSystem.WatchFile(FNetName);
+      granted = watch ? WaitWatching(*watch, fromLock, toLock) : WaitPolling(fromLock, toLock);
       if (!granted && CheckSessions()) granted = TestTableLock(fromLock, toLock);
     } catch (...) {
       if (FEntered > 0) {
@@ -461,6 +455,40 @@ bool TTdbLockFile::LockTable(TTdbTableLockType fromLock, TTdbTableLockType toLoc
   WriteHeader();
   if (granted) FTableLock = toLock;
   return granted;
+}
+
+bool TTdbLockFile::WaitPolling(TTdbTableLockType fromLock, TTdbTableLockType toLock) {
+  for (int i = 1; i <= kLockTableRetries; ++i) {
+    Leave();
+    SleepBriefly();
+    Enter();
+    if (TestTableLock(fromLock, toLock)) return true;
+    // A dead holder would keep the lock for the whole wait: look for one
+    // now and then instead of only at the end.
+    if (i % kDeadSessionScanEvery == 0 && CheckSessions() && TestTableLock(fromLock, toLock)) return true;
+  }
+  return false;
+}
+
+bool TTdbLockFile::WaitWatching(TdwFileWatch& watch, TTdbTableLockType fromLock, TTdbTableLockType toLock) {
+  const std::uint64_t start = FClock.GetTickCount();
+  std::uint64_t lastScan = start;
+  for (;;) {
+    const std::uint64_t waited = FClock.GetTickCount() - start;
+    if (waited >= kLockTableWaitMs) return false;
+    Leave();
+    // Somebody who gives a lock back writes the header; a holder that dies
+    // writes nothing, so the sleep is cut short for the scan below.
+    FClock.SleepOn(watch, static_cast<std::uint32_t>(
+                              std::min<std::uint64_t>(kLockTableWaitSliceMs, kLockTableWaitMs - waited)));
+    Enter();
+    if (TestTableLock(fromLock, toLock)) return true;
+    const std::uint64_t now = FClock.GetTickCount();
+    if (now - lastScan >= kDeadSessionScanMs) {
+      lastScan = now;
+      if (CheckSessions() && TestTableLock(fromLock, toLock)) return true;
+    }
+  }
 }
 
 void TTdbLockFile::UnlockTable(TTdbTableLockType fromLock, TTdbTableLockType toLock) {

@@ -50,9 +50,16 @@ struct TTdbLockUsage {
 };
 
 // How many times LockTable tries again before it gives up, and how often
-// (in tries) it looks for dead holders meanwhile.
+// (in tries) it looks for dead holders meanwhile, when it polls.
 inline constexpr int kLockTableRetries = 4000;
 inline constexpr int kDeadSessionScanEvery = 50;
+// Where the file system can watch the lock file, LockTable sleeps until the
+// file is written instead: as long in all as the polls take on average (4 ms
+// each), looking for dead holders as often, and waking at least every slice
+// (a writer on another machine of a network file system is not reported).
+inline constexpr std::uint64_t kLockTableWaitMs = kLockTableRetries * 4;
+inline constexpr std::uint64_t kDeadSessionScanMs = kDeadSessionScanEvery * 4;
+inline constexpr std::uint64_t kLockTableWaitSliceMs = 20;
 
 class TTdbLockFile {
  public:
@@ -83,7 +90,7 @@ class TTdbLockFile {
   bool LoggedIn() const { return FSessionDataPos >= 0; }
 
   // Raises the session's table lock from fromLock to toLock. Refused at once
-  // when immediate, else after waiting (kLockTableRetries sleeps of 2 to 6 ms).
+  // when immediate, else after waiting (see kLockTableWaitMs).
   bool LockTable(TTdbTableLockType fromLock, TTdbTableLockType toLock, bool immediate);
   // Lowers the session's table lock; giving up an upgrade or write lock
   // counts a change.
@@ -140,6 +147,10 @@ class TTdbLockFile {
   std::int64_t NetFileSize();
   bool CheckSessions();
   bool TestTableLock(TTdbTableLockType fromLock, TTdbTableLockType toLock);
+  // The waits of LockTable, inside the mutex (left while sleeping); true
+  // when the lock was granted.
+  bool WaitPolling(TTdbTableLockType fromLock, TTdbTableLockType toLock);
+  bool WaitWatching(TdwFileWatch& watch, TTdbTableLockType fromLock, TTdbTableLockType toLock);
   void ReleaseLock(TTdbTableLockType lock);
   void CountChange();
   bool TestRecordLock(std::int32_t recNo);

@@ -2,6 +2,7 @@
 // names to files and keeping the open tables in their slots.
 #include "engine/session/catalog.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <utility>
 
@@ -217,6 +218,61 @@ void TTdbCatalog::AddUser(int rltnIdx) {
 
 void TTdbCatalog::RemoveUser(int rltnIdx) {
   if (Table(rltnIdx) && FSlots[rltnIdx].FUsers > 0) --FSlots[rltnIdx].FUsers;
+}
+
+std::vector<ITdbCatalogTable*> TTdbCatalog::TablesToLock(std::span<const std::int16_t> relations,
+                                                         bool strict) const {
+  struct TEntry {
+    std::u16string FileName;
+    ITdbCatalogTable* Table;
+  };
+  std::vector<TEntry> entries;
+  const std::size_t count = std::min<std::size_t>(relations.size(), kMaxRelations);
+  for (std::size_t i = 0; i < count && relations[i] >= 0; ++i) {
+    if (relations[i] == 0) continue;
+    ITdbCatalogTable* table = Table(relations[i]);
+    if (!table) {
+      if (strict) throw ETdbEngine(tdbErrInvalidParameter, "relation " + std::to_string(relations[i]));
+      continue;
+    }
+    entries.push_back({table->GetTableInfo().FFileName, table});
+  }
+  // One order for every session and program: by file name.
+  std::stable_sort(entries.begin(), entries.end(),
+                   [](const TEntry& a, const TEntry& b) { return a.FileName < b.FileName; });
+  std::vector<ITdbCatalogTable*> tables;
+  for (const TEntry& entry : entries) tables.push_back(entry.Table);
+  return tables;
+}
+
+void TTdbCatalog::AcquireLocks(std::span<const std::int16_t> relations, bool write) {
+  const std::vector<ITdbCatalogTable*> tables = TablesToLock(relations, true);
+  for (std::size_t taken = 0; taken < tables.size(); ++taken) {
+    try {
+      tables[taken]->BeginLock(write);
+    } catch (...) {
+      while (taken > 0) tables[--taken]->EndLock(write);
+      throw;
+    }
+  }
+}
+
+void TTdbCatalog::ReleaseLocks(std::span<const std::int16_t> relations, bool write) noexcept {
+  try {
+    const std::vector<ITdbCatalogTable*> tables = TablesToLock(relations, false);
+    for (auto table = tables.rbegin(); table != tables.rend(); ++table) (*table)->EndLock(write);
+  } catch (...) {
+    // Only the list could not be made: nothing was released.
+  }
+}
+
+void TTdbCatalog::AcquireReadLocks(std::span<const std::int16_t> relations) { AcquireLocks(relations, false); }
+void TTdbCatalog::AcquireWriteLocks(std::span<const std::int16_t> relations) { AcquireLocks(relations, true); }
+void TTdbCatalog::ReleaseReadLocks(std::span<const std::int16_t> relations) noexcept {
+  ReleaseLocks(relations, false);
+}
+void TTdbCatalog::ReleaseWriteLocks(std::span<const std::int16_t> relations) noexcept {
+  ReleaseLocks(relations, true);
 }
 
 void TTdbCatalog::CloseUnneededTables() noexcept {

@@ -17,7 +17,9 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "engine/session/catalog_table.h"
 #include "engine/session/database_location.h"
@@ -84,6 +86,20 @@ class TTdbCatalog {
   // Cursor bookkeeping of a slot.
   void AddUser(int rltnIdx);
   void RemoveUser(int rltnIdx);
+  // Locks sets of tables. relations holds slot numbers: at most
+  // kMaxRelations entries are looked at, a negative entry ends the list
+  // early and 0 is skipped. Every table named gets one read (write) lock,
+  // waiting for each; they are taken in the order of the tables' file names,
+  // not in the order given, so sessions and programs that lock overlapping
+  // sets never wait for each other in a circle. On the first refusal the
+  // locks already taken are given back and the error passes on (104; 49 for
+  // a slot without a table, before anything is locked).
+  void AcquireReadLocks(std::span<const std::int16_t> relations);
+  void AcquireWriteLocks(std::span<const std::int16_t> relations);
+  // Give back one read (write) lock of each table named, read as above.
+  void ReleaseReadLocks(std::span<const std::int16_t> relations) noexcept;
+  void ReleaseWriteLocks(std::span<const std::int16_t> relations) noexcept;
+
   // Closes every table no cursor uses.
   void CloseUnneededTables() noexcept;
   // Calls visit(slot, table) for every open table, holding the relation-list
@@ -102,6 +118,11 @@ class TTdbCatalog {
   };
 
   int FindFreeSlot() const;
+  // The tables named by relations (see AcquireReadLocks), in lock order;
+  // a slot without a table raises 49 when strict, else it is passed over.
+  std::vector<ITdbCatalogTable*> TablesToLock(std::span<const std::int16_t> relations, bool strict) const;
+  void AcquireLocks(std::span<const std::int16_t> relations, bool write);
+  void ReleaseLocks(std::span<const std::int16_t> relations, bool write) noexcept;
   // Takes the table out of its slot and closes it.
   void CloseSlot(int rltnIdx) noexcept;
 

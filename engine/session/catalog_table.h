@@ -75,6 +75,11 @@ class ITdbCatalogTable {
   virtual std::u16string GetRealIndexName(const std::u16string& indexName) const = 0;
   // Switches the use of record edit locks.
   virtual void ActivateEditLocks(bool value) = 0;
+  // Takes one read lock of the table (write: one write lock), waiting as
+  // the table's own operations do; ETdbEngine 104 when it cannot be had.
+  virtual void BeginLock(bool write) = 0;
+  // Gives back one lock that BeginLock took.
+  virtual void EndLock(bool write) noexcept = 0;
 };
 
 // Makes a closed table object for an open request.

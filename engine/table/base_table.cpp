@@ -14,7 +14,9 @@
 #include "engine/index/collation.h"
 #include "engine/index/index_names.h"
 #include "engine/table/blob_file.h"
+#include "engine/table/bplus_table_header.h"
 #include "engine/table/bplus_table_file.h"
+#include "engine/table/header_bytes.h"
 #include "engine/table/heap_data_file.h"
 #include "engine/table/memo_file.h"
 #include "engine/table/redo_log.h"
@@ -168,6 +170,7 @@ void TTdbBaseTable::Open(bool force) {
 }
 
 void TTdbBaseTable::OpenFiles(bool force) {
+  bool logLeft = !FLockFile;
   {
     TTdbTableLock read(*this, tltRead);
     OpenDataFile();
@@ -175,11 +178,12 @@ void TTdbBaseTable::OpenFiles(bool force) {
     BuildIndexTable();
     CheckFirstRecord();
     OpenBlockFiles(force);
+    // A live program keeps the write lock while its transaction runs, so a
+    // redo log seen under this read lock is a dead program's.
+    if (FLockFile) logLeft = TTdbRedoLog::IsPresent(FFileSystem, RedoLogFileName());
   }
-  // A redo log belongs to a live program's transaction unless this program
-  // is the table's only user (or the log's owner was found dead at log-in).
-  if (FLockFile && FLockFile->SessionCount() > 1 && !FHijackPending) return;
   FHijackPending = false;
+  if (!logLeft) return;
   if (ReadOnly() && TTdbRedoLog::IsPresent(FFileSystem, RedoLogFileName())) {
     RecoverWithWriteAccess(force);
     return;
@@ -235,6 +239,21 @@ void TTdbBaseTable::OpenDataFile() {
     FDataFile->WriteBytes(static_cast<std::int64_t>(RecordCountOffset(FLevel)), count, sizeof count, false);
     FDataFile->Flush();
   }
+}
+
+TTdbTableHeader TTdbBaseTable::ReadStoredHeader() {
+  const std::int64_t fileSize = FDataFile->Storage().GetSize();
+  std::vector<std::uint8_t> prefix(static_cast<std::size_t>(
+      std::min<std::int64_t>(fileSize, static_cast<std::int64_t>(kHeaderPrefixSize))));
+  if (prefix.size() < kMagicSize)
+    throw ETdbEngine(tdbErrPlain, "The table file \"" + FFileName + "\" is empty or too short to be a table");
+  FDataFile->ReadBytes(0, prefix.data(), prefix.size(), false);
+  TDataFileByteSource more(*FDataFile);
+  if (BPlusFile()) {
+    TTdbHeaderReader reader(prefix, static_cast<uint64_t>(fileSize), &more, FFileName);
+    return ReadBPlusTableHeader(reader, nullptr);
+  }
+  return ReadHeaderWithKey(prefix, static_cast<uint64_t>(fileSize), &more);
 }
 
 void TTdbBaseTable::ComputeColumnSummary() {
@@ -462,6 +481,7 @@ void TTdbBaseTable::CloseFiles() noexcept {
   FDataFile.reset();
   FRedoLog.reset();
   FInTransaction = false;
+  FTransactionWriteLock = false;
   FRollingBack = false;
   FReadLocks = FUpgradeLocks = FWriteLocks = FExclusiveLocks = 0;
   FWriteError = 0;

@@ -448,6 +448,9 @@ class TTdbBaseTable : public ITdbUnlockable {
   // record, its id (handed out and stored in buffer when it has none, the
   // next id raised past an explicit one). Error 30 for an id in use.
   std::int32_t RecordNoForAppend(std::span<std::uint8_t> buffer);
+  // Reads the table file's header again (with the table's key), as it is
+  // on disk now.
+  TTdbTableHeader ReadStoredHeader();
   // Reads the header with the table's key (table_encryption.cpp): sets the
   // cryptor's method from the header, initializes it and checks the key.
   // Error 38 for a key that does not fit; the header errors otherwise.
@@ -540,13 +543,29 @@ class TTdbBaseTable : public ITdbUnlockable {
   // A deletion moved record fromRecNo into the hole toRecNo (equal when the
   // last record was deleted): edit locks follow it and other programs learn it.
   void NoteRecordMove(std::int32_t fromRecNo, std::int32_t toRecNo);
-  // Rolls back the transaction a dead program left in the redo log, under
-  // the write lock, when a scan of the lock file cleared a dead slot.
-  void RecoverAfterHijack();
+  // Reads the files' state again: the data file's, every open index's, the
+  // memo and blob files'; with newIndexes also the index names, registering
+  // the indexes another program added (or all again when it removed one).
+  void ReloadFiles(bool newIndexes);
+  // Whether a redo log that no live program owns lies beside the table: asked
+  // with a table lock just taken from the lock file. A live program keeps the
+  // write lock from the first change of its transaction to its end, so a log
+  // seen then belongs to a program that died in its transaction.
+  bool DeadTransactionLeft();
+  // Under the write lock just taken from the lock file: rolls back the
+  // transaction a dead program left in the redo log (error 135 for a table
+  // opened read-only).
+  void RollBackDeadTransaction();
+  // A read or upgrade lock just taken from the lock file met a dead
+  // program's transaction: gives that lock back, rolls the transaction back
+  // under the write lock, which then stands for the lock asked for.
+  void RollBackBeforeReading(bool wait);
   void MarkUnlockTime();
 
   // Transactions (table_transaction.cpp).
   void CreateRedoLog();
+  // Gives back the write lock the transaction held for itself.
+  void EndTransactionWriteLock();
   void ReplayRedoLog(TTdbRedoLog& log);
   void UndoEntry(const TTdbRedoEntry& entry);
   TTdbBlobDataList ValuesOf(const TTdbRedoEntry& entry) const;
@@ -612,6 +631,10 @@ class TTdbBaseTable : public ITdbUnlockable {
   int FEditLocks = 0;
   std::int32_t FEditRecNo = 0;  // the record of FEditLocks
   bool FHijackPending = false;
+  // With a lock file a transaction holds one write lock of its own from its
+  // first change to its end, so no other program reads its changes or
+  // takes its redo log for a dead program's.
+  bool FTransactionWriteLock = false;
 
   TTdbRelationListeners FListeners;
 };

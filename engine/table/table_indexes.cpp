@@ -312,6 +312,8 @@ int TTdbBaseTable::CreateIndex(const std::u16string& name, const std::u16string&
     }
     slot.Definition.reset();  // a user index's definition lives in its file
     WriteIndNames();
+    // Other programs see the count above theirs and read the names again.
+    if (FLockFile) FLockFile->WriteIndexCount(static_cast<std::int16_t>(IndexCount()));
   } catch (const ETdbEngine&) {
     CloseIndexSlot(slot);
     FIndexFiles[static_cast<std::size_t>(number)].reset();

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "engine/base/engine_error.h"
+#include "engine/index/index_names.h"
 #include "engine/table/base_table.h"
 #include "engine/table/blob_file.h"
 #include "engine/table/heap_data_file.h"
@@ -140,6 +141,11 @@ void TTdbBaseTable::BeginRead(bool wait) {
     }
     FUnlockAction = tltRead;
   }
+  if (fromFile && Active() && (HasTableChanged() || FHijackPending) && DeadTransactionLeft()) {
+    RollBackBeforeReading(wait);
+    ++FReadLocks;
+    return;
+  }
   ++FReadLocks;
   if (fromFile && HasTableChanged()) {
     try {
@@ -180,6 +186,11 @@ void TTdbBaseTable::BeginUpgrade(bool wait) {
     }
     FUnlockAction = tltUpgrade;
   }
+  if (waited && Active() && (HasTableChanged() || FHijackPending) && DeadTransactionLeft()) {
+    RollBackBeforeReading(wait);
+    ++FUpgradeLocks;
+    return;
+  }
   ++FUpgradeLocks;
   if (waited && HasTableChanged()) {
     try {
@@ -208,7 +219,7 @@ void TTdbBaseTable::BeginWrite(bool wait) {
     throw ETdbEngine(tdbErrWriteFile, FStdName);
   }
   if (FWriteLocks < 1 && FUpgradeLocks < 1 && FReadLocks > 0 && FLockFile) throw ETdbEngine(tdbErrTableLocked);
-  bool waited = false;
+  bool waited = false, fromFile = false;
   if (FWriteLocks == 0 && FUnlockAction < tltWrite) {
     if (FLockFile) {
       bool granted = false;
@@ -220,20 +231,27 @@ void TTdbBaseTable::BeginWrite(bool wait) {
         if (!FLockFile->LockTable(FUnlockAction, tltWrite, !wait)) throw ETdbEngine(tdbErrTableLocked);
         waited = true;
       }
+      fromFile = true;
     }
     FUnlockAction = tltWrite;
   }
-  if (FWriteLocks == 0 && FInTransaction && !FRedoLog && !FRollingBack) CreateRedoLog();
   ++FWriteLocks;
-  if (waited && HasTableChanged()) {
-    try {
-      UpdateTable();
-    } catch (...) {
-      EndWrite();
-      throw;
+  try {
+    if (fromFile && (HasTableChanged() || FHijackPending)) {
+      if (waited) UpdateTable();
+      RollBackDeadTransaction();
     }
+    if (FInTransaction && !FRedoLog && !FRollingBack) {
+      CreateRedoLog();
+      if (FLockFile) {
+        ++FWriteLocks;
+        FTransactionWriteLock = true;
+      }
+    }
+  } catch (...) {
+    EndWrite();
+    throw;
   }
-  if (FHijackPending && FWriteLocks == 1 && !FInTransaction) RecoverAfterHijack();
 }
 
 void TTdbBaseTable::EndWrite() {
@@ -353,14 +371,9 @@ void TTdbBaseTable::UpdateTable() {
   TTdbTableLock read(*this, tltRead);
   const std::int64_t caughtUp = FLockFile ? FLockFile->SessionChangeCount() : 0;
   try {
-    FDataFile->Invalidate();
-    for (auto& slot : FIndexFiles)
-      if (slot && slot->IsOpen()) {
-        slot->Storage->Invalidate();
-        slot->File->Update();
-      }
-    if (FMemo) FMemo->Update();
-    if (FBlob) FBlob->Update();
+    // A new lock file counts no indexes: only a count above this table's
+    // own announces indexes another program added.
+    ReloadFiles(FLockFile && FLockFile->TableIndexCount() > IndexCount());
     if (FLockFile) {
       FLockFile->SetSessionChangeCount(FLockFile->TableChangeCount());
       ReplayRecordMoves();
@@ -371,6 +384,31 @@ void TTdbBaseTable::UpdateTable() {
     throw;
   }
   FListeners.RelationChanged();
+}
+
+void TTdbBaseTable::ReloadFiles(bool newIndexes) {
+  FDataFile->Invalidate();
+  for (auto& slot : FIndexFiles)
+    if (slot && slot->IsOpen()) {
+      slot->Storage->Invalidate();
+      slot->File->Update();
+    }
+  if (FMemo) FMemo->Update();
+  if (FBlob) FBlob->Update();
+  if (!newIndexes) return;
+  std::vector<std::u16string> known = FHeader.IndexNames;
+  FHeader.IndexNames = ReadStoredHeader().IndexNames;
+  const std::vector<std::u16string>& stored = FHeader.IndexNames;
+  if (stored == known) return;
+  if (stored.size() > known.size() && std::equal(known.begin(), known.end(), stored.begin())) {
+    // Added behind the known ones: the numbers of those stay as they are.
+    for (std::size_t i = known.size(); i < stored.size(); ++i) {
+      const TTdbIndexKind kind = GetIndexKind(stored[i], FLevel);
+      if (kind == tikUser || kind == tikTemporary) InitIndex(stored[i], nullptr);
+    }
+    return;
+  }
+  RegisterIndexes();
 }
 
 void TTdbBaseTable::ReplayRecordMoves() {
@@ -451,18 +489,31 @@ int TTdbBaseTable::NetUsers() {
 
 // --- A dead program's transaction -----------------------------------------
 
-void TTdbBaseTable::RecoverAfterHijack() {
-  if (!FHijackPending || !Active() || ReadOnly() || FInTransaction || FRollingBack) return;
+bool TTdbBaseTable::DeadTransactionLeft() {
+  if (!FLockFile || !Active() || FRollingBack || FRedoLog) return false;
   FHijackPending = false;
-  // Only a program that died leaves a log behind; a live one holds the
-  // write lock for its whole transaction, so under the write lock a log
-  // that is there is the dead program's.
-  try {
-    RecoverRedoLog();
-  } catch (const ETdbEngine&) {
-    FHijackPending = true;
-    throw;
-  }
+  return TTdbRedoLog::IsPresent(FFileSystem, RedoLogFileName());
+}
+
+void TTdbBaseTable::RollBackDeadTransaction() {
+  if (!DeadTransactionLeft()) return;
+  if (ReadOnly())
+    throw ETdbEngine(tdbErrPlain, "Table \"" + FullName() +
+                                      "\" was left by a program that ended in the middle of a transaction, and "
+                                      "rolling that back needs write access. Open the table once with write access.");
+  // The dead program's pages may be anywhere between the cache and the
+  // disk: the replay starts from the files as they are.
+  ReloadFiles(true);
+  RecoverRedoLog();
+}
+
+void TTdbBaseTable::RollBackBeforeReading(bool wait) {
+  // Nothing counts the lock just taken yet: this gives it back.
+  AdjustLockLevel();
+  BeginWrite(wait);
+  // The write lock stays in the file (FUnlockAction) until the unlock
+  // thread lowers it to what the counters need.
+  EndWrite();
 }
 
 }  // namespace kestrel

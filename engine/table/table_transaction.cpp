@@ -43,6 +43,13 @@ void TTdbBaseTable::CommitModifications() {
     FRedoLog.reset();
   }
   FInTransaction = false;
+  EndTransactionWriteLock();
+}
+
+void TTdbBaseTable::EndTransactionWriteLock() {
+  if (!FTransactionWriteLock) return;
+  FTransactionWriteLock = false;
+  EndWrite();
 }
 
 void TTdbBaseTable::UndoModifications() {
@@ -51,6 +58,12 @@ void TTdbBaseTable::UndoModifications() {
   std::unique_ptr<TTdbRedoLog> log = std::move(FRedoLog);
   FInTransaction = false;
   if (!log) return;
+  // The write lock goes after the log: until then nobody takes the log for
+  // a dead program's.
+  struct TWriteLockEnd {
+    TTdbBaseTable& Table;
+    ~TWriteLockEnd() { Table.EndTransactionWriteLock(); }
+  } writeLockEnd{*this};
   if (!FTransactionFlushed) {
     Undo();
     log->Erase();

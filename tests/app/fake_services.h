@@ -97,6 +97,7 @@ class TFakeTable final : public ITableComponent {
   void SetActive(bool active) override { FActive = active; }
   void Close() override { FActive = false; }
   int RecordCount() override { return FRecords; }
+  int RecordCountNow() override { return FHeldByOther ? -1 : FRecords; }
   kestrel::access::TDataSet* DataSet() override { return nullptr; }
   QString IndexName() const override { return FIndexName; }
   void SetIndexName(const QString& name) override { FIndexName = name; }
@@ -121,6 +122,7 @@ class TFakeTable final : public ITableComponent {
 
   bool FActive = false;
   int FRecords = 0;
+  bool FHeldByOther = false;  // RecordCountNow answers -1, as while another program writes
   QString FIndexName = QStringLiteral("KOD");
   std::vector<QString> FSearches;
   QString FFilter;

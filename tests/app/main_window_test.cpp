@@ -11,9 +11,12 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QStatusBar>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 #include "app/browse_window.h"
 #include "app/main_window.h"
@@ -378,6 +381,35 @@ TEST(MainWindowTest, PostsAndDeletionsRefreshTheBrowseWindowsCount) {
   EXPECT_EQ(app.FDialogs.FBoxes[0].FKind, TBoxKind::bkQuestion);
   EXPECT_EQ(app.FDialogs.FBoxes[0].FCaption, QStringLiteral("Törlés jóváhagyás:"));
   EXPECT_EQ(app.FDialogs.FBoxes[0].FText, QStringLiteral("Biztosan törölhető ?"));
+}
+
+// Runs the event loop for ms milliseconds or until done() holds.
+bool RunEventsUntil(const std::function<bool()>& done, int ms) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done() && timer.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  return done();
+}
+
+TEST(MainWindowTest, TheBrowseWindowsCountFollowsOtherProgramsChanges) {
+  TScratchDirectory scratch;
+  TAppFixture app(/*fakeTable=*/true);
+  TForm2& browse = app.FWindows->Form2();
+  QLabel* count = browse.Label2();
+  app.FTable->FRecords = 3;
+  browse.show();
+  EXPECT_EQ(count->text(), QStringLiteral("3"));
+  // Another program appends while it holds the table: nothing waits for it,
+  // and the count follows once the table is free.
+  app.FTable->FRecords = 7;
+  app.FTable->FHeldByOther = true;
+  EXPECT_FALSE(RunEventsUntil([&] { return count->text() != QStringLiteral("3"); }, 1500));
+  app.FTable->FHeldByOther = false;
+  EXPECT_TRUE(RunEventsUntil([&] { return count->text() == QStringLiteral("7"); }, 5000)) << count->text().toStdString();
+  // A hidden window no longer looks.
+  browse.hide();
+  app.FTable->FRecords = 9;
+  EXPECT_FALSE(RunEventsUntil([&] { return count->text() != QStringLiteral("7"); }, 1500));
 }
 
 TEST(MainWindowTest, DeletionRefusedIsAbandonedSilently) {

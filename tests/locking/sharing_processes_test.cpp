@@ -197,6 +197,94 @@ TEST_F(SharingTest, SurvivorsGoOnWhenAHolderIsKilled) {
   EXPECT_TRUE(StartsWith(Check(), "0 ")) << Check();
 }
 
+TEST_F(SharingTest, ADeadProgramsTransactionIsRolledBackBeforeSurvivorsRead) {
+  struct TCase {
+    const char* What;
+    std::vector<std::string> VictimCommands;  // after topen
+    std::string FirstSurvivorCommand;          // what notices the death
+    std::string Count, Sum, First;             // what the survivors read then
+  };
+  const std::vector<TCase> cases = {
+      // A large transaction's pages reach the files before its end (tflush).
+      {"edits, an append and a delete on disk; the next reader rolls back",
+       {"tbegin", "tincr 1", "tflush", "tincr 2", "tappend 50", "tdelete 3", "tflush"}, "get 1", "ok 5", "ok 0",
+       "ok 1 0"},
+      {"the same; the next writer rolls back",
+       {"tbegin", "tincr 1", "tflush", "tincr 2", "tappend 50", "tdelete 3", "tflush"}, "lock w 1", "ok 5", "ok 0",
+       "ok 1 0"},
+      {"changes still in the cache", {"tbegin", "tincr 1", "tincr 2", "tappend 50", "tdelete 3"}, "sum", "ok 5",
+       "ok 0", "ok 1 0"},
+      {"a committed transaction stays, the running one goes",
+       {"tbegin", "tincr 1", "tcommit", "tbegin", "tincr 1", "tdelete 1", "tappend 60"}, "count", "ok 5", "ok 1",
+       "ok 1 1"},
+  };
+  for (const TCase& c : cases) {
+    // Each case starts from the table as the one before left it: rolled back.
+    SCOPED_TRACE(c.What);
+    auto actors = Open(2, 2000);
+    TActor victim;
+    ASSERT_EQ(victim.Do("topen " + FDir.Path()), "ok");
+    for (const std::string& command : c.VictimCommands) ASSERT_TRUE(StartsWith(victim.Do(command), "ok")) << command;
+    victim.Kill();
+    TActor& first = *actors[0];
+    TActor& second = *actors[1];
+    EXPECT_TRUE(StartsWith(first.Do(c.FirstSurvivorCommand), "ok"));
+    if (c.FirstSurvivorCommand == "lock w 1") {
+      EXPECT_EQ(first.Do("unlock w"), "ok");
+    }
+    EXPECT_EQ(first.Do("count"), c.Count);
+    EXPECT_EQ(second.Do("sum"), c.Sum);
+    EXPECT_EQ(second.Do("get 1"), c.First);
+    EXPECT_NE(::access(FDir.File("Cnt.tra").c_str(), F_OK), 0) << "the redo log is gone";
+    for (auto& actor : actors) EXPECT_EQ(actor->Do("close"), "ok");
+    EXPECT_TRUE(StartsWith(Check(), "0 ")) << Check();
+  }
+}
+
+TEST_F(SharingTest, ALiveProgramsTransactionSurvivesAnotherProgramsDeath) {
+  auto actors = Open(2, 10000);
+  TActor& victim = *actors[0];
+  TActor& other = *actors[1];
+  TActor owner;
+  ASSERT_EQ(owner.Do("topen " + FDir.Path()), "ok");
+  ASSERT_EQ(victim.Do("edit 4"), "ok");
+  ASSERT_EQ(owner.Do("tbegin"), "ok");
+  ASSERT_EQ(owner.Do("tincr 1"), "ok");
+  EXPECT_TRUE(StartsWith(other.Do("lock r 0"), "err -47 104 ")) << "the transaction keeps its write lock";
+  victim.Kill();
+  // other finds the dead editor's slot while the transaction runs and waits
+  // for the write lock.
+  other.Send("incr 4");
+  ::usleep(300000);
+  EXPECT_EQ(owner.Do("tincr 2"), "ok");
+  EXPECT_EQ(owner.Do("tcommit"), "ok");
+  EXPECT_EQ(other.Line(), "ok");
+  EXPECT_EQ(other.Do("sum"), "ok 3") << "the live transaction was kept";
+  EXPECT_EQ(owner.Do("tclose"), "ok");
+  EXPECT_EQ(other.Do("close"), "ok");
+  EXPECT_TRUE(StartsWith(Check(), "0 ")) << Check();
+}
+
+TEST_F(SharingTest, AnIndexAnotherProgramCreatesIsSeenWithoutReopening) {
+  auto actors = Open(1);
+  TActor& reader = *actors[0];
+  for (const char* recNo : {"1", "2", "3", "5"}) ASSERT_EQ(reader.Do(std::string("incr ") + recNo), "ok");
+  EXPECT_EQ(reader.Do("indexes"), "ok ID");
+  TActor creator;
+  ASSERT_EQ(creator.Do("topen " + FDir.Path()), "ok");
+  ASSERT_TRUE(StartsWith(creator.Do("tindex ByN"), "ok "));
+  EXPECT_EQ(reader.Do("indexes"), "ok ID,ByN");
+  EXPECT_EQ(reader.Do("setindex ByN"), "ok");
+  EXPECT_EQ(reader.Do("first"), "ok 4 0") << "ordered by N";
+  // The new index follows the other program's changes.
+  EXPECT_EQ(creator.Do("tincr 4"), "ok");
+  EXPECT_EQ(creator.Do("tappend 9"), "ok 6");
+  EXPECT_EQ(reader.Do("first"), "ok 9 0");
+  EXPECT_EQ(creator.Do("tclose"), "ok");
+  EXPECT_EQ(reader.Do("close"), "ok");
+  EXPECT_TRUE(StartsWith(Check(), "0 ")) << Check();
+}
+
 TEST_F(SharingTest, TheToolLogsInLikeAnyOtherProgram) {
   WriteWholeFile(FDir.File("in.csv"), "ID,N\n10,0\n11,0\n");
   auto actors = Open(1);

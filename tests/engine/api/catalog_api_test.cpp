@@ -5,7 +5,9 @@
 #include <string>
 
 #include "engine/api/kestrel.h"
+#include "engine/fs/clock.h"
 #include "engine/session/catalog.h"
+#include "engine/session/services.h"
 #include "fake_engine.h"
 
 namespace kestrel::test {
@@ -266,6 +268,66 @@ TEST_F(TCatalogApi, DeletingTheLastCursorOfATemporaryTableClosesIt) {
   EXPECT_EQ(TdbTableDelete(second), 0);
   EXPECT_EQ(FTableLog->FCloses, 1);
   EXPECT_EQ(TdbSessFindRltnHdl(session, u"Vnd03"), 0);
+}
+
+// Sets of tables are locked in the order of their file names, whatever the
+// order given, and a refusal gives back what was taken.
+TEST_F(TCatalogApi, SetsOfTablesAreLockedInOneOrder) {
+  for (const char* name : {"Bb.dat", "Aa.dat", "Cc.dat"}) WriteWholeFile(FDir.File(name), "t");
+  TTdbServices services(DefaultClock());
+  TTdbCatalog catalog(services, 90, &GetTableFactory);
+  catalog.OpenDatabase(U16(FDir.Path()), u"", 1024, 0);
+  const std::int16_t b = static_cast<std::int16_t>(catalog.OpenTable(u"Bb", u"", kAllRights, false));
+  const std::int16_t a = static_cast<std::int16_t>(catalog.OpenTable(u"Aa", u"", kAllRights, false));
+  const std::int16_t c = static_cast<std::int16_t>(catalog.OpenTable(u"Cc", u"", kAllRights, false));
+  using TLocks = std::vector<std::string>;
+  struct TCase {
+    const char* What;
+    std::vector<std::int16_t> Relations;
+    bool Write;
+    std::vector<std::string> Refused;
+    int Error;  // 0: taken
+    TLocks Expected;
+  };
+  const std::vector<TCase> cases = {
+      {"read, any order given", {c, 0, a, b}, false, {}, 0, {"+r Aa.dat", "+r Bb.dat", "+r Cc.dat"}},
+      {"write, ended by a negative entry", {b, a, -1, c}, true, {}, 0, {"+w Aa.dat", "+w Bb.dat"}},
+      {"a refusal gives back the earlier ones",
+       {c, b, a},
+       true,
+       {"Cc.dat"},
+       tdbErrTableLocked,
+       {"+w Aa.dat", "+w Bb.dat", "-w Bb.dat", "-w Aa.dat"}},
+      {"a slot without a table locks nothing", {a, 77}, false, {}, tdbErrInvalidParameter, {}},
+  };
+  for (const TCase& tc : cases) {
+    SCOPED_TRACE(tc.What);
+    FTableLog->FLocks.clear();
+    FTableLog->FRefusedLocks = tc.Refused;
+    int error = 0;
+    try {
+      if (tc.Write)
+        catalog.AcquireWriteLocks(tc.Relations);
+      else
+        catalog.AcquireReadLocks(tc.Relations);
+    } catch (const ETdbEngine& e) {
+      error = e.Number();
+    }
+    EXPECT_EQ(error, tc.Error);
+    EXPECT_EQ(FTableLog->FLocks, tc.Expected);
+    if (error != 0) continue;
+    // Released in the reverse order, once each.
+    FTableLog->FLocks.clear();
+    if (tc.Write)
+      catalog.ReleaseWriteLocks(tc.Relations);
+    else
+      catalog.ReleaseReadLocks(tc.Relations);
+    TLocks released;
+    for (auto taken = tc.Expected.rbegin(); taken != tc.Expected.rend(); ++taken)
+      released.push_back("-" + taken->substr(1));
+    EXPECT_EQ(FTableLog->FLocks, released);
+  }
+  catalog.CloseDatabase();
 }
 
 }  // namespace

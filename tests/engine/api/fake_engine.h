@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -31,6 +32,10 @@ struct TFakeTableLog {
   int FSetupFailure = 0;
   bool FTemporary = false;
   bool FEditLocks = false;
+  // Lock calls, "+r NAME" / "-w NAME" with the table file's name, in order.
+  std::vector<std::string> FLocks;
+  // Table file names whose BeginLock is refused (104).
+  std::vector<std::string> FRefusedLocks;
 };
 
 class TFakeTable : public ITdbCatalogTable {
@@ -77,6 +82,15 @@ class TFakeTable : public ITdbCatalogTable {
     throw ETdbEngine(tdbErrIndexNotFound, "x");
   }
   void ActivateEditLocks(bool value) override { FLog->FEditLocks = value; }
+  void BeginLock(bool write) override {
+    const std::string name = std::filesystem::path(FRequest.FFileName).filename().string();
+    for (const std::string& refused : FLog->FRefusedLocks)
+      if (refused == name) throw ETdbEngine(tdbErrTableLocked);
+    FLog->FLocks.push_back(std::string(write ? "+w " : "+r ") + name);
+  }
+  void EndLock(bool write) noexcept override {
+    FLog->FLocks.push_back(std::string(write ? "-w " : "-r ") + std::filesystem::path(FRequest.FFileName).filename().string());
+  }
 
  private:
   std::shared_ptr<TFakeTableLog> FLog;

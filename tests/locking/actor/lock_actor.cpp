@@ -22,11 +22,27 @@
 //   sum                    the sum of N over all records
 //   close                  close the database and the session
 //   pid                    this process's id
+//   indexes                the table's index names, separated by ","
+//   setindex NAME          order the cursor by index NAME
+//   first                  ID and N of the first record in the cursor's order
 //   quit
+//
+// Commands on a table object of its own (as a program using the library
+// below the flat calls does; it logs in to the lock file like the others):
+//   topen DIR              open DIR/Cnt.dat
+//   tindex NAME            create an index NAME on the column N
+//   tbegin                 start a transaction
+//   tappend ID             append a record ID, N = 0
+//   tincr RECNO            N + 1 in record RECNO
+//   tdelete RECNO          delete record RECNO
+//   tflush                 write the changes made so far to the files
+//   tcommit / trollback    end the transaction
+//   tclose                 close the table object
 #include <unistd.h>
 
 #include <cstdint>
 #include <iostream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -46,7 +62,14 @@ constexpr int kLevel = 5;
 
 std::u16string U16(const std::string& text) { return Utf8ToUtf16(text); }
 
+// A table object opened without the flat calls.
+struct TOwnTable {
+  std::unique_ptr<TdwOSFileSystem> FileSystem;
+  std::unique_ptr<TTdbBaseTable> Table;
+};
+
 struct TActor {
+  TOwnTable Own;
   std::int16_t Session = 0;
   std::int16_t Relation = 0;
   std::int16_t Table = 0;
@@ -100,6 +123,83 @@ std::string Create(const std::string& directory, int rows) {
   }
   pageManager.UnregisterClient(1, 4096);
   return "ok";
+}
+
+std::string RunOwn(TActor& a, const std::string& command, std::istringstream& in) {
+  constexpr int kOwnClient = 7;
+  constexpr int kOwnCacheKB = 1024;
+  if (command == "topen") {
+    std::string directory;
+    in >> directory;
+    TTdbPageManager::Instance().RegisterClient(kOwnClient, kOwnCacheKB);
+    a.Own.FileSystem = std::make_unique<TdwOSFileSystem>(directory);
+    a.Own.Table = std::make_unique<TTdbBaseTable>(TTdbPageManager::Instance(), *a.Own.FileSystem, kOwnClient);
+    a.Own.Table->SetFileName(directory + "/Cnt.dat");
+    a.Own.Table->SetRights(kAccessRightsMask);
+    TdwClock& clock = DefaultClock();
+    a.Own.Table->SetSharing(std::make_shared<TdwOSFileSystem>(directory), clock,
+                            static_cast<std::int64_t>(::getpid()), u"own");
+    a.Own.Table->Open();
+    a.Own.Table->Setup();
+    return "ok";
+  }
+  if (!a.Own.Table) return "err 0 0 no table object open";
+  TTdbBaseTable& table = *a.Own.Table;
+  const TTdbColumnDefs& columns = table.Columns();
+  std::vector<std::uint8_t> record(static_cast<std::size_t>(table.RecordSize()));
+  auto set = [&](std::size_t column, std::int64_t value) {
+    WriteValue(columns[column].DataType, columns.ColumnBytes(std::span<std::uint8_t>(record), column), value);
+  };
+  if (command == "tindex") {
+    std::string name;
+    in >> name;
+    return "ok " + std::to_string(table.CreateIndex(U16(name), u"N", false));
+  }
+  if (command == "tbegin") {
+    table.StartTransaction();
+    return "ok";
+  }
+  if (command == "tappend") {
+    std::int64_t id = 0;
+    in >> id;
+    table.InitRecord(record, false);
+    set(0, id);
+    set(1, 0);
+    return "ok " + std::to_string(table.AppendRecord(record, {}));
+  }
+  std::int32_t recNo = 0;
+  if (command == "tincr") {
+    in >> recNo;
+    table.ReadRecord(recNo, record);
+    const TTdbValue n = ReadValue(columns[1].DataType, columns.ColumnBytes(std::span<const std::uint8_t>(record), 1));
+    set(1, (std::holds_alternative<int64_t>(n) ? std::get<int64_t>(n) : 0) + 1);
+    table.ReplaceRecord(record, {}, recNo);
+    return "ok";
+  }
+  if (command == "tdelete") {
+    in >> recNo;
+    table.DeleteRecord(recNo);
+    return "ok";
+  }
+  if (command == "tflush") {
+    table.Flush();
+    return "ok";
+  }
+  if (command == "tcommit") {
+    table.CommitModifications();
+    return "ok";
+  }
+  if (command == "trollback") {
+    table.UndoModifications();
+    return "ok";
+  }
+  if (command == "tclose") {
+    table.Close();
+    a.Own.Table.reset();
+    TTdbPageManager::Instance().UnregisterClient(kOwnClient, kOwnCacheKB);
+    return "ok";
+  }
+  return "err 0 0 unknown command " + command;
 }
 
 std::string Run(TActor& a, const std::string& line) {
@@ -206,6 +306,24 @@ std::string Run(TActor& a, const std::string& line) {
     return "ok";
   }
   if (command == "pid") return "ok " + std::to_string(::getpid());
+  if (command == "indexes") {
+    TdbChar names[1024] = {};
+    if ((r = TdbRltnGetIndexNames(a.Relation, names, 1023)) < 0) return fail(r);
+    std::string out = "ok ";
+    for (const TdbChar* name = names; *name; name += std::char_traits<char16_t>::length(name) + 1)
+      out += (out.size() > 3 ? "," : "") + Utf16ToUtf8(name);
+    return out;
+  }
+  if (command == "setindex") {
+    std::string name;
+    in >> name;
+    return (r = TdbTableSetIndex(a.Table, U16(name).c_str(), 0)) < 0 ? fail(r) : "ok";
+  }
+  if (command == "first") {
+    if ((r = TdbTableFirst(a.Table)) < 0 || (r = a.Read()) < 0) return fail(r);
+    return "ok " + std::to_string(a.Field(0)) + ' ' + std::to_string(a.Field(1));
+  }
+  if (!command.empty() && command[0] == 't') return RunOwn(a, command, in);
   return "err 0 0 unknown command " + command;
 }
 
