@@ -2,9 +2,10 @@
 // a transaction and every change appends its entries after it was made;
 // commit deletes the log, rollback replays it backwards.
 //
-// Replaying is resumable: after each undone entry the table is flushed and
-// committed to disk and the log is cut before that entry, so a replay broken
-// off (an error, a crash) goes on where it stopped. An entry whose change
+// Replaying is resumable: after each undone entry the table is flushed (and
+// with secure flushing committed to disk) and the log is cut before that
+// entry, so a replay broken off (an error, a crash) goes on where it
+// stopped. An entry whose change
 // never reached the files (the program died between logging it and
 // flushing) is recognised and passed over: an insert whose record number
 // lies beyond the record count, a delete whose record is still in its slot.
@@ -27,6 +28,10 @@ void TTdbBaseTable::StartTransaction() {
 }
 
 void TTdbBaseTable::CreateRedoLog() {
+  // The transaction's log takes the change log's file, which the last flush
+  // emptied.
+  if (FChangeLog && FChangeLog->HasEntries()) throw ETdbEngine(tdbErrWriteFile, FStdName);
+  CloseChangeLog();
   auto log = std::make_unique<TTdbRedoLog>(FFileSystem, RedoLogFileName());
   log->Create((FRights & kRightSecureFlush) != 0);
   FRedoLog = std::move(log);
@@ -74,6 +79,7 @@ void TTdbBaseTable::ReplayRedoLog(TTdbRedoLog& log) {
                                                                     : takInsert);
   }
   const std::vector<TTdbRedoEntry> entries = log.ReadEntries(shape);
+  const bool secure = (FRights & kRightSecureFlush) != 0;
   FRollingBack = true;
   try {
     for (const TTdbRedoEntry& entry : entries) {
@@ -83,8 +89,12 @@ void TTdbBaseTable::ReplayRedoLog(TTdbRedoLog& log) {
         UndoEntry(entry);
       }
       Flush();
-      log.CutTo(entry.Offset);
+      // Without secure flushing the steps are committed once, at the end:
+      // the cut reaches the file after the step's pages, which is all a
+      // program that dies in between needs.
+      log.CutTo(entry.Offset, secure);
     }
+    if (!secure) CommitFiles();
   } catch (const ETdbEngine&) {
     FRollingBack = false;
     throw;
@@ -144,6 +154,10 @@ void TTdbBaseTable::UndoEntry(const TTdbRedoEntry& entry) {
       break;
     }
     case takDelete: {
+      if (entry.CountBefore > 0) {
+        UndoMovedDelete(entry);
+        break;
+      }
       if (SlotHoldsLoggedRecord(entry)) break;  // the delete never reached the files
       std::vector<std::uint8_t> image = entry.Image;
       for (int f : BlockColumns()) SetBlockIdx(image, f, 0);
@@ -162,6 +176,22 @@ void TTdbBaseTable::UndoEntry(const TTdbRedoEntry& entry) {
     default:
       break;
   }
+}
+
+void TTdbBaseTable::UndoMovedDelete(const TTdbRedoEntry& entry) {
+  // Either of the table file's changes (the lowered count, the moved record
+  // in the slot) may have reached the file without the other. The moved
+  // record goes back to the end with its own chains, which the delete never
+  // freed; the slot gets the deleted record again, keeping the chains of
+  // whatever it holds now (they are the moved record's or the deleted
+  // record's old ones).
+  if (FDataFile->GetRecordCount() < entry.CountBefore) {
+    std::vector<std::uint8_t> moved = entry.MovedImage;
+    AppendRecordImpl(moved, {}, true);
+  }
+  if (SlotHoldsLoggedRecord(entry)) return;
+  std::vector<std::uint8_t> image = entry.Image;
+  ReplaceRecordImpl(image, ValuesOf(entry), entry.RecNo, false);
 }
 
 }  // namespace kestrel
