@@ -462,17 +462,23 @@ void TTdbBaseTable::Flush() {
     const bool secure = (FRights & kRightSecureFlush) != 0;
     if (FRedoLog) FRedoLog->Sync();
     WriteChangeLog();
-    FDataFile->Flush();
+    // The table file (the record count) goes first when changing and last
+    // when undoing: a program that dies between the files leaves records
+    // whose index items and chains may be missing, which an undo passes over,
+    // never index items or chains of records beyond the count, which an undo
+    // would not find.
+    if (!FRollingBack) FDataFile->Flush();
     if (FBlob) FBlob->Flush();
     if (FMemo) FMemo->Flush();
     for (auto& slot : FIndexFiles)
       if (slot && slot->IsOpen()) slot->File->Flush();
+    if (FRollingBack) FDataFile->Flush();
     // A transaction's log is only as good as the pages it undoes, so they
     // are committed on every flush while one runs. With secure flushing
     // every flush commits (a rollback then commits each undone step before
     // it cuts the log); otherwise every 1000th does, and a rollback commits
     // once at its end.
-    const bool commit = secure || FInTransaction || FFlushCounter + 1 >= kFlushesPerDirUpdate;
+    const bool commit = secure || FInTransaction || (!FRollingBack && FFlushCounter + 1 >= kFlushesPerDirUpdate);
     if (commit) {
       CommitFiles();
     } else {
@@ -488,11 +494,13 @@ void TTdbBaseTable::Flush() {
 }
 
 void TTdbBaseTable::CommitFiles() {
-  FDataFile->UpdateDir();
+  // In the order in which Flush writes the files.
+  if (!FRollingBack) FDataFile->UpdateDir();
   for (auto& slot : FIndexFiles)
     if (slot && slot->IsOpen()) slot->Storage->UpdateDir();
   if (FBlob) FBlob->UpdateDir();
   if (FMemo) FMemo->UpdateDir();
+  if (FRollingBack) FDataFile->UpdateDir();
   FFlushCounter = 0;
 }
 

@@ -2,15 +2,17 @@
 // a transaction and every change appends its entries after it was made;
 // commit deletes the log, rollback replays it backwards.
 //
-// Replaying is resumable: after each undone entry the table is flushed (and
-// with secure flushing committed to disk) and the log is cut before that
-// entry, so a replay broken off (an error, a crash) goes on where it
-// stopped. An entry whose change
-// never reached the files (the program died between logging it and
-// flushing) is recognised and passed over: an insert whose record number
-// lies beyond the record count, a delete whose record is still in its slot.
-// An update is undone by writing the old image back, which is right either
-// way.
+// Replaying is resumable: after each undone entry (or run of inserts) the
+// table is flushed (with secure flushing also committed to disk) and the log
+// is cut before that entry, so a replay broken off (an error, a crash) goes
+// on where it stopped. An undo writes the table file after the index, memo
+// and blob files. An entry whose change never reached the files, or reached
+// them in part (the program died between logging it and flushing, or in the
+// middle of a flush), is recognised: an insert whose record number lies
+// beyond the record count is passed over, a delete whose record is still in
+// its slot too, index items already gone or already there are what the step
+// was to achieve. An update is undone by writing the old image back, which is
+// right either way.
 #include "engine/base/column_codec.h"
 #include "engine/base/engine_error.h"
 #include "engine/table/heap_data_file.h"
@@ -18,6 +20,13 @@
 #include "engine/table/table_index_slot.h"
 
 namespace kestrel {
+
+namespace {
+
+// Most inserts a replay undoes between two flushes.
+constexpr std::size_t kUndoRunLength = 1000;
+
+}  // namespace
 
 void TTdbBaseTable::StartTransaction() {
   std::lock_guard guard(FLockingMutex);
@@ -82,12 +91,20 @@ void TTdbBaseTable::ReplayRedoLog(TTdbRedoLog& log) {
   const bool secure = (FRights & kRightSecureFlush) != 0;
   FRollingBack = true;
   try {
-    for (const TTdbRedoEntry& entry : entries) {
-      {
-        // One flush for the steps of one entry: they reach the disk together.
-        TTdbTableLock write(*this, tltWrite);
-        UndoEntry(entry);
-      }
+    // One write lock for the whole replay; each step is flushed by hand.
+    TTdbTableLock write(*this, tltWrite);
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      const TTdbRedoEntry& entry = entries[i];
+      UndoEntry(entry);
+      // Inserts of the last records, one after another, are undone as one
+      // step of up to kUndoRunLength: undoing such a run again from its start
+      // passes over the records already gone, whichever of their pages
+      // reached the files.
+      if (++run < kUndoRunLength && i + 1 < entries.size() && entry.Kind == takInsert &&
+          entries[i + 1].Kind == takInsert && entries[i + 1].RecNo == entry.RecNo - 1)
+        continue;
+      run = 0;
       Flush();
       // Without secure flushing the steps are committed once, at the end:
       // the cut reaches the file after the step's pages, which is all a
