@@ -460,8 +460,14 @@ void TTdbBaseTable::Close() {
       if (!error) error = std::current_exception();
     }
   }
-  // Changes that cannot be written are dropped, so the storages close.
+  // Changes that cannot be written are dropped, so the storages close; the
+  // change log then stays on disk when it protects half-written pages.
   if (error) Undo();
+  try {
+    CloseChangeLog();
+  } catch (const ETdbEngine&) {
+    if (!error) error = std::current_exception();
+  }
   ReleaseSharedLocks();
   CloseFiles();
   LogOutOfLockFile();
@@ -480,6 +486,7 @@ void TTdbBaseTable::CloseFiles() noexcept {
   FBlob.reset();
   FDataFile.reset();
   FRedoLog.reset();
+  FChangeLog.reset();
   FInTransaction = false;
   FTransactionWriteLock = false;
   FRollingBack = false;
@@ -500,32 +507,47 @@ void TTdbBaseTable::Flush() {
     // sync per flush for all the entries collected since the last one.
     const bool secure = (FRights & kRightSecureFlush) != 0;
     if (FRedoLog) FRedoLog->Sync();
-    FDataFile->Flush();
+    WriteChangeLog();
+    // The table file (the record count) goes first when changing and last
+    // when undoing: a program that dies between the files leaves records
+    // whose index items and chains may be missing, which an undo passes over,
+    // never index items or chains of records beyond the count, which an undo
+    // would not find.
+    if (!FRollingBack) FDataFile->Flush();
     if (FBlob) FBlob->Flush();
     if (FMemo) FMemo->Flush();
     for (auto& slot : FIndexFiles)
       if (slot && slot->IsOpen()) slot->File->Flush();
+    if (FRollingBack) FDataFile->Flush();
     // A transaction's log is only as good as the pages it undoes, so they
-    // are committed on every flush while one runs; a rollback commits each
-    // undone step before it cuts the log. With secure flushing every flush
-    // commits; otherwise every 1000th does.
-    const bool commit = secure || FInTransaction || FRollingBack ||
-                        FFlushCounter + 1 >= kFlushesPerDirUpdate;
+    // are committed on every flush while one runs. With secure flushing
+    // every flush commits (a rollback then commits each undone step before
+    // it cuts the log); otherwise every 1000th does, and a rollback commits
+    // once at its end.
+    const bool commit = secure || FInTransaction || (!FRollingBack && FFlushCounter + 1 >= kFlushesPerDirUpdate);
     if (commit) {
-      FDataFile->UpdateDir();
-      for (auto& slot : FIndexFiles)
-        if (slot && slot->IsOpen()) slot->Storage->UpdateDir();
-      if (FBlob) FBlob->UpdateDir();
-      if (FMemo) FMemo->UpdateDir();
-      FFlushCounter = 0;
+      CommitFiles();
     } else {
       ++FFlushCounter;
     }
+    // Every page is written: the changes the change log protected are whole.
+    ClearChangeLog();
     FWriteError = 0;
   } catch (const ETdbEngine&) {
     FWriteError = tdbErrWriteFile;
     throw ETdbEngine(tdbErrWriteFile, FStdName);
   }
+}
+
+void TTdbBaseTable::CommitFiles() {
+  // In the order in which Flush writes the files.
+  if (!FRollingBack) FDataFile->UpdateDir();
+  for (auto& slot : FIndexFiles)
+    if (slot && slot->IsOpen()) slot->Storage->UpdateDir();
+  if (FBlob) FBlob->UpdateDir();
+  if (FMemo) FMemo->UpdateDir();
+  if (FRollingBack) FDataFile->UpdateDir();
+  FFlushCounter = 0;
 }
 
 void TTdbBaseTable::FlushWhenCacheFull() noexcept {

@@ -562,6 +562,19 @@ class TTdbBaseTable : public ITdbUnlockable {
   void RollBackBeforeReading(bool wait);
   void MarkUnlockTime();
 
+  // The change log of changes outside a user transaction
+  // (table_change_log.cpp). ChangeLog: the log a change writes its entries
+  // to (the transaction's, else the change log, opened on first use; none
+  // while rolling back). WriteChangeLog: before a flush writes pages.
+  // ClearChangeLog: once the flush wrote (and when secure, committed) them.
+  // CloseChangeLog: deletes an empty log, keeps one with entries on disk.
+  TTdbRedoLog* ChangeLog();
+  void WriteChangeLog();
+  void ClearChangeLog();
+  void CloseChangeLog();
+  // Commits every file's data to disk (fsync).
+  void CommitFiles();
+
   // Transactions (table_transaction.cpp).
   void CreateRedoLog();
   // Gives back the write lock the transaction held for itself.
@@ -570,6 +583,7 @@ class TTdbBaseTable : public ITdbUnlockable {
   void UndoEntry(const TTdbRedoEntry& entry);
   TTdbBlobDataList ValuesOf(const TTdbRedoEntry& entry) const;
   bool SlotHoldsLoggedRecord(const TTdbRedoEntry& entry);
+  void UndoMovedDelete(const TTdbRedoEntry& entry);
 
   TTdbPageManager& FPageManager;
   TdwFileSystem& FFileSystem;
@@ -604,6 +618,7 @@ class TTdbBaseTable : public ITdbUnlockable {
   int FLastIndexNo = -1;
 
   std::unique_ptr<TTdbRedoLog> FRedoLog;
+  std::unique_ptr<TTdbRedoLog> FChangeLog;  // changes outside a user transaction
   bool FInTransaction = false;
   bool FRollingBack = false;
   // Whether changes of the running transaction may have reached the files

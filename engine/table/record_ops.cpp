@@ -1,6 +1,7 @@
 // TTdbBaseTable: reading, initialising, appending, replacing and deleting
 // records with their memo and blob values and index items, record ids, and
-// the redo-log entries of a running transaction.
+// the redo-log entries of every change (the transaction's log, or the change
+// log outside a transaction).
 //
 // Every change runs as steps, each with the step that takes it back. When a
 // step fails, the steps already done are taken back in reverse order, so a
@@ -376,6 +377,7 @@ std::int32_t TTdbBaseTable::AppendRecordImpl(std::span<std::uint8_t> buffer, con
   TTdbTableLock write(*this, tltWrite);
   if (StableRecordNumbers()) recNo = RecordNoForAppend(buffer);
   const bool outermost = FWriteLocks == 1;
+  TTdbRedoLog* const log = ChangeLog();
   TUndoSteps undo([this, outermost] {
     if (outermost) Undo();
   });
@@ -392,7 +394,7 @@ std::int32_t TTdbBaseTable::AppendRecordImpl(std::span<std::uint8_t> buffer, con
     }
     const std::int32_t inserted = FDataFile->InsertRecord(buffer);
     undo.Push([this, inserted] { FDataFile->DeleteRecord(inserted); });
-    if (FRedoLog && !FRollingBack) FRedoLog->LogInsert(inserted);
+    if (log) log->LogInsert(inserted);
     if (outermost) FlushChangeOrTakeBack([&undo] { undo.Run(); });
   } catch (const ETdbEngine&) {
     undo.Run();
@@ -442,8 +444,9 @@ void TTdbBaseTable::ReplaceRecordImpl(std::span<std::uint8_t> buffer, const TTdb
   FDataFile->ReadRecord(recNo, stored);
   std::vector<std::uint8_t> image(buffer.begin(), buffer.end());
   for (int f : BlockColumns()) SetBlockIdx(image, f, GetBlockIdx(stored, f));
+  TTdbRedoLog* const log = ChangeLog();
   std::vector<TTdbRedoValue> logged;
-  if (FRedoLog && !FRollingBack) logged = ReadValuesForLog(stored, rewritten);
+  if (log) logged = ReadValuesForLog(stored, rewritten);
   TUndoSteps undo([this, outermost] {
     if (outermost) Undo();
   });
@@ -465,7 +468,7 @@ void TTdbBaseTable::ReplaceRecordImpl(std::span<std::uint8_t> buffer, const TTdb
     }
     FDataFile->WriteRecord(recNo, image);
     undo.Push([this, recNo, stored] { FDataFile->WriteRecord(recNo, stored); });
-    if (FRedoLog && !FRollingBack) FRedoLog->LogUpdate(recNo, stored, logged);
+    if (log) log->LogUpdate(recNo, stored, logged);
     if (outermost) FlushChangeOrTakeBack([&undo] { undo.Run(); });
   } catch (const ETdbEngine&) {
     undo.Run();
@@ -497,8 +500,9 @@ void TTdbBaseTable::DeleteRecord(std::int32_t recNo) {
   std::vector<std::uint8_t> stored(static_cast<std::size_t>(RecordSize()));
   FDataFile->ReadRecord(recNo, stored);
   const std::vector<int> blockColumns = BlockColumns();
+  TTdbRedoLog* const log = ChangeLog();
   std::vector<TTdbRedoValue> logged;
-  if (FRedoLog && !FRollingBack) logged = ReadValuesForLog(stored, blockColumns);
+  if (log) logged = ReadValuesForLog(stored, blockColumns);
   // The heap file keeps its records without gaps: the last one moves in. A
   // B+ tree table file removes the record where it is.
   const bool moved = !FDataFile->CanDelete() && recNo < count;
@@ -524,10 +528,13 @@ void TTdbBaseTable::DeleteRecord(std::int32_t recNo) {
     }
     FDataFile->DeleteRecord(recNo);
     undo.Push([this, moved, last, stored] { FDataFile->InsertRecord(moved ? last : stored); });
-    if (FRedoLog && !FRollingBack) {
+    if (log) {
       std::vector<std::uint8_t> image = stored;
       for (int f : blockColumns) SetBlockIdx(image, f, 0);
-      FRedoLog->LogDelete(recNo, image, logged);
+      if (moved)
+        log->LogDeleteMoved(recNo, image, logged, last, count);
+      else
+        log->LogDelete(recNo, image, logged);
     }
     if (outermost) FlushChangeOrTakeBack([&undo] { undo.Run(); });
   } catch (const ETdbEngine&) {

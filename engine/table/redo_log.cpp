@@ -3,6 +3,8 @@
 // them back from the end with every field checked.
 #include "engine/table/redo_log.h"
 
+#include <algorithm>
+
 #include "engine/base/engine_error.h"
 #include "engine/fs/file_stream.h"
 
@@ -82,10 +84,16 @@ bool TTdbRedoLog::IsPresent(TdwFileSystem& fileSystem, const std::string& fileNa
 void TTdbRedoLog::AppendRecordEntry(TTdbTableActionKind kind, std::int32_t recNo,
                                     const std::vector<std::uint8_t>* image,
                                     const std::vector<TTdbRedoValue>& values) {
+  AppendRecordEntry(kind, recNo, image ? *image : std::vector<std::uint8_t>{}, values);
+}
+
+void TTdbRedoLog::AppendRecordEntry(TTdbTableActionKind kind, std::int32_t recNo,
+                                    const std::vector<std::uint8_t>& payload,
+                                    const std::vector<TTdbRedoValue>& values) {
   if (!IsOpen()) throw ETdbEngine(tdbErrWriteFile, FFileName);
   std::vector<std::uint8_t>& bytes = FPending;
   const std::size_t before = bytes.size();
-  PutEntry(bytes, kind, recNo, image ? image->data() : nullptr, image ? image->size() : 0);
+  PutEntry(bytes, kind, recNo, payload.data(), payload.size());
   for (const TTdbRedoValue& value : values) {
     // An empty value is always logged as 8-bit bytes.
     const TTdbTableActionKind valueKind = value.Wide && !value.Bytes.empty() ? takWideMemo : takBlob;
@@ -137,6 +145,15 @@ void TTdbRedoLog::LogDelete(std::int32_t recNo, const std::vector<std::uint8_t>&
   AppendRecordEntry(takDelete, recNo, &image, values);
 }
 
+void TTdbRedoLog::LogDeleteMoved(std::int32_t recNo, const std::vector<std::uint8_t>& image,
+                                 const std::vector<TTdbRedoValue>& values,
+                                 const std::vector<std::uint8_t>& movedImage, std::int32_t countBefore) {
+  std::vector<std::uint8_t> payload = image;
+  payload.insert(payload.end(), movedImage.begin(), movedImage.end());
+  PutInt32(payload, countBefore);
+  AppendRecordEntry(takDeleteMoved, recNo, payload, values);
+}
+
 void TTdbRedoLog::Broken(const std::string& why) const {
   throw ETdbEngine(tdbErrPlain, "The redo log \"" + FFileName + "\" cannot be replayed: " + why);
 }
@@ -166,15 +183,23 @@ std::vector<TTdbRedoEntry> TTdbRedoLog::ReadEntries(const TTdbRedoLogShape& shap
     switch (kind) {
       case takInsert:
       case takUpdate:
-      case takDelete: {
-        const std::int64_t expected = kind == takInsert ? 0 : shape.RecordSize;
+      case takDelete:
+      case takDeleteMoved: {
+        const std::int64_t expected = kind == takInsert        ? 0
+                                      : kind == takDeleteMoved ? 2 * std::int64_t{shape.RecordSize} + 4
+                                                               : shape.RecordSize;
         if (payloadSize != expected) Broken("record entry of wrong length" + where);
         if (number < 1) Broken("record number " + std::to_string(number) + where);
         if (kind == takInsert && !pendingValues.empty()) Broken("values after an insert" + where);
         TTdbRedoEntry entry;
-        entry.Kind = static_cast<TTdbTableActionKind>(kind);
+        entry.Kind = kind == takDeleteMoved ? takDelete : static_cast<TTdbTableActionKind>(kind);
         entry.RecNo = number;
-        entry.Image.assign(payload, payload + payloadSize);
+        entry.Image.assign(payload, payload + std::min<std::int64_t>(payloadSize, shape.RecordSize));
+        if (kind == takDeleteMoved) {
+          entry.MovedImage.assign(payload + shape.RecordSize, payload + 2 * shape.RecordSize);
+          entry.CountBefore = GetInt32(payload + 2 * shape.RecordSize);
+          if (entry.CountBefore <= number) Broken("moved record " + std::to_string(entry.CountBefore) + where);
+        }
         entry.Values.assign(pendingValues.rbegin(), pendingValues.rend());
         entry.Offset = start;
         pendingValues.clear();
@@ -206,10 +231,11 @@ std::vector<TTdbRedoEntry> TTdbRedoLog::ReadEntries(const TTdbRedoLogShape& shap
   return entries;
 }
 
-void TTdbRedoLog::CutTo(std::int64_t size) {
-  if (!IsOpen() || FStream->Cut(size) < 0 || FStream->Sync() < 0)
+void TTdbRedoLog::CutTo(std::int64_t size, bool sync) {
+  if (!IsOpen() || FStream->Cut(size) < 0 || (sync && FStream->Sync() < 0))
     throw ETdbEngine(tdbErrWriteFile, FFileName);
   FSize = size;
+  FUnsynced = FUnsynced && !sync;
 }
 
 void TTdbRedoLog::Close() {

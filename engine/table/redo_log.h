@@ -12,8 +12,12 @@
 //      (update and delete), the value's bytes (value entries: 8-bit text or
 //      blob bytes, or UTF-16LE code units for a wide memo), and the Int32
 //      length of the entry without this field.
-// An update or delete entry is followed by one value entry per memo, blob or
-// wide memo column it logs.
+// A delete that moved the last record into the freed slot is a moved-delete
+// entry: the deleted record's image, the moved record's image as it was
+// stored (block numbers kept), and the Int32 record count before the delete;
+// so its undo is right whichever of the table file's pages reached the file.
+// An update or (moved-)delete entry is followed by one value entry per memo,
+// blob or wide memo column it logs.
 //
 // Entries are collected in memory and written together by Write or Sync,
 // which the table calls before it writes any page of its files; so a logged
@@ -52,6 +56,7 @@ enum TTdbTableActionKind : std::uint8_t {
   takDelete = 2,
   takBlob = 3,      // memo text or blob bytes
   takWideMemo = 4,  // UTF-16 text
+  takDeleteMoved = 5,  // read back as takDelete with a moved record
 };
 
 // A memo, blob or wide memo value as it was before a change.
@@ -67,6 +72,10 @@ struct TTdbRedoEntry {
   std::int32_t RecNo = 0;
   std::vector<std::uint8_t> Image;  // update and delete
   std::vector<TTdbRedoValue> Values;
+  // A delete that moved the last record in: that record's stored image and
+  // the record count before the delete (0 for any other entry).
+  std::vector<std::uint8_t> MovedImage;
+  std::int32_t CountBefore = 0;
   std::int64_t Offset = 0;  // where the entry starts in the file
 };
 
@@ -107,19 +116,29 @@ class TTdbRedoLog {
                  const std::vector<TTdbRedoValue>& values);
   void LogDelete(std::int32_t recNo, const std::vector<std::uint8_t>& image,
                  const std::vector<TTdbRedoValue>& values);
+  // A delete of recNo into which record countBefore (movedImage, as stored)
+  // moved.
+  void LogDeleteMoved(std::int32_t recNo, const std::vector<std::uint8_t>& image,
+                      const std::vector<TTdbRedoValue>& values, const std::vector<std::uint8_t>& movedImage,
+                      std::int32_t countBefore);
 
   // Writes the entries collected so far and syncs the file. ETdbEngine tdbErrWriteFile on
   // failure; the file is then cut back to where it was, so it never ends in
   // half an entry, and the entries stay collected.
   void Sync();
+  // Writes the entries collected so far; syncs when `sync` (as Sync).
+  void Write(bool sync) { WritePending(sync); }
+  // Whether the log holds entries, written or only collected.
+  bool HasEntries() const { return !FPending.empty() || FSize > kRedoLogHeaderSize; }
 
   // All record entries (collected ones are written first), last first, each with its values. Raises ETdbEngine
   // 135 ("redo log ... cannot be replayed: ...") when the log does not fit the
   // table's shape, 2 when it cannot be read.
   std::vector<TTdbRedoEntry> ReadEntries(const TTdbRedoLogShape& shape);
-  // Cuts the log to `size` bytes (an entry's offset, after it was undone) and
-  // syncs. ETdbEngine tdbErrWriteFile.
-  void CutTo(std::int64_t size);
+  // Cuts the log to `size` bytes (an entry's offset, after it was undone, or
+  // kRedoLogHeaderSize to empty it) and syncs when `sync`. ETdbEngine
+  // tdbErrWriteFile.
+  void CutTo(std::int64_t size, bool sync = true);
   // Closes the file (it stays on disk).
   void Close();
   // Closes and deletes the file (collected entries are dropped). ETdbEngine
@@ -128,6 +147,8 @@ class TTdbRedoLog {
 
  private:
   void AppendRecordEntry(TTdbTableActionKind kind, std::int32_t recNo, const std::vector<std::uint8_t>* image,
+                         const std::vector<TTdbRedoValue>& values);
+  void AppendRecordEntry(TTdbTableActionKind kind, std::int32_t recNo, const std::vector<std::uint8_t>& payload,
                          const std::vector<TTdbRedoValue>& values);
   // Writes the collected entries at the end of the file, then syncs when
   // asked and anything written is not yet synced.

@@ -2,16 +2,19 @@
 // a transaction and every change appends its entries after it was made;
 // commit deletes the log, rollback replays it backwards.
 //
-// Replaying is resumable: after each undone entry the table is flushed and
-// committed to disk and the log is cut before that entry, so a replay broken
-// off (an error, a crash) goes on where it stopped. An entry whose change
-// never reached the files (the program died between logging it and
-// flushing) is recognised and passed over: an insert whose record number
-// lies beyond the record count, a delete whose record is still in its slot.
-// An update is undone by writing the old image back, which is right either
-// way. In a B+ tree table file record numbers are record ids and no record
-// moves: an insert is undone when its record is there, a delete when its
-// record is not.
+// Replaying is resumable: after each undone entry (or run of inserts) the
+// table is flushed (with secure flushing also committed to disk) and the log
+// is cut before that entry, so a replay broken off (an error, a crash) goes
+// on where it stopped. An undo writes the table file after the index, memo
+// and blob files. An entry whose change never reached the files, or reached
+// them in part (the program died between logging it and flushing, or in the
+// middle of a flush), is recognised: an insert whose record number lies
+// beyond the record count is passed over, a delete whose record is still in
+// its slot too, index items already gone or already there are what the step
+// was to achieve. An update is undone by writing the old image back, which is
+// right either way. In a B+ tree table file record numbers are record ids and
+// no record moves: an insert is undone when its record is there, a delete
+// when its record is not.
 #include "engine/base/column_codec.h"
 #include "engine/base/engine_error.h"
 #include "engine/table/heap_data_file.h"
@@ -19,6 +22,13 @@
 #include "engine/table/table_index_slot.h"
 
 namespace kestrel {
+
+namespace {
+
+// Most inserts a replay undoes between two flushes.
+constexpr std::size_t kUndoRunLength = 1000;
+
+}  // namespace
 
 void TTdbBaseTable::StartTransaction() {
   std::lock_guard guard(FLockingMutex);
@@ -29,6 +39,10 @@ void TTdbBaseTable::StartTransaction() {
 }
 
 void TTdbBaseTable::CreateRedoLog() {
+  // The transaction's log takes the change log's file, which the last flush
+  // emptied.
+  if (FChangeLog && FChangeLog->HasEntries()) throw ETdbEngine(tdbErrWriteFile, FStdName);
+  CloseChangeLog();
   auto log = std::make_unique<TTdbRedoLog>(FFileSystem, RedoLogFileName());
   log->Create((FRights & kRightSecureFlush) != 0);
   FRedoLog = std::move(log);
@@ -89,17 +103,30 @@ void TTdbBaseTable::ReplayRedoLog(TTdbRedoLog& log) {
                                                                     : takInsert);
   }
   const std::vector<TTdbRedoEntry> entries = log.ReadEntries(shape);
+  const bool secure = (FRights & kRightSecureFlush) != 0;
   FRollingBack = true;
   try {
-    for (const TTdbRedoEntry& entry : entries) {
-      {
-        // One flush for the steps of one entry: they reach the disk together.
-        TTdbTableLock write(*this, tltWrite);
-        UndoEntry(entry);
-      }
+    // One write lock for the whole replay; each step is flushed by hand.
+    TTdbTableLock write(*this, tltWrite);
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      const TTdbRedoEntry& entry = entries[i];
+      UndoEntry(entry);
+      // Inserts of the last records, one after another, are undone as one
+      // step of up to kUndoRunLength: undoing such a run again from its start
+      // passes over the records already gone, whichever of their pages
+      // reached the files.
+      if (++run < kUndoRunLength && i + 1 < entries.size() && entry.Kind == takInsert &&
+          entries[i + 1].Kind == takInsert && entries[i + 1].RecNo == entry.RecNo - 1)
+        continue;
+      run = 0;
       Flush();
-      log.CutTo(entry.Offset);
+      // Without secure flushing the steps are committed once, at the end:
+      // the cut reaches the file after the step's pages, which is all a
+      // program that dies in between needs.
+      log.CutTo(entry.Offset, secure);
     }
+    if (!secure) CommitFiles();
   } catch (const ETdbEngine&) {
     FRollingBack = false;
     throw;
@@ -159,6 +186,10 @@ void TTdbBaseTable::UndoEntry(const TTdbRedoEntry& entry) {
       break;
     }
     case takDelete: {
+      if (entry.CountBefore > 0) {
+        UndoMovedDelete(entry);
+        break;
+      }
       if (SlotHoldsLoggedRecord(entry)) break;  // the delete never reached the files
       std::vector<std::uint8_t> image = entry.Image;
       for (int f : BlockColumns()) SetBlockIdx(image, f, 0);
@@ -179,6 +210,22 @@ void TTdbBaseTable::UndoEntry(const TTdbRedoEntry& entry) {
     default:
       break;
   }
+}
+
+void TTdbBaseTable::UndoMovedDelete(const TTdbRedoEntry& entry) {
+  // Either of the table file's changes (the lowered count, the moved record
+  // in the slot) may have reached the file without the other. The moved
+  // record goes back to the end with its own chains, which the delete never
+  // freed; the slot gets the deleted record again, keeping the chains of
+  // whatever it holds now (they are the moved record's or the deleted
+  // record's old ones).
+  if (FDataFile->GetRecordCount() < entry.CountBefore) {
+    std::vector<std::uint8_t> moved = entry.MovedImage;
+    AppendRecordImpl(moved, {}, true);
+  }
+  if (SlotHoldsLoggedRecord(entry)) return;
+  std::vector<std::uint8_t> image = entry.Image;
+  ReplaceRecordImpl(image, ValuesOf(entry), entry.RecNo, false);
 }
 
 }  // namespace kestrel

@@ -1,6 +1,9 @@
-// crash_writer TABLE SEED: a program that writes a table through the engine
-// library without end, for scripts/crash-campaign, which kills it at a
-// random moment and then checks the table.
+// crash_writer TABLE SEED [KILL-AT]: a program that writes a table through
+// the engine library without end, for scripts/crash-campaign, which kills it
+// at a random moment and then checks the table. With KILL-AT the program
+// kills itself (SIGKILL) just before its KILL-AT-th change to a file (a
+// write, a new size, a creation, deletion or renaming), counted from after
+// the open, so that a sweep of KILL-AT stops a change at each of its writes.
 //
 // The table has the columns KOD String(10) NOT NULL (unique index KOD),
 // N LongInt and M Memo. Each step is one of: an append, an edit or a delete
@@ -14,6 +17,7 @@
 //   E KOD N LEN        the record with key KOD gets N and a memo of LEN
 //   D KOD              the record with key KOD is deleted
 //   T C|R KOD N LEN ...  a transaction of appends, committed (C) or rolled back (R)
+#include <csignal>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -31,6 +35,43 @@ namespace {
 using namespace kestrel;
 
 constexpr int kCacheKB = 4096;
+
+// The operating system's file system, which kills the program before its
+// nth change to a file once armed.
+class TKillingFileSystem final : public TdwOSFileSystem {
+ public:
+  void Arm(long n) { FLeft = n; }
+  TdwFileHandle CreateFile(const std::string& filePath) override {
+    Count();
+    return TdwOSFileSystem::CreateFile(filePath);
+  }
+  std::int64_t FileWrite(TdwFileHandle handle, std::int64_t pos, const void* data, std::int64_t count) override {
+    Count();
+    return TdwOSFileSystem::FileWrite(handle, pos, data, count);
+  }
+  bool SetFileSize(TdwFileHandle handle, std::int64_t size) override {
+    Count();
+    return TdwOSFileSystem::SetFileSize(handle, size);
+  }
+  bool DeleteFile(const std::string& fileName) override {
+    Count();
+    return TdwOSFileSystem::DeleteFile(fileName);
+  }
+  bool RenameFile(const std::string& oldName, const std::string& newName) override {
+    Count();
+    return TdwOSFileSystem::RenameFile(oldName, newName);
+  }
+  bool ReplaceFile(const std::string& newFile, const std::string& target) override {
+    Count();
+    return TdwOSFileSystem::ReplaceFile(newFile, target);
+  }
+
+ private:
+  void Count() {
+    if (FLeft > 0 && --FLeft == 0) std::raise(SIGKILL);
+  }
+  long FLeft = 0;
+};
 
 std::string MemoOf(const std::string& kod, int length) {
   std::string memo;
@@ -121,12 +162,12 @@ struct TWriter {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: crash_writer TABLE SEED\n");
+  if (argc != 3 && argc != 4) {
+    std::fprintf(stderr, "usage: crash_writer TABLE SEED [KILL-AT]\n");
     return 1;
   }
   try {
-    TdwOSFileSystem fileSystem;
+    TKillingFileSystem fileSystem;
     TTdbPageManager& pageManager = TTdbPageManager::Instance();
     pageManager.RegisterClient(1, kCacheKB);
     TTdbBaseTable table(pageManager, fileSystem, 1);
@@ -138,6 +179,7 @@ int main(int argc, char** argv) {
     // Keys go on from the largest one in the table.
     for (std::int32_t r = 1; r <= table.RecordCount(); ++r)
       writer.NextKod = std::max(writer.NextKod, std::stoi(writer.KodOf(r).substr(1)) + 1);
+    if (argc == 4) fileSystem.Arm(std::stol(argv[3]));
     for (;;) writer.Step();
   } catch (const ETdbEngine& e) {
     std::fprintf(stderr, "crash_writer: %s\n", e.Message().c_str());

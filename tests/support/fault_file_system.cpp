@@ -27,7 +27,7 @@ void TFaultFileSystem::ShortNthWrite(int n) {
 
 void TFaultFileSystem::Disarm() {
   std::lock_guard<std::mutex> lock(FMutex);
-  FFailReadAt = FFailWriteAt = FShortWriteAt = 0;
+  FFailReadAt = FFailWriteAt = FShortWriteAt = FDieAt = 0;
   FFailLaterWrites = false;
 }
 
@@ -49,6 +49,18 @@ int TFaultFileSystem::GetWriteCount() const {
 int TFaultFileSystem::GetFaultCount() const {
   std::lock_guard<std::mutex> lock(FMutex);
   return FFaults;
+}
+
+void TFaultFileSystem::DieAtNthWrite(int n) {
+  std::lock_guard<std::mutex> lock(FMutex);
+  FDieAt = n > 0 ? FWrites + n : 0;
+}
+
+bool TFaultFileSystem::KilledLocked() {
+  if (FDieAt == 0 || FWrites < FDieAt) return false;
+  ++FFaults;
+  FInner.SetLastError(EIO);
+  return true;
 }
 
 void TFaultFileSystem::Crash() {
@@ -78,6 +90,7 @@ TdwFileHandle TFaultFileSystem::CreateFile(const std::string& filePath) {
     FInner.SetLastError(EACCES);
     return kInvalidFileHandle;
   }
+  if (KilledLocked()) return kInvalidFileHandle;
   const std::string path = FInner.ExpandFileName(filePath);
   RememberDurableLocked(path);
   const TdwFileHandle handle = FInner.CreateFile(filePath);
@@ -119,6 +132,7 @@ std::int64_t TFaultFileSystem::FileWrite(TdwFileHandle handle, std::int64_t pos,
                                          std::int64_t count) {
   std::lock_guard<std::mutex> lock(FMutex);
   ++FWrites;
+  if (KilledLocked()) return -1;
   if (DeadLocked(handle) || FWrites == FFailWriteAt ||
       (FFailLaterWrites && FFailWriteAt > 0 && FWrites > FFailWriteAt)) {
     ++FFaults;
@@ -143,7 +157,7 @@ std::int64_t TFaultFileSystem::GetFileSize(TdwFileHandle handle) {
 
 bool TFaultFileSystem::SetFileSize(TdwFileHandle handle, std::int64_t size) {
   std::lock_guard<std::mutex> lock(FMutex);
-  if (DeadLocked(handle)) return false;
+  if (DeadLocked(handle) || KilledLocked()) return false;
   RememberDurableLocked(FPaths[handle]);
   return FInner.SetFileSize(handle, size);
 }
@@ -157,7 +171,7 @@ void TFaultFileSystem::CloseFile(TdwFileHandle handle) {
 
 bool TFaultFileSystem::SyncFile(TdwFileHandle handle) {
   std::lock_guard<std::mutex> lock(FMutex);
-  if (DeadLocked(handle)) return false;
+  if (DeadLocked(handle) || KilledLocked()) return false;
   if (!FInner.SyncFile(handle)) return false;
   FDurable.erase(FPaths[handle]);
   return true;
@@ -190,14 +204,26 @@ int TFaultFileSystem::FindFirstFile(const std::string& path, int attr, TdwFindFi
 }
 
 bool TFaultFileSystem::DeleteFile(const std::string& fileName) {
+  {
+    std::lock_guard<std::mutex> lock(FMutex);
+    if (KilledLocked()) return false;
+  }
   return FInner.DeleteFile(fileName);
 }
 
 bool TFaultFileSystem::RenameFile(const std::string& oldName, const std::string& newName) {
+  {
+    std::lock_guard<std::mutex> lock(FMutex);
+    if (KilledLocked()) return false;
+  }
   return FInner.RenameFile(oldName, newName);
 }
 
 bool TFaultFileSystem::ReplaceFile(const std::string& newFile, const std::string& target) {
+  {
+    std::lock_guard<std::mutex> lock(FMutex);
+    if (KilledLocked()) return false;
+  }
   return FInner.ReplaceFile(newFile, target);
 }
 

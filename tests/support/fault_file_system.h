@@ -4,6 +4,10 @@
 //   every write from the Nth on (a full disk);
 // - the Nth write moves only half of its bytes and reports that (a short
 //   write);
+// - DieAtNthWrite(n): from the nth write on, every change to any file
+//   (write, size, creation, deletion, renaming) and every sync fails and
+//   changes nothing, as if the program had been killed just before that
+//   write; what was written before stays, as it does when a process dies;
 // - Crash() drops every change made to files since their last SyncFile, as
 //   a machine that loses power would, and makes every handle opened before
 //   fail from then on (closing still releases it);
@@ -29,6 +33,7 @@ class TFaultFileSystem : public TdwFileSystem {
   void FailNthRead(int n);
   void FailNthWrite(int n, bool andAllLater = false);
   void ShortNthWrite(int n);
+  void DieAtNthWrite(int n);
   void Disarm();
   void DenyWrites(bool deny);
   int GetReadCount() const;
@@ -70,6 +75,8 @@ class TFaultFileSystem : public TdwFileSystem {
   // since the last sync (lock held).
   void RememberDurableLocked(const std::string& path);
   bool DeadLocked(TdwFileHandle handle) const;
+  // Whether the program counts as killed (lock held); counts the fault.
+  bool KilledLocked();
 
   TdwOSFileSystem FInner;
   mutable std::mutex FMutex;
@@ -82,6 +89,7 @@ class TFaultFileSystem : public TdwFileSystem {
   int FFailWriteAt = 0;
   bool FFailLaterWrites = false;
   int FShortWriteAt = 0;
+  int FDieAt = 0;
   int FFaults = 0;
   bool FDenyWrites = false;
 };

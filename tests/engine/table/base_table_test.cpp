@@ -290,8 +290,9 @@ TEST_F(BaseTableTest, ARebuildBrokenOffAtAnyWriteLeavesTheOldIndexFile) {
 
 TEST_F(BaseTableTest, FailedFlushIsReportedByTheChangeAndAtClose) {
   auto table = Create();
-  // A change is written before it returns: its failure is its own.
-  FFs.FailNthWrite(1, true);
+  // A change is written before it returns: its failure is its own. (The
+  // first two writes, the change log's header and entry, get through.)
+  FFs.FailNthWrite(3, true);
   EXPECT_EQ(ErrorOf([&] { Append(*table, kRows[0]); }), tdbErrWriteFile);
   FFs.Disarm();
   EXPECT_EQ(table->RecordCount(), 0);

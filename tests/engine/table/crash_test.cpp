@@ -1,6 +1,7 @@
-// Crashes in the middle of a change: every write from the nth on fails and
-// then the machine goes down (everything not synced is lost), for every n
-// until the change gets through. Afterwards the table opens and checks
+// Crashes in the middle of a change, for every n until the change gets
+// through: every write from the nth on fails and then the machine goes down
+// (everything not synced is lost), or the program is killed before its nth
+// write. Afterwards the table opens and checks
 // clean, and its content is the one before or the one after the change:
 // inside a transaction exactly the one its outcome says (a failed commit is
 // rolled back at the next open), with secure flushing either. At level 5
@@ -52,7 +53,12 @@ class CrashTest : public TableFixture, public ::testing::WithParamInterface<TFil
     return rows;
   }
 
-  void Run(bool inTransaction) {
+  // How the change ends: a power loss while it is written (every write from
+  // the nth on fails, then everything not synced is lost), or the program
+  // killed before its nth write (what was written stays).
+  enum TEnd { teePowerLoss, teeKilled };
+
+  void Run(bool inTransaction, TTdbRights rights, TEnd end) {
     for (const TCase& change : kChanges) {
       SCOPED_TRACE(change.what);
       const std::vector<TRow> after = MakeTable(true, change);
@@ -60,15 +66,18 @@ class CrashTest : public TableFixture, public ::testing::WithParamInterface<TFil
       for (int n = 1; n < kMaxWrites && !finished; ++n) {
         SCOPED_TRACE(n);
         const std::vector<TRow> before = MakeTable(false, change);
-        auto table = Open(kNewTableRights | (inTransaction ? 0 : kRightSecureFlush));
+        auto table = Open(rights);
         const int faults = FFs.GetFaultCount();
-        FFs.FailNthWrite(n, true);
+        if (end == teePowerLoss)
+          FFs.FailNthWrite(n, true);
+        else
+          FFs.DieAtNthWrite(n);
         int error = 0;
         if (inTransaction) table->StartTransaction();
         error = ErrorOf([&] { change.change(*table); });
         if (inTransaction && error == 0) error = ErrorOf([&] { table->CommitModifications(); });
         finished = FFs.GetFaultCount() == faults;
-        FFs.Crash();
+        if (end == teePowerLoss) FFs.Crash();
         table.reset();
         FFs.Disarm();
         table = Open();
@@ -77,7 +86,10 @@ class CrashTest : public TableFixture, public ::testing::WithParamInterface<TFil
         if (inTransaction) {
           EXPECT_EQ(rows, error == 0 ? after : before);
         } else {
-          EXPECT_TRUE(rows == before || rows == after);
+          EXPECT_TRUE(rows == before || rows == after) << ::testing::PrintToString(rows) << " / " << ::testing::PrintToString(before);
+          if (error == 0) {
+            EXPECT_EQ(rows, after);
+          }
         }
         if (finished) {
           EXPECT_EQ(rows, after);
@@ -89,9 +101,20 @@ class CrashTest : public TableFixture, public ::testing::WithParamInterface<TFil
   }
 };
 
-TEST_P(CrashTest, InATransactionTheChangeIsWholeOrAbsent) { Run(true); }
+TEST_P(CrashTest, InATransactionTheChangeIsWholeOrAbsent) { Run(true, kNewTableRights, teePowerLoss); }
 
-TEST_P(CrashTest, WithSecureFlushingTheTableStaysConsistent) { Run(false); }
+TEST_P(CrashTest, WithSecureFlushingTheTableStaysConsistent) {
+  Run(false, kNewTableRights | kRightSecureFlush, teePowerLoss);
+}
+
+// A single change outside a transaction, its program killed before any one
+// of its writes: with and without secure flushing.
+TEST_P(CrashTest, KilledAtAnyWriteASingleChangeIsWholeOrAbsent) {
+  for (const TTdbRights rights : {TTdbRights{kNewTableRights}, TTdbRights(kNewTableRights | kRightSecureFlush)}) {
+    SCOPED_TRACE(rights);
+    Run(false, rights, teeKilled);
+  }
+}
 
 INSTANTIATE_TEST_SUITE_P(Files, CrashTest,
                          ::testing::Values(TFileKind{5, false}, TFileKind{6, false}, TFileKind{6, true}),
