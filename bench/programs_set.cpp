@@ -116,6 +116,12 @@ TFigures RunOnce(int count, const TBenchData& data, std::int32_t operations, con
     if (pid == 0) {
       ::close(go[1]);
       ::close(done[0]);
+      // The pipes of the programs forked before stay the parent's alone:
+      // when it closes them, a waiting program sees the end and stops.
+      for (const TProgram& earlier : programs) {
+        ::close(earlier.Go);
+        ::close(earlier.Done);
+      }
       RunProgram(index, data, operations, settings, seed, go[0], done[1]);
     }
     ::close(go[0]);

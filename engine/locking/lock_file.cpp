@@ -232,14 +232,24 @@ void TTdbLockFile::OpenOrCreateNetFile() {
     if (IsValidHandle(FNetFile)) return;
     if (FFileSystem.GetFileInfo(FNetName)) {
       const int error = FFileSystem.GetLastError();
-      if (error == EACCES || error == EPERM || error == EROFS) Fail(tdbErrNoWriteAccess, FNetName);
+      if (error == EROFS) Fail(tdbErrNoWriteAccess, FNetName);
+      if (error == EACCES || error == EPERM) {
+        // Also what a program meets while the last one out holds the file
+        // to delete it: only a refusal that lasts is the file's rights.
+        if (round + 1 == kLoginRounds) Fail(tdbErrNoWriteAccess, FNetName);
+        SleepBriefly();
+        continue;
+      }
       if (error == ENOENT) continue;  // deleted between the two looks
       Fail(tdbErrLogin, "the lock file cannot be opened");
     }
     // Made whole under a temporary name, then linked into place: whoever
     // opens the name sees the complete header.
     const TTdbLockHeaderBytes header = EncodeLockHeader(TTdbTableLockData{});
-    if (!PlaceNewFile(FNetName, std::span<const std::uint8_t>(header))) Fail(tdbErrNoWriteAccess, FNetName);
+    // A file another program placed and the last one out deleted again
+    // before this one looked is made anew in the next round.
+    if (!PlaceNewFile(FNetName, std::span<const std::uint8_t>(header)) && round + 1 == kLoginRounds)
+      Fail(tdbErrNoWriteAccess, FNetName);
   }
   Fail(tdbErrLogin, "the lock file keeps vanishing");
 }
