@@ -189,8 +189,8 @@ namespace {
 constexpr const char* kBPlusKind = "bplus";
 constexpr const char* kHeapKind = "heap";
 
-// The columns of the spec, with the record id column a B+ tree table file
-// asks for.
+// The columns the create command was given, with the record id column a B+
+// tree table file asks for.
 void AddColumns(TTdbBaseTable& table, const TTableSpec& spec) {
   if (spec.FileKind != "" && spec.FileKind != kBPlusKind && spec.FileKind != kHeapKind)
     Wrong("--kind takes bplus or heap, not \"" + spec.FileKind + "\"");

@@ -14,7 +14,7 @@ namespace {
 
 constexpr const char16_t* kForeignKeyIndexPrefix = u"IR_";
 
-// 0-based column indexes of the columns an index specification names.
+// 0-based column indexes of the columns an index's column list ("A,B") names.
 std::vector<std::size_t> ColumnsOf(const TTdbBaseTable& table, const std::u16string& columns) {
   const TTdbSortDef def = CalcIndexDefinition(table.IndexTable(), columns, false);
   std::vector<std::size_t> indexes;

@@ -401,8 +401,8 @@ class TTdbBaseTable : public ITdbUnlockable {
   // Installs the checker of check constraints and foreign keys (before
   // Setup); null removes it.
   void SetConstraintChecker(std::shared_ptr<ITdbConstraintChecker> checker) { FConstraintChecker = std::move(checker); }
-  // The number of an index whose first levels are `columns` (an index
-  // specification) in that order, ascending; -1 when there is none.
+  // The number of an index whose first levels are `columns` (column names
+  // separated by commas) in that order, ascending; -1 when there is none.
   // Indexes that cannot be opened are passed over.
   int FindIndexOn(std::u16string_view columns);
   // Whether index indexNo holds an item of a record other than exceptRecNo

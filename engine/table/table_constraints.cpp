@@ -29,7 +29,7 @@ constexpr int kFirstConstraintLevel = 4;
 constexpr const char16_t* kPrimaryKeyIndexName = u"sys_Primary";
 constexpr const char16_t* kUniqueKeyIndexPrefix = u"sys_Unique";
 
-// The number of columns an index specification names.
+// The number of columns an index's column list ("A,B") names.
 int SpecColumnCount(std::u16string_view columns) {
   return static_cast<int>(std::count(columns.begin(), columns.end(), u',')) + 1;
 }
