@@ -30,14 +30,20 @@ std::string JsonString(const std::string& text) {
   return out + "\"";
 }
 
+// "op" -> "op [flat]", "op [secure]" -> "op [secure, flat]".
+std::string FlatName(const std::string& operation) {
+  if (!operation.empty() && operation.back() == ']') return operation.substr(0, operation.size() - 1) + ", flat]";
+  return operation + " [flat]";
+}
+
 }  // namespace
 
 void Summarise(std::int32_t records, bool secure, const std::vector<std::pair<TRunResult, TRunResult>>& runs,
-               TSummary& summary) {
+               TSummary& summary, bool flat) {
   TSummary::TMemory memory{records, secure, 0, 0};
   const std::vector<TOpResult>& first = runs.front().first.Ops;
   for (std::size_t op = 0; op < first.size(); ++op) {
-    TSummaryRow row{first[op].Operation, first[op].Unit, records, first[op].Steps, 0, 0, 0, 0, true};
+    TSummaryRow row{flat ? FlatName(first[op].Operation) : first[op].Operation, first[op].Unit, records, first[op].Steps, 0, 0, 0, 0, true};
     std::vector<double> ours, sqlite, oursCpu, sqliteCpu;
     for (const auto& [oursRun, sqliteRun] : runs) {
       ours.push_back(oursRun.Ops[op].Micros);
@@ -57,17 +63,26 @@ void Summarise(std::int32_t records, bool secure, const std::vector<std::pair<TR
     memory.OursKB = std::max(memory.OursKB, oursRun.PeakGrowthKB);
     memory.SqliteKB = std::max(memory.SqliteKB, sqliteRun.PeakGrowthKB);
   }
+  if (flat) {
+    for (TSummary::TMemory& known : summary.Memory)
+      if (known.Records == records && known.Secure == secure) {
+        known.FlatKB = memory.OursKB;
+        return;
+      }
+    memory.FlatKB = memory.OursKB;
+    memory.OursKB = 0;
+  }
   summary.Memory.push_back(memory);
 }
 
 void PrintTable(std::ostream& out, const TSummary& summary) {
   char line[256];
-  std::snprintf(line, sizeof line, "%-36s %8s %6s %-6s %11s %11s %6s %10s %10s %6s  %s\n", "operation", "records",
+  std::snprintf(line, sizeof line, "%-40s %8s %6s %-6s %11s %11s %6s %10s %10s %6s  %s\n", "operation", "records",
                 "steps", "per", "ours us", "SQLite us", "ratio", "ours cpu", "SQLite cpu", "ratio", "checksum");
   out << line;
   for (const TSummaryRow& row : summary.Rows) {
     const double cpuRatio = row.SqliteCpuMicros > 0 ? row.OursCpuMicros / row.SqliteCpuMicros : 0;
-    std::snprintf(line, sizeof line, "%-36s %8d %6lld %-6s %11.3f %11.3f %6.2f %10.3f %10.3f %6.2f  %s\n",
+    std::snprintf(line, sizeof line, "%-40s %8d %6lld %-6s %11.3f %11.3f %6.2f %10.3f %10.3f %6.2f  %s\n",
                   row.Operation.c_str(), row.Records, static_cast<long long>(row.Steps), row.Unit.c_str(),
                   row.OursMicros, row.SqliteMicros, row.Ratio(), row.OursCpuMicros, row.SqliteCpuMicros, cpuRatio,
                   row.ChecksumEqual ? "equal" : "*** MISMATCH ***");
@@ -75,10 +90,15 @@ void PrintTable(std::ostream& out, const TSummary& summary) {
   }
   out << "\npeak memory growth of the process that ran each engine (largest of its runs):\n";
   for (const TSummary::TMemory& memory : summary.Memory) {
-    std::snprintf(line, sizeof line, "  %9d records%-10s ours %8lld KB   SQLite %8lld KB\n", memory.Records,
+    std::snprintf(line, sizeof line, "  %9d records%-10s ours %8lld KB   SQLite %8lld KB", memory.Records,
                   memory.Secure ? " [secure]" : "", static_cast<long long>(memory.OursKB),
                   static_cast<long long>(memory.SqliteKB));
     out << line;
+    if (memory.FlatKB >= 0) {
+      std::snprintf(line, sizeof line, "   ours [flat] %8lld KB", static_cast<long long>(memory.FlatKB));
+      out << line;
+    }
+    out << "\n";
   }
 }
 

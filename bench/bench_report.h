@@ -34,13 +34,16 @@ struct TSummary {
     std::int32_t Records = 0;
     bool Secure = false;
     std::int64_t OursKB = 0, SqliteKB = 0;
+    std::int64_t FlatKB = -1;  // the flat interface's runs, -1 when none
   };
   std::vector<TMemory> Memory;
 };
 
 // Adds the runs of one size and set: runs[i] is a pair (ours, SQLite).
+// `flat`: ours went through the flat call interface; its operations are
+// named with "flat" and its memory joins the row of the same size and set.
 void Summarise(std::int32_t records, bool secure, const std::vector<std::pair<TRunResult, TRunResult>>& runs,
-               TSummary& summary);
+               TSummary& summary, bool flat = false);
 
 void PrintTable(std::ostream& out, const TSummary& summary);
 void PrintJson(std::ostream& out, const TSummary& summary);

@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "bench/bench_operations.h"
+#include "bench/flat_engine.h"
 #include "bench/kestrel_engine.h"
 #include "bench/sqlite_engine.h"
 
@@ -40,6 +41,8 @@ std::string ChildReport(const TRunPlan& plan, const TBenchData& data) {
     std::unique_ptr<IBenchEngine> engine;
     if (plan.Engine == ekOurs)
       engine = std::make_unique<TKestrelBenchEngine>(settings);
+    else if (plan.Engine == ekFlat)
+      engine = std::make_unique<TFlatBenchEngine>(settings);
     else
       engine = std::make_unique<TSqliteBenchEngine>(settings);
     const std::vector<TOpResult> ops =

@@ -13,7 +13,8 @@
 
 namespace vendrik::bench {
 
-enum TEngineKind { ekOurs, ekSqlite };
+// ekFlat: our engine through the flat call interface (flat_engine.h).
+enum TEngineKind { ekOurs, ekSqlite, ekFlat };
 
 // One timed operation of one run.
 struct TOpResult {

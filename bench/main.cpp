@@ -120,6 +120,8 @@ void PrintConfiguration(std::ostream& out, const TOptions& options, const std::s
       << options.CacheBytes / 1024 << ")\n"
       << "  plain set: no forced disk sync (ours without secure flushing; SQLite synchronous=OFF)\n"
       << "  secure set: ours with secure flushing; SQLite synchronous=FULL\n"
+      << "  [flat]: our engine through libkestrel.so's flat call interface (session, cursor, record images),\n"
+      << "    against the same SQLite runs; its appends hold a write lock instead of a transaction\n"
       << "  SQLite: journal_mode=DELETE (rollback journal), locking_mode=NORMAL\n"
       << "  ours: table level 5, opened shared (append, edit, delete, index rights)"
       << (options.LockFile ? ", logged in to its lock file\n" : ", without a lock file\n")
@@ -161,27 +163,32 @@ int main(int argc, char** argv) {
     info << "generating " << records << " records..." << std::endl;
     const TBenchData data(records, options.Seed);
     for (bool secure : {false, true}) {
-      std::vector<std::pair<TRunResult, TRunResult>> runs;
+      // Each run: the direct engine, SQLite and the flat interface, each
+      // run taking its turn to go first.
+      std::vector<std::pair<TRunResult, TRunResult>> runs, flatRuns;
       for (int run = 0; run < options.Runs; ++run) {
         info << "  " << records << " records" << (secure ? " [secure]" : "") << ", run " << run + 1 << std::endl;
         TRunPlan plan{ekOurs, secure, "", options.CacheBytes, options.Seed, options.LockFile};
         const std::string prefix = directory + "/" + std::to_string(records) + "-" + std::to_string(run);
-        std::pair<TRunResult, TRunResult> pair;
-        for (int turn = 0; turn < 2; ++turn) {
-          const bool oursNow = (run + turn) % 2 == 0;
-          plan.Engine = oursNow ? ekOurs : ekSqlite;
-          plan.Directory = prefix + (oursNow ? "-ours" : "-sqlite");
-          (oursNow ? pair.first : pair.second) = RunInChild(plan, data);
+        constexpr TEngineKind kKinds[] = {ekOurs, ekSqlite, ekFlat};
+        constexpr const char* kNames[] = {"ours", "SQLite", "ours, flat interface"};
+        TRunResult results[3];
+        for (int turn = 0; turn < 3; ++turn) {
+          const int kind = (run + turn) % 3;
+          plan.Engine = kKinds[kind];
+          plan.Directory = prefix + "-" + std::to_string(kind);
+          results[kind] = RunInChild(plan, data);
         }
-        for (const TRunResult* result : {&pair.first, &pair.second})
-          if (!result->Ok) {
-            std::cerr << "kestrel-bench: " << (result == &pair.first ? "ours" : "SQLite") << ": " << result->Error
-                      << "\n";
+        for (int kind = 0; kind < 3; ++kind)
+          if (!results[kind].Ok) {
+            std::cerr << "kestrel-bench: " << kNames[kind] << ": " << results[kind].Error << "\n";
             ++failures;
           }
-        if (pair.first.Ok && pair.second.Ok) runs.push_back(std::move(pair));
+        if (results[0].Ok && results[1].Ok) runs.emplace_back(results[0], results[1]);
+        if (results[2].Ok && results[1].Ok) flatRuns.emplace_back(results[2], results[1]);
       }
       if (!runs.empty()) Summarise(records, secure, runs, summary);
+      if (!flatRuns.empty()) Summarise(records, secure, flatRuns, summary, true);
     }
   }
   std::error_code ignored;
