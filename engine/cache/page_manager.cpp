@@ -268,6 +268,10 @@ void TTdbPageManager::FlushLocked(TTdbStorageHdl storageHdl) {
   const std::int64_t tileSize = TileSize(storage);
   const std::int64_t fileSize = fs.GetFileSize(storage.FFileHdl);
   if (fileSize < 0) RaiseLocked("Saving tile", "Cannot write tile to storage");
+  // Set before writing: a write that fails part way leaves bytes to commit too.
+  if (storage.FTileCount * tileSize != fileSize || storage.FValidTileCount * tileSize < fileSize ||
+      !storage.FModifiedPages.empty())
+    storage.FUnsynced = true;
   // Bytes cut off since the last flush must not come back: cut the file
   // before extending it to the logical size.
   if (storage.FValidTileCount * tileSize < fileSize &&
@@ -366,9 +370,11 @@ void TTdbPageManager::SetPageSizeLocked(TTdbStorageHdl storageHdl, int pageSize)
 
 void TTdbPageManager::UpdateStorageDirLocked(TTdbStorageHdl storageHdl) {
   TTdbStorage& storage = StorageLocked(storageHdl);
+  if (!storage.FUnsynced) return;  // nothing written since the last commit
   if (!storage.FFileSystem->SyncFile(storage.FFileHdl))
     RaiseLocked("Updating storage " + Quoted(storage.FName),
                 "Error " + std::to_string(storage.FFileSystem->GetLastError()));
+  storage.FUnsynced = false;
 }
 
 // ---------------------------------------------------------------- page sites

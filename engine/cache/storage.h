@@ -56,6 +56,9 @@ struct TTdbStorage {
   // Hash of cached buffers: the chain of tile t is t mod FCachedPages.size().
   std::vector<std::vector<std::unique_ptr<TTdbStoragePage>>> FCachedPages;
   std::vector<TTdbStoragePage*> FModifiedPages;  // in order of modification
+  // Bytes or the size may have changed since the last commit to disk (true
+  // until the first one): a commit with nothing new syncs nothing.
+  bool FUnsynced = true;
 };
 
 }  // namespace kestrel

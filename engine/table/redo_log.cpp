@@ -45,12 +45,16 @@ void TTdbRedoLog::Create(bool sync) {
   PutInt32(header, static_cast<std::int32_t>(kRedoLogMagic));
   PutInt32(header, 0);
   if (FStream->Rewrite(FFileName, kFmOpenReadWrite | kFmShareExclusive) < 0 ||
-      FStream->WriteNBytes(0, kRedoLogHeaderSize, header.data(), false) < 0 || (sync && FStream->Sync() < 0)) {
+      FStream->WriteNBytes(0, kRedoLogHeaderSize, header.data(), false) < 0) {
     FStream->Close();
     FFileSystem.DeleteFile(FFileName);
     throw ETdbEngine(tdbErrWriteFile, FFileName);
   }
   FSize = kRedoLogHeaderSize;
+  // The header is committed with the first entries: the log protects only
+  // pages written after a Sync, and a log lost before its first Sync (no
+  // file, or one without the magic) is read as no log.
+  FUnsynced = FUnsynced || sync;
 }
 
 bool TTdbRedoLog::OpenExisting() {
@@ -236,6 +240,16 @@ void TTdbRedoLog::CutTo(std::int64_t size, bool sync) {
     throw ETdbEngine(tdbErrWriteFile, FFileName);
   FSize = size;
   FUnsynced = FUnsynced && !sync;
+}
+
+void TTdbRedoLog::EraseCommitted(bool sync) {
+  // Emptied and committed first, so that a delete lost in an operating
+  // system crash leaves a log with nothing to undo rather than one that
+  // would take the committed changes back; the delete itself then needs no
+  // sync of the directory.
+  FPending.clear();
+  if (sync) CutTo(kRedoLogHeaderSize, true);
+  Erase();
 }
 
 void TTdbRedoLog::Close() {

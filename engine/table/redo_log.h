@@ -98,7 +98,8 @@ class TTdbRedoLog {
 
   const std::string& FileName() const { return FFileName; }
 
-  // Creates the file anew with the header only, synced when `sync`.
+  // Creates the file anew with the header only; when `sync`, the next Sync
+  // commits it (even with no entries).
   // ETdbEngine tdbErrWriteFile on failure.
   void Create(bool sync);
   // Opens an existing log; false when there is none or it does not start
@@ -144,6 +145,10 @@ class TTdbRedoLog {
   // Closes and deletes the file (collected entries are dropped). ETdbEngine
   // 3 when it cannot be deleted.
   void Erase();
+  // Erase at the end of a committed transaction: with `sync` the log is
+  // first cut to its header and committed, so a left-over file after a crash
+  // undoes nothing. ETdbEngine 3 on failure.
+  void EraseCommitted(bool sync);
 
  private:
   void AppendRecordEntry(TTdbTableActionKind kind, std::int32_t recNo, const std::vector<std::uint8_t>* image,

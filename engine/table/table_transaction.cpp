@@ -53,7 +53,7 @@ void TTdbBaseTable::CommitModifications() {
   if (!FInTransaction) return;
   if (FRedoLog) {
     Flush();  // the changes are on disk before the log goes
-    FRedoLog->Erase();
+    FRedoLog->EraseCommitted((FRights & kRightSecureFlush) != 0);
     FRedoLog.reset();
   }
   FInTransaction = false;
