@@ -16,6 +16,7 @@ struct TBenchSettings {
   std::int64_t CacheBytes;   // page cache size
   bool SecureFlush = false;  // every commit forced to disk
   bool LockFile = false;     // ours logs in to the table's lock file, as shared programs do
+  bool Wal = false;          // SQLite in write-ahead-log journal mode
 };
 
 class IBenchEngine {

@@ -30,20 +30,23 @@ std::string JsonString(const std::string& text) {
   return out + "\"";
 }
 
-// "op" -> "op [flat]", "op [secure]" -> "op [secure, flat]".
-std::string FlatName(const std::string& operation) {
-  if (!operation.empty() && operation.back() == ']') return operation.substr(0, operation.size() - 1) + ", flat]";
-  return operation + " [flat]";
+// "op" -> "op [tag]", "op [secure]" -> "op [secure, tag]".
+std::string TaggedName(const std::string& operation, const std::string& tag) {
+  if (tag.empty()) return operation;
+  if (!operation.empty() && operation.back() == ']')
+    return operation.substr(0, operation.size() - 1) + ", " + tag + "]";
+  return operation + " [" + tag + "]";
 }
 
 }  // namespace
 
 void Summarise(std::int32_t records, bool secure, const std::vector<std::pair<TRunResult, TRunResult>>& runs,
-               TSummary& summary, bool flat) {
+               TSummary& summary, const std::string& tag) {
+  const bool flat = tag == "flat";
   TSummary::TMemory memory{records, secure, 0, 0};
   const std::vector<TOpResult>& first = runs.front().first.Ops;
   for (std::size_t op = 0; op < first.size(); ++op) {
-    TSummaryRow row{flat ? FlatName(first[op].Operation) : first[op].Operation, first[op].Unit, records, first[op].Steps, 0, 0, 0, 0, true};
+    TSummaryRow row{TaggedName(first[op].Operation, tag), first[op].Unit, records, first[op].Steps, 0, 0, 0, 0, true};
     std::vector<double> ours, sqlite, oursCpu, sqliteCpu;
     for (const auto& [oursRun, sqliteRun] : runs) {
       ours.push_back(oursRun.Ops[op].Micros);
@@ -63,26 +66,26 @@ void Summarise(std::int32_t records, bool secure, const std::vector<std::pair<TR
     memory.OursKB = std::max(memory.OursKB, oursRun.PeakGrowthKB);
     memory.SqliteKB = std::max(memory.SqliteKB, sqliteRun.PeakGrowthKB);
   }
-  if (flat) {
+  if (!tag.empty()) {
+    const std::int64_t variantKB = flat ? memory.OursKB : memory.SqliteKB;
     for (TSummary::TMemory& known : summary.Memory)
       if (known.Records == records && known.Secure == secure) {
-        known.FlatKB = memory.OursKB;
+        (flat ? known.FlatKB : known.WalKB) = variantKB;
         return;
       }
-    memory.FlatKB = memory.OursKB;
-    memory.OursKB = 0;
+    memory = {records, secure, 0, 0, flat ? variantKB : -1, flat ? -1 : variantKB};
   }
   summary.Memory.push_back(memory);
 }
 
 void PrintTable(std::ostream& out, const TSummary& summary) {
   char line[256];
-  std::snprintf(line, sizeof line, "%-40s %8s %6s %-6s %11s %11s %6s %10s %10s %6s  %s\n", "operation", "records",
+  std::snprintf(line, sizeof line, "%-50s %8s %6s %-6s %11s %11s %6s %10s %10s %6s  %s\n", "operation", "records",
                 "steps", "per", "ours us", "SQLite us", "ratio", "ours cpu", "SQLite cpu", "ratio", "checksum");
   out << line;
   for (const TSummaryRow& row : summary.Rows) {
     const double cpuRatio = row.SqliteCpuMicros > 0 ? row.OursCpuMicros / row.SqliteCpuMicros : 0;
-    std::snprintf(line, sizeof line, "%-40s %8d %6lld %-6s %11.3f %11.3f %6.2f %10.3f %10.3f %6.2f  %s\n",
+    std::snprintf(line, sizeof line, "%-50s %8d %6lld %-6s %11.3f %11.3f %6.2f %10.3f %10.3f %6.2f  %s\n",
                   row.Operation.c_str(), row.Records, static_cast<long long>(row.Steps), row.Unit.c_str(),
                   row.OursMicros, row.SqliteMicros, row.Ratio(), row.OursCpuMicros, row.SqliteCpuMicros, cpuRatio,
                   row.ChecksumEqual ? "equal" : "*** MISMATCH ***");
@@ -96,6 +99,10 @@ void PrintTable(std::ostream& out, const TSummary& summary) {
     out << line;
     if (memory.FlatKB >= 0) {
       std::snprintf(line, sizeof line, "   ours [flat] %8lld KB", static_cast<long long>(memory.FlatKB));
+      out << line;
+    }
+    if (memory.WalKB >= 0) {
+      std::snprintf(line, sizeof line, "   SQLite WAL %8lld KB", static_cast<long long>(memory.WalKB));
       out << line;
     }
     out << "\n";

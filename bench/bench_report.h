@@ -35,15 +35,18 @@ struct TSummary {
     bool Secure = false;
     std::int64_t OursKB = 0, SqliteKB = 0;
     std::int64_t FlatKB = -1;  // the flat interface's runs, -1 when none
+    std::int64_t WalKB = -1;   // SQLite in WAL mode, -1 when none
   };
   std::vector<TMemory> Memory;
 };
 
 // Adds the runs of one size and set: runs[i] is a pair (ours, SQLite).
-// `flat`: ours went through the flat call interface; its operations are
-// named with "flat" and its memory joins the row of the same size and set.
+// `tag` (not empty): the runs of a variant ("flat": ours through the flat
+// call interface; "vs SQLite WAL": the peer in WAL mode); its operations
+// are named with the tag and the variant's memory joins the row of the same
+// size and set (ours for "flat", SQLite's otherwise).
 void Summarise(std::int32_t records, bool secure, const std::vector<std::pair<TRunResult, TRunResult>>& runs,
-               TSummary& summary, bool flat = false);
+               TSummary& summary, const std::string& tag = "");
 
 void PrintTable(std::ostream& out, const TSummary& summary);
 void PrintJson(std::ostream& out, const TSummary& summary);

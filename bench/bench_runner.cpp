@@ -37,7 +37,8 @@ std::string ChildReport(const TRunPlan& plan, const TBenchData& data) {
   try {
     const std::int64_t startKB = StatusKB("VmRSS");
     std::filesystem::create_directories(plan.Directory);
-    const TBenchSettings settings{plan.Directory, plan.CacheBytes, plan.Secure, plan.LockFile};
+    TBenchSettings settings{plan.Directory, plan.CacheBytes, plan.Secure, plan.LockFile};
+    settings.Wal = plan.Engine == ekSqliteWal;
     std::unique_ptr<IBenchEngine> engine;
     if (plan.Engine == ekOurs)
       engine = std::make_unique<TKestrelBenchEngine>(settings);

@@ -13,8 +13,9 @@
 
 namespace vendrik::bench {
 
-// ekFlat: our engine through the flat call interface (flat_engine.h).
-enum TEngineKind { ekOurs, ekSqlite, ekFlat };
+// ekFlat: our engine through the flat call interface (flat_engine.h);
+// ekSqliteWal: SQLite in write-ahead-log journal mode.
+enum TEngineKind { ekOurs, ekSqlite, ekFlat, ekSqliteWal };
 
 // One timed operation of one run.
 struct TOpResult {

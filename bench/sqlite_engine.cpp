@@ -46,6 +46,7 @@ void TSqliteBenchEngine::Create(const std::string& name) {
     Fail("open");
   // A negative cache_size is in KiB.
   Exec(("PRAGMA cache_size = -" + std::to_string(FSettings.CacheBytes / kBytesPerKB)).c_str());
+  if (FSettings.Wal) Exec("PRAGMA journal_mode = WAL");
   Exec(FSettings.SecureFlush ? "PRAGMA synchronous = FULL" : "PRAGMA synchronous = OFF");
   Exec("CREATE TABLE vnd03(kod TEXT NOT NULL, megnev TEXT NOT NULL, leiras TEXT)");
   Exec("CREATE UNIQUE INDEX kod ON vnd03(kod)");

@@ -1,6 +1,7 @@
 // TSqliteBenchEngine: the benchmark's operations on SQLite, configured like
 // our engine: the same page cache in bytes, the default rollback journal with
-// normal locking, synchronous=OFF without secure flushing and FULL with it.
+// normal locking (or the write-ahead log when asked), synchronous=OFF without
+// secure flushing and FULL with it.
 // Every statement is prepared once per table and reused.
 #pragma once
 
