@@ -193,6 +193,7 @@ void TTdbBaseTable::OpenFiles(bool force) {
 }
 
 void TTdbBaseTable::OpenDataFile() {
+  RestoreBPlusJournal();
   auto storage = NewClientStorage(FFileName);
   try {
     storage->Open(ReadOnly(), Exclusive());

@@ -9,6 +9,7 @@
 #include "engine/base/little_endian.h"
 #include "engine/cache/client_storage.h"
 #include "engine/table/base_table.h"
+#include "engine/table/bplus_journal.h"
 #include "engine/table/bplus_table_file.h"
 #include "engine/table/bplus_table_header.h"
 
@@ -28,6 +29,23 @@ bool TTdbBaseTable::HasRecord(std::int32_t recNo) const {
   if (!Active()) return false;
   if (const TTdbBPlusTableFile* bplus = BPlusFile()) return bplus->HasRecord(recNo);
   return recNo >= 1 && recNo <= FDataFile->GetRecordCount();
+}
+
+std::string TTdbBaseTable::BPlusJournalFileName() const {
+  return PhysicalDirectory() + Name() + kBPlusJournalExtension;
+}
+
+void TTdbBaseTable::RestoreBPlusJournal() {
+  const std::string journal = BPlusJournalFileName();
+  if (!TTdbBPlusJournal::IsPresent(FFileSystem, journal)) return;
+  try {
+    TTdbBPlusJournal::Restore(FFileSystem, journal, FFileName);
+  } catch (const ETdbEngine& e) {
+    throw ETdbEngine(tdbErrPlain, "Table \"" + FullName() +
+                                      "\" was left by a program that ended while writing it, and putting it "
+                                      "back needs write access (" +
+                                      e.Message() + "). Open the table once with write access.");
+  }
 }
 
 void TTdbBaseTable::OpenBPlusHeader(std::span<const std::uint8_t> prefix, std::uint64_t fileSize,
@@ -53,6 +71,7 @@ void TTdbBaseTable::OpenBPlusHeader(std::span<const std::uint8_t> prefix, std::u
   FHasConstraints = !FHeader.KeyDefs.empty() || !FHeader.CheckDefs.empty() || !FHeader.ForeignKeyDefs.empty();
   BPlusFile()->Attach(static_cast<std::uint16_t>(FHeader.RecordSize()),
                       static_cast<std::uint32_t>(FHeader.RecordsOffset));
+  BPlusFile()->SetJournal(ReadOnly() ? std::string() : BPlusJournalFileName(), (FRights & kRightSecureFlush) != 0);
 }
 
 void TTdbBaseTable::CheckNewBPlusFile() const {
@@ -61,6 +80,7 @@ void TTdbBaseTable::CheckNewBPlusFile() const {
 
 void TTdbBaseTable::NewBPlusDataFile(std::unique_ptr<TTdbClientStorage> storage) {
   auto file = std::make_unique<TTdbBPlusTableFile>(std::move(storage), FCryptor);
+  file->SetJournal(BPlusJournalFileName(), (FRights & kRightSecureFlush) != 0);
   const auto recordSize = static_cast<std::uint16_t>(RecordSize());
   const std::uint32_t alignment =
       std::max(static_cast<std::uint32_t>(kHeaderAlignment), BPlusTablePageSize(recordSize));
