@@ -435,6 +435,9 @@ class TTdbBaseTable : public ITdbUnlockable {
   // Opening steps (base_table.cpp).
   void OpenFiles(bool force);
   void OpenDataFile();
+  // The first bytes of the open table file's header (up to
+  // kHeaderPrefixSize), read the same way on opening and on re-reading it.
+  std::vector<std::uint8_t> ReadHeaderPrefix(std::int64_t fileSize);
   // B+ tree table files (bplus_table.cpp): the header read with the key and
   // the tree opened behind it (error 117 for an encrypted one, 134 when the
   // first column is not a record id without null indicator); a new file.
