@@ -3,6 +3,9 @@
 // its record id (the first column, a RecordId without null indicator), so a
 // new record needs its id before it is stored, and an id belongs to one
 // record only.
+#include <chrono>
+#include <thread>
+
 #include "engine/base/code_page.h"
 #include "engine/base/column_codec.h"
 #include "engine/base/engine_error.h"
@@ -36,15 +39,29 @@ std::string TTdbBaseTable::BPlusJournalFileName() const {
 }
 
 void TTdbBaseTable::RestoreBPlusJournal() {
+  // A journal also lies there while a live program flushes the table. That
+  // program holds the table file open, so the restore cannot open it
+  // exclusively; the journal goes when the flush ends. So a journal is put
+  // back only once the file can be had alone, and a journal that vanishes
+  // meanwhile belonged to a flush that got through.
   const std::string journal = BPlusJournalFileName();
-  if (!TTdbBPlusJournal::IsPresent(FFileSystem, journal)) return;
-  try {
-    TTdbBPlusJournal::Restore(FFileSystem, journal, FFileName);
-  } catch (const ETdbEngine& e) {
-    throw ETdbEngine(tdbErrPlain, "Table \"" + FullName() +
-                                      "\" was left by a program that ended while writing it, and putting it "
-                                      "back needs write access (" +
-                                      e.Message() + "). Open the table once with write access.");
+  constexpr int kAttempts = 100;  // 20 ms apart: about 2 s for a flush to end
+  for (int attempt = 1;; ++attempt) {
+    if (!TTdbBPlusJournal::IsPresent(FFileSystem, journal)) return;
+    try {
+      TTdbBPlusJournal::Restore(FFileSystem, journal, FFileName);
+      return;
+    } catch (const ETdbEngine& e) {
+      if (!TTdbBPlusJournal::IsPresent(FFileSystem, journal)) return;
+      if (attempt < kAttempts && e.Number() == tdbErrNoWriteAccess) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        continue;
+      }
+      throw ETdbEngine(tdbErrPlain, "Table \"" + FullName() +
+                                        "\" was left by a program that ended while writing it, and putting it "
+                                        "back needs write access with no other program using the table (" +
+                                        e.Message() + "). Open the table once with write access.");
+    }
   }
 }
 
