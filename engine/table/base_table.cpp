@@ -193,6 +193,7 @@ void TTdbBaseTable::OpenFiles(bool force) {
 }
 
 void TTdbBaseTable::OpenDataFile() {
+  RestoreBPlusJournal();
   auto storage = NewClientStorage(FFileName);
   try {
     storage->Open(ReadOnly(), Exclusive());
@@ -212,11 +213,7 @@ void TTdbBaseTable::OpenDataFile() {
     FDataFile = std::make_unique<TTdbBPlusTableFile>(std::move(storage), FCryptor);
   else
     FDataFile = std::make_unique<TTdbHeapDataFile>(std::move(storage), FCryptor);
-  std::vector<std::uint8_t> prefix(static_cast<std::size_t>(
-      std::min<std::int64_t>(fileSize, static_cast<std::int64_t>(kHeaderPrefixSize))));
-  if (prefix.size() < kMagicSize)
-    throw ETdbEngine(tdbErrPlain, "The table file \"" + FFileName + "\" is empty or too short to be a table");
-  FDataFile->ReadBytes(0, prefix.data(), prefix.size(), false);
+  const std::vector<std::uint8_t> prefix = ReadHeaderPrefix(fileSize);
   TDataFileByteSource more(*FDataFile);
   if (BPlusFile()) {
     OpenBPlusHeader(prefix, static_cast<uint64_t>(fileSize), &more);
@@ -241,13 +238,18 @@ void TTdbBaseTable::OpenDataFile() {
   }
 }
 
-TTdbTableHeader TTdbBaseTable::ReadStoredHeader() {
-  const std::int64_t fileSize = FDataFile->Storage().GetSize();
+std::vector<std::uint8_t> TTdbBaseTable::ReadHeaderPrefix(std::int64_t fileSize) {
   std::vector<std::uint8_t> prefix(static_cast<std::size_t>(
       std::min<std::int64_t>(fileSize, static_cast<std::int64_t>(kHeaderPrefixSize))));
   if (prefix.size() < kMagicSize)
     throw ETdbEngine(tdbErrPlain, "The table file \"" + FFileName + "\" is empty or too short to be a table");
   FDataFile->ReadBytes(0, prefix.data(), prefix.size(), false);
+  return prefix;
+}
+
+TTdbTableHeader TTdbBaseTable::ReadStoredHeader() {
+  const std::int64_t fileSize = FDataFile->Storage().GetSize();
+  const std::vector<std::uint8_t> prefix = ReadHeaderPrefix(fileSize);
   TDataFileByteSource more(*FDataFile);
   if (BPlusFile()) {
     TTdbHeaderReader reader(prefix, static_cast<uint64_t>(fileSize), &more, FFileName);

@@ -435,11 +435,20 @@ class TTdbBaseTable : public ITdbUnlockable {
   // Opening steps (base_table.cpp).
   void OpenFiles(bool force);
   void OpenDataFile();
+  // The first bytes of the open table file's header (up to
+  // kHeaderPrefixSize), read the same way on opening and on re-reading it.
+  std::vector<std::uint8_t> ReadHeaderPrefix(std::int64_t fileSize);
   // B+ tree table files (bplus_table.cpp): the header read with the key and
   // the tree opened behind it (error 117 for an encrypted one, 134 when the
   // first column is not a record id without null indicator); a new file.
   void OpenBPlusHeader(std::span<const std::uint8_t> prefix, std::uint64_t fileSize, ITdbByteSource* more);
   void NewBPlusDataFile(std::unique_ptr<TTdbClientStorage> storage);
+  // The journal that keeps each flush of a B+ tree table file whole; one left
+  // by a program that died in a flush puts the table file back before it is
+  // read (with write access, also for a read-only open; without it a clear
+  // error).
+  std::string BPlusJournalFileName() const;
+  void RestoreBPlusJournal();
   // Refusals of a new B+ tree table file, before any file is made.
   void CheckNewBPlusFile() const;
   // The B+ tree table file, or null for a heap table file.

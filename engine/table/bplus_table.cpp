@@ -3,12 +3,16 @@
 // its record id (the first column, a RecordId without null indicator), so a
 // new record needs its id before it is stored, and an id belongs to one
 // record only.
+#include <chrono>
+#include <thread>
+
 #include "engine/base/code_page.h"
 #include "engine/base/column_codec.h"
 #include "engine/base/engine_error.h"
 #include "engine/base/little_endian.h"
 #include "engine/cache/client_storage.h"
 #include "engine/table/base_table.h"
+#include "engine/table/bplus_journal.h"
 #include "engine/table/bplus_table_file.h"
 #include "engine/table/bplus_table_header.h"
 
@@ -28,6 +32,37 @@ bool TTdbBaseTable::HasRecord(std::int32_t recNo) const {
   if (!Active()) return false;
   if (const TTdbBPlusTableFile* bplus = BPlusFile()) return bplus->HasRecord(recNo);
   return recNo >= 1 && recNo <= FDataFile->GetRecordCount();
+}
+
+std::string TTdbBaseTable::BPlusJournalFileName() const {
+  return PhysicalDirectory() + Name() + kBPlusJournalExtension;
+}
+
+void TTdbBaseTable::RestoreBPlusJournal() {
+  // A journal also lies there while a live program flushes the table. That
+  // program holds the table file open, so the restore cannot open it
+  // exclusively; the journal goes when the flush ends. So a journal is put
+  // back only once the file can be had alone, and a journal that vanishes
+  // meanwhile belonged to a flush that got through.
+  const std::string journal = BPlusJournalFileName();
+  constexpr int kAttempts = 100;  // 20 ms apart: about 2 s for a flush to end
+  for (int attempt = 1;; ++attempt) {
+    if (!TTdbBPlusJournal::IsPresent(FFileSystem, journal)) return;
+    try {
+      TTdbBPlusJournal::Restore(FFileSystem, journal, FFileName);
+      return;
+    } catch (const ETdbEngine& e) {
+      if (!TTdbBPlusJournal::IsPresent(FFileSystem, journal)) return;
+      if (attempt < kAttempts && e.Number() == tdbErrNoWriteAccess) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        continue;
+      }
+      throw ETdbEngine(tdbErrPlain, "Table \"" + FullName() +
+                                        "\" was left by a program that ended while writing it, and putting it "
+                                        "back needs write access with no other program using the table (" +
+                                        e.Message() + "). Open the table once with write access.");
+    }
+  }
 }
 
 void TTdbBaseTable::OpenBPlusHeader(std::span<const std::uint8_t> prefix, std::uint64_t fileSize,
@@ -53,6 +88,7 @@ void TTdbBaseTable::OpenBPlusHeader(std::span<const std::uint8_t> prefix, std::u
   FHasConstraints = !FHeader.KeyDefs.empty() || !FHeader.CheckDefs.empty() || !FHeader.ForeignKeyDefs.empty();
   BPlusFile()->Attach(static_cast<std::uint16_t>(FHeader.RecordSize()),
                       static_cast<std::uint32_t>(FHeader.RecordsOffset));
+  BPlusFile()->SetJournal(ReadOnly() ? std::string() : BPlusJournalFileName(), (FRights & kRightSecureFlush) != 0);
 }
 
 void TTdbBaseTable::CheckNewBPlusFile() const {
@@ -61,6 +97,7 @@ void TTdbBaseTable::CheckNewBPlusFile() const {
 
 void TTdbBaseTable::NewBPlusDataFile(std::unique_ptr<TTdbClientStorage> storage) {
   auto file = std::make_unique<TTdbBPlusTableFile>(std::move(storage), FCryptor);
+  file->SetJournal(BPlusJournalFileName(), (FRights & kRightSecureFlush) != 0);
   const auto recordSize = static_cast<std::uint16_t>(RecordSize());
   const std::uint32_t alignment =
       std::max(static_cast<std::uint32_t>(kHeaderAlignment), BPlusTablePageSize(recordSize));

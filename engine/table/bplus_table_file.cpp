@@ -5,6 +5,7 @@
 
 #include "engine/base/engine_error.h"
 #include "engine/cache/client_storage.h"
+#include "engine/table/bplus_journal.h"
 #include "engine/table/index_page_storage.h"
 
 namespace kestrel {
@@ -12,7 +13,8 @@ namespace kestrel {
 TTdbBPlusTableFile::TTdbBPlusTableFile(std::unique_ptr<TTdbClientStorage> storage, TdwCryptor& cryptor)
     : TTdbDataFile(std::move(storage), cryptor),
       FPages(std::make_unique<TTdbIndexPageStorage>(Storage())),
-      FFile(std::make_unique<TTdbBPlusDataFile>(*FPages, FileName())) {}
+      FJournal(std::make_unique<TTdbBPlusJournal>(*FPages, Storage().FileSystem())),
+      FFile(std::make_unique<TTdbBPlusDataFile>(*FJournal, FileName())) {}
 
 TTdbBPlusTableFile::~TTdbBPlusTableFile() = default;
 
@@ -22,19 +24,29 @@ void TTdbBPlusTableFile::Attach(std::uint16_t recordSize, std::uint32_t headerAr
   FFile->Open(recordSize, headerAreaSize);
 }
 
+void TTdbBPlusTableFile::SetJournal(std::string journalName, bool secure) {
+  FJournal->SetFile(std::move(journalName), secure);
+}
+
 void TTdbBPlusTableFile::Flush() {
+  FJournal->Begin();
   if (FFile->IsOpen()) FFile->Flush();
   TTdbDataFile::Flush();
+  // The journal may go only once the pages it would put back are on disk.
+  if (FJournal->Written() && FJournal->Secure()) Storage().UpdateDir();
+  FJournal->End();
 }
 
 void TTdbBPlusTableFile::Undo() {
   TTdbDataFile::Undo();
+  FJournal->Reset();
   // The tree's header image and pages are read again from what is left.
   if (FFile->IsOpen()) FFile->Invalidate();
 }
 
 void TTdbBPlusTableFile::Invalidate() {
   Storage().Invalidate();
+  FJournal->Reset();
   if (FFile->IsOpen()) FFile->Invalidate();
 }
 

@@ -7,16 +7,20 @@
 // The header's fixed fields in page 0 belong to the tree's header image, so
 // the next record id and the index name area are changed through this
 // class, never with WriteBytes. Records are not encrypted (the tables made
-// and opened here are not); see the table object.
+// and opened here are not); see the table object. Each flush is whole or
+// absent after the program dies in it: the file's units go through a
+// TTdbBPlusJournal.
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "engine/table/bplus_data_file.h"
 #include "engine/table/data_file.h"
 
 namespace kestrel {
 
+class TTdbBPlusJournal;
 class TTdbIndexPageStorage;
 
 class TTdbBPlusTableFile final : public TTdbDataFile {
@@ -30,7 +34,12 @@ class TTdbBPlusTableFile final : public TTdbDataFile {
   // the tree pages after headerAreaSize bytes. Error 134 when they do not fit.
   void Attach(std::uint16_t recordSize, std::uint32_t headerAreaSize);
   TTdbBPlusDataFile& Tree() const { return *FFile; }
+  // The journal file that keeps each flush whole (empty name: none), synced
+  // with secure flushing.
+  void SetJournal(std::string journalName, bool secure);
 
+  // Writes the journal, the tree's pages, then (secure: after committing
+  // the file) deletes the journal.
   void Flush() override;
   void Undo() override;
   void Invalidate() override;
@@ -58,6 +67,7 @@ class TTdbBPlusTableFile final : public TTdbDataFile {
   void CheckBuffer(std::size_t size) const;
 
   std::unique_ptr<TTdbIndexPageStorage> FPages;
+  std::unique_ptr<TTdbBPlusJournal> FJournal;
   std::unique_ptr<TTdbBPlusDataFile> FFile;
 };
 

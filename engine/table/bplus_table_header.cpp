@@ -22,15 +22,7 @@ TTdbTableHeader ReadBPlusTableHeader(TTdbHeaderReader& reader, const ITdbBlockCi
   if (itemCount > static_cast<uint32_t>(INT32_MAX)) reader.Damaged();
   header.RecordCount = header.StoredRecordCount = static_cast<int32_t>(itemCount);
   header.IndexNames = ReadUnicodeIndexNames(reader);
-  const int32_t blockLength = reader.I32();
-  if (blockLength < 0) reader.Damaged();
-  std::vector<uint8_t> block = reader.Bytes(static_cast<uint64_t>(blockLength));
-  if (header.EncryptionMethod != emNone) {
-    if (!cipher) throw ETdbEngine(tdbErrCredentials);
-    cipher->DecryptBlock(block);
-  }
-  TTdbHeaderReader blockReader(block, block.size(), nullptr, reader.FileName());
-  ReadDescriptionBlock(blockReader, header);
+  ReadStoredDescriptionBlock(reader, cipher, header);
   header.RecordsOffset = reader.Position();
   if (header.RecordsOffset % kHeaderAlignment != 0) reader.Damaged();
   return header;

@@ -226,6 +226,20 @@ void ReadDescriptionBlock(TTdbHeaderReader& block, TTdbTableHeader& header) {
   }
 }
 
+int32_t ReadStoredDescriptionBlock(TTdbHeaderReader& reader, const ITdbBlockCipher* cipher,
+                                   TTdbTableHeader& header) {
+  const int32_t blockLength = reader.I32();
+  if (blockLength < 0) reader.Damaged();
+  std::vector<uint8_t> block = reader.Bytes(static_cast<uint64_t>(blockLength));
+  if (header.EncryptionMethod != emNone) {
+    if (!cipher) throw ETdbEngine(tdbErrCredentials);
+    cipher->DecryptBlock(block);
+  }
+  TTdbHeaderReader blockReader(block, block.size(), nullptr, reader.FileName());
+  ReadDescriptionBlock(blockReader, header);
+  return blockLength;
+}
+
 std::vector<uint8_t> WriteDescriptionBlock(const TTdbTableHeader& header, const std::string& fileName,
                                            const TTdbRandom& random) {
   TTdbHeaderWriter writer(fileName);

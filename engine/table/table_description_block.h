@@ -28,6 +28,14 @@ void WriteUnicodeIndexNames(TTdbHeaderWriter& writer, const std::vector<std::u16
 // 38 for a check string that is not there, 134 for anything damaged.
 void ReadDescriptionBlock(TTdbHeaderReader& block, TTdbTableHeader& header);
 
+// Reads the Int32 length and the stored description block at the reader's
+// position, decrypts it with `cipher` when the header's encryption method
+// (already set) calls for it, and parses it into `header`. Returns the
+// block's length. Raises 38 when an encrypted block comes without a cipher,
+// else as ReadDescriptionBlock.
+int32_t ReadStoredDescriptionBlock(TTdbHeaderReader& reader, const ITdbBlockCipher* cipher,
+                                   TTdbTableHeader& header);
+
 // The unpadded description block of `header`.
 std::vector<uint8_t> WriteDescriptionBlock(const TTdbTableHeader& header, const std::string& fileName,
                                            const TTdbRandom& random);

@@ -28,15 +28,7 @@ TTdbTableHeader ReadUnicodeHeader(TTdbHeaderReader& reader, TTdbTableHeader head
   header.NextRecordId = reader.I32();
   reader.I32();
   header.IndexNames = ReadUnicodeIndexNames(reader);
-  const int32_t blockLength = reader.I32();
-  if (blockLength < 0) reader.Damaged();
-  std::vector<uint8_t> block = reader.Bytes(static_cast<uint64_t>(blockLength));
-  if (header.EncryptionMethod != emNone) {
-    if (!cipher) throw ETdbEngine(tdbErrCredentials);
-    cipher->DecryptBlock(block);
-  }
-  TTdbHeaderReader blockReader(block, block.size(), nullptr, reader.FileName());
-  ReadDescriptionBlock(blockReader, header);
+  const int32_t blockLength = ReadStoredDescriptionBlock(reader, cipher, header);
   header.RecordsOffset = kUnicodeBlockOffset + static_cast<uint64_t>(blockLength);
   return header;
 }

@@ -8,7 +8,10 @@
 #include <algorithm>
 #include <optional>
 #include <random>
+#include <thread>
 
+#include "engine/table/bplus_data_file.h"
+#include "engine/table/bplus_journal.h"
 #include "table_fixture.h"
 
 namespace kestrel::test {
@@ -349,6 +352,49 @@ TEST_F(Level6TableTest, OnlyARecordIdNamedXxxFirstCallsForABPlusTreeFile) {
     EXPECT_TRUE(Check(*table).empty());
     table->Close();
   }
+}
+
+
+TEST_F(Level6TableTest, AJournalWhileAnotherProgramHoldsTheTableIsNotPutBack) {
+  // A journal lies beside the table while a live program flushes it. An
+  // opener must not write its kept units over that program's pages: it
+  // waits for the flush to end, and only a journal whose owner is gone is
+  // put back.
+  FBPlus = true;
+  auto table = Create(6);
+  for (int i = 0; i < 50; ++i) Append(*table, {std::to_string(1000 + i), "Név", "leírás"});
+  table->Close();
+  const std::vector<TRow> rows = Rows(*Open(kNewTableRights & ~kRightExclusive));
+  // A journal that would zero the header unit if it were put back.
+  std::string journal;
+  const auto put32 = [&](std::uint32_t v) { for (int b = 0; b < 4; ++b) journal += static_cast<char>(v >> (8 * b)); };
+  const std::uint64_t units = Raw("Vnd03.dat").size() / kBPlusTableUnit;
+  put32(kBPlusJournalMagic);
+  put32(kBPlusTableUnit);
+  put32(static_cast<std::uint32_t>(units));
+  put32(0);
+  put32(1);
+  journal += std::string(8, '\0') + std::string(kBPlusTableUnit, '\0');
+  put32(kBPlusJournalMagic);
+  const std::string journalName = FDir.File(std::string("Vnd03") + kBPlusJournalExtension);
+
+  auto holder = Open(kNewTableRights & ~kRightExclusive);
+  WriteWholeFile(journalName, journal);
+  std::thread flushEnds([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    std::filesystem::remove(journalName);
+  });
+  auto opener = Open(kNewTableRights & ~kRightExclusive);
+  flushEnds.join();
+  EXPECT_EQ(Rows(*opener), rows);
+  opener.reset();
+  holder.reset();
+
+  // The owner is gone: the journal is put back (here: a unit of zeros,
+  // which the open then refuses as a damaged header).
+  WriteWholeFile(journalName, journal);
+  EXPECT_NE(ErrorOf([&] { Open(kNewTableRights & ~kRightExclusive); }), 0);
+  EXPECT_FALSE(std::filesystem::exists(journalName));
 }
 
 }  // namespace
