@@ -2,6 +2,7 @@
 #include "engine/base/column_codec.h"
 
 #include <algorithm>
+#include <iterator>
 #include <limits>
 #include <string>
 
@@ -17,7 +18,7 @@ namespace {
 constexpr uint8_t kIndicatorNull = 0;
 constexpr uint8_t kIndicatorPresent = 1;
 
-enum TValueKind : size_t { vkNull, vkInteger, vkDouble, vkText, vkDate, vkTime, vkTimeStamp, vkGuid, vkBlock };
+enum TValueKind : size_t { vkNull, vkInteger, vkDouble, vkText, vkDate, vkTime, vkTimeStamp, vkGuid, vkBlock, vkBytes };
 
 void CheckSpan(const TTdbDataType& type, size_t size) {
   if (size != static_cast<size_t>(type.DataSize())) throw ETdbEngine(tdbErrInvalidParameter, "column bytes");
@@ -34,7 +35,9 @@ void CheckSpan(const TTdbDataType& type, size_t size) {
       "Cannot assign time stamp.",
       "Cannot assign GUID.",
       "Cannot assign integer.",
+      "Cannot assign bytes.",
   };
+  static_assert(std::size(kTexts) == std::variant_size_v<TTdbValue>);
   throw ETdbEngine(tdbErrPlain, kTexts[value.index()]);
 }
 

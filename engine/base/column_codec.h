@@ -53,8 +53,16 @@ struct TTdbBlockRef {
   bool operator==(const TTdbBlockRef&) const = default;
 };
 
+// The bytes of a Blob value, as the text conversions (column_text.h) and
+// the conversions between types (column_conversion.h) see it; never stored
+// in a column (a column holds the block reference).
+struct TTdbBytes {
+  std::string Bytes;
+  bool operator==(const TTdbBytes&) const = default;
+};
+
 using TTdbValue = std::variant<std::monostate, int64_t, double, std::u16string, TTdbDate, TTdbTime,
-                               TTdbTimeStamp, TTdbGuid, TTdbBlockRef>;
+                               TTdbTimeStamp, TTdbGuid, TTdbBlockRef, TTdbBytes>;
 
 // Compares two texts under a collation; negative, zero or positive. The
 // index layer supplies collation-aware comparers; without one, texts compare

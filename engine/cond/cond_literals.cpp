@@ -1,18 +1,15 @@
 // Literal text in the engine's syntaxes and in the platform's local formats.
 #include "engine/cond/cond_literals.h"
 
-#include <unicode/datefmt.h>
-#include <unicode/dcfmtsym.h>
-#include <unicode/locid.h>
-#include <unicode/smpdtfmt.h>
-
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <memory>
 #include <vector>
 
 #include "engine/base/code_page.h"
+#include "engine/base/column_text.h"
 
 namespace kestrel {
 
@@ -225,34 +222,12 @@ std::u16string GuidToText(const std::array<uint8_t, 16>& guid) {
 }
 
 TCondLocalFormats DefaultLocalFormats() {
+  const TTdbTextFormats platform = PlatformTextFormats();
   TCondLocalFormats formats;
-  UErrorCode status = U_ZERO_ERROR;
-  icu::DecimalFormatSymbols symbols(icu::Locale::getDefault(), status);
-  if (U_SUCCESS(status)) {
-    const icu::UnicodeString& separator = symbols.getConstSymbol(icu::DecimalFormatSymbols::kDecimalSeparatorSymbol);
-    if (separator.length() == 1) formats.FDecimalSeparator = separator.charAt(0);
-  }
-  std::unique_ptr<icu::DateFormat> dateFormat(icu::DateFormat::createDateInstance(icu::DateFormat::kShort));
-  auto* simple = dynamic_cast<icu::SimpleDateFormat*>(dateFormat.get());
-  if (simple) {
-    icu::UnicodeString pattern;
-    simple->toPattern(pattern);
-    // The separator is the first character after the first field that is
-    // neither a blank nor a quote ("y. MM. dd." has ".").
-    std::string order;
-    bool separatorFound = false;
-    for (int32_t i = 0; i < pattern.length(); ++i) {
-      const char16_t c = pattern.charAt(i);
-      const char field = c == u'y' ? 'Y' : c == u'M' ? 'M' : c == u'd' ? 'D' : 0;
-      if (field && (order.empty() || order.back() != field)) {
-        order += field;
-      } else if (!field && order.size() == 1 && !separatorFound && c != u'\'' && c != u' ') {
-        formats.FDateSeparator = c;
-        separatorFound = true;
-      }
-    }
-    if (order.size() == 3) std::copy(order.begin(), order.end(), formats.FDateOrder);
-  }
+  formats.FDecimalSeparator = platform.FDecimalSeparator;
+  formats.FDateSeparator = platform.FDateSeparator;
+  std::copy(std::begin(platform.FDateOrder), std::end(platform.FDateOrder), formats.FDateOrder);
+  formats.FTimeSeparator = platform.FTimeSeparator;
   return formats;
 }
 

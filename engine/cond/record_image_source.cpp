@@ -71,6 +71,7 @@ TCondValue CondValueOf(const TTdbValue& value) {
       return result;
     }
     TCondValue operator()(TTdbBlockRef v) const { return TCondValue::Integer(v.Block); }
+    TCondValue operator()(const TTdbBytes&) const { return {}; }  // never read from a column
   };
   return std::visit(TVisitor{}, value);
 }
