@@ -583,9 +583,7 @@ std::unique_ptr<TTdbStoragePage> TTdbPageManager::TakeBufferLocked(std::size_t s
     return page;
   }
   auto page = std::make_unique<TTdbStoragePage>();
-  // Every caller fills the whole buffer (read or zeroed), as it must for a
-  // pooled one, so a new one is not cleared twice.
-  page->FMemory = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+  page->FMemory = std::make_unique<std::uint8_t[]>(size);
   page->FMemorySize = size;
   FCacheSize += static_cast<std::int64_t>(size);
   return page;
