@@ -155,7 +155,17 @@ std::string EncodeCodePage(std::u16string_view text, int codePage) {
     const char* map = reverse.Data();
     const char16_t* in = text.data();
     char* out = bytes.data();
-    for (std::size_t i = 0, n = text.size(); i < n; ++i) {
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    // Runs of plain ASCII, the common case, are narrowed a block at a time.
+    constexpr std::size_t kBlock = 16;
+    for (; i + kBlock <= n; i += kBlock) {
+      char16_t high = 0;
+      for (std::size_t k = 0; k < kBlock; ++k) high |= in[i + k];
+      if (high >= 0x80) break;
+      for (std::size_t k = 0; k < kBlock; ++k) out[i + k] = static_cast<char>(in[i + k]);
+    }
+    for (; i < n; ++i) {
       const char16_t c = in[i];
       const char b = c < 0x80 ? static_cast<char>(c) : map[c];
       out[i] = b || c == 0 ? b : '?';

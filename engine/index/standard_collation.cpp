@@ -1,6 +1,7 @@
 // The standard collation's comparison (see standard_collation.h for the rules).
 #include "engine/index/standard_collation.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <limits>
@@ -86,6 +87,14 @@ class TFoldingReader {
 
   size_t FirstAccent() const { return FFirstAccent; }
 
+  // Passes over the first `count` characters, which the other text has
+  // too: they fold alike in both, so only whether they hold an accent
+  // (`accentAt`, kNoAccent when not) still matters.
+  void SkipCommon(size_t count, size_t accentAt) {
+    FPosition = count;
+    FFirstAccent = accentAt;
+  }
+
  private:
   uint32_t Cased(uint32_t c) const {
     if ((FOptions & scoCaseSensitive) == 0 && c >= 'a' && c <= 'z') return c - 'a' + 'A';
@@ -103,6 +112,21 @@ template <typename TChar>
 int CompareFolded(std::basic_string_view<TChar> a, std::basic_string_view<TChar> b, TStrCmpOptions options) {
   TFoldingReader<TChar> readerA(a, options);
   TFoldingReader<TChar> readerB(b, options);
+  // Neighbouring keys share long beginnings: equal characters fold alike,
+  // so the comparison starts where the texts differ. A sharp s pending at
+  // that point would give 's' on both sides and is passed over with it.
+  const size_t shorter = std::min(a.size(), b.size());
+  size_t common = 0;
+  size_t accentAt = TFoldingReader<TChar>::kNoAccent;
+  const bool accents = (options & scoAccentSensitive) != 0;
+  for (; common < shorter && a[common] == b[common]; ++common) {
+    const uint32_t c = static_cast<std::make_unsigned_t<TChar>>(a[common]);
+    if (accents && accentAt == TFoldingReader<TChar>::kNoAccent && c >= 128 && c <= 255 &&
+        kFoldTable[c - 128] != 0 && !(c == kSharpS && (options & scoLigatureSensitive) == 0))
+      accentAt = common;
+  }
+  readerA.SkipCommon(common, accentAt);
+  readerB.SkipCommon(common, accentAt);
   for (;;) {
     uint32_t ca = 0;
     uint32_t cb = 0;

@@ -61,6 +61,14 @@ TEST(StandardCollation, FoldsCaseAccentsAndLigaturesAsDocumented) {
           {"Kestrel", u"\u00D7", u"X", 1},              // × stays as it is
           {"Kestrel", u"\u00E9a", u"eb", -1},           // é = e before the next letter decides
           {"Kestrel", u"\u00E9e", u"e\u00E9", 1},       // the earlier accent sorts after
+          // A shared beginning is passed over: its accent still ties both
+          // sides, a pending sharp s still reads as s on both.
+          {"Kestrel", u"x\u00E9a", u"x\u00E9A", 0},
+          {"Kestrel", u"x\u00E9ae", u"x\u00E9a\u00E9", 0},    // only the first accent counts
+          {"Kestrel", u"xa\u00E9", u"x\u00E1e", -1},           // the accent after the shared part decides
+          {"Kestrel_AS", u"Stra\u00DFe", u"Stra\u00DFE", 0},
+          {"Kestrel_AS", u"Stra\u00DF", u"Stra\u00DFs", -1},
+          {"Kestrel_AS", u"Stra\u00DFt", u"Stra\u00DFs", 1},
       },
       true);
   // Letters outside Latin-1 keep their code in UTF-16 texts: Hungarian ő and
