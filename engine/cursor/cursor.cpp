@@ -137,8 +137,8 @@ std::int32_t TTdbCursor::SetIndex(const std::u16string& indexName, bool reverse)
   FSortIndexNo = indexNo;
   FSortReverse = reverse;
   TTdbTableLock read(FTable, tltRead);
-  if (FUserFilterKind == tfkStatic) SortBySortOrder(FUserBookmarks);
-  if (FActiveFilterKind == tfkStatic) SortBySortOrder(FAccessor->Bookmarks());
+  if (FUserFilterKind == tfkStatic || FUserFilterKind == tfkBookmarks) SortBySortOrder(FUserBookmarks);
+  if (FActiveFilterKind == tfkStatic || FActiveFilterKind == tfkBookmarks) SortBySortOrder(FAccessor->Bookmarks());
   ApplyAccess();
   if (current > 0 && FAccessor->GotoRecord(current) == 0 && FAccessor->IsValidRecord()) return kResultOk;
   FAccessor->GotoRecord(kBeforeFirst);
@@ -149,9 +149,14 @@ void TTdbCursor::RefreshFilters() {
   if (!FDirtyFlag) return;
   TTdbTableLock read(FTable, tltRead);
   if (FUserFilterKind == tfkStatic && FUserCondition) EvaluateStatic(*FUserCondition, FUserBookmarks);
-  if (FActiveFilterKind == tfkStatic && FActiveCondition) {
+  // A selection keeps its records; changed keys only move them in the order.
+  if (FUserFilterKind == tfkBookmarks) SortBySortOrder(FUserBookmarks);
+  if ((FActiveFilterKind == tfkStatic && FActiveCondition) || FActiveFilterKind == tfkBookmarks) {
     const std::int32_t current = FAccessor->RecordDeleted() ? kBeforeFirst : FAccessor->RecordNo();
-    EvaluateStatic(*FActiveCondition, FAccessor->Bookmarks());
+    if (FActiveFilterKind == tfkStatic)
+      EvaluateStatic(*FActiveCondition, FAccessor->Bookmarks());
+    else
+      SortBySortOrder(FAccessor->Bookmarks());
     FAccessor->SetAccess(tatBookmarks, -1, FSortReverse);
     if (current <= 0 || FAccessor->GotoRecord(current) != 0 || !FAccessor->IsValidRecord())
       FAccessor->GotoRecord(kBeforeFirst);
@@ -310,8 +315,10 @@ void TTdbCursor::EvaluateStatic(TTdbSqlCondition& condition, TTdbBookmarkList& l
 
 std::int32_t TTdbCursor::SetSQLFilter(const std::u16string& text, std::int32_t mode, bool background) {
   const std::int32_t kind = mode & kFilterModeKindMask;
-  if (!text.empty() && kind != kFilterModeStatic && kind != kFilterModeIncremental)
-    throw ETdbEngine(tdbErrNotSupported, "filter mode " + std::to_string(mode));
+  const bool selection =
+      kind == kFilterModeSelectAdd || kind == kFilterModeSelectKeep || kind == kFilterModeSelectAddVisible;
+  if (kind != kFilterModeStatic && kind != kFilterModeIncremental && !selection)
+    throw ETdbEngine(tdbErrInvalidParameter, "Mode");
   const bool incremental = kind == kFilterModeIncremental;
   std::unique_ptr<TTdbSqlCondition> condition;
   if (!text.empty()) {
@@ -327,6 +334,13 @@ std::int32_t TTdbCursor::SetSQLFilter(const std::u16string& text, std::int32_t m
       RecordConditionError(FServices, error, text);
       return kResultInvalidCondition;
     }
+  }
+  if (selection && condition) {
+    {
+      TTdbTableLock read(FTable, tltRead);
+      ApplySelection(kind, *condition);
+    }
+    return background ? kResultOk : ActivateFilter(true);
   }
   const TTdbFilterKind newKind = text.empty() ? tfkNone : incremental ? tfkIncremental : tfkStatic;
   TTdbTableLock read(FTable, tltRead);
