@@ -423,16 +423,22 @@ KESTREL_API int32_t TdbTableLocateRec2(int16_t TableHdl, const TdbChar* IndexNam
 KESTREL_API int32_t TdbTableSetSQLFilter(int16_t TableHdl, const TdbChar* SQLFilter, int32_t Mode,
                                          uint8_t Background);
 KESTREL_API int32_t TdbTableActivateFilter(int16_t TableHdl, uint8_t Active);
-/* Starts reading a memo or blob of the current record: its size in bytes,
- * BlobType := the column's type code. */
+/* Starts reading a memo or blob of the current record (of the record being
+ * written while one is): its size in bytes (at most MaxSize when MaxSize
+ * is not negative), BlobType := 0, the blob-type word of a value held in
+ * the table itself. -55 while a transfer of the same record still has
+ * bytes to deliver; -100 (error 168) for a column that is no memo or blob. */
 KESTREL_API int32_t TdbTableInitGetBlob(int16_t TableHdl, int32_t FieldNo, int32_t MaxSize,
                                         int32_t* BlobType);
-/* Delivers up to Size bytes of the value started by TdbTableInitGetBlob:
- * the bytes delivered. */
+/* Delivers the next Size bytes (fewer at the end) of the value started by
+ * TdbTableInitGetBlob: the bytes delivered. The call that delivers the last
+ * byte ends the transfer (for an empty value the first, answering 0);
+ * without a transfer the answer is -56. */
 KESTREL_API int32_t TdbTablePerformGetBlob(int16_t TableHdl, void* BlobBuffer, int32_t Size);
 /* Sets the memo or blob value of column FieldNo of the record being
  * appended or edited (Memo: Windows-1250 bytes; WideMemo: UTF-16LE): 0,
- * -100 for a column that is no memo or blob. */
+ * -57 without such a record, -100 for a column that is no memo or blob
+ * (error 168) or a WideMemo value of an odd number of bytes (error 49). */
 KESTREL_API int32_t TdbTableSetBlob(int16_t TableHdl, int32_t FieldNo, const void* Blob,
                                     int32_t Size);
 /* Installs (or with a null Callback removes) the change callback. */

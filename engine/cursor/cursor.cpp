@@ -567,6 +567,10 @@ std::int32_t TTdbCursor::InitGetBlob(std::int32_t fieldNo, std::int32_t maxSize,
   const TTdbColumnType type = column.DataType.ColumnType();
   if (!IsBlockType(type)) throw ETdbEngine(tdbErrBlobExpected);
   blobType = 0;
+  const std::int32_t recordNo = FEditState == esBrowse ? FAccessor->RecordNo() : FWorkRecordNo;
+  if (FBlobTransfer && FBlobDelivered < FBlobTransfer->size() && FBlobRecordNo == recordNo &&
+      FBlobEditState == FEditState)
+    return kResultTransferActive;
   std::string bytes;
   const auto given = std::find_if(FWorkBlobs.begin(), FWorkBlobs.end(),
                                   [&](const TTdbBlobData& data) { return data.FieldNo == fieldNo; });
@@ -587,14 +591,19 @@ std::int32_t TTdbCursor::InitGetBlob(std::int32_t fieldNo, std::int32_t maxSize,
   }
   if (maxSize >= 0 && bytes.size() > static_cast<std::size_t>(maxSize)) bytes.resize(static_cast<std::size_t>(maxSize));
   FBlobTransfer = std::move(bytes);
+  FBlobDelivered = 0;
+  FBlobRecordNo = recordNo;
+  FBlobEditState = FEditState;
   return static_cast<std::int32_t>(FBlobTransfer->size());
 }
 
 std::int32_t TTdbCursor::PerformGetBlob(std::span<std::uint8_t> buffer) {
   if (!FBlobTransfer) return kResultNoTransfer;
-  const std::size_t size = std::min(buffer.size(), FBlobTransfer->size());
-  std::memcpy(buffer.data(), FBlobTransfer->data(), size);
-  FBlobTransfer.reset();
+  const std::size_t size = std::min(buffer.size(), FBlobTransfer->size() - FBlobDelivered);
+  std::memcpy(buffer.data(), FBlobTransfer->data() + FBlobDelivered, size);
+  FBlobDelivered += size;
+  // The call that delivers the last byte (or finds none) ends the transfer.
+  if (FBlobDelivered == FBlobTransfer->size()) FBlobTransfer.reset();
   return static_cast<std::int32_t>(size);
 }
 
@@ -602,6 +611,7 @@ std::int32_t TTdbCursor::SetBlob(std::int32_t fieldNo, std::span<const std::uint
   const TTdbColumnType type = Column(fieldNo).DataType.ColumnType();
   if (!IsBlockType(type)) throw ETdbEngine(tdbErrBlobExpected);
   if (FEditState == esBrowse) return kResultNotEditing;
+  if (type == tctWideMemo && blob.size() % sizeof(char16_t) != 0) throw ETdbEngine(tdbErrInvalidParameter, "Size");
   TTdbBlobData data;
   data.FieldNo = fieldNo;
   if (type == tctWideMemo) {

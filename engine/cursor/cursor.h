@@ -23,7 +23,16 @@
 // Results follow ITdbCursorApi: -11 past either end or for a record that is
 // not there, -16 an unknown index, -44 a condition error (recorded with its
 // position), -57 no record being appended or edited, -56 no memo or blob
-// being read; engine failures are thrown.
+// being read, -55 a memo or blob of the same record still being read;
+// engine failures are thrown.
+//
+// A memo or blob value is read in one transfer: InitGetBlob takes the
+// value, PerformGetBlob delivers it in pieces of the caller's buffer size
+// and ends the transfer with its last byte (an empty value with the first
+// call, which answers 0). Starting another transfer while one of the same
+// record has bytes left is refused (-55); once the cursor stands on another record, or begins or
+// ends writing one, the unfinished transfer is dropped. A WideMemo value
+// given with an odd number of bytes is refused (error 49), not cut.
 #pragma once
 
 #include <cstdint>
@@ -174,7 +183,12 @@ class TTdbCursor : public ITdbCursorApi {
   std::vector<std::uint8_t> FWorkRecBuf;
   std::int32_t FWorkRecordNo = 0;
   std::vector<TTdbBlobData> FWorkBlobs;
+  // The memo or blob value being read, the bytes of it already delivered,
+  // and the record it was read from (record number and edit state).
   std::optional<std::string> FBlobTransfer;
+  std::size_t FBlobDelivered = 0;
+  std::int32_t FBlobRecordNo = 0;
+  TTdbEditState FBlobEditState = esBrowse;
 };
 
 }  // namespace kestrel
