@@ -20,6 +20,8 @@ static_assert(TDB_TYPE_WIDE_MEMO == tctWideMemo && TDB_TYPE_INT64 == tctInt64 &&
 static_assert(TDB_FIELD_RECOMPUTED == kColumnOptionRecompute && TDB_FIELD_NULL_BYTE == kColumnOptionNullByte);
 static_assert(TDB_FIELD_NULLABLE == kColumnOptionNullable);
 static_assert(TDB_FILTER_STATIC == kFilterModeStatic && TDB_FILTER_INCREMENTAL == kFilterModeIncremental);
+static_assert(TDB_FILTER_SELECT_ADD == kFilterModeSelectAdd && TDB_FILTER_SELECT_KEEP == kFilterModeSelectKeep &&
+              TDB_FILTER_SELECT_ADD_VISIBLE == kFilterModeSelectAddVisible);
 static_assert(TDB_OK == kResultOk);
 static_assert(TDB_ERR_CANNOT_OPEN_TABLE == kResultCannotOpenTable);
 static_assert(TDB_ERR_OUT_OF_MEMORY == kResultOutOfMemory);

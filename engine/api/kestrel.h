@@ -127,6 +127,12 @@ typedef uint16_t TdbChar;
 /* TdbTableSetSQLFilter Mode: the kind of filter, with option bits added. */
 #define TDB_FILTER_STATIC 1       /* selects the records once, when activated */
 #define TDB_FILTER_INCREMENTAL 15 /* follows changes of the records */
+/* Selection modes: they change the handle's selection (a list of chosen
+ * records that, once activated, hides every other record) instead of
+ * replacing the filter. */
+#define TDB_FILTER_SELECT_ADD 3          /* add the records that satisfy the condition */
+#define TDB_FILTER_SELECT_KEEP 6         /* keep only the chosen records that satisfy it */
+#define TDB_FILTER_SELECT_ADD_VISIBLE 7  /* add those of them the cursor shows now */
 #define TDB_FILTER_CASE_INSENSITIVE 0x10
 #define TDB_FILTER_USE_JOKERS 0x20   /* X = 'abc*' means X LIKE 'abc%' */
 #define TDB_FILTER_LOCAL_FORMATS 0x40 /* numbers and dates in the platform's formats too */
@@ -409,21 +415,30 @@ KESTREL_API int32_t TdbTableLocateRec2(int16_t TableHdl, const TdbChar* IndexNam
                                        const void* RecordBuffer, int32_t RecBufSize,
                                        int32_t IndexItemCount, uint8_t* ExactMatch);
 /* Sets (or with an empty text clears) the filter condition: 0, -44. Mode
- * is TDB_FILTER_STATIC or TDB_FILTER_INCREMENTAL with TDB_FILTER_* option
- * bits; ActivateFilter switches it on (Active 1) or off: 0, -44. */
+ * is TDB_FILTER_STATIC, TDB_FILTER_INCREMENTAL or a TDB_FILTER_SELECT_*
+ * mode with TDB_FILTER_* option bits; any other kind answers -44 with
+ * engine error 49. Background 1 sets the filter aside until
+ * ActivateFilter, 0 makes it take effect at once. ActivateFilter switches
+ * it on (Active 1) or off: 0, -44. */
 KESTREL_API int32_t TdbTableSetSQLFilter(int16_t TableHdl, const TdbChar* SQLFilter, int32_t Mode,
                                          uint8_t Background);
 KESTREL_API int32_t TdbTableActivateFilter(int16_t TableHdl, uint8_t Active);
-/* Starts reading a memo or blob of the current record: its size in bytes,
- * BlobType := the column's type code. */
+/* Starts reading a memo or blob of the current record (of the record being
+ * written while one is): its size in bytes (at most MaxSize when MaxSize
+ * is not negative), BlobType := 0, the blob-type word of a value held in
+ * the table itself. -55 while a transfer of the same record still has
+ * bytes to deliver; -100 (error 168) for a column that is no memo or blob. */
 KESTREL_API int32_t TdbTableInitGetBlob(int16_t TableHdl, int32_t FieldNo, int32_t MaxSize,
                                         int32_t* BlobType);
-/* Delivers up to Size bytes of the value started by TdbTableInitGetBlob:
- * the bytes delivered. */
+/* Delivers the next Size bytes (fewer at the end) of the value started by
+ * TdbTableInitGetBlob: the bytes delivered. The call that delivers the last
+ * byte ends the transfer (for an empty value the first, answering 0);
+ * without a transfer the answer is -56. */
 KESTREL_API int32_t TdbTablePerformGetBlob(int16_t TableHdl, void* BlobBuffer, int32_t Size);
 /* Sets the memo or blob value of column FieldNo of the record being
  * appended or edited (Memo: Windows-1250 bytes; WideMemo: UTF-16LE): 0,
- * -100 for a column that is no memo or blob. */
+ * -57 without such a record, -100 for a column that is no memo or blob
+ * (error 168) or a WideMemo value of an odd number of bytes (error 49). */
 KESTREL_API int32_t TdbTableSetBlob(int16_t TableHdl, int32_t FieldNo, const void* Blob,
                                     int32_t Size);
 /* Installs (or with a null Callback removes) the change callback. */

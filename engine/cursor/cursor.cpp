@@ -137,8 +137,8 @@ std::int32_t TTdbCursor::SetIndex(const std::u16string& indexName, bool reverse)
   FSortIndexNo = indexNo;
   FSortReverse = reverse;
   TTdbTableLock read(FTable, tltRead);
-  if (FUserFilterKind == tfkStatic) SortBySortOrder(FUserBookmarks);
-  if (FActiveFilterKind == tfkStatic) SortBySortOrder(FAccessor->Bookmarks());
+  if (FUserFilterKind == tfkStatic || FUserFilterKind == tfkBookmarks) SortBySortOrder(FUserBookmarks);
+  if (FActiveFilterKind == tfkStatic || FActiveFilterKind == tfkBookmarks) SortBySortOrder(FAccessor->Bookmarks());
   ApplyAccess();
   if (current > 0 && FAccessor->GotoRecord(current) == 0 && FAccessor->IsValidRecord()) return kResultOk;
   FAccessor->GotoRecord(kBeforeFirst);
@@ -149,9 +149,14 @@ void TTdbCursor::RefreshFilters() {
   if (!FDirtyFlag) return;
   TTdbTableLock read(FTable, tltRead);
   if (FUserFilterKind == tfkStatic && FUserCondition) EvaluateStatic(*FUserCondition, FUserBookmarks);
-  if (FActiveFilterKind == tfkStatic && FActiveCondition) {
+  // A selection keeps its records; changed keys only move them in the order.
+  if (FUserFilterKind == tfkBookmarks) SortBySortOrder(FUserBookmarks);
+  if ((FActiveFilterKind == tfkStatic && FActiveCondition) || FActiveFilterKind == tfkBookmarks) {
     const std::int32_t current = FAccessor->RecordDeleted() ? kBeforeFirst : FAccessor->RecordNo();
-    EvaluateStatic(*FActiveCondition, FAccessor->Bookmarks());
+    if (FActiveFilterKind == tfkStatic)
+      EvaluateStatic(*FActiveCondition, FAccessor->Bookmarks());
+    else
+      SortBySortOrder(FAccessor->Bookmarks());
     FAccessor->SetAccess(tatBookmarks, -1, FSortReverse);
     if (current <= 0 || FAccessor->GotoRecord(current) != 0 || !FAccessor->IsValidRecord())
       FAccessor->GotoRecord(kBeforeFirst);
@@ -310,8 +315,10 @@ void TTdbCursor::EvaluateStatic(TTdbSqlCondition& condition, TTdbBookmarkList& l
 
 std::int32_t TTdbCursor::SetSQLFilter(const std::u16string& text, std::int32_t mode, bool background) {
   const std::int32_t kind = mode & kFilterModeKindMask;
-  if (!text.empty() && kind != kFilterModeStatic && kind != kFilterModeIncremental)
-    throw ETdbEngine(tdbErrNotSupported, "filter mode " + std::to_string(mode));
+  const bool selection =
+      kind == kFilterModeSelectAdd || kind == kFilterModeSelectKeep || kind == kFilterModeSelectAddVisible;
+  if (kind != kFilterModeStatic && kind != kFilterModeIncremental && !selection)
+    throw ETdbEngine(tdbErrInvalidParameter, "Mode");
   const bool incremental = kind == kFilterModeIncremental;
   std::unique_ptr<TTdbSqlCondition> condition;
   if (!text.empty()) {
@@ -327,6 +334,13 @@ std::int32_t TTdbCursor::SetSQLFilter(const std::u16string& text, std::int32_t m
       RecordConditionError(FServices, error, text);
       return kResultInvalidCondition;
     }
+  }
+  if (selection && condition) {
+    {
+      TTdbTableLock read(FTable, tltRead);
+      ApplySelection(kind, *condition);
+    }
+    return background ? kResultOk : ActivateFilter(true);
   }
   const TTdbFilterKind newKind = text.empty() ? tfkNone : incremental ? tfkIncremental : tfkStatic;
   TTdbTableLock read(FTable, tltRead);
@@ -553,6 +567,10 @@ std::int32_t TTdbCursor::InitGetBlob(std::int32_t fieldNo, std::int32_t maxSize,
   const TTdbColumnType type = column.DataType.ColumnType();
   if (!IsBlockType(type)) throw ETdbEngine(tdbErrBlobExpected);
   blobType = 0;
+  const std::int32_t recordNo = FEditState == esBrowse ? FAccessor->RecordNo() : FWorkRecordNo;
+  if (FBlobTransfer && FBlobDelivered < FBlobTransfer->size() && FBlobRecordNo == recordNo &&
+      FBlobEditState == FEditState)
+    return kResultTransferActive;
   std::string bytes;
   const auto given = std::find_if(FWorkBlobs.begin(), FWorkBlobs.end(),
                                   [&](const TTdbBlobData& data) { return data.FieldNo == fieldNo; });
@@ -573,14 +591,19 @@ std::int32_t TTdbCursor::InitGetBlob(std::int32_t fieldNo, std::int32_t maxSize,
   }
   if (maxSize >= 0 && bytes.size() > static_cast<std::size_t>(maxSize)) bytes.resize(static_cast<std::size_t>(maxSize));
   FBlobTransfer = std::move(bytes);
+  FBlobDelivered = 0;
+  FBlobRecordNo = recordNo;
+  FBlobEditState = FEditState;
   return static_cast<std::int32_t>(FBlobTransfer->size());
 }
 
 std::int32_t TTdbCursor::PerformGetBlob(std::span<std::uint8_t> buffer) {
   if (!FBlobTransfer) return kResultNoTransfer;
-  const std::size_t size = std::min(buffer.size(), FBlobTransfer->size());
-  std::memcpy(buffer.data(), FBlobTransfer->data(), size);
-  FBlobTransfer.reset();
+  const std::size_t size = std::min(buffer.size(), FBlobTransfer->size() - FBlobDelivered);
+  std::memcpy(buffer.data(), FBlobTransfer->data() + FBlobDelivered, size);
+  FBlobDelivered += size;
+  // The call that delivers the last byte (or finds none) ends the transfer.
+  if (FBlobDelivered == FBlobTransfer->size()) FBlobTransfer.reset();
   return static_cast<std::int32_t>(size);
 }
 
@@ -588,6 +611,7 @@ std::int32_t TTdbCursor::SetBlob(std::int32_t fieldNo, std::span<const std::uint
   const TTdbColumnType type = Column(fieldNo).DataType.ColumnType();
   if (!IsBlockType(type)) throw ETdbEngine(tdbErrBlobExpected);
   if (FEditState == esBrowse) return kResultNotEditing;
+  if (type == tctWideMemo && blob.size() % sizeof(char16_t) != 0) throw ETdbEngine(tdbErrInvalidParameter, "Size");
   TTdbBlobData data;
   data.FieldNo = fieldNo;
   if (type == tctWideMemo) {

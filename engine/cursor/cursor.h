@@ -9,6 +9,10 @@
 // incremental filter is evaluated while the accessor steps. Activating
 // moves the user filter into the active slot, deactivating moves it back,
 // so a filter can be switched on again without being evaluated again.
+// The selection modes change the user list itself and make it a list of
+// chosen records (tfkBookmarks): it is kept in the cursor's sort order,
+// follows deletions and moves, and is not evaluated again when records
+// change.
 // After the table reported changes (the dirty flag), First and Last
 // evaluate static filters again.
 //
@@ -19,7 +23,16 @@
 // Results follow ITdbCursorApi: -11 past either end or for a record that is
 // not there, -16 an unknown index, -44 a condition error (recorded with its
 // position), -57 no record being appended or edited, -56 no memo or blob
-// being read; engine failures are thrown.
+// being read, -55 a memo or blob of the same record still being read;
+// engine failures are thrown.
+//
+// A memo or blob value is read in one transfer: InitGetBlob takes the
+// value, PerformGetBlob delivers it in pieces of the caller's buffer size
+// and ends the transfer with its last byte (an empty value with the first
+// call, which answers 0). Starting another transfer while one of the same
+// record has bytes left is refused (-55); once the cursor stands on another record, or begins or
+// ends writing one, the unfinished transfer is dropped. A WideMemo value
+// given with an odd number of bytes is refused (error 49), not cut.
 #pragma once
 
 #include <cstdint>
@@ -49,8 +62,16 @@ enum TTdbEditState { esBrowse, esAppend, esEdit };
 
 inline constexpr std::uint32_t kEditLockRetryMs = 100;
 
-// Low four bits of a filter mode.
+// Low four bits of a filter mode: a static or an incremental filter, or an
+// operation on the handle's selection (the user bookmark list): add the
+// records that satisfy the condition, keep only the selected records that
+// satisfy it, or add the satisfying records that the cursor's current
+// order shows (active filter and range). Any other value is refused with
+// error 49.
 inline constexpr std::int32_t kFilterModeStatic = 1;
+inline constexpr std::int32_t kFilterModeSelectAdd = 3;
+inline constexpr std::int32_t kFilterModeSelectKeep = 6;
+inline constexpr std::int32_t kFilterModeSelectAddVisible = 7;
 inline constexpr std::int32_t kFilterModeIncremental = 15;
 inline constexpr std::int32_t kFilterModeKindMask = 0x0F;
 
@@ -119,6 +140,12 @@ class TTdbCursor : public ITdbCursorApi {
   // Replaces `list` by the record numbers of `items` (items of the sort
   // index), sorted in that index's order.
   void AssignInIndexOrder(std::vector<std::vector<std::uint8_t>>& items, TTdbBookmarkList& list);
+  // Applies selection mode `kind` with `condition` to the user list, which
+  // becomes a tfkBookmarks filter in the sort order. Read lock held.
+  void ApplySelection(std::int32_t kind, TTdbSqlCondition& condition);
+  // Appends to `list` the records of the accessor's current walk (active
+  // filter and range) that satisfy `condition`; the position is kept.
+  void CollectVisible(TTdbSqlCondition& condition, std::vector<std::int32_t>& list);
   // Re-evaluates the static filters when the table changed.
   void RefreshFilters();
   // Puts the accessor in the sort order, or on the active list.
@@ -156,7 +183,12 @@ class TTdbCursor : public ITdbCursorApi {
   std::vector<std::uint8_t> FWorkRecBuf;
   std::int32_t FWorkRecordNo = 0;
   std::vector<TTdbBlobData> FWorkBlobs;
+  // The memo or blob value being read, the bytes of it already delivered,
+  // and the record it was read from (record number and edit state).
   std::optional<std::string> FBlobTransfer;
+  std::size_t FBlobDelivered = 0;
+  std::int32_t FBlobRecordNo = 0;
+  TTdbEditState FBlobEditState = esBrowse;
 };
 
 }  // namespace kestrel
