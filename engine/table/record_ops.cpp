@@ -512,6 +512,14 @@ void TTdbBaseTable::DeleteRecord(std::int32_t recNo) {
     if (outermost) Undo();
   });
   try {
+    // The record's pairs in relation tables go with it; a failed delete
+    // puts them back.
+    if (!FRollingBack && HasRelationColumns()) {
+      const std::int32_t masterId = RecordIdOf(stored);
+      std::vector<TRelationPair> pairs = RemoveRelationEntries(masterId);
+      if (!pairs.empty())
+        undo.Push([this, masterId, pairs] { RestoreRelationEntries(masterId, pairs); });
+    }
     for (int no : indexes) {
       ChangeIndexItem(no, stored, recNo, true);
       undo.Push([this, no, stored, recNo] { ChangeIndexItem(no, stored, recNo, false); });
