@@ -444,7 +444,8 @@ class TTdbBaseTable : public ITdbUnlockable {
   void SetupKeyIndexes();
   // Before an append (recNo 0), a replace of recNo by `record`, or a delete
   // of recNo (`record` empty), with the upgrade lock held.
-  void CheckConstraintsBeforeChange(std::span<const std::uint8_t> record, std::int32_t recNo);
+  void CheckConstraintsBeforeChange(std::span<const std::uint8_t> record, std::int32_t recNo,
+                                    const TTdbBlobDataList& values = {});
   // Link, Relation and Enum details of new columns (table_relation_columns.cpp).
   void CheckNewColumnDetails() const;
   // Creates the relation table of every Relation column; adds each file
