@@ -81,7 +81,13 @@ void TTdbConstraintChecks::Prepare(TTdbBaseTable& table) {
 
 TTdbConstraintChecks::TTableConditions& TTdbConstraintChecks::Conditions(TTdbBaseTable& table) {
   TTableConditions& entry = FTables[&table];
-  if (!entry.Source) entry.Source = NewTableRecordSource(table);
+  if (!entry.Source)
+    entry.Source = NewTableRecordSource(table, [this](int columnNo) -> const TTdbBlobData* {
+      if (!FNewValues) return nullptr;
+      for (const TTdbBlobData& value : *FNewValues)
+        if (value.FieldNo == columnNo) return &value;
+      return nullptr;
+    });
   if (entry.Conditions.size() != table.CheckDefs().size()) {
     entry.Conditions.clear();
     for (const TTdbCheckDef& check : table.CheckDefs())
@@ -104,9 +110,15 @@ TTdbBaseTable& TTdbConstraintChecks::Parent(TTdbBaseTable& child, const TTdbFore
   return *parent;
 }
 
-void TTdbConstraintChecks::CheckRecord(TTdbBaseTable& table, std::span<const std::uint8_t> record) {
+void TTdbConstraintChecks::CheckRecord(TTdbBaseTable& table, std::span<const std::uint8_t> record,
+                                       const TTdbBlobDataList& values) {
   if (!table.CheckDefs().empty()) {
     TTableConditions& entry = Conditions(table);
+    struct TNewValuesScope {
+      const TTdbBlobDataList*& Slot;
+      ~TNewValuesScope() { Slot = nullptr; }
+    } scope{FNewValues};
+    FNewValues = &values;
     entry.Source->SetRecord(record);
     for (std::size_t i = 0; i < entry.Conditions.size(); ++i)
       if (entry.Conditions[i]->EvaluateTruth() == ctFalse)

@@ -42,7 +42,8 @@ class TTdbConstraintChecks final : public ITdbConstraintChecker {
   ~TTdbConstraintChecks() override;
 
   void Prepare(TTdbBaseTable& table) override;
-  void CheckRecord(TTdbBaseTable& table, std::span<const std::uint8_t> record) override;
+  void CheckRecord(TTdbBaseTable& table, std::span<const std::uint8_t> record,
+                   const TTdbBlobDataList& values) override;
   void CheckReferences(TTdbBaseTable& table, std::span<const std::uint8_t> oldRecord,
                        std::span<const std::uint8_t> newRecord) override;
   void Forget(const TTdbBaseTable& table) noexcept override;
@@ -61,6 +62,8 @@ class TTdbConstraintChecks final : public ITdbConstraintChecker {
 
   std::shared_ptr<ITdbRelatedTables> FRelated;
   std::map<const TTdbBaseTable*, TTableConditions> FTables;
+  // The new memo values of the record CheckRecord checks; null otherwise.
+  const TTdbBlobDataList* FNewValues = nullptr;
 };
 
 }  // namespace kestrel

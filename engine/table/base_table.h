@@ -42,6 +42,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -211,6 +212,24 @@ class TTdbBaseTable : public ITdbUnlockable {
   std::string RelationTableFileName(const TTdbColumnDef& column) const;
   // The relation tables of every Relation column, in column order.
   std::vector<std::string> RelationTableFileNames() const;
+
+  // --- Relation entries (table_relation_entries.cpp) -----------------------
+  // The pairs of a Relation column (fieldNo, 1-based) live in its relation
+  // table, opened on first use with this table's rights, key and sharing,
+  // and kept open until Close. Inside a transaction of this table its
+  // changes join the transaction: commit and rollback reach them too.
+  // Errors: 162 when fieldNo is not a Relation column, 64 when this table
+  // has no record id column, 154 naming the column when its relation table
+  // cannot be opened (the flat interface answers -52), 160 without the
+  // right a change needs, and the relation table's own errors.
+  //
+  // The record ids related to the record with id masterId, in the order
+  // the pairs are stored.
+  std::vector<std::int32_t> RelatedRecordIds(int fieldNo, std::int32_t masterId);
+  // Relates detailId to masterId; a pair already there is not added again.
+  void AddRelatedRecord(int fieldNo, std::int32_t masterId, std::int32_t detailId);
+  // Removes the pair; answers whether it was there.
+  bool RemoveRelatedRecord(int fieldNo, std::int32_t masterId, std::int32_t detailId);
 
   // --- Indexes -------------------------------------------------------------
   int FirstIndexNo() const { return 0; }
@@ -425,7 +444,8 @@ class TTdbBaseTable : public ITdbUnlockable {
   void SetupKeyIndexes();
   // Before an append (recNo 0), a replace of recNo by `record`, or a delete
   // of recNo (`record` empty), with the upgrade lock held.
-  void CheckConstraintsBeforeChange(std::span<const std::uint8_t> record, std::int32_t recNo);
+  void CheckConstraintsBeforeChange(std::span<const std::uint8_t> record, std::int32_t recNo,
+                                    const TTdbBlobDataList& values = {});
   // Link, Relation and Enum details of new columns (table_relation_columns.cpp).
   void CheckNewColumnDetails() const;
   // Creates the relation table of every Relation column; adds each file
@@ -661,6 +681,26 @@ class TTdbBaseTable : public ITdbUnlockable {
   bool FTransactionWriteLock = false;
 
   TTdbRelationListeners FListeners;
+
+  // Relation tables (table_relation_entries.cpp).
+  struct TRelationPair {
+    int FieldNo;
+    std::int32_t DetailId;
+  };
+  TTdbBaseTable& RelationTable(int fieldNo);
+  void AppendPair(TTdbBaseTable& relation, std::int32_t masterId, std::int32_t detailId);
+  void UndoTableModifications();
+  // The record id of a stored record image; 0 without one.
+  std::int32_t RecordIdOf(std::span<const std::uint8_t> record) const;
+  // Removes every pair of the record with id masterId from every relation
+  // table and answers them, so a failed delete can put them back.
+  std::vector<TRelationPair> RemoveRelationEntries(std::int32_t masterId);
+  void RestoreRelationEntries(std::int32_t masterId, const std::vector<TRelationPair>& pairs) noexcept;
+  bool HasRelationColumns() const;
+  void CommitRelationTables();
+  void UndoRelationTables();
+  void CloseRelationTables() noexcept;
+  std::map<int, std::unique_ptr<TTdbBaseTable>> FRelationTables;  // by field number
 };
 
 // Takes one lock of a table for a scope and gives it back at its end.

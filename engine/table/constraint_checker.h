@@ -18,6 +18,8 @@
 #include <cstdint>
 #include <span>
 
+#include "engine/table/relation.h"
+
 namespace kestrel {
 
 class TTdbBaseTable;
@@ -32,8 +34,12 @@ class ITdbConstraintChecker {
   virtual void Prepare(TTdbBaseTable& table) = 0;
   // Before an append or a replace: every check constraint of `record`
   // (167 with the condition's text for the first one that is false) and the
-  // parent row of every foreign key (179 with the key's name).
-  virtual void CheckRecord(TTdbBaseTable& table, std::span<const std::uint8_t> record) = 0;
+  // parent row of every foreign key (179 with the key's name). `values` are
+  // the memo, blob and wide memo values the change stores: a column they
+  // name reads as its new value, the others through their block numbers in
+  // `record` (those of the values the change keeps; 0 for an empty one).
+  virtual void CheckRecord(TTdbBaseTable& table, std::span<const std::uint8_t> record,
+                           const TTdbBlobDataList& values) = 0;
   // Before a delete (newRecord empty) or a replace of `oldRecord`: rows of
   // other tables whose foreign keys refer to the record's key when that key
   // goes or changes (180 with the foreign key's name).

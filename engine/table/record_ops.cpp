@@ -373,7 +373,7 @@ std::int32_t TTdbBaseTable::AppendRecordImpl(std::span<std::uint8_t> buffer, con
   std::int32_t recNo = StableRecordNumbers() ? 0 : FDataFile->GetRecordCount() + 1;
   const std::vector<int> indexes = ChangedIndexes(false);
   if (!FRollingBack) CheckUnique(buffer, recNo);
-  if (!FRollingBack) CheckConstraintsBeforeChange(buffer, 0);
+  if (!FRollingBack) CheckConstraintsBeforeChange(buffer, 0, blobs);
   TTdbTableLock write(*this, tltWrite);
   if (StableRecordNumbers()) recNo = RecordNoForAppend(buffer);
   const bool outermost = FWriteLocks == 1;
@@ -436,7 +436,7 @@ void TTdbBaseTable::ReplaceRecordImpl(std::span<std::uint8_t> buffer, const TTdb
                                       "\" cannot be changed: it is the record's number in its B+ tree table file");
   const std::vector<int> indexes = ChangedIndexes(false);
   if (!FRollingBack) CheckUnique(buffer, recNo);
-  if (!FRollingBack) CheckConstraintsBeforeChange(buffer, recNo);
+  if (!FRollingBack) CheckConstraintsBeforeChange(buffer, recNo, blobs);
   TTdbTableLock write(*this, tltWrite);
   const bool outermost = FWriteLocks == 1;
   // The stored record decides which chains and items are replaced.
@@ -512,6 +512,14 @@ void TTdbBaseTable::DeleteRecord(std::int32_t recNo) {
     if (outermost) Undo();
   });
   try {
+    // The record's pairs in relation tables go with it; a failed delete
+    // puts them back.
+    if (!FRollingBack && HasRelationColumns()) {
+      const std::int32_t masterId = RecordIdOf(stored);
+      std::vector<TRelationPair> pairs = RemoveRelationEntries(masterId);
+      if (!pairs.empty())
+        undo.Push([this, masterId, pairs] { RestoreRelationEntries(masterId, pairs); });
+    }
     for (int no : indexes) {
       ChangeIndexItem(no, stored, recNo, true);
       undo.Push([this, no, stored, recNo] { ChangeIndexItem(no, stored, recNo, false); });

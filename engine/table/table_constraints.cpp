@@ -154,12 +154,33 @@ bool TTdbBaseTable::HasIndexKey(int indexNo, std::span<const std::uint8_t> recor
   return false;
 }
 
-void TTdbBaseTable::CheckConstraintsBeforeChange(std::span<const std::uint8_t> record, std::int32_t recNo) {
+void TTdbBaseTable::CheckConstraintsBeforeChange(std::span<const std::uint8_t> record, std::int32_t recNo,
+                                                 const TTdbBlobDataList& values) {
   if (!FConstraintChecker) return;
-  if (!record.empty()) FConstraintChecker->CheckRecord(*this, record);
+  std::vector<std::uint8_t> stored;
+  if (recNo > 0) {
+    stored.resize(static_cast<std::size_t>(RecordSize()));
+    FDataFile->ReadRecord(recNo, stored);
+  }
+  if (!record.empty()) {
+    // The caller's block numbers mean nothing: the record is checked with
+    // the memo values the change stores (new ones from `values`, the
+    // others kept from the stored record, empty for a new one).
+    // A new value that is not empty gets a block number that is not 0, so
+    // the column does not read as NULL; the checker reads such a column
+    // from `values`, never through that number.
+    constexpr std::int32_t kNewValueMark = 1;
+    std::vector<std::uint8_t> checked(record.begin(), record.end());
+    for (int fieldNo : BlockColumns()) {
+      const auto named = std::find_if(values.begin(), values.end(),
+                                      [fieldNo](const TTdbBlobData& value) { return value.FieldNo == fieldNo; });
+      std::int32_t block = stored.empty() ? 0 : GetBlockIdx(stored, fieldNo);
+      if (named != values.end()) block = named->AnsiData.empty() && named->WideData.empty() ? 0 : kNewValueMark;
+      SetBlockIdx(checked, fieldNo, block);
+    }
+    FConstraintChecker->CheckRecord(*this, checked, values);
+  }
   if (recNo <= 0) return;
-  std::vector<std::uint8_t> stored(static_cast<std::size_t>(RecordSize()));
-  FDataFile->ReadRecord(recNo, stored);
   FConstraintChecker->CheckReferences(*this, stored, record);
 }
 

@@ -15,6 +15,8 @@
 // right either way. In a B+ tree table file record numbers are record ids and
 // no record moves: an insert is undone when its record is there, a delete
 // when its record is not.
+#include <exception>
+
 #include "engine/base/column_codec.h"
 #include "engine/base/engine_error.h"
 #include "engine/table/heap_data_file.h"
@@ -58,6 +60,7 @@ void TTdbBaseTable::CommitModifications() {
   }
   FInTransaction = false;
   EndTransactionWriteLock();
+  CommitRelationTables();
 }
 
 void TTdbBaseTable::EndTransactionWriteLock() {
@@ -69,6 +72,18 @@ void TTdbBaseTable::EndTransactionWriteLock() {
 void TTdbBaseTable::UndoModifications() {
   std::lock_guard guard(FLockingMutex);
   if (!FInTransaction) return;
+  // The relation tables' pairs go back with the records they belong to.
+  std::exception_ptr relationError;
+  try {
+    UndoRelationTables();
+  } catch (const ETdbEngine&) {
+    relationError = std::current_exception();
+  }
+  UndoTableModifications();
+  if (relationError) std::rethrow_exception(relationError);
+}
+
+void TTdbBaseTable::UndoTableModifications() {
   std::unique_ptr<TTdbRedoLog> log = std::move(FRedoLog);
   FInTransaction = false;
   if (!log) return;

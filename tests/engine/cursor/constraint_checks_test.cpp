@@ -3,7 +3,8 @@
 // the check "QTY > 0"). Every change is tried on the same starting state;
 // a refused change leaves both tables as they were. Then what Setup asks of
 // a table with foreign keys (its index, the parent and the parent's index),
-// and the refusal of a table whose checks nobody checks.
+// the refusal of a table whose checks nobody checks, and checks on memo
+// columns, which see the values a change stores.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -318,6 +319,74 @@ TEST_F(ConstraintChecks, ASessionChecksThemThroughTheFlatInterface) {
                                         std::string("The operation violates integrity rule \"fk\"")));
   EXPECT_EQ(TdbTableRecordCount(parent), 2);
   TdbSessDelete(session);
+}
+
+}  // namespace
+}  // namespace kestrel::test
+
+namespace kestrel::test {
+namespace {
+
+// A check on a memo column sees the value the change stores: the new value
+// of an append or a replace that names it, the kept one of a replace that
+// does not. A refused change writes nothing, memo file included.
+TEST_F(ConstraintChecks, ChecksOnMemoColumnsSeeTheNewValues) {
+  auto table = NewTable("M.dat");
+  table->AddColumn(NewColumnDef(u"K", Text(true)));
+  table->AddColumn(NewColumnDef(u"NOTE", TTdbDataType::Make(tctMemo, true, kLevel)));
+  table->SetConstraints({}, {{u"allowed", u"NOTE <> 'forbidden'"}}, {});
+  table->NewFile();
+  table->SetConstraintChecker(Checker);
+  table->Setup();
+  auto image = [&](const std::string& key) {
+    std::vector<std::uint8_t> record(static_cast<std::size_t>(table->RecordSize()));
+    table->InitRecord(record, false);
+    WriteValue(table->Columns()[0].DataType, table->Columns().ColumnBytes(std::span<std::uint8_t>(record), 0),
+               Utf8ToUtf16(key));
+    return record;
+  };
+  auto note = [&](std::int32_t recNo) {
+    std::vector<std::uint8_t> record(static_cast<std::size_t>(table->RecordSize()));
+    table->ReadRecord(recNo, record);
+    return table->ReadMemoString(record, 2);
+  };
+  auto memo = [](const std::string& text) { return TTdbBlobDataList{{2, text, u""}}; };
+  {
+    std::vector<std::uint8_t> record = image("a");
+    ASSERT_EQ(table->AppendRecord(record, memo("fine")), 1);
+  }
+  const std::string memoBefore = ReadWholeFile(FDir.File("M.mmo"));
+  struct Case {
+    const char* Name;
+    bool Replace;
+    TTdbBlobDataList Values;
+    int Error;
+  };
+  const Case cases[] = {
+      {"append with a refused memo", false, memo("forbidden"), tdbErrConstraint},
+      {"replace with a refused memo", true, memo("forbidden"), tdbErrConstraint},
+      {"replace keeping the stored memo", true, {}, 0},
+      {"append with an allowed memo", false, memo("also fine"), 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::int32_t count = table->RecordCount();
+    std::vector<std::uint8_t> record = image("b");
+    const int error = ErrorOf([&] {
+      if (c.Replace)
+        table->ReplaceRecord(record, c.Values, 1);
+      else
+        table->AppendRecord(record, c.Values);
+    });
+    EXPECT_EQ(error, c.Error);
+    if (c.Error == 0) continue;
+    EXPECT_EQ(table->RecordCount(), count);
+    EXPECT_EQ(note(1), "fine");
+    EXPECT_TRUE(ReadWholeFile(FDir.File("M.mmo")) == memoBefore) << "the memo file changed";
+  }
+  EXPECT_EQ(note(1), "fine");
+  EXPECT_EQ(note(2), "also fine");
+  table->Close();
 }
 
 }  // namespace

@@ -1,0 +1,156 @@
+// The pairs of a Relation column kept in its relation table: added, read
+// and removed through the table, removed with their master record in the
+// same change (and brought back by a rollback), and a missing or damaged
+// relation table refused with 154 naming the column.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "table_fixture.h"
+
+namespace kestrel::test {
+namespace {
+
+constexpr int kRelationField = 3;  // Id, Name, R
+
+struct TLevelCase {
+  int Level;
+  std::string TableFile;
+  std::string RelationFile;
+};
+
+const TLevelCase kLevels[] = {{5, "T.dat", "R.rel"}, {6, "T.tdbt", "T!rel_R.tdbt"}};
+
+class RelationEntries : public TableFixture {
+ protected:
+  // Table T with a record id, a name and the Relation column R to table
+  // Other, holding `records` records (ids 1..records), left open.
+  std::unique_ptr<TTdbBaseTable> Make(const TLevelCase& c, int records) {
+    auto table = NewTable();
+    table->SetFileName(c.TableFile);
+    table->SetLevel(c.Level);
+    table->AddColumn(NewColumnDef(u"Id", TTdbDataType::Make(tctRecordId, false, c.Level)));
+    table->AddColumn(NewColumnDef(u"Name", TTdbDataType::MakeString(tctString, true, 10, u"", c.Level)));
+    TTdbColumnDef relation = NewColumnDef(u"R", TTdbDataType::Make(tctRelation, true, c.Level));
+    relation.LinkedTable = u"Other";
+    table->AddColumn(std::move(relation));
+    table->NewFile();
+    std::vector<std::uint8_t> record(static_cast<std::size_t>(table->RecordSize()));
+    for (int i = 0; i < records; ++i) {
+      table->InitRecord(record, true);
+      table->AppendRecord(record, {});
+    }
+    return table;
+  }
+  // The record number of the record with id `id`.
+  static std::int32_t RecNoOf(TTdbBaseTable& table, std::int32_t id) {
+    std::vector<std::uint8_t> record(static_cast<std::size_t>(table.RecordSize()));
+    for (std::int32_t no = table.GetFirstRecordNo(); no > 0; no = table.GetNextRecordNo(no)) {
+      table.ReadRecord(no, record);
+      if (std::get<int64_t>(ReadValue(table.Columns()[0].DataType, table.Columns().ColumnBytes(
+                                                                        std::span<const std::uint8_t>(record), 0))) == id)
+        return no;
+    }
+    return 0;
+  }
+  using TIds = std::vector<std::int32_t>;
+};
+
+TEST_F(RelationEntries, PairsAreAddedReadAndRemoved) {
+  for (const TLevelCase& c : kLevels) {
+    SCOPED_TRACE(c.Level);
+    auto table = Make(c, 3);
+    table->AddRelatedRecord(kRelationField, 1, 10);
+    table->AddRelatedRecord(kRelationField, 1, 11);
+    table->AddRelatedRecord(kRelationField, 1, 10);  // already there: not twice
+    table->AddRelatedRecord(kRelationField, 2, 10);
+    EXPECT_EQ(table->RelatedRecordIds(kRelationField, 1), (TIds{10, 11}));
+    EXPECT_EQ(table->RelatedRecordIds(kRelationField, 2), (TIds{10}));
+    EXPECT_EQ(table->RelatedRecordIds(kRelationField, 3), TIds{});
+    EXPECT_TRUE(table->RemoveRelatedRecord(kRelationField, 1, 10));
+    EXPECT_FALSE(table->RemoveRelatedRecord(kRelationField, 1, 10));
+    EXPECT_EQ(table->RelatedRecordIds(kRelationField, 1), (TIds{11}));
+    table->Close();
+
+    // The pairs are in the relation table's file: they are there after a reopen.
+    auto again = NewTable();
+    again->SetFileName(c.TableFile);
+    again->Open();
+    again->Setup();
+    EXPECT_EQ(again->RelatedRecordIds(kRelationField, 1), (TIds{11}));
+    EXPECT_EQ(again->RelatedRecordIds(kRelationField, 2), (TIds{10}));
+    again->Close();
+    RemoveAllFiles();
+  }
+}
+
+TEST_F(RelationEntries, DeletingAMasterRecordRemovesItsPairsAndARollbackBringsThemBack) {
+  struct Case {
+    const char* Name;
+    bool InTransaction;
+    bool Rollback;
+    TIds AfterForMaster2;
+  };
+  const Case cases[] = {
+      {"single change", false, false, {}},
+      {"committed transaction", true, false, {}},
+      {"rolled back transaction", true, true, {20, 21}},
+  };
+  for (const TLevelCase& level : kLevels) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::to_string(level.Level) + " " + c.Name);
+      auto table = Make(level, 3);
+      table->AddRelatedRecord(kRelationField, 1, 10);
+      table->AddRelatedRecord(kRelationField, 2, 20);
+      table->AddRelatedRecord(kRelationField, 2, 21);
+      table->AddRelatedRecord(kRelationField, 3, 30);
+      if (c.InTransaction) table->StartTransaction();
+      table->DeleteRecord(RecNoOf(*table, 2));
+      EXPECT_EQ(table->RelatedRecordIds(kRelationField, 2), TIds{});
+      if (c.InTransaction) {
+        if (c.Rollback)
+          table->UndoModifications();
+        else
+          table->CommitModifications();
+      }
+      EXPECT_EQ(table->RecordCount(), c.Rollback ? 3 : 2);
+      EXPECT_EQ(table->RelatedRecordIds(kRelationField, 2), c.AfterForMaster2);
+      // The other records' pairs are untouched.
+      EXPECT_EQ(table->RelatedRecordIds(kRelationField, 1), (TIds{10}));
+      EXPECT_EQ(table->RelatedRecordIds(kRelationField, 3), (TIds{30}));
+      table->Close();
+      RemoveAllFiles();
+    }
+  }
+}
+
+TEST_F(RelationEntries, AMissingOrForeignRelationTableIsRefusedNamingTheColumn) {
+  for (const TLevelCase& c : kLevels) {
+    SCOPED_TRACE(c.Level);
+    auto table = Make(c, 1);
+    table->Close();
+    std::filesystem::remove(FDir.File(c.RelationFile));
+    auto again = NewTable();
+    again->SetFileName(c.TableFile);
+    again->Open();
+    again->Setup();
+    try {
+      again->RelatedRecordIds(kRelationField, 1);
+      ADD_FAILURE() << "no error";
+    } catch (const ETdbEngine& e) {
+      EXPECT_EQ(e.Number(), tdbErrRelationTableOpen);
+      EXPECT_NE(std::string(e.what()).find("\"R\""), std::string::npos) << e.what();
+    }
+    // Deleting the record cannot leave its pairs behind: it is refused whole.
+    EXPECT_THROW(again->DeleteRecord(1), ETdbEngine);
+    EXPECT_EQ(again->RecordCount(), 1);
+    // Neither a column that is no Relation column nor a bad id passes.
+    EXPECT_THROW(again->RelatedRecordIds(2, 1), ETdbEngine);
+    EXPECT_THROW(again->AddRelatedRecord(kRelationField, 1, 0), ETdbEngine);
+    again->Close();
+    RemoveAllFiles();
+  }
+}
+
+}  // namespace
+}  // namespace kestrel::test
