@@ -567,6 +567,9 @@ class TTdbBaseTable : public ITdbUnlockable {
   // (counting a change when it was an upgrade or write lock).
   void ReleaseSharedLocks() noexcept;
   void AdjustLockLevel();
+  // One End call in kEarlyReleaseOdds gives back what the counters no longer
+  // need at once, and pauses when that was anything.
+  void EarlyRelease();
   bool HasTableChanged() const;
   void ReplayRecordMoves();
   // A deletion moved record fromRecNo into the hole toRecNo (equal when the

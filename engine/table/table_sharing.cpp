@@ -126,6 +126,16 @@ void TTdbBaseTable::AdjustLockLevel() {
   FUnlockAction = needed;
 }
 
+void TTdbBaseTable::EarlyRelease() {
+  const TTdbTableLockType held = FUnlockAction;
+  AdjustLockLevel();
+  // The pause lets other programs take what was given back. When an outer
+  // lock still needs the level held (a walk releases an inner read lock per
+  // record), nothing was given back and the pause would only hold the lock
+  // longer.
+  if (FUnlockAction != held) FClock->Sleep(kEarlyReleasePauseMs);
+}
+
 bool TTdbBaseTable::HasTableChanged() const {
   return FLockFile && (FLockFile->TableChangeCount() > FLockFile->SessionChangeCount() ||
                        FLockFile->TableIndexCount() > IndexCount());
@@ -160,12 +170,12 @@ void TTdbBaseTable::BeginRead(bool wait) {
 void TTdbBaseTable::EndRead() {
   std::lock_guard guard(FLockingMutex);
   if (FReadLocks > 0) --FReadLocks;
-  MarkUnlockTime();
+  // Only the last read lock's release starts the unlock delay: a walk that
+  // holds an outer read lock releases an inner one per record, and reading
+  // the clock each time would cost more than the record itself.
+  if (FReadLocks == 0) MarkUnlockTime();
   if (!FLockFile) return;
-  if (FClock->Random(kEarlyReleaseOdds) == 0) {
-    AdjustLockLevel();
-    FClock->Sleep(kEarlyReleasePauseMs);
-  }
+  if (FClock->Random(kEarlyReleaseOdds) == 0) EarlyRelease();
 }
 
 void TTdbBaseTable::BeginUpgrade(bool wait) {
@@ -206,10 +216,7 @@ void TTdbBaseTable::EndUpgrade() {
   std::lock_guard guard(FLockingMutex);
   if (FUpgradeLocks > 0) --FUpgradeLocks;
   MarkUnlockTime();
-  if (FLockFile && FClock->Random(kEarlyReleaseOdds) == 0) {
-    AdjustLockLevel();
-    FClock->Sleep(kEarlyReleasePauseMs);
-  }
+  if (FLockFile && FClock->Random(kEarlyReleaseOdds) == 0) EarlyRelease();
 }
 
 void TTdbBaseTable::BeginWrite(bool wait) {
@@ -263,10 +270,7 @@ void TTdbBaseTable::EndWrite() {
   } catch (const ETdbEngine&) {
     // Kept in FWriteError for the next BeginWrite and for Close.
   }
-  if (FLockFile && FClock->Random(kEarlyReleaseOdds) == 0) {
-    AdjustLockLevel();
-    FClock->Sleep(kEarlyReleasePauseMs);
-  }
+  if (FLockFile && FClock->Random(kEarlyReleaseOdds) == 0) EarlyRelease();
 }
 
 void TTdbBaseTable::BeginExclusive() {
