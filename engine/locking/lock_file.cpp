@@ -233,9 +233,10 @@ void TTdbLockFile::OpenOrCreateNetFile() {
     if (FFileSystem.GetFileInfo(FNetName)) {
       const int error = FFileSystem.GetLastError();
       if (error == EROFS) Fail(tdbErrNoWriteAccess, FNetName);
-      if (error == EACCES || error == EPERM) {
+      if (error == EACCES || error == EPERM || error == EAGAIN) {
         // Also what a program meets while the last one out holds the file
-        // to delete it: only a refusal that lasts is the file's rights.
+        // to delete it (its sharing lock refuses this open with EAGAIN or
+        // EACCES): only a refusal that lasts is the file's rights.
         if (round + 1 == kLoginRounds) Fail(tdbErrNoWriteAccess, FNetName);
         SleepBriefly();
         continue;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -261,6 +262,31 @@ TEST_F(LockFileTest, MoveLogEntriesReachOthersOnly) {
   // A session that logs in later skips the moves made before.
   auto c = LogIn(3, u"c");
   EXPECT_FALSE(c->ReadRecordMove(from, to));
+}
+
+TEST_F(LockFileTest, ALogInWaitsWhileTheLastOneOutHoldsTheFileToDeleteIt) {
+  // The last program out holds the lock file with an exclusive sharing lock
+  // while it deletes it; an open meanwhile is refused (EAGAIN or EACCES).
+  // That refusal is tried again, and the log-in succeeds once it ends.
+  LogIn(1, u"first")->LogOut();
+  struct TReleasingClock : TFixedClock {
+    using TFixedClock::TFixedClock;
+    void Sleep(std::uint32_t milliseconds) override {
+      TFixedClock::Sleep(milliseconds);
+      if (++Sleeps == 3 && Holder) Holder();
+    }
+    int Sleeps = 0;
+    std::function<void()> Holder;
+  } clock(TdwLocalTime{});
+  const TBytes header = Header(0, 0, 0, 0, 0, 0);
+  WriteWholeFile(FDir.File("T.net"), std::string(header.begin(), header.end()));
+  const TdwFileHandle held = FFileSystem.OpenFile(FDir.File("T.net"), kFmOpenReadWrite | kFmShareExclusive);
+  ASSERT_TRUE(IsValidHandle(held));
+  clock.Holder = [&] { FFileSystem.CloseFile(held); };
+  TTdbLockFile file(FFileSystem, clock);
+  file.SetSession(2, u"second");
+  EXPECT_NO_THROW(file.LogIn(FTable));
+  EXPECT_GE(clock.Sleeps, 3);
 }
 
 }  // namespace
