@@ -161,20 +161,12 @@ std::uint64_t TFlatBenchEngine::FindNamePrefix(const std::u16string& prefix) {
   return sum;
 }
 
-std::uint64_t TFlatBenchEngine::ScanByCode() {
-  UseIndex(kCodeIndex);
-  std::uint64_t sum = 0;
-  if (TdbTableFirst(FCursor) == kEndOfTable) return 0;
-  for (std::int32_t moved = 0; moved != kEndOfTable; moved = TdbTableMoveBy(FCursor, 1)) {
-    Check(moved, "TdbTableMoveBy");
-    ReadRecord();
-    sum = Combine(sum, CodeAndName());
-  }
-  return sum;
-}
+std::uint64_t TFlatBenchEngine::ScanByCode() { return ScanInOrder(kCodeIndex); }
 
-std::uint64_t TFlatBenchEngine::ScanPhysical() {
-  UseIndex(u"");
+std::uint64_t TFlatBenchEngine::ScanPhysical() { return ScanInOrder(u""); }
+
+std::uint64_t TFlatBenchEngine::ScanInOrder(const std::u16string& index) {
+  UseIndex(index);
   std::uint64_t sum = 0;
   if (TdbTableFirst(FCursor) == kEndOfTable) return 0;
   for (std::int32_t moved = 0; moved != kEndOfTable; moved = TdbTableMoveBy(FCursor, 1)) {

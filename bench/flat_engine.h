@@ -50,6 +50,9 @@ class TFlatBenchEngine final : public IBenchEngine {
   void ReadRecord();
   // Orders the cursor by `index` (empty: physical order) unless it is.
   void UseIndex(const std::u16string& index);
+  // Walks the whole table in the order of `index` (empty: physical order)
+  // and combines every code and name.
+  std::uint64_t ScanInOrder(const std::u16string& index);
   // Searches index `index` for a record holding `text` in column
   // `fieldNo`: the record number, 0 when none. `exact`: only an equal key.
   std::int32_t Locate(const std::u16string& index, int fieldNo, const std::u16string& text, bool exact);

@@ -12,9 +12,12 @@
 #include "engine/base/column_codec.h"
 #include "engine/base/date_time_value.h"
 #include "engine/base/engine_error.h"
+#include "engine_error_of.h"
 
 namespace kestrel {
 namespace {
+
+using test::ErrorOf;
 
 using TBytes = std::vector<uint8_t>;
 
@@ -22,17 +25,6 @@ TBytes Encode(const TTdbDataType& type, const TTdbValue& value, uint8_t fill = 0
   TBytes bytes(static_cast<size_t>(type.DataSize()), fill);
   WriteValue(type, bytes, value);
   return bytes;
-}
-
-// Runs `action` and returns the engine error number and message.
-template <typename F>
-std::pair<int, std::string> ErrorOf(F action) {
-  try {
-    action();
-  } catch (const ETdbEngine& e) {
-    return {e.Number(), e.Message()};
-  }
-  return {0, ""};
 }
 
 TEST(ColumnCodec, IntegerLayouts) {

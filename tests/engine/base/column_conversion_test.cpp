@@ -8,19 +8,12 @@
 #include "engine/base/column_conversion.h"
 #include "engine/base/date_time_value.h"
 #include "engine/base/engine_error.h"
+#include "engine_error_of.h"
 
 namespace kestrel {
 namespace {
 
-template <typename F>
-std::pair<int, std::string> ErrorOf(F action) {
-  try {
-    action();
-  } catch (const ETdbEngine& e) {
-    return {e.Number(), e.Message()};
-  }
-  return {0, ""};
-}
+using test::ErrorOf;
 
 const TTdbDataType kInt16 = TTdbDataType::Make(tctInt16, true, 6);
 const TTdbDataType kByte = TTdbDataType::Make(tctByte, true, 6);

@@ -6,19 +6,12 @@
 #include "engine/base/column_text.h"
 #include "engine/base/date_time_value.h"
 #include "engine/base/engine_error.h"
+#include "engine_error_of.h"
 
 namespace kestrel {
 namespace {
 
-template <typename F>
-std::pair<int, std::string> ErrorOf(F action) {
-  try {
-    action();
-  } catch (const ETdbEngine& e) {
-    return {e.Number(), e.Message()};
-  }
-  return {0, ""};
-}
+using test::ErrorOf;
 
 TTdbTextFormats Formats(TTdbDateFormat date, char16_t decimal = u'.') {
   TTdbTextFormats formats;
