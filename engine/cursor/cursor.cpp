@@ -147,6 +147,8 @@ std::int32_t TTdbCursor::SetIndex(const std::u16string& indexName, bool reverse)
 
 void TTdbCursor::RefreshFilters() {
   if (!FDirtyFlag) return;
+  if (FUserFilterKind == tfkStatic && FUserCondition) PrepareIndexChoice(*FUserCondition);
+  if (FActiveFilterKind == tfkStatic && FActiveCondition) PrepareIndexChoice(*FActiveCondition);
   TTdbTableLock read(FTable, tltRead);
   if (FUserFilterKind == tfkStatic && FUserCondition) EvaluateStatic(*FUserCondition, FUserBookmarks);
   // A selection keeps its records; changed keys only move them in the order.
@@ -276,7 +278,7 @@ void TTdbCursor::EvaluateStatic(TTdbSqlCondition& condition, TTdbBookmarkList& l
   // range of the index that holds them all), so the list and the count
   // taken from it are exact whatever the table's size.
   list.Clear();
-  TTdbIndexChoiceTable choice(FTable, *FFilterSource);
+  TTdbIndexChoiceTable choice(FTable, *FFilterSource, FServices.FAutoCreateIndexes);
   std::vector<std::uint8_t> lower, upper;
   const TTdbIndexNo indexNo = condition.FindBestIndexAndBounds(choice, lower, upper);
   // A walk in the cursor's own order (record numbers without an index, or
@@ -313,6 +315,17 @@ void TTdbCursor::EvaluateStatic(TTdbSqlCondition& condition, TTdbBookmarkList& l
     list.Sort();
 }
 
+void TTdbCursor::PrepareIndexChoice(TTdbSqlCondition& condition) noexcept {
+  if (!FServices.FAutoCreateIndexes) return;
+  try {
+    TTdbIndexChoiceTable choice(FTable, *FFilterSource, true);
+    std::vector<std::uint8_t> lower, upper;
+    condition.FindBestIndexAndBounds(choice, lower, upper);
+  } catch (...) {
+    // A bound that cannot be calculated fails the walk again, which reports it.
+  }
+}
+
 std::int32_t TTdbCursor::SetSQLFilter(const std::u16string& text, std::int32_t mode, bool background) {
   const std::int32_t kind = mode & kFilterModeKindMask;
   const bool selection =
@@ -335,6 +348,7 @@ std::int32_t TTdbCursor::SetSQLFilter(const std::u16string& text, std::int32_t m
       return kResultInvalidCondition;
     }
   }
+  if (condition && (kind == kFilterModeStatic || kind == kFilterModeSelectAdd)) PrepareIndexChoice(*condition);
   if (selection && condition) {
     {
       TTdbTableLock read(FTable, tltRead);

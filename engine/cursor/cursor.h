@@ -135,6 +135,12 @@ class TTdbCursor : public ITdbCursorApi {
   // Evaluates a static filter's condition into `list`, ordered by the
   // cursor's sort order (record numbers without one). Read lock held.
   void EvaluateStatic(TTdbSqlCondition& condition, TTdbBookmarkList& list);
+  // Lets index choice make the temporary index `condition` wants, when the
+  // session allows it and no index serves. Making one writes to the table,
+  // which a table holding only read locks may not do; so this runs before
+  // the read lock of the walk, and the walk's own choice then finds the
+  // index. No read lock held. Errors are left to the walk.
+  void PrepareIndexChoice(TTdbSqlCondition& condition) noexcept;
   // Puts `list` in the cursor's sort order, reading each record for its item.
   void SortBySortOrder(TTdbBookmarkList& list);
   // Replaces `list` by the record numbers of `items` (items of the sort

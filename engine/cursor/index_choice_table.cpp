@@ -23,6 +23,11 @@ const TTdbSortDef* TTdbIndexChoiceTable::OpenIndexDefinition(TTdbIndexNo indexNo
 
 bool TTdbIndexChoiceTable::CanIndexColumnType(uint8_t columnType) const { return IsIndexableColumnType(columnType); }
 
+TTdbIndexNo TTdbIndexChoiceTable::CreateTempIndex(TTdbSortDef def) {
+  const int indexNo = FTable.CreateTempIndex(std::move(def));
+  return indexNo < 0 ? kNoIndex : static_cast<TTdbIndexNo>(indexNo);
+}
+
 bool TTdbIndexChoiceTable::WriteRangeBound(std::span<uint8_t> record, int columnNo, const TCondValue* value,
                                            bool highest) const {
   return FRecords.WriteRangeBound(record, columnNo, value, highest);

@@ -452,6 +452,7 @@ void TTdbBaseTable::Close() {
       error = std::current_exception();
     }
   }
+  if (!error) DropTemporaryIndexes();
   CloseRelationTables();
   if (FWriteError != 0) error = std::make_exception_ptr(ETdbEngine(tdbErrWriteFile, FStdName));
   // With a lock file every change was flushed when its write lock ended;

@@ -139,8 +139,9 @@ class TTdbBaseTable : public ITdbUnlockable {
   // Registers the indexes named in the header and opens them (an index that
   // cannot be opened stays registered, marked lost).
   void Setup(bool force = false);
-  // Rolls back a running transaction, flushes, closes every file and leaves
-  // the table closed. Throws error 3
+  // Rolls back a running transaction, removes the temporary indexes no
+  // accessor walks when the table can be had exclusively, flushes, closes
+  // every file and leaves the table closed. Throws error 3
   // (after closing) when changes could not be written, now or at an earlier
   // flush that was not yet reported.
   void Close();
@@ -173,6 +174,17 @@ class TTdbBaseTable : public ITdbUnlockable {
   // or WideMemo column in `spec`, 67 no free index number, 30 a unique
   // index over records with equal keys (nothing is left behind then).
   int CreateIndex(const std::u16string& name, const std::u16string& spec, bool unique);
+  // Creates, fills and lists a temporary index (kind tikTemporary) with the
+  // definition `def`, for a condition no index of the table serves. Named
+  // "tmp001".."tmp099" above level 3, "<table name>.$01".."$99" up to level
+  // 3: the first number whose name no index of the table has and whose file
+  // does not exist. Answers the index number, or -1 when it is not made: a
+  // closed table, no tarIndex (a read-only table), only read locks held
+  // with a lock file (an upgrade would be refused), no free name, or any
+  // failure (nothing is left behind then). Never throws. Other programs
+  // see it like an index CreateIndex made; a Close that can have the table
+  // exclusively removes it.
+  int CreateTempIndex(TTdbSortDef def) noexcept;
 
   // --- Properties ----------------------------------------------------------
   bool Active() const;
@@ -270,6 +282,8 @@ class TTdbBaseTable : public ITdbUnlockable {
   // the table exclusively; 187 for an index a key or link of the table
   // keeps, 116 while a cursor walks it.
   void DeleteIndex(int indexNo);
+  // The index name temporary index `number` (1..99) gets at this table's level.
+  std::u16string TempIndexName(int number) const;
   // Rewrites the header's index name area from the user and temporary
   // indexes in number order.
   void WriteIndNames();
@@ -526,6 +540,14 @@ class TTdbBaseTable : public ITdbUnlockable {
   void CloseIndexSlot(TIndexSlot& slot) noexcept;
   TIndexSlot& Slot(int indexNo) const;
   bool IsAutomatic(const TIndexSlot& slot) const;
+  // DeleteIndex without its checks of rights, kind and accessors: takes the
+  // table exclusively (103 when another program or session has it open),
+  // unlists the index, then deletes its file.
+  void RemoveIndex(int indexNo);
+  // Close's part: removes every temporary index no accessor walks when the
+  // table can be had exclusively now; otherwise they stay listed for the
+  // next close that can. Nothing for a read-only table. Never throws.
+  void DropTemporaryIndexes() noexcept;
   // Re-reads an open index's header after its storage was undone.
   void RefreshIndexes() noexcept;
 

@@ -334,9 +334,15 @@ void TTdbBaseTable::DeleteIndex(int indexNo) {
     throw ETdbEngine(tdbErrNotSupported, "dropping index \"" + Utf16ToUtf8(slot.Name) +
                                              "\", which a key or link of the table keeps");
   if (!FListeners.CanDropIndex(indexNo)) throw ETdbEngine(tdbErrIndexInUse);
+  RemoveIndex(indexNo);
+}
+
+void TTdbBaseTable::RemoveIndex(int indexNo) {
+  std::lock_guard guard(FLockingMutex);
   TTdbTableLock exclusive(*this, tltExclusive);
   TTdbTableLock upgrade(*this, tltUpgrade);
   TTdbTableLock write(*this, tltWrite);
+  TIndexSlot& slot = Slot(indexNo);
   const std::string fileName = slot.Storage->Name();
   CloseIndexSlot(slot);
   std::unique_ptr<TIndexSlot> removed = std::move(FIndexFiles[static_cast<std::size_t>(indexNo)]);
