@@ -19,16 +19,8 @@ const std::vector<TRow> kRows = {
     {"30", "Harminc", ""},
 };
 
-class TableClear : public TableFixture, public ::testing::WithParamInterface<TFileKind> {
+class ClearFixture : public TableFixture {
  protected:
-  // The classification table with kRows, closed.
-  void MakeTable() {
-    RemoveAllFiles();
-    FBPlus = GetParam().BPlus;
-    auto table = Create(GetParam().Level);
-    for (const TRow& row : kRows) Append(*table, row);
-    table->Close();
-  }
   // Names and sizes of every file in the directory.
   std::map<std::string, std::uintmax_t> Files() {
     std::map<std::string, std::uintmax_t> files;
@@ -43,6 +35,20 @@ class TableClear : public TableFixture, public ::testing::WithParamInterface<TFi
     return true;
   }
 };
+
+class TableClear : public ClearFixture, public ::testing::WithParamInterface<TFileKind> {
+ protected:
+  // The classification table with kRows, closed.
+  void MakeTable() {
+    RemoveAllFiles();
+    FBPlus = GetParam().BPlus;
+    auto table = Create(GetParam().Level);
+    for (const TRow& row : kRows) Append(*table, row);
+    table->Close();
+  }
+};
+
+using TableClearRelations = ClearFixture;
 
 TEST_P(TableClear, EmptiesEveryFileAndTellsTheAccessors) {
   // The files of a table that never had a record, for comparison.
@@ -169,6 +175,48 @@ TEST_P(TableClear, KilledAtAnyStepTheTableIsOldOrEmpty) {
   EXPECT_TRUE(finished);
   EXPECT_TRUE(sawOld);
   EXPECT_TRUE(sawEmpty);
+}
+
+// The pairs of a Relation column go with the records: its relation table is
+// emptied too, and new records start without pairs.
+TEST_F(TableClearRelations, EmptiesTheRelationTables) {
+  struct TLevelCase {
+    int Level;
+    const char* TableFile;
+    const char* RelationFile;
+  };
+  for (const TLevelCase& c : {TLevelCase{5, "T.dat", "R.rel"}, TLevelCase{6, "T.tdbt", "T!rel_R.tdbt"}}) {
+    SCOPED_TRACE(c.Level);
+    RemoveAllFiles();
+    constexpr int kRelationField = 3;
+    auto table = NewTable();
+    table->SetFileName(c.TableFile);
+    table->SetLevel(c.Level);
+    table->AddColumn(NewColumnDef(u"Id", TTdbDataType::Make(tctRecordId, false, c.Level)));
+    table->AddColumn(NewColumnDef(u"Name", TTdbDataType::MakeString(tctString, true, 10, u"", c.Level)));
+    TTdbColumnDef relation = NewColumnDef(u"R", TTdbDataType::Make(tctRelation, true, c.Level));
+    relation.LinkedTable = u"Other";
+    table->AddColumn(std::move(relation));
+    table->NewFile();
+    std::vector<std::uint8_t> record(static_cast<std::size_t>(table->RecordSize()));
+    for (int i = 0; i < 2; ++i) {
+      table->InitRecord(record, true);
+      table->AppendRecord(record, {});
+    }
+    table->AddRelatedRecord(kRelationField, 1, 7);
+    table->AddRelatedRecord(kRelationField, 2, 8);
+    EXPECT_EQ(table->ClearDat(), 2);
+    EXPECT_TRUE(table->RelatedRecordIds(kRelationField, 1).empty());
+    EXPECT_TRUE(table->RelatedRecordIds(kRelationField, 2).empty());
+    table->Close();
+    auto pairs = NewTable();
+    pairs->SetFileName(c.RelationFile);
+    pairs->Open();
+    pairs->Setup();
+    EXPECT_EQ(pairs->RecordCount(), 0);
+    EXPECT_TRUE(Check(*pairs).empty());
+    EXPECT_TRUE(NoneLeftBeside());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, TableClear,
