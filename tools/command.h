@@ -47,6 +47,7 @@ int RunFind(const std::vector<std::string>& args);
 int RunCheck(const std::vector<std::string>& args);
 int RunReindex(const std::vector<std::string>& args);
 int RunDropIndex(const std::vector<std::string>& args);
+int RunClear(const std::vector<std::string>& args);
 int RunDemo(const std::vector<std::string>& args);
 int RunUpdate(const std::vector<std::string>& args);
 int RunDelete(const std::vector<std::string>& args);

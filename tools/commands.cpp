@@ -86,6 +86,11 @@ const std::vector<TToolCommand>& ToolCommands() {
        "The indexes the table's keys and links keep are not dropped. Refused while another program has the\n"
        "table open.",
        RunDropIndex},
+      {"clear", "TABLE", "remove every record at once", "",
+       "Empties the table file, its memo and blob files, every index and the relation tables of its Relation\n"
+       "columns. A program stopped in the middle leaves the old table or the empty one. Refused while another\n"
+       "program has the table open.",
+       RunClear},
       {"demo", "DIR [--records N]", "create the demo classification table Vnd03 in DIR (N more generated records)",
        "--records", "Creates DIR when it is missing; refuses a DIR that already holds Vnd03.", RunDemo},
       {"container", "new|list|check|compress FILE | pack DIR FILE | unpack FILE DIR",

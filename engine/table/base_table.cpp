@@ -14,6 +14,7 @@
 #include "engine/index/collation.h"
 #include "engine/index/index_names.h"
 #include "engine/table/blob_file.h"
+#include "engine/table/bplus_journal.h"
 #include "engine/table/bplus_table_header.h"
 #include "engine/table/bplus_table_file.h"
 #include "engine/table/header_bytes.h"
@@ -171,6 +172,13 @@ void TTdbBaseTable::Open(bool force) {
 
 void TTdbBaseTable::OpenFiles(bool force) {
   bool logLeft = !FLockFile;
+  if (FLockFile && TTdbBPlusJournal::IsPresent(FFileSystem, BPlusJournalFileName())) {
+    // A flush of a B+ tree table file cut short: put back under the write
+    // lock, which a live flusher holds until its journal is gone, so the
+    // programs that keep the table open need not close it first.
+    TTdbTableLock write(*this, tltWrite);
+    RestoreDeadFlush();
+  }
   {
     TTdbTableLock read(*this, tltRead);
     OpenDataFile();
@@ -193,6 +201,7 @@ void TTdbBaseTable::OpenFiles(bool force) {
 }
 
 void TTdbBaseTable::OpenDataFile() {
+  FinishClearLeftBehind();
   RestoreBPlusJournal();
   auto storage = NewClientStorage(FFileName);
   try {

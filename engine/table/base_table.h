@@ -445,6 +445,19 @@ class TTdbBaseTable : public ITdbUnlockable {
   // --- Accessors -----------------------------------------------------------
   TTdbRelationListeners& Listeners() { return FListeners; }
 
+  // --- Removing every record (table_clear.cpp) -----------------------------
+  // Removes every record: the table file goes back to an empty one (record
+  // ids go on where they were), the memo and blob files and every index are
+  // emptied, and so are the relation tables of the Relation columns. Every
+  // accessor gets RelationEmptied. Answers the number of records removed. A
+  // program killed at any point leaves the old table or the empty one; the
+  // next open finishes or undoes what it left. Errors, with nothing changed:
+  // 160 without tarDelete (a read-only table), 183 inside a transaction, 103
+  // while another program or table object has the table or one of its
+  // relation tables open, 95 for an index whose definition cannot be read,
+  // file errors. Takes the table exclusively and the write lock.
+  std::int32_t ClearDat();
+
  private:
   struct TIndexSlot;
 
@@ -483,6 +496,19 @@ class TTdbBaseTable : public ITdbUnlockable {
   // error).
   std::string BPlusJournalFileName() const;
   void RestoreBPlusJournal();
+  // Under the write lock just taken from the lock file: puts back the
+  // journal a dead program's flush left, while other programs keep the
+  // table open (the cache is read again when the table is open).
+  void RestoreDeadFlush();
+  // ClearDat's steps (table_clear.cpp): the journal's name, the files that
+  // are replaced, writing their empty versions beside them, opening the
+  // replaced files; and, on opening, finishing or undoing an emptying left
+  // by a dead program (before anything is read).
+  std::string ClearJournalFileName() const;
+  std::vector<std::string> ClearTargets() const;
+  void WriteEmptyFiles();
+  void ReopenClearedFiles();
+  void FinishClearLeftBehind();
   // Refusals of a new B+ tree table file, before any file is made.
   void CheckNewBPlusFile() const;
   // The B+ tree table file, or null for a heap table file.
@@ -604,9 +630,11 @@ class TTdbBaseTable : public ITdbUnlockable {
   // Whether a redo log that no live program owns lies beside the table: asked
   // with a table lock just taken from the lock file. A live program keeps the
   // write lock from the first change of its transaction to its end, so a log
-  // seen then belongs to a program that died in its transaction.
+  // seen then belongs to a program that died in its transaction. So does the
+  // journal of a B+ tree table file's flush.
   bool DeadTransactionLeft();
-  // Under the write lock just taken from the lock file: rolls back the
+  // Under the write lock just taken from the lock file: puts back a dead
+  // program's cut-short flush of a B+ tree table file, then rolls back the
   // transaction a dead program left in the redo log (error 135 for a table
   // opened read-only).
   void RollBackDeadTransaction();

@@ -115,7 +115,7 @@ bool TTdbBPlusJournal::IsPresent(TdwFileSystem& fileSystem, const std::string& j
 }
 
 void TTdbBPlusJournal::Restore(TdwFileSystem& fileSystem, const std::string& journalName,
-                               const std::string& tableName) {
+                               const std::string& tableName, bool shared) {
   std::vector<std::uint8_t> bytes;
   {
     TdwFileSystemTdbStream journal(fileSystem);
@@ -138,7 +138,7 @@ void TTdbBPlusJournal::Restore(TdwFileSystem& fileSystem, const std::string& jou
           bytes.size() == kHeadSize + std::uint64_t{kept} * (kUnitNumberSize + unitSize) + kTailSize;
   if (whole) {
     TdwFileSystemTdbStream table(fileSystem);
-    if (table.Reset(tableName, kFmOpenReadWrite | kFmShareExclusive) < 0)
+    if (table.Reset(tableName, kFmOpenReadWrite | (shared ? kFmShareDenyNone : kFmShareExclusive)) < 0)
       throw ETdbEngine(tdbErrNoWriteAccess, tableName);
     const std::uint8_t* entry = bytes.data() + kHeadSize;
     for (std::uint32_t k = 0; k < kept; ++k, entry += kUnitNumberSize + unitSize) {

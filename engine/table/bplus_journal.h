@@ -75,10 +75,13 @@ class TTdbBPlusJournal final : public ITdbIndexPageIo {
   // Whether a journal file lies at `journalName`.
   static bool IsPresent(TdwFileSystem& fileSystem, const std::string& journalName);
   // Puts the table file `tableName` back as the journal says and deletes the
-  // journal. ETdbEngine tdbErrNoWriteAccess when the table file cannot be
-  // opened for writing, tdbErrWriteFile when writing fails (the journal then
-  // stays for the next try).
-  static void Restore(TdwFileSystem& fileSystem, const std::string& journalName, const std::string& tableName);
+  // journal. The file is opened alone unless `shared` (the caller then holds
+  // the table's write lock, so no other program writes or reads it).
+  // ETdbEngine tdbErrNoWriteAccess when the table file cannot be opened for
+  // writing, tdbErrWriteFile when writing fails (the journal then stays for
+  // the next try).
+  static void Restore(TdwFileSystem& fileSystem, const std::string& journalName, const std::string& tableName,
+                      bool shared = false);
 
  private:
   void Start();

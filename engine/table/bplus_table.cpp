@@ -11,6 +11,7 @@
 #include "engine/base/engine_error.h"
 #include "engine/base/little_endian.h"
 #include "engine/cache/client_storage.h"
+#include "engine/cache/page_manager_error.h"
 #include "engine/table/base_table.h"
 #include "engine/table/bplus_journal.h"
 #include "engine/table/bplus_table_file.h"
@@ -63,6 +64,36 @@ void TTdbBaseTable::RestoreBPlusJournal() {
                                         e.Message() + "). Open the table once with write access.");
     }
   }
+}
+
+void TTdbBaseTable::RestoreDeadFlush() {
+  // With the write lock just taken from the lock file: a live program keeps
+  // the write lock while it flushes, so a journal seen now is one a program
+  // left when it died (or failed) in a flush. The programs that keep the
+  // table open hold the file, so it is written shared; they read it again
+  // once this write lock's change is counted.
+  const std::string journal = BPlusJournalFileName();
+  if (!TTdbBPlusJournal::IsPresent(FFileSystem, journal)) return;
+  try {
+    TTdbBPlusJournal::Restore(FFileSystem, journal, FFileName, true);
+  } catch (const ETdbEngine& e) {
+    if (!TTdbBPlusJournal::IsPresent(FFileSystem, journal)) return;
+    throw ETdbEngine(tdbErrPlain, "Table \"" + FullName() +
+                                      "\" was left by a program that ended while writing it, and putting it "
+                                      "back needs write access (" +
+                                      e.Message() + "). Open the table once with write access.");
+  }
+  // The cache of this process may still hold the units just put back (other
+  // sessions here keep the file open): they are dropped first.
+  try {
+    auto storage = NewClientStorage(FFileName);
+    storage->Open(ReadOnly(), false);
+    storage->Invalidate();
+    storage->Close();
+  } catch (const ETdbPageManager&) {
+    // Nobody here holds the file: nothing is cached.
+  }
+  if (Active()) ReloadFiles(true);
 }
 
 void TTdbBaseTable::OpenBPlusHeader(std::span<const std::uint8_t> prefix, std::uint64_t fileSize,

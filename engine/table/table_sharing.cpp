@@ -9,6 +9,7 @@
 #include "engine/index/index_names.h"
 #include "engine/table/base_table.h"
 #include "engine/table/blob_file.h"
+#include "engine/table/bplus_journal.h"
 #include "engine/table/heap_data_file.h"
 #include "engine/table/memo_file.h"
 #include "engine/table/redo_log.h"
@@ -496,11 +497,16 @@ int TTdbBaseTable::NetUsers() {
 bool TTdbBaseTable::DeadTransactionLeft() {
   if (!FLockFile || !Active() || FRollingBack || FRedoLog) return false;
   FHijackPending = false;
-  return TTdbRedoLog::IsPresent(FFileSystem, RedoLogFileName());
+  return TTdbRedoLog::IsPresent(FFileSystem, RedoLogFileName()) ||
+         (BPlusFile() && TTdbBPlusJournal::IsPresent(FFileSystem, BPlusJournalFileName()));
 }
 
 void TTdbBaseTable::RollBackDeadTransaction() {
   if (!DeadTransactionLeft()) return;
+  // A flush cut short comes first: the logs undo changes record by record
+  // and need a tree that holds together.
+  if (BPlusFile()) RestoreDeadFlush();
+  if (!TTdbRedoLog::IsPresent(FFileSystem, RedoLogFileName())) return;
   if (ReadOnly())
     throw ETdbEngine(tdbErrPlain, "Table \"" + FullName() +
                                       "\" was left by a program that ended in the middle of a transaction, and "

@@ -6,7 +6,8 @@
 // the open, so that a sweep of KILL-AT stops a change at each of its writes.
 //
 // The table has the columns KOD String(10) NOT NULL (unique index KOD),
-// N LongInt and M Memo. Each step is one of: an append, an edit or a delete
+// N LongInt and M Memo, after the record id column "_XXX" in a B+ tree
+// table file (whose record numbers are record ids, with gaps). Each step is one of: an append, an edit or a delete
 // outside a transaction, or a transaction of appends that is committed or
 // rolled back. Before a step the program prints "begin " and what the step
 // does, after it "done"; every line is flushed, so the campaign knows which
@@ -85,23 +86,36 @@ struct TWriter {
   std::mt19937 Random;
   int NextKod = 0;
 
-  std::vector<std::uint8_t> Image(const std::string& kod, int n) {
+  // Columns before KOD: the record id of a B+ tree table file.
+  std::size_t Shift() const { return Table.Columns()[0].DataType.ColumnType() == tctRecordId ? 1 : 0; }
+  // The record number of the index-th record (0-based) in record number order.
+  std::int32_t RecNoAt(std::int32_t index) const {
+    std::int32_t recNo = Table.GetFirstRecordNo();
+    while (index-- > 0 && recNo > 0) recNo = Table.GetNextRecordNo(recNo);
+    return recNo;
+  }
+  std::vector<std::uint8_t> Image(const std::string& kod, int n, std::int32_t recordId = 0) {
     std::vector<std::uint8_t> record(static_cast<std::size_t>(Table.RecordSize()));
     Table.InitRecord(record, false);
     const TTdbColumnDefs& columns = Table.Columns();
-    WriteValue(columns[0].DataType, columns.ColumnBytes(std::span<std::uint8_t>(record), 0), Utf8ToUtf16(kod));
-    WriteValue(columns[1].DataType, columns.ColumnBytes(std::span<std::uint8_t>(record), 1), std::int64_t{n});
+    const std::size_t shift = Shift();
+    if (shift > 0)
+      WriteValue(columns[0].DataType, columns.ColumnBytes(std::span<std::uint8_t>(record), 0), std::int64_t{recordId});
+    WriteValue(columns[shift].DataType, columns.ColumnBytes(std::span<std::uint8_t>(record), shift), Utf8ToUtf16(kod));
+    WriteValue(columns[shift + 1].DataType, columns.ColumnBytes(std::span<std::uint8_t>(record), shift + 1),
+               std::int64_t{n});
     return record;
   }
   std::string KodOf(std::int32_t recNo) {
     std::vector<std::uint8_t> record(static_cast<std::size_t>(Table.RecordSize()));
     Table.ReadRecord(recNo, record);
     const TTdbColumnDefs& columns = Table.Columns();
-    return Utf16ToUtf8(
-        std::get<std::u16string>(ReadValue(columns[0].DataType, columns.ColumnBytes(std::span<const std::uint8_t>(record), 0))));
+    const std::size_t shift = Shift();
+    return Utf16ToUtf8(std::get<std::u16string>(
+        ReadValue(columns[shift].DataType, columns.ColumnBytes(std::span<const std::uint8_t>(record), shift))));
   }
-  static TTdbBlobDataList Memo(const std::string& kod, int length) {
-    return {TTdbBlobData{3, MemoOf(kod, length), {}}};
+  TTdbBlobDataList Memo(const std::string& kod, int length) const {
+    return {TTdbBlobData{3 + static_cast<int>(Shift()), MemoOf(kod, length), {}}};
   }
   int Pick(int below) { return static_cast<int>(Random() % static_cast<unsigned>(below)); }
   std::string NewKod() { return "K" + std::to_string(NextKod++); }
@@ -124,14 +138,14 @@ struct TWriter {
       std::vector<std::uint8_t> record = Image(rows[0].first, rows[0].second.first);
       Table.AppendRecord(record, Memo(rows[0].first, rows[0].second.second));
     } else if (kind < 6) {
-      const std::int32_t recNo = 1 + Pick(count);
+      const std::int32_t recNo = RecNoAt(Pick(count));
       const std::string kod = KodOf(recNo);
       const int n = Pick(100000), length = Pick(3000);
       Say("begin E " + kod + " " + std::to_string(n) + " " + std::to_string(length));
-      std::vector<std::uint8_t> record = Image(kod, n);
+      std::vector<std::uint8_t> record = Image(kod, n, recNo);
       Table.ReplaceRecord(record, Memo(kod, length), recNo);
     } else if (kind < 8) {
-      const std::int32_t recNo = 1 + Pick(count);
+      const std::int32_t recNo = RecNoAt(Pick(count));
       Say("begin D " + KodOf(recNo));
       Table.DeleteRecord(recNo);
     } else {
@@ -177,7 +191,7 @@ int main(int argc, char** argv) {
     table.Setup();
     TWriter writer{table, std::mt19937(static_cast<unsigned>(std::stoul(argv[2]))), 0};
     // Keys go on from the largest one in the table.
-    for (std::int32_t r = 1; r <= table.RecordCount(); ++r)
+    for (std::int32_t r = table.GetFirstRecordNo(); r > 0; r = table.GetNextRecordNo(r))
       writer.NextKod = std::max(writer.NextKod, std::stoi(writer.KodOf(r).substr(1)) + 1);
     if (argc == 4) fileSystem.Arm(std::stol(argv[3]));
     for (;;) writer.Step();

@@ -56,6 +56,15 @@ void TFaultFileSystem::DieAtNthWrite(int n) {
   FDieAt = n > 0 ? FWrites + n : 0;
 }
 
+void TFaultFileSystem::CountNameChangesAsWrites(bool count) {
+  std::lock_guard<std::mutex> lock(FMutex);
+  FCountNameChanges = count;
+}
+
+void TFaultFileSystem::CountNameChangeLocked() {
+  if (FCountNameChanges) ++FWrites;
+}
+
 bool TFaultFileSystem::KilledLocked() {
   if (FDieAt == 0 || FWrites < FDieAt) return false;
   ++FFaults;
@@ -206,6 +215,7 @@ int TFaultFileSystem::FindFirstFile(const std::string& path, int attr, TdwFindFi
 bool TFaultFileSystem::DeleteFile(const std::string& fileName) {
   {
     std::lock_guard<std::mutex> lock(FMutex);
+    CountNameChangeLocked();
     if (KilledLocked()) return false;
   }
   return FInner.DeleteFile(fileName);
@@ -214,6 +224,7 @@ bool TFaultFileSystem::DeleteFile(const std::string& fileName) {
 bool TFaultFileSystem::RenameFile(const std::string& oldName, const std::string& newName) {
   {
     std::lock_guard<std::mutex> lock(FMutex);
+    CountNameChangeLocked();
     if (KilledLocked()) return false;
   }
   return FInner.RenameFile(oldName, newName);
@@ -222,6 +233,7 @@ bool TFaultFileSystem::RenameFile(const std::string& oldName, const std::string&
 bool TFaultFileSystem::ReplaceFile(const std::string& newFile, const std::string& target) {
   {
     std::lock_guard<std::mutex> lock(FMutex);
+    CountNameChangeLocked();
     if (KilledLocked()) return false;
   }
   return FInner.ReplaceFile(newFile, target);

@@ -11,6 +11,8 @@
 // - Crash() drops every change made to files since their last SyncFile, as
 //   a machine that loses power would, and makes every handle opened before
 //   fail from then on (closing still releases it);
+// - CountNameChangesAsWrites(true): deleting, renaming and replacing a file
+//   count as writes too, so DieAtNthWrite can stop a program between them;
 // - DenyWrites(true) refuses every open for writing and every creation, as
 //   files and a directory without write permission would.
 // Thread-safe.
@@ -36,6 +38,7 @@ class TFaultFileSystem : public TdwFileSystem {
   void DieAtNthWrite(int n);
   void Disarm();
   void DenyWrites(bool deny);
+  void CountNameChangesAsWrites(bool count);
   int GetReadCount() const;
   int GetWriteCount() const;
   // Number of faults injected so far.
@@ -77,6 +80,8 @@ class TFaultFileSystem : public TdwFileSystem {
   bool DeadLocked(TdwFileHandle handle) const;
   // Whether the program counts as killed (lock held); counts the fault.
   bool KilledLocked();
+  // Counts a deletion or renaming as a write when asked to (lock held).
+  void CountNameChangeLocked();
 
   TdwOSFileSystem FInner;
   mutable std::mutex FMutex;
@@ -92,6 +97,7 @@ class TFaultFileSystem : public TdwFileSystem {
   int FDieAt = 0;
   int FFaults = 0;
   bool FDenyWrites = false;
+  bool FCountNameChanges = false;
 };
 
 }  // namespace kestrel::test

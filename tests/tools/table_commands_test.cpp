@@ -102,6 +102,21 @@ TEST_F(KestrelTableCommands, ImportAndExportRoundTripByteForByte) {
   EXPECT_EQ(Kestrel({"check", Table()}).Status, 0);
 }
 
+TEST_F(KestrelTableCommands, ClearRemovesEveryRecordAndTheTableChecksClean) {
+  CreateClassification();
+  Write("in.csv", FDemoCsv);
+  ASSERT_EQ(Kestrel({"import", Table(), (FDir / "in.csv").string()}).Status, 0);
+  TToolRun run = Kestrel({"clear", Table()});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Out, "498 records removed\n");
+  run = Kestrel({"check", Table()});
+  EXPECT_EQ(run.Status, 0) << run.Out << run.Err;
+  EXPECT_EQ(Kestrel({"count", Table()}).Out, "0\n");
+  // The emptied table takes the same records again.
+  EXPECT_EQ(Kestrel({"import", Table(), (FDir / "in.csv").string()}).Status, 0);
+  EXPECT_TRUE(Kestrel({"export", Table()}).Out == FDemoCsv);
+}
+
 TEST_F(KestrelTableCommands, Level6TableRoundTripsAndChecksClean) {
   TToolRun run = Kestrel({"create", Table(), "--level", "6", "--column", "KOD String(10) NOT NULL", "--column",
                       "MEGNEV String(40) NOT NULL", "--column", "LEIRAS Memo", "--index", "KOD:KOD:unique",

@@ -120,6 +120,72 @@ TEST_P(CrashTest, KilledAtAnyWriteASingleChangeIsWholeOrAbsent) {
 // the change or of the commit) is rolled back whole at the next open.
 TEST_P(CrashTest, KilledAtAnyWriteATransactionIsWholeOrAbsent) { Run(true, kNewTableRights, teeKilled); }
 
+// An append that splits a leaf of a B+ tree table file (and so writes a new
+// page, the parent and the header), killed before any one of its writes or
+// cut off by a power loss at any write: afterwards the table checks clean
+// and holds the records before or after the append.
+using BPlusTableFileCrash = TableFixture;
+
+TEST_F(BPlusTableFileCrash, ASplitIsWholeOrAbsent) {
+  FBPlus = true;
+  const auto row = [](int i) { return TRow{std::to_string(1000 + i), "Név " + std::to_string(i), ""}; };
+  // The number of records after which the next append splits a leaf: the
+  // first append that makes the table file grow by more than the units a
+  // record needs.
+  int split = 0;
+  {
+    auto table = Create(6, false);
+    std::uintmax_t size = Raw("Vnd03.dat").size();
+    for (int i = 0; split == 0 && i < 1000; ++i) {
+      Append(*table, row(i));
+      table->Flush();
+      const std::uintmax_t now = Raw("Vnd03.dat").size();
+      if (now > size && i > 0) split = i;
+      size = now;
+    }
+  }
+  ASSERT_GT(split, 0);
+  const auto makeTable = [&](bool apply) {
+    RemoveAllFiles();
+    Create(6)->Close();
+    auto table = Open(kNewTableRights | kRightSecureFlush);
+    for (int i = 0; i < split; ++i) Append(*table, row(i));
+    if (apply) Append(*table, row(split));
+    std::vector<TRow> rows = Rows(*table);
+    table->Close();
+    return rows;
+  };
+  const std::vector<TRow> after = makeTable(true);
+  for (const bool powerLoss : {false, true}) {
+    SCOPED_TRACE(powerLoss ? "power loss" : "killed");
+    bool finished = false;
+    for (int n = 1; n < 100 && !finished; ++n) {
+      SCOPED_TRACE(n);
+      const std::vector<TRow> before = makeTable(false);
+      auto table = Open(kNewTableRights | kRightSecureFlush);
+      const int faults = FFs.GetFaultCount();
+      if (powerLoss)
+        FFs.FailNthWrite(n, true);
+      else
+        FFs.DieAtNthWrite(n);
+      const int error = ErrorOf([&] { Append(*table, row(split)); });
+      finished = FFs.GetFaultCount() == faults;
+      if (powerLoss) FFs.Crash();
+      table.reset();
+      FFs.Disarm();
+      table = Open();
+      const std::vector<TRow> rows = Rows(*table);
+      EXPECT_TRUE(Check(*table).empty()) << ::testing::PrintToString(Check(*table));
+      EXPECT_TRUE(rows == before || rows == after) << rows.size();
+      if (error == 0) {
+        EXPECT_EQ(rows, after);
+      }
+      table.reset();
+    }
+    EXPECT_TRUE(finished);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Files, CrashTest,
                          ::testing::Values(TFileKind{5, false}, TFileKind{6, false}, TFileKind{6, true}),
                          FileKindName);

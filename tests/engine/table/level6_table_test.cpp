@@ -10,6 +10,8 @@
 #include <random>
 #include <thread>
 
+#include "engine/fs/clock.h"
+#include "engine/fs/os_file_system.h"
 #include "engine/table/bplus_data_file.h"
 #include "engine/table/bplus_journal.h"
 #include "table_fixture.h"
@@ -395,6 +397,75 @@ TEST_F(Level6TableTest, AJournalWhileAnotherProgramHoldsTheTableIsNotPutBack) {
   WriteWholeFile(journalName, journal);
   EXPECT_NE(ErrorOf([&] { Open(kNewTableRights & ~kRightExclusive); }), 0);
   EXPECT_FALSE(std::filesystem::exists(journalName));
+}
+
+// A program whose flush of a B+ tree table file is cut short (its journal
+// and its record log left on disk) while another program keeps the table
+// open: the next program to take the write lock puts the journal back, so a
+// new opener is not refused, and the program that kept it open reads the
+// table as it was before the cut-short change.
+TEST_F(Level6TableTest, ADeadFlushIsPutBackWhileAnotherProgramKeepsTheTableOpen) {
+  FBPlus = true;
+  const auto lockFiles = std::make_shared<TdwOSFileSystem>(FDir.Path());
+  const auto shared = [&](std::int64_t session) {
+    auto table = NewTable();
+    table->SetRights(kAccessRightsMask);
+    table->SetFileName("Vnd03.dat");
+    table->SetSharing(lockFiles, DefaultClock(), session, u"s" + Utf8ToUtf16(std::to_string(session)));
+    table->Open();
+    table->Setup();
+    return table;
+  };
+  const std::string journalName = FDir.File(std::string("Vnd03") + kBPlusJournalExtension);
+  const auto makeTable = [&] {
+    RemoveAllFiles();
+    auto made = Create(6);
+    for (int i = 0; i < 30; ++i) Append(*made, {std::to_string(100 + i), "Név", "leírás"});
+  };
+  const auto append = [](TTdbBaseTable& t) { Append(t, {"050", "Ötven", std::string(900, 'o')}); };
+  const auto remove = [](TTdbBaseTable& t) { t.DeleteRecord(t.GetFirstRecordNo()); };
+  // The states before, between and after the two changes.
+  std::vector<TState> states;
+  {
+    makeTable();
+    auto table = Open();
+    states.push_back(StateOf(*table));
+    append(*table);
+    states.push_back(StateOf(*table));
+    remove(*table);
+    states.push_back(StateOf(*table));
+  }
+  bool finished = false, sawJournal = false;
+  for (int n = 1; n < 100 && !finished; ++n) {
+    SCOPED_TRACE(n);
+    makeTable();
+    auto keeper = shared(1);
+    auto flusher = shared(2);
+    const int faults = FFs.GetFaultCount();
+    FFs.DieAtNthWrite(n);
+    const int error = ErrorOf([&] {
+      append(*flusher);
+      remove(*flusher);
+    });
+    finished = FFs.GetFaultCount() == faults;
+    flusher.reset();  // its writes still fail: it leaves what it left
+    FFs.Disarm();
+    sawJournal = sawJournal || std::filesystem::exists(journalName);
+    auto opener = shared(3);
+    EXPECT_FALSE(std::filesystem::exists(journalName));
+    const TState state = StateOf(*opener);
+    EXPECT_NE(std::find(states.begin(), states.end(), state), states.end());
+    if (error == 0) {
+      EXPECT_EQ(state, states.back());
+    }
+    EXPECT_TRUE(Check(*opener).empty()) << ::testing::PrintToString(Check(*opener));
+    keeper->CheckUpdate();
+    EXPECT_EQ(StateOf(*keeper), state);
+    opener.reset();
+    keeper.reset();
+  }
+  EXPECT_TRUE(finished);
+  EXPECT_TRUE(sawJournal);
 }
 
 }  // namespace
