@@ -118,6 +118,7 @@ class TTdbBaseTable : public ITdbUnlockable {
   // Sets the table file's path and derives StdName.
   void SetFileName(const std::string& fileName);
   void SetKey(const std::u16string& key) { FCryptor.SetKey(key); }
+  const std::u16string& Key() const { return FCryptor.Key(); }
   // The public encryption method: the one read from the header of an open
   // table, or the one set for a new table. Setting it maps temClassic to
   // emClassic1 below level 5 and to emClassic5 from level 5 (NewFile maps
@@ -220,9 +221,13 @@ class TTdbBaseTable : public ITdbUnlockable {
   // changes join the transaction: commit and rollback reach them too.
   // Errors: 162 when fieldNo is not a Relation column, 64 when this table
   // has no record id column, 154 naming the column when its relation table
-  // cannot be opened (the flat interface answers -52), 160 without the
-  // right a change needs, and the relation table's own errors.
+  // cannot be opened, 160 without the right a change needs, and the
+  // relation table's own errors.
   //
+  // Opens the relation table of every Relation column now instead of on
+  // first use (a session's open asks for it); errors as above.
+  void OpenRelationTables();
+
   // The record ids related to the record with id masterId, in the order
   // the pairs are stored.
   std::vector<std::int32_t> RelatedRecordIds(int fieldNo, std::int32_t masterId);

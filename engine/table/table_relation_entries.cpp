@@ -90,6 +90,12 @@ TTdbBaseTable& TTdbBaseTable::RelationTable(int fieldNo) {
   return result;
 }
 
+void TTdbBaseTable::OpenRelationTables() {
+  std::lock_guard guard(FLockingMutex);
+  for (int fieldNo = 1; fieldNo <= ColumnCount(); ++fieldNo)
+    if (FColumnDefs[static_cast<std::size_t>(fieldNo - 1)].DataType.ColumnType() == tctRelation) RelationTable(fieldNo);
+}
+
 std::vector<std::int32_t> TTdbBaseTable::RelatedRecordIds(int fieldNo, std::int32_t masterId) {
   std::lock_guard guard(FLockingMutex);
   TTdbBaseTable& relation = RelationTable(fieldNo);
