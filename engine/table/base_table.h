@@ -236,6 +236,19 @@ class TTdbBaseTable : public ITdbUnlockable {
   // Removes the pair; answers whether it was there.
   bool RemoveRelatedRecord(int fieldNo, std::int32_t masterId, std::int32_t detailId);
 
+  // --- Link values as text (table_link_text.cpp) ---------------------------
+  // The text shown for the Link column fieldNo (1-based) of `record`: the
+  // values of the linked record (the record of the linked table whose record
+  // id the column holds), column by column as text in ISO formats, NULLs and
+  // the record id, Link, Relation, Memo, WideMemo and Blob columns left out,
+  // joined by ", ". A NULL link is the empty text. The linked table lies
+  // beside this one ("@" names this table itself); it is opened read-only on
+  // first use with this table's key and sharing and stays open until Close.
+  // Errors: 162 when fieldNo is not a Link column, 88 naming the linked
+  // table when it does not exist, 64 when it has no record id column, 19
+  // when no record has the id, and the linked table's own open errors.
+  std::u16string DoGetLinkString(std::span<const std::uint8_t> record, int fieldNo);
+
   // --- Indexes -------------------------------------------------------------
   int FirstIndexNo() const { return 0; }
   int LastIndexNo() const { return FLastIndexNo; }
@@ -709,6 +722,9 @@ class TTdbBaseTable : public ITdbUnlockable {
   void UndoRelationTables();
   void CloseRelationTables() noexcept;
   std::map<int, std::unique_ptr<TTdbBaseTable>> FRelationTables;  // by field number
+  // The linked table of a Link column, opened for DoGetLinkString.
+  TTdbBaseTable& LinkedTable(const TTdbColumnDef& column);
+  std::map<std::u16string, std::unique_ptr<TTdbBaseTable>> FLinkedTables;  // by linked table name
 };
 
 // Takes one lock of a table for a scope and gives it back at its end.

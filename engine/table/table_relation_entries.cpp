@@ -206,6 +206,14 @@ void TTdbBaseTable::CloseRelationTables() noexcept {
     }
   }
   FRelationTables.clear();
+  for (auto& [name, linked] : FLinkedTables) {
+    try {
+      linked->Close();
+    } catch (const ETdbEngine&) {
+      // Read-only: nothing of it is left to write.
+    }
+  }
+  FLinkedTables.clear();
 }
 
 }  // namespace kestrel
