@@ -151,11 +151,11 @@ int32_t TdbSessFindRltnHdl(int16_t SessHdl, const TdbChar* Name) {
 }
 
 int32_t TdbSessOpenTable(int16_t SessHdl, const TdbChar* TableName, const TdbChar* Key,
-                         uint16_t Rights, uint8_t /*WithRelTables*/, uint8_t Force) {
+                         uint16_t Rights, uint8_t WithRelTables, uint8_t Force) {
   return WithSession(SessHdl, kResultCannotOpenTable, [&](TTdbLocalSession& session) {
     try {
       const int slot =
-          session.Catalog().OpenTable(ReadText(TableName), ReadText(Key), Rights, Force != 0);
+          session.Catalog().OpenTable(ReadText(TableName), ReadText(Key), Rights, Force != 0, WithRelTables != 0);
       return static_cast<std::int32_t>(TTdbHandleTables::RelationHandle(session.Handle(), slot));
     } catch (const ETdbEngine& error) {
       session.Services().SetLastError(error);

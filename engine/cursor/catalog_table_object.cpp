@@ -37,11 +37,23 @@ TTdbCatalogTableObject::TTdbCatalogTableObject(TdwFileSystem& fileSystem, const 
   FTable->SetFileName(request.FFileName);
   FTable->SetKey(request.FKey);
   FLockKey = fileSystem.CanonicalFileName(request.FFileName);
+  FWithRelTables = request.FWithRelTables;
 }
 
 TTdbCatalogTableObject::~TTdbCatalogTableObject() = default;
 
-void TTdbCatalogTableObject::Open(bool force) { FTable->Open(force); }
+void TTdbCatalogTableObject::Open(bool force) {
+  FTable->Open(force);
+  if (!FWithRelTables) return;
+  try {
+    FTable->OpenRelationTables();
+  } catch (const ETdbEngine&) {
+    // A forced open goes on without them; they are tried again on first use.
+    if (force) return;
+    FTable->Close();
+    throw;
+  }
+}
 
 void TTdbCatalogTableObject::Setup(bool force) { FTable->Setup(force); }
 

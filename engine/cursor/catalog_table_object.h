@@ -58,6 +58,7 @@ class TTdbCatalogTableObject : public ITdbCatalogTable {
 
  private:
   std::unique_ptr<TTdbBaseTable> FTable;
+  bool FWithRelTables = false;  // Open opens the relation tables too
   std::string FLockKey;  // the table file, the registry's key
   bool FEditLocks = true;
 };

@@ -21,8 +21,12 @@ std::unique_ptr<ITdbCatalogTable> MakeCatalogTableObject(TTdbServices& services,
     table->Table().SetSharing(services.FLockFileSystem, services.Clock(), services.FStationNo,
                               services.FStationName);
   // Check constraints and foreign keys are checked on every change; the
-  // tables on the other side of a foreign key are opened beside it,
-  // read-only, with the same key and sharing.
+  // tables on the other side of a foreign key are opened beside it or in
+  // the database's directory, read-only, with the same sharing and the same
+  // key or another key the session knows.
+  TTdbRelatedTablePlaces places;
+  if (!request.FDatabaseDirectory.empty()) places.FDirectories.push_back(request.FDatabaseDirectory);
+  places.FKeys = [&services] { return services.FSessionKeys; };
   InstallDirectoryConstraintChecks(
       table->Table(), *services.FDataFileSystem, [&services, request](const std::string& fileName) {
         auto related = std::make_unique<TTdbBaseTable>(TTdbPageManager::Instance(), *services.FDataFileSystem,
@@ -33,7 +37,8 @@ std::unique_ptr<ITdbCatalogTable> MakeCatalogTableObject(TTdbServices& services,
           related->SetSharing(services.FLockFileSystem, services.Clock(), services.FStationNo,
                               services.FStationName);
         return related;
-      });
+      },
+      std::move(places));
   return table;
 }
 

@@ -95,6 +95,7 @@ void TTdbCatalog::OpenDatabase(const std::u16string& location, const std::u16str
   FDirectory = where.FPath;
   FDatabaseType = where.FType;
   FDatabaseKey = password;
+  FServices.AddSessionKey(password);
   FAttributes = attributes;
   FCacheSizeKB = cacheSizeKB < 0 ? 0 : cacheSizeKB;
   TTdbPageManager::Instance().RegisterClient(FSessHdl, FCacheSizeKB);
@@ -115,6 +116,7 @@ void TTdbCatalog::CloseDatabase() noexcept {
   FDirectory.clear();
   FDatabaseType = dbtDirectory;
   FDatabaseKey.clear();
+  FServices.FSessionKeys.clear();
   FAttributes = 0;
   FCacheSizeKB = 0;
   FManagementLevel = tmlUnmanaged;
@@ -150,7 +152,7 @@ int TTdbCatalog::FindFreeSlot() const {
 }
 
 int TTdbCatalog::OpenTable(const std::u16string& tableName, const std::u16string& key,
-                           std::uint16_t rights, bool force) {
+                           std::uint16_t rights, bool force, bool withRelTables) {
   if (!IsOpen()) throw ETdbEngine(tdbErrFileNotFound, Utf16ToUtf8(tableName));
   int slot = FindFreeSlot();
   if (slot == 0) {
@@ -169,6 +171,8 @@ int TTdbCatalog::OpenTable(const std::u16string& tableName, const std::u16string
   request.FKey = key.empty() ? FDatabaseKey : key;
   request.FRltnIdx = slot;
   request.FSessHdl = FSessHdl;
+  if (FDatabaseType == dbtDirectory) request.FDatabaseDirectory = FDirectory;
+  request.FWithRelTables = withRelTables;
   if (!FServices.FDataFileSystem->FileExists(request.FFileName))
     throw ETdbEngine(tdbErrFileNotFound, request.FFileName);
 
@@ -183,6 +187,7 @@ int TTdbCatalog::OpenTable(const std::u16string& tableName, const std::u16string
     table = factory(FServices, request);
     table->Open(force);
   }
+  FServices.AddSessionKey(request.FKey);
   {
     std::lock_guard lock(FRelationListSync);
     FSlots[slot].FTable = std::move(table);

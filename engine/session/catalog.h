@@ -75,10 +75,12 @@ class TTdbCatalog {
   // extension is that file; otherwise name.dat, and name.tdbt when no .dat
   // exists; relative names lie in the database directory. Rights are
   // adjusted to the database's attributes; an empty key means the database
-  // key. Throws ETdbEngine: 94 no free slot, 35 already open, 37 missing
+  // key. withRelTables: the relation tables of the table's Relation columns
+  // are opened with it (154 naming the column when one cannot be, unless
+  // force). Throws ETdbEngine: 94 no free slot, 35 already open, 37 missing
   // file, 187 no table objects, and the table's own open errors.
   int OpenTable(const std::u16string& tableName, const std::u16string& key, std::uint16_t rights,
-                bool force);
+                bool force, bool withRelTables = false);
   // Slot of the open table named `name`, 0 when none.
   int FindTable(const std::u16string& name) const;
   // The table in a slot; null for an empty or out-of-range slot.

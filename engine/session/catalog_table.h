@@ -40,6 +40,12 @@ struct TTdbTableOpenRequest {
   std::u16string FKey;        // table key (the database key when none was given)
   int FRltnIdx = 0;           // catalog slot 1..254
   int FSessHdl = 1;           // the session, as the page cache's client
+  // The directory of a directory database (empty for a single-file one):
+  // where the table's relatives are looked for after its own directory.
+  std::string FDatabaseDirectory;
+  // Whether Open also opens the relation tables of the table's Relation
+  // columns (error 154 naming the column when one cannot be, unless Force).
+  bool FWithRelTables = false;
 };
 
 class ITdbCatalogTable {

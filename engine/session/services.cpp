@@ -46,4 +46,9 @@ TTdbLastError TTdbServices::LastError() const {
   return FLastError;
 }
 
+void TTdbServices::AddSessionKey(const std::u16string& key) {
+  if (key.empty() || std::find(FSessionKeys.begin(), FSessionKeys.end(), key) != FSessionKeys.end()) return;
+  FSessionKeys.push_back(key);
+}
+
 }  // namespace kestrel

@@ -16,6 +16,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "engine/fs/clock.h"
 #include "engine/fs/file_system.h"
@@ -75,6 +76,13 @@ class TTdbServices {
   bool FAutoCreateIndexes = true;
   int FLockingTimeout = kDefaultLockingTimeout;
   int FLogLevel = 0;
+
+  // ---- Keys the session knows: the database key and every key a table of
+  // the session was opened with, each once, empty keys left out. Tables the
+  // session opens on its own (the other side of a foreign key) try them
+  // when their own key does not fit. Cleared when the database closes.
+  std::vector<std::u16string> FSessionKeys;
+  void AddSessionKey(const std::u16string& key);
 
   // ---- File systems of the open database (null while none is open) ----
   // Data files: shared by every session of the process that opens the same

@@ -118,6 +118,7 @@ class TTdbBaseTable : public ITdbUnlockable {
   // Sets the table file's path and derives StdName.
   void SetFileName(const std::string& fileName);
   void SetKey(const std::u16string& key) { FCryptor.SetKey(key); }
+  const std::u16string& Key() const { return FCryptor.Key(); }
   // The public encryption method: the one read from the header of an open
   // table, or the one set for a new table. Setting it maps temClassic to
   // emClassic1 below level 5 and to emClassic5 from level 5 (NewFile maps
@@ -232,9 +233,13 @@ class TTdbBaseTable : public ITdbUnlockable {
   // changes join the transaction: commit and rollback reach them too.
   // Errors: 162 when fieldNo is not a Relation column, 64 when this table
   // has no record id column, 154 naming the column when its relation table
-  // cannot be opened (the flat interface answers -52), 160 without the
-  // right a change needs, and the relation table's own errors.
+  // cannot be opened, 160 without the right a change needs, and the
+  // relation table's own errors.
   //
+  // Opens the relation table of every Relation column now instead of on
+  // first use (a session's open asks for it); errors as above.
+  void OpenRelationTables();
+
   // The record ids related to the record with id masterId, in the order
   // the pairs are stored.
   std::vector<std::int32_t> RelatedRecordIds(int fieldNo, std::int32_t masterId);
@@ -242,6 +247,19 @@ class TTdbBaseTable : public ITdbUnlockable {
   void AddRelatedRecord(int fieldNo, std::int32_t masterId, std::int32_t detailId);
   // Removes the pair; answers whether it was there.
   bool RemoveRelatedRecord(int fieldNo, std::int32_t masterId, std::int32_t detailId);
+
+  // --- Link values as text (table_link_text.cpp) ---------------------------
+  // The text shown for the Link column fieldNo (1-based) of `record`: the
+  // values of the linked record (the record of the linked table whose record
+  // id the column holds), column by column as text in ISO formats, NULLs and
+  // the record id, Link, Relation, Memo, WideMemo and Blob columns left out,
+  // joined by ", ". A NULL link is the empty text. The linked table lies
+  // beside this one ("@" names this table itself); it is opened read-only on
+  // first use with this table's key and sharing and stays open until Close.
+  // Errors: 162 when fieldNo is not a Link column, 88 naming the linked
+  // table when it does not exist, 64 when it has no record id column, 19
+  // when no record has the id, and the linked table's own open errors.
+  std::u16string DoGetLinkString(std::span<const std::uint8_t> record, int fieldNo);
 
   // --- Indexes -------------------------------------------------------------
   int FirstIndexNo() const { return 0; }
@@ -754,6 +772,9 @@ class TTdbBaseTable : public ITdbUnlockable {
   void UndoRelationTables();
   void CloseRelationTables() noexcept;
   std::map<int, std::unique_ptr<TTdbBaseTable>> FRelationTables;  // by field number
+  // The linked table of a Link column, opened for DoGetLinkString.
+  TTdbBaseTable& LinkedTable(const TTdbColumnDef& column);
+  std::map<std::u16string, std::unique_ptr<TTdbBaseTable>> FLinkedTables;  // by linked table name
 };
 
 // Takes one lock of a table for a scope and gives it back at its end.

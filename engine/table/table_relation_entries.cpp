@@ -90,6 +90,12 @@ TTdbBaseTable& TTdbBaseTable::RelationTable(int fieldNo) {
   return result;
 }
 
+void TTdbBaseTable::OpenRelationTables() {
+  std::lock_guard guard(FLockingMutex);
+  for (int fieldNo = 1; fieldNo <= ColumnCount(); ++fieldNo)
+    if (FColumnDefs[static_cast<std::size_t>(fieldNo - 1)].DataType.ColumnType() == tctRelation) RelationTable(fieldNo);
+}
+
 std::vector<std::int32_t> TTdbBaseTable::RelatedRecordIds(int fieldNo, std::int32_t masterId) {
   std::lock_guard guard(FLockingMutex);
   TTdbBaseTable& relation = RelationTable(fieldNo);
@@ -200,6 +206,14 @@ void TTdbBaseTable::CloseRelationTables() noexcept {
     }
   }
   FRelationTables.clear();
+  for (auto& [name, linked] : FLinkedTables) {
+    try {
+      linked->Close();
+    } catch (const ETdbEngine&) {
+      // Read-only: nothing of it is left to write.
+    }
+  }
+  FLinkedTables.clear();
 }
 
 }  // namespace kestrel

@@ -6,6 +6,8 @@
 
 #include <filesystem>
 
+#include "engine/api/kestrel.h"
+#include "engine/base/code_page.h"
 #include "table_fixture.h"
 
 namespace kestrel::test {
@@ -148,6 +150,56 @@ TEST_F(RelationEntries, AMissingOrForeignRelationTableIsRefusedNamingTheColumn) 
     EXPECT_THROW(again->RelatedRecordIds(2, 1), ETdbEngine);
     EXPECT_THROW(again->AddRelatedRecord(kRelationField, 1, 0), ETdbEngine);
     again->Close();
+    RemoveAllFiles();
+  }
+}
+
+// A session asked to open a table with its relation tables opens them at
+// once: a missing one fails the open (-1, error 154 naming the column)
+// unless the open is forced; without the request the table opens and the
+// relation table is looked for on first use.
+TEST_F(RelationEntries, ASessionOpensTheRelationTablesWhenAsked) {
+  for (const TLevelCase& level : kLevels) {
+    SCOPED_TRACE(level.Level);
+    Make(level, 1)->Close();
+    struct Case {
+      const char* What;
+      bool RelationFile, WithRelTables, Force;
+      bool Opens;
+    };
+    const Case cases[] = {
+        {"relation table there", true, true, false, true},
+        {"relation table missing", false, true, false, false},
+        {"missing, forced", false, true, true, true},
+        {"missing, not asked for", false, false, false, true},
+    };
+    const std::string relationFile = FDir.File(level.RelationFile);
+    const std::string relationBytes = ReadWholeFile(relationFile);
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.What);
+      if (c.RelationFile)
+        WriteWholeFile(relationFile, relationBytes);
+      else
+        std::filesystem::remove(relationFile);
+      const std::int16_t session = static_cast<std::int16_t>(TdbCreateSession(u""));
+      ASSERT_GT(session, 0);
+      ASSERT_EQ(TdbSessOpenDb(session, Utf8ToUtf16(FDir.Path()).c_str(), u"", u"", 4096, 0), 0);
+      const std::int32_t relation = TdbSessOpenTable(session, Utf8ToUtf16(level.TableFile).c_str(), u"", 0xF8FF,
+                                                     c.WithRelTables ? 1 : 0, c.Force ? 1 : 0);
+      std::int32_t code = 0;
+      TdbChar message[256] = {};
+      TdbSessGetLastError(session, &code, message, 255);
+      if (c.Opens) {
+        EXPECT_GT(relation, 0) << Utf16ToUtf8(message);
+      } else {
+        EXPECT_EQ(relation, TDB_ERR_CANNOT_OPEN_TABLE);
+        EXPECT_EQ(code, tdbErrRelationTableOpen);
+        EXPECT_EQ(Utf16ToUtf8(message), "Relation table for \"R\" could not be opened");
+        // Nothing of the failed open stays behind: the table opens again.
+        EXPECT_GT(TdbSessOpenTable(session, Utf8ToUtf16(level.TableFile).c_str(), u"", 0xF8FF, 0, 0), 0);
+      }
+      TdbSessDelete(session);
+    }
     RemoveAllFiles();
   }
 }
