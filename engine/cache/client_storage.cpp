@@ -119,9 +119,20 @@ void TTdbClientStorage::Invalidate() {
 }
 
 void TTdbClientStorage::UpdateDir() {
+  TdwFileSystem* fileSystem = nullptr;
+  TdwFileHandle handle = kInvalidFileHandle;
+  {
+    TdwMutexLock lock(FPageManager->FCriticalSection);
+    CheckOpen();
+    if (!FPageManager->StartCommitLocked(FStorageHdl, fileSystem, handle)) return;
+  }
+  // The sync runs outside the page manager's mutex, so the other files of a
+  // table can be committed at the same time and other sessions go on. The
+  // caller's use of the storage keeps the file open meanwhile.
+  if (fileSystem->SyncFile(handle)) return;
+  const int error = fileSystem->GetLastError();
   TdwMutexLock lock(FPageManager->FCriticalSection);
-  CheckOpen();
-  FPageManager->UpdateStorageDirLocked(FStorageHdl);
+  FPageManager->CommitFailedLocked(FStorageHdl, error);
 }
 
 void TTdbClientStorage::SetPageSize(int pageSize) {

@@ -209,6 +209,7 @@ TTdbStorageHdl TTdbPageManager::OpenStorageLocked(TdwFileSystem& fileSystem,
   const std::int64_t size = fileSystem.GetFileSize(handle);
   storage->FTileCount = TilesForBytes(std::max<std::int64_t>(0, size), TileSize(*storage));
   storage->FValidTileCount = storage->FTileCount;
+  storage->FKnownFileSize = size;
   storage->FCachedPages.resize(std::max<std::size_t>(
       kMinHashChains, static_cast<std::size_t>(storage->FTileCount / kHashChainsPerTiles)));
   storage->FRefCounter = 1;
@@ -266,6 +267,10 @@ void TTdbPageManager::FlushLocked(TTdbStorageHdl storageHdl) {
   if (storage.FReadOnly) return;
   TdwFileSystem& fs = *storage.FFileSystem;
   const std::int64_t tileSize = TileSize(storage);
+  if (storage.FModifiedPages.empty() && storage.FValidTileCount == storage.FTileCount &&
+      storage.FKnownFileSize == storage.FTileCount * tileSize)
+    return;
+  storage.FKnownFileSize = -1;
   const std::int64_t fileSize = fs.GetFileSize(storage.FFileHdl);
   if (fileSize < 0) RaiseLocked("Saving tile", "Cannot write tile to storage");
   // Set before writing: a write that fails part way leaves bytes to commit too.
@@ -281,6 +286,8 @@ void TTdbPageManager::FlushLocked(TTdbStorageHdl storageHdl) {
       !fs.SetFileSize(storage.FFileHdl, storage.FTileCount * tileSize))
     RaiseLocked("Saving tile", "Cannot write tile to storage");
   storage.FValidTileCount = storage.FTileCount;
+  // The two cuts above leave the file at the logical size; pages may reach beyond it.
+  std::int64_t sizeAfter = storage.FTileCount * tileSize;
 
   std::vector<std::uint8_t> encrypted;
   std::size_t written = 0;
@@ -301,9 +308,11 @@ void TTdbPageManager::FlushLocked(TTdbStorageHdl storageHdl) {
                                    storage.FModifiedPages.begin() + written);
       RaiseLocked("Saving tile", "Cannot write tile to storage");
     }
+    sizeAfter = std::max(sizeAfter, page->FTileNo * tileSize + size);
   }
   for (TTdbStoragePage* page : storage.FModifiedPages) page->FClientHdl = kPageClean;
   storage.FModifiedPages.clear();
+  storage.FKnownFileSize = sizeAfter;
   FNextRoomScan = 0;  // the written buffers may be evicted now
 }
 
@@ -321,6 +330,7 @@ void TTdbPageManager::UndoLocked(TTdbStorageHdl storageHdl) {
   for (TTdbStoragePage* page : drop) DropPageLocked(storage, page);
   storage.FTileCount = fileTiles;
   storage.FValidTileCount = fileTiles;
+  storage.FKnownFileSize = size;
 }
 
 void TTdbPageManager::InvalidateLocked(TTdbStorageHdl storageHdl) {
@@ -332,6 +342,7 @@ void TTdbPageManager::InvalidateLocked(TTdbStorageHdl storageHdl) {
   const std::int64_t size = storage.FFileSystem->GetFileSize(storage.FFileHdl);
   storage.FTileCount = TilesForBytes(std::max<std::int64_t>(0, size), TileSize(storage));
   storage.FValidTileCount = storage.FTileCount;
+  storage.FKnownFileSize = size;
 }
 
 void TTdbPageManager::SetTileCountLocked(TTdbStorageHdl storageHdl, std::int64_t tileCount) {
@@ -368,13 +379,21 @@ void TTdbPageManager::SetPageSizeLocked(TTdbStorageHdl storageHdl, int pageSize)
   storage.FPageSize = pageSize;
 }
 
-void TTdbPageManager::UpdateStorageDirLocked(TTdbStorageHdl storageHdl) {
+bool TTdbPageManager::StartCommitLocked(TTdbStorageHdl storageHdl, TdwFileSystem*& fileSystem,
+                                        TdwFileHandle& handle) {
   TTdbStorage& storage = StorageLocked(storageHdl);
-  if (!storage.FUnsynced) return;  // nothing written since the last commit
-  if (!storage.FFileSystem->SyncFile(storage.FFileHdl))
-    RaiseLocked("Updating storage " + Quoted(storage.FName),
-                "Error " + std::to_string(storage.FFileSystem->GetLastError()));
+  if (!storage.FUnsynced) return false;  // nothing written since the last commit
+  // Cleared before the sync: bytes written while it runs mark it again.
   storage.FUnsynced = false;
+  fileSystem = storage.FFileSystem;
+  handle = storage.FFileHdl;
+  return true;
+}
+
+void TTdbPageManager::CommitFailedLocked(TTdbStorageHdl storageHdl, int error) {
+  TTdbStorage& storage = StorageLocked(storageHdl);
+  storage.FUnsynced = true;
+  RaiseLocked("Updating storage " + Quoted(storage.FName), "Error " + std::to_string(error));
 }
 
 // ---------------------------------------------------------------- page sites

@@ -114,7 +114,13 @@ class TTdbPageManager {
   void InvalidateLocked(TTdbStorageHdl storageHdl) TDW_REQUIRES(FCriticalSection);
   void SetTileCountLocked(TTdbStorageHdl storageHdl, std::int64_t tileCount) TDW_REQUIRES(FCriticalSection);
   void SetPageSizeLocked(TTdbStorageHdl storageHdl, int pageSize) TDW_REQUIRES(FCriticalSection);
-  void UpdateStorageDirLocked(TTdbStorageHdl storageHdl) TDW_REQUIRES(FCriticalSection);
+  // A commit syncs outside the mutex: StartCommitLocked answers whether
+  // anything was written since the last commit and, if so, marks the storage
+  // committed and gives the file to sync; CommitFailedLocked marks it
+  // uncommitted again and raises the sync's error.
+  bool StartCommitLocked(TTdbStorageHdl storageHdl, TdwFileSystem*& fileSystem, TdwFileHandle& handle)
+      TDW_REQUIRES(FCriticalSection);
+  [[noreturn]] void CommitFailedLocked(TTdbStorageHdl storageHdl, int error) TDW_REQUIRES(FCriticalSection);
 
   // Page sites.
   void PositionSiteLocked(TTdbStoragePageSite& site, std::int64_t pageNo, bool init) TDW_REQUIRES(FCriticalSection);

@@ -59,6 +59,10 @@ struct TTdbStorage {
   // Bytes or the size may have changed since the last commit to disk (true
   // until the first one): a commit with nothing new syncs nothing.
   bool FUnsynced = true;
+  // The file's size in bytes as this storage last set, wrote or read it; -1
+  // when unknown. A flush with nothing to write and the size as it should
+  // be touches neither the file nor its size.
+  std::int64_t FKnownFileSize = -1;
 };
 
 }  // namespace kestrel

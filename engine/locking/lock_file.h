@@ -129,6 +129,7 @@ class TTdbLockFile {
   std::int64_t TableChangeCount() const { return FTableLockData.ChangeCount; }
   std::int16_t TableIndexCount() const { return FTableLockData.IndexCount; }
   std::int16_t SessionCount() const { return FTableLockData.SessionCount; }
+  std::int16_t TableLockWaiters() const { return FTableLockData.LockWaiters; }
   TTdbTableLockType TableLock() const { return FTableLock; }
   const std::string& LockFileName() const { return FNetName; }
   const std::string& MoveLogName() const { return FMovName; }

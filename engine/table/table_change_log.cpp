@@ -13,9 +13,12 @@
 // The log stays open between changes and is emptied, not deleted, so a
 // change costs one write and one cut of the log. It is opened with an
 // exclusive sharing lock, which tells any other program that its owner is
-// alive. A table with a lock file deletes the log after each flush instead:
-// other programs write the table between this program's write locks and
-// make their own logs of the same name.
+// alive. A table with a lock file keeps it only while it holds the write
+// lock in the lock file (which it keeps for a while after a change, so
+// changes in a row share one log) and deletes it, emptied, before it gives
+// that lock back: other programs write the table between this program's
+// write locks and make their own logs of the same name, and one that takes
+// a lock and finds a log takes it for a dead program's.
 #include "engine/base/engine_error.h"
 #include "engine/table/base_table.h"
 #include "engine/table/redo_log.h"
@@ -42,12 +45,9 @@ void TTdbBaseTable::WriteChangeLog() {
 
 void TTdbBaseTable::ClearChangeLog() {
   if (!FChangeLog || !FChangeLog->HasEntries()) return;
-  if (FLockFile) {
-    FChangeLog->Erase();
-    FChangeLog.reset();
-  } else {
-    FChangeLog->CutTo(kRedoLogHeaderSize, (FRights & kRightSecureFlush) != 0);
-  }
+  // With secure flushing the cut is synced: a log that an operating system
+  // crash brought back with its entries would take the committed change back.
+  FChangeLog->CutTo(kRedoLogHeaderSize, (FRights & kRightSecureFlush) != 0);
 }
 
 void TTdbBaseTable::CloseChangeLog() {

@@ -122,6 +122,16 @@ void TTdbBaseTable::AdjustLockLevel() {
       // changes that could not be written are dropped with the lock.
       Undo();
     }
+    // Others may write once the lock is given back, with their own change
+    // logs of this name: the emptied log goes (one that still protects
+    // half-written pages stays, for whoever takes the write lock next).
+    if (FLockFile) {
+      try {
+        CloseChangeLog();
+      } catch (const ETdbEngine&) {
+        // An emptied log left behind undoes nothing for whoever finds it.
+      }
+    }
   }
   if (FLockFile) FLockFile->UnlockTable(FUnlockAction, needed);
   FUnlockAction = needed;
@@ -130,11 +140,15 @@ void TTdbBaseTable::AdjustLockLevel() {
 void TTdbBaseTable::EarlyRelease() {
   const TTdbTableLockType held = FUnlockAction;
   AdjustLockLevel();
-  // The pause lets other programs take what was given back. When an outer
-  // lock still needs the level held (a walk releases an inner read lock per
-  // record), nothing was given back and the pause would only hold the lock
-  // longer.
-  if (FUnlockAction != held) FClock->Sleep(kEarlyReleasePauseMs);
+  // The pause lets a program that waits for a lock take what was given back
+  // before this one takes it again. Nobody waiting (the header as read while
+  // giving the lock back shows no waiter), or nothing given back because an
+  // outer lock still needs the level held (a walk releases an inner read lock
+  // per record): the pause would only slow this program down. A program that
+  // starts waiting later is seen at the next early release; a waiting writer
+  // also keeps new readers out, so a reader that never pauses cannot take the
+  // lock again before it.
+  if (FUnlockAction != held && FLockFile && FLockFile->TableLockWaiters() > 0) FClock->Sleep(kEarlyReleasePauseMs);
 }
 
 bool TTdbBaseTable::HasTableChanged() const {

@@ -172,6 +172,31 @@ TEST_F(SharingTest, MovesOfDeletedRecordsAreSeenByOthers) {
   EXPECT_EQ(a.Do("get 2"), "ok 5 2");
 }
 
+// A program that never stays idle long enough for its lock to be given
+// back lazily (a reader walking the table over and over, a writer changing a
+// record over and over) still lets a program that waits for the other kind
+// of lock in, well before its wait times out, while it goes on.
+TEST_F(SharingTest, AProgramThatNeverPausesDoesNotStarveAWaitingOne) {
+  auto actors = Open(2);
+  TActor& a = *actors[0];
+  TActor& b = *actors[1];
+  a.Send("walk 60");
+  ::usleep(200000);
+  EXPECT_EQ(b.Do("incr 1"), "ok") << "the writer waits for the walking reader";
+  EXPECT_EQ(a.Line(), "ok changed") << "the reader saw the change while it walked";
+
+  a.Send("pound 2 5");
+  ::usleep(200000);
+  EXPECT_EQ(b.Do("lock r 1"), "ok") << "the reader waits for the changing writer";
+  const std::string seen = b.Do("get 2");
+  EXPECT_EQ(b.Do("unlock r"), "ok");
+  const std::string last = a.Line();
+  ASSERT_TRUE(StartsWith(seen, "ok 2 ") && StartsWith(last, "ok ")) << seen << " / " << last;
+  EXPECT_LT(std::stoll(seen.substr(5)), std::stoll(last.substr(3)))
+      << "the reader got its lock while the writer went on changing, not only after it stopped";
+  EXPECT_TRUE(StartsWith(Check(), "0 ")) << Check();
+}
+
 TEST_F(SharingTest, SurvivorsGoOnWhenAHolderIsKilled) {
   struct TCase {
     const char* What;

@@ -25,6 +25,11 @@
 //   indexes                the table's index names, separated by ","
 //   setindex NAME          order the cursor by index NAME
 //   first                  ID and N of the first record in the cursor's order
+//   walk SECONDS           sums N over the table again and again, never idle,
+//                          until the sum changes ("ok changed") or SECONDS pass
+//                          ("ok unchanged")
+//   pound RECNO SECONDS    raises N of record RECNO again and again, never
+//                          idle, for SECONDS; answers the last N
 //   quit
 //
 // Commands on a table object of its own (as a program using the library
@@ -40,6 +45,7 @@
 //   tclose                 close the table object
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <iostream>
 #include <memory>
@@ -96,6 +102,17 @@ struct TActor {
     WriteValue(LongInt, std::span<std::uint8_t>(Record).subspan(static_cast<std::size_t>(Pos[column]), 4), value);
   }
   std::int32_t Read() { return TdbTableGetRecord(Table, Record.data(), RecordSize); }
+  // The sum of N over all records, walked in physical order.
+  std::int32_t Sum(std::int64_t& sum) {
+    sum = 0;
+    std::int32_t r = TdbTableSetIndex(Table, u"", 0);
+    if (r < 0) return r;
+    for (r = TdbTableFirst(Table); r >= 0; r = TdbTableMoveBy(Table, 1)) {
+      if (Read() < 0) break;
+      sum += Field(1);
+    }
+    return 0;
+  }
 };
 
 std::string Create(const std::string& directory, int rows) {
@@ -292,12 +309,36 @@ std::string Run(TActor& a, const std::string& line) {
   }
   if (command == "sum") {
     std::int64_t sum = 0;
-    if ((r = TdbTableSetIndex(a.Table, u"", 0)) < 0) return fail(r);
-    for (r = TdbTableFirst(a.Table); r >= 0; r = TdbTableMoveBy(a.Table, 1)) {
-      if (a.Read() < 0) break;
-      sum += a.Field(1);
-    }
+    if ((r = a.Sum(sum)) < 0) return fail(r);
     return "ok " + std::to_string(sum);
+  }
+  if (command == "walk") {
+    int seconds = 0;
+    in >> seconds;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    std::int64_t first = 0, sum = 0;
+    if ((r = a.Sum(first)) < 0) return fail(r);
+    while (std::chrono::steady_clock::now() < end) {
+      if ((r = a.Sum(sum)) < 0) return fail(r);
+      if (sum != first) return "ok changed";
+    }
+    return "ok unchanged";
+  }
+  if (command == "pound") {
+    int recNo = 0, seconds = 0;
+    in >> recNo >> seconds;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    std::int64_t n = 0;
+    while (std::chrono::steady_clock::now() < end) {
+      if ((r = TdbTableSetRecNo(a.Table, recNo)) < 0 || (r = TdbTableEdit(a.Table)) < 0 || (r = a.Read()) < 0)
+        return fail(r);
+      n = a.Field(1) + 1;
+      a.SetField(1, n);
+      if ((r = TdbTableSetRecord(a.Table, a.Record.data(), a.RecordSize)) < 0 ||
+          (r = TdbTableEditConfirm(a.Table)) < 0)
+        return fail(r);
+    }
+    return "ok " + std::to_string(n);
   }
   if (command == "close") {
     if ((r = TdbSessCloseDb(a.Session)) < 0) return fail(r);
