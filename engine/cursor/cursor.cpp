@@ -301,10 +301,20 @@ void TTdbCursor::EvaluateStatic(TTdbSqlCondition& condition, TTdbBookmarkList& l
       test(recNo);
   } else {
     TTdbIndexFile& file = FTable.GetIndexFile(indexNo);
+    const TTdbIndexComparer& comparer = file.Comparer();
+    // Where the range decides the condition, an item that differs from both
+    // range items on the first level selects its record unread; the items
+    // at the ends still have their records tested.
+    const bool rangeDecides = !keepItems && condition.RangeDecides(choice, indexNo);
     std::vector<std::uint8_t> item = lower;
     for (int result = file.Suche_Index(item); result == ttrFound; result = file.Naechster_Index(item)) {
-      if (file.Comparer().Compare(item.data(), upper.data()) > 0) break;
-      test(ItemRecordNo(item.data()));
+      if (comparer.Compare(item.data(), upper.data()) > 0) break;
+      const std::int32_t recNo = ItemRecordNo(item.data());
+      if (rangeDecides && comparer.FindSortKeyDiff(item.data(), lower.data()) == 0 &&
+          comparer.FindSortKeyDiff(item.data(), upper.data()) == 0)
+        list.Append(recNo);
+      else
+        test(recNo);
     }
   }
   if (keepItems)
