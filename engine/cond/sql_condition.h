@@ -110,6 +110,20 @@ class TTdbSqlCondition {
   TTdbIndexNo FindBestIndexAndBounds(ITdbIndexChoiceTable& table, std::vector<uint8_t>& rangeLowerBound,
                                      std::vector<uint8_t>& rangeUpperBound);
 
+  // `RangeDecides` (cond_range_decides.cpp): whether the range that
+  // FindBestIndexAndBounds answers for index `indexNo` decides the
+  // condition without the records, apart from its two ends: every record
+  // whose item lies between the range items and differs from both in the
+  // first level's key satisfies the condition. True only for an AND list
+  // of comparisons (=, <, <=, >, >=, BETWEEN) of the index's first column,
+  // ascending and of full size, a text or integer column, with literals or
+  // parameters whose values both range items hold exactly; the range must
+  // take its bounds from every one of these comparisons. A record whose
+  // first-level key equals a range item's must still be tested (a strict
+  // comparison, a NULL). Call it after FindBestIndexAndBounds, with the same
+  // table. Throws the evaluation errors of the bound expressions.
+  bool RangeDecides(ITdbIndexChoiceTable& table, TTdbIndexNo indexNo);
+
   // A new, unprepared condition with the same text and clock.
   std::unique_ptr<TTdbSqlCondition> Clone() const;
 

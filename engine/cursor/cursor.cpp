@@ -7,6 +7,7 @@
 
 #include "engine/base/column_codec.h"
 #include "engine/base/engine_error.h"
+#include "engine/cond/cond_index_choice.h"
 #include "engine/cond/sql_condition.h"
 #include "engine/cond/sql_errors.h"
 #include "engine/cursor/accessor.h"
@@ -303,10 +304,35 @@ void TTdbCursor::EvaluateStatic(TTdbSqlCondition& condition, TTdbBookmarkList& l
       test(recNo);
   } else {
     TTdbIndexFile& file = FTable.GetIndexFile(indexNo);
+    const TTdbIndexComparer& comparer = file.Comparer();
+    // Where the range decides the condition, an item that differs from both
+    // range items on the first level selects its record unread; the items
+    // at the ends still have their records tested. Those inner items lie
+    // after `lowerEnd` (the lower item's first level, then the highest
+    // values) and before `upperStart` (the upper item's first level, then
+    // the lowest values), so each costs one comparison.
+    bool inner = false;
+    bool pastInner = keepItems || !condition.RangeDecides(choice, indexNo);
+    std::vector<std::uint8_t> lowerEnd = lower, upperStart = upper;
+    if (!pastInner) {
+      CompleteIndexInfo(comparer, lowerEnd, 1, true);
+      SetItemRecordNo(lowerEnd.data(), kRangeUpperRecordNo);
+      CompleteIndexInfo(comparer, upperStart, 1, false);
+      SetItemRecordNo(upperStart.data(), kRangeLowerRecordNo);
+    }
     std::vector<std::uint8_t> item = lower;
     for (int result = file.Suche_Index(item); result == ttrFound; result = file.Naechster_Index(item)) {
-      if (file.Comparer().Compare(item.data(), upper.data()) > 0) break;
-      test(ItemRecordNo(item.data()));
+      const std::int32_t recNo = ItemRecordNo(item.data());
+      if (!pastInner) {
+        if (!inner) inner = comparer.Compare(item.data(), lowerEnd.data()) > 0;
+        if (inner && comparer.Compare(item.data(), upperStart.data()) < 0) {
+          list.Append(recNo);
+          continue;
+        }
+        pastInner = inner;
+      }
+      if (comparer.Compare(item.data(), upper.data()) > 0) break;
+      test(recNo);
     }
   }
   if (keepItems)

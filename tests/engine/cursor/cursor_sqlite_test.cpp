@@ -110,6 +110,11 @@ TEST_P(CursorAgainstSqlite, OrderNearestKeyAndFilters) {
   const char* conditions[] = {
       "kod >= '3' AND kod < '6'", "megnev = 'Eper'", "megnev LIKE 'Sz%'", "kod LIKE '%7%' OR megnev = 'Alma'",
       "NOT (kod > '5')", "kod = 'nincs'",
+      // Ranges that decide the condition without the records, with bounds
+      // on existing keys, and ones that must not (a bound the range does
+      // not take, a literal longer than the column, the column on the right).
+      "kod > '3' AND kod <= '6'", "kod BETWEEN '25' AND '5'", "kod = '7'", "megnev >= 'D' AND megnev < 'Sz'",
+      "kod >= '2' AND kod >= '4' AND kod < '7'", "kod > '5' AND kod < '55555555555'", "'4' < kod AND kod < '45'",
   };
   for (const char* condition : conditions) {
     SCOPED_TRACE(condition);
