@@ -151,16 +151,20 @@ std::u16string DecodeCodePage(std::string_view bytes, int codePage) {
   return text;
 }
 
+bool EncodeSingleByteCodePage(std::u16string_view text, int codePage, char* out) {
+  if (!OwnTable(codePage)) return false;
+  // Plain pointers: stores through char may alias anything, so members
+  // would be reloaded on every character.
+  const char* map = OwnReverse(codePage).Data();
+  const char16_t* in = text.data();
+  for (std::size_t i = 0, n = text.size(); i < n; ++i) out[i] = map[in[i]];
+  return true;
+}
+
 std::string EncodeCodePage(std::u16string_view text, int codePage) {
   if (OwnTable(codePage)) {
-    const TReverseTable& reverse = OwnReverse(codePage);
     std::string bytes(text.size(), '\0');
-    // Plain pointers: stores through char may alias anything, so members
-    // would be reloaded on every character.
-    const char* map = reverse.Data();
-    const char16_t* in = text.data();
-    char* out = bytes.data();
-    for (std::size_t i = 0, n = text.size(); i < n; ++i) out[i] = map[in[i]];
+    EncodeSingleByteCodePage(text, codePage, bytes.data());
     return bytes;
   }
   std::lock_guard<std::mutex> lock(gIcuMutex);
