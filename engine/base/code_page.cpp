@@ -59,19 +59,24 @@ constexpr THighHalf kWindows1252 = {
     0x00F8, 0x00F9, 0x00FA, 0x00FB, 0x00FC, 0x00FD, 0x00FE, 0x00FF,
 };
 
-// Reverse lookup of a high half: character -> byte, 0 when absent. A flat
-// table of every UTF-16 code unit, so encoding costs one load per character.
+// Reverse lookup: character -> byte for every UTF-16 code unit, ASCII to
+// itself and characters the page lacks to '?', so encoding is one load per
+// character with no branch.
 class TReverseTable {
  public:
   explicit TReverseTable(const THighHalf& high) : FMap(kUtf16Units, '\0') {
     // The first byte of a character wins, as with the first entry of a map.
     for (int i = 0; i < 128; ++i)
       if (FMap[high[i]] == '\0') FMap[high[i]] = static_cast<char>(0x80 + i);
+    for (std::size_t c = 0; c < 0x80; ++c) FMap[c] = static_cast<char>(c);
+    for (std::size_t c = 0x80; c < kUtf16Units; ++c)
+      if (FMap[c] == '\0') FMap[c] = kMissingCharacter;
   }
   const char* Data() const { return FMap.data(); }
 
  private:
   static constexpr std::size_t kUtf16Units = 0x10000;
+  static constexpr char kMissingCharacter = '?';
   std::vector<char> FMap;
 };
 
@@ -146,30 +151,20 @@ std::u16string DecodeCodePage(std::string_view bytes, int codePage) {
   return text;
 }
 
+bool EncodeSingleByteCodePage(std::u16string_view text, int codePage, char* out) {
+  if (!OwnTable(codePage)) return false;
+  // Plain pointers: stores through char may alias anything, so members
+  // would be reloaded on every character.
+  const char* map = OwnReverse(codePage).Data();
+  const char16_t* in = text.data();
+  for (std::size_t i = 0, n = text.size(); i < n; ++i) out[i] = map[in[i]];
+  return true;
+}
+
 std::string EncodeCodePage(std::u16string_view text, int codePage) {
   if (OwnTable(codePage)) {
-    const TReverseTable& reverse = OwnReverse(codePage);
     std::string bytes(text.size(), '\0');
-    // Plain pointers: stores through char may alias anything, so members
-    // would be reloaded on every character.
-    const char* map = reverse.Data();
-    const char16_t* in = text.data();
-    char* out = bytes.data();
-    const std::size_t n = text.size();
-    std::size_t i = 0;
-    // Runs of plain ASCII, the common case, are narrowed a block at a time.
-    constexpr std::size_t kBlock = 16;
-    for (; i + kBlock <= n; i += kBlock) {
-      char16_t high = 0;
-      for (std::size_t k = 0; k < kBlock; ++k) high |= in[i + k];
-      if (high >= 0x80) break;
-      for (std::size_t k = 0; k < kBlock; ++k) out[i + k] = static_cast<char>(in[i + k]);
-    }
-    for (; i < n; ++i) {
-      const char16_t c = in[i];
-      const char b = c < 0x80 ? static_cast<char>(c) : map[c];
-      out[i] = b || c == 0 ? b : '?';
-    }
+    EncodeSingleByteCodePage(text, codePage, bytes.data());
     return bytes;
   }
   std::lock_guard<std::mutex> lock(gIcuMutex);

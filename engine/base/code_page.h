@@ -26,6 +26,11 @@ std::u16string DecodeCodePage(std::string_view bytes, int codePage);
 // Throws ETdbEngine tdbErrLanguageDriver for an unknown code page.
 std::string EncodeCodePage(std::u16string_view text, int codePage);
 
+// Encodes into `out` (text.size() bytes) without allocating, as
+// EncodeCodePage does, for the single-byte code pages with a table of their
+// own (1250, 1252). False, with nothing written, for any other code page.
+bool EncodeSingleByteCodePage(std::u16string_view text, int codePage, char* out);
+
 // UTF-8 <-> UTF-16; malformed input becomes U+FFFD, never an error.
 std::u16string Utf8ToUtf16(std::string_view text);
 std::string Utf16ToUtf8(std::u16string_view text);

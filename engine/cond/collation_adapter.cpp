@@ -5,9 +5,25 @@
 
 namespace kestrel {
 
+namespace {
+
+// Texts up to this length are encoded on the stack; longer ones (and code
+// pages that need ICU) into strings.
+constexpr std::size_t kStackTextLength = 256;
+
+}  // namespace
+
 int TCondCollationAdapter::CompareWith(std::u16string_view left, std::u16string_view right,
                                        TStrCmpOptions options) const {
   if (FCodePage == 0) return FCollation.Compare(left, right, options);
+  if (left.size() <= kStackTextLength && right.size() <= kStackTextLength) {
+    char leftBytes[kStackTextLength];
+    char rightBytes[kStackTextLength];
+    if (EncodeSingleByteCodePage(left, FCodePage, leftBytes) &&
+        EncodeSingleByteCodePage(right, FCodePage, rightBytes))
+      return FCollation.CompareAnsi(std::string_view(leftBytes, left.size()),
+                                    std::string_view(rightBytes, right.size()), options);
+  }
   return FCollation.CompareAnsi(EncodeCodePage(left, FCodePage), EncodeCodePage(right, FCodePage), options);
 }
 

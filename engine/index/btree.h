@@ -9,6 +9,12 @@
 // (1..count). Stepping forward and back moves along this path in place; the
 // tree descends from the root again only when the item given is not the one at
 // the path's position, or when the tree was changed since (a change stamp).
+// An insert that fits its leaf changes only that page, in the path's copy
+// and in the file alike, so it keeps the copies (a later descent copies only
+// pages it does not hold) and forgets only the position; any other change
+// renews the stamp. An insert right after a search for a neighbouring item
+// (the unique check before it) takes the leaf gap that search found, once
+// two compares show the item belongs there, instead of descending again.
 //
 // The file is untrusted: the header is checked against the values computed
 // from it (order, capacity, page size, height <= 30, pages inside the file),
@@ -77,6 +83,7 @@ class TTdbBTree {
 
   // Inserts `item` (KeySize bytes). False when an equal item (same key parts
   // and record number) is already present; the tree is then unchanged.
+  // Reuses the kept path when it ends at the gap the item belongs in.
   // Throws ETdbEngine tdbErrCapacityReached when the page limit is reached.
   bool Insert(const uint8_t* item);
   // Deletes `item`. False when it is not present.
@@ -132,6 +139,10 @@ class TTdbBTree {
   int Descend(const uint8_t* item);
   void DescendEdge(int fromLevel, uint32_t pageNo, bool leftMost);
   bool PositionHolds(const uint8_t* item) const;
+  // Whether the kept path is current from the root to the leaf and `item`
+  // sorts strictly between the items around the leaf gap FLeafGap, so it
+  // goes there; the leaf slot's position is then set to the gap.
+  bool GapHolds(const uint8_t* item);
   int Deliver(std::vector<uint8_t>& out);
   int ClimbForward();
   int ClimbBackward();
@@ -158,6 +169,8 @@ class TTdbBTree {
   std::vector<uint8_t> FHeaderCheck;  // the stored header, read to compare
   std::array<TPathSlot, kMaxBTreeHeight + 1> FPath;  // slot 0: scratch
   int FCurrentLevel = 0;                             // level of the current entry, 0 = none
+  uint16_t FLeafGap = 0;  // where the last descent that found nothing would insert (leaf position), 0 = none
+  std::vector<uint8_t> FEntry;  // the entry an insert carries up
   uint64_t FChangeStamp = 1;
 };
 

@@ -69,7 +69,8 @@ void TTdbBTree::RequirePagesForInsert() {
 }
 
 bool TTdbBTree::Insert(const uint8_t* item) {
-  std::vector<uint8_t> entry(FGeo.FEntrySize, 0);
+  std::vector<uint8_t>& entry = FEntry;
+  entry.assign(FGeo.FEntrySize, 0);
   std::memcpy(entry.data() + FGeo.FChildSize, item, FGeo.FKeySize);
 
   if (FHeight == 0) {
@@ -84,7 +85,9 @@ bool TTdbBTree::Insert(const uint8_t* item) {
     WriteHeader();
     return true;
   }
-  if (Descend(item) > 0) return false;
+  if (!GapHolds(item) && Descend(item) > 0) return false;
+  FLeafGap = 0;
+  FCurrentLevel = 0;
   RequirePagesForInsert();
 
   const int order = FGeo.FOrder;
@@ -98,6 +101,11 @@ bool TTdbBTree::Insert(const uint8_t* item) {
       if (count < FGeo.FCapacity) {
         InsertEntry(page, position, entry.data());
         StorePage(slot.FPageNo, slot.FPage);
+        if (level == FHeight) {
+          // Only the leaf changed, and its copy is what was stored: the
+          // path's pages stay current, the header stays as it was.
+          return true;
+        }
         break;
       }
       // Split the 2n entries and the new one: n stay, the middle one moves

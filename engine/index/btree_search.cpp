@@ -26,11 +26,44 @@ int TTdbBTree::Descend(const uint8_t* item) {
       FCurrentLevel = level;
       return level;
     }
-    if (level == FHeight) break;
+    if (level == FHeight) {
+      FLeafGap = slot.FPos;
+      break;
+    }
     pageNo = ChildAt(slot.FPage.data(), before + 1);
   }
   FCurrentLevel = 0;
   return 0;
+}
+
+bool TTdbBTree::GapHolds(const uint8_t* item) {
+  if (FHeight == 0 || FLeafGap == 0) return false;
+  for (int level = 1; level <= FHeight; ++level) {
+    const TPathSlot& slot = FPath[level];
+    if (slot.FStamp != FChangeStamp || slot.FPage.empty()) return false;
+    if (level == 1 ? slot.FPageNo != kRootPage
+                   : ChildAt(FPath[level - 1].FPage.data(), FPath[level - 1].FPos) != slot.FPageNo)
+      return false;
+    if (level < FHeight && (slot.FPos < 1 || slot.FPos > Count(slot.FPage.data()) + 1)) return false;
+  }
+  TPathSlot& leaf = FPath[FHeight];
+  const int count = Count(leaf.FPage.data());
+  const int gap = FLeafGap;
+  if (gap > count + 1) return false;
+  // The neighbours in key order: inside the leaf, or else the separators
+  // of the nearest ancestors the path passed on that side.
+  const uint8_t* before = nullptr;
+  const uint8_t* after = nullptr;
+  if (gap > 1) before = ItemAt(leaf.FPage.data(), gap - 1);
+  for (int level = FHeight - 1; level >= 1 && !before; --level)
+    if (FPath[level].FPos > 1) before = ItemAt(FPath[level].FPage.data(), FPath[level].FPos - 1);
+  if (gap <= count) after = ItemAt(leaf.FPage.data(), gap);
+  for (int level = FHeight - 1; level >= 1 && !after; --level)
+    if (FPath[level].FPos <= Count(FPath[level].FPage.data()))
+      after = ItemAt(FPath[level].FPage.data(), FPath[level].FPos);
+  if ((before && FCompare(before, item) >= 0) || (after && FCompare(item, after) >= 0)) return false;
+  leaf.FPos = static_cast<uint16_t>(gap);
+  return true;
 }
 
 void TTdbBTree::DescendEdge(int fromLevel, uint32_t pageNo, bool leftMost) {

@@ -1,6 +1,9 @@
 // TTdbMemoFile: memo texts in chains of 256-byte blocks.
 #include "engine/table/memo_file.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "engine/base/engine_error.h"
 #include "engine/cache/client_storage.h"
 
@@ -78,18 +81,29 @@ std::int32_t TTdbMemoFile::WriteString(std::int32_t blockIdx, const std::string&
   if (text.empty()) return 0;
   // Line breaks (CR LF, a lone CR or LF) are stored as one CR; the text
   // ends with the terminator.
-  std::vector<std::uint8_t> stored(text.size() + 1);
+  // Runs between line breaks are copied whole; memchr finds the next CR and
+  // the next LF, each looked for again only once passed.
+  std::vector<std::uint8_t>& stored = FStoredText;
+  stored.resize(text.size() + 1);
   const char* in = text.data();
+  const std::size_t size = text.size();
   std::uint8_t* out = stored.data();
   std::size_t n = 0;
-  for (std::size_t i = 0, size = text.size(); i < size; ++i) {
-    const char c = in[i];
-    if (c == '\r') {
-      out[n++] = kMemoLineBreak;
-      if (i + 1 < size && in[i + 1] == '\n') ++i;
-    } else {
-      out[n++] = static_cast<std::uint8_t>(c == '\n' ? kMemoLineBreak : c);
-    }
+  auto next = [&](char c, std::size_t from) {
+    const void* at = from < size ? std::memchr(in + from, c, size - from) : nullptr;
+    return at ? static_cast<std::size_t>(static_cast<const char*>(at) - in) : size;
+  };
+  std::size_t nextCr = next('\r', 0);
+  std::size_t nextLf = next('\n', 0);
+  for (std::size_t i = 0; i < size;) {
+    const std::size_t brk = std::min(nextCr, nextLf);
+    std::memcpy(out + n, in + i, brk - i);
+    n += brk - i;
+    if (brk == size) break;
+    out[n++] = kMemoLineBreak;
+    i = brk + (in[brk] == '\r' && brk + 1 < size && in[brk + 1] == '\n' ? 2 : 1);
+    if (nextCr < i) nextCr = next('\r', i);
+    if (nextLf < i) nextLf = next('\n', i);
   }
   out[n++] = kMemoTerminator;
   stored.resize(n);

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "engine/table/block_file.h"
 
@@ -46,6 +47,8 @@ class TTdbMemoFile final : public TTdbBlockedBinaryFile {
   // first.
   template <typename Visit>
   void WalkText(std::int32_t blockIdx, Visit visit);
+
+  std::vector<std::uint8_t> FStoredText;  // WriteString's stored form, kept so writes allocate nothing
 };
 
 }  // namespace kestrel

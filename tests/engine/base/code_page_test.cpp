@@ -23,6 +23,7 @@ TEST(CodePage, MissingCharactersBecomeQuestionMarks) {
     std::string bytes;
   } cases[] = {
       {1250, u"a\u4E2Db", "a?b"},
+      {1250, std::u16string(u"a\0\u0151", 3), std::string("a\0\xF5", 3)},  // NUL stays NUL
       {1252, u"\u0151", "?"},            // ő is not in 1252
       {1251, u"\u0416x\u0151", "\xC6x?"},  // Cyrillic through ICU
   };

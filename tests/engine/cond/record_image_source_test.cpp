@@ -48,6 +48,16 @@ TEST(CollationAdapter, ComparesTextsAsTheColumnsKeys) {
     EXPECT_EQ(Sign(adapter.Compare(c.FLeft, c.FRight)), c.FSign);
     EXPECT_EQ(Sign(adapter.Compare(c.FRight, c.FLeft)), -c.FSign);
   }
+  // Texts short and long (past what is encoded on the stack) compare alike.
+  const TCondCollationAdapter ansi(StandardCollation(), kCodePageAnsi);
+  for (const size_t length : {size_t{3}, size_t{255}, size_t{256}, size_t{257}, size_t{600}}) {
+    SCOPED_TRACE(length);
+    const std::u16string lower(length, u'ő');
+    const std::u16string upper(length, u'Ő');
+    EXPECT_EQ(ansi.Compare(lower + u"a", upper + u"A"), 0);
+    EXPECT_LT(ansi.Compare(lower + u"a", upper + u"b"), 0);
+    EXPECT_GT(ansi.Compare(lower + u"中", upper), 0);  // '?' after the end of the shorter text
+  }
 }
 
 TEST(CollationAdapter, LikeRunsAndCaseMapping) {
