@@ -25,24 +25,9 @@ const TLevelCase kLevels[] = {{5, "T.dat", "R.rel"}, {6, "T.tdbt", "T!rel_R.tdbt
 
 class RelationEntries : public TableFixture {
  protected:
-  // Table T with a record id, a name and the Relation column R to table
-  // Other, holding `records` records (ids 1..records), left open.
+  // Table T (see MakeRelationOwner) holding `records` records, left open.
   std::unique_ptr<TTdbBaseTable> Make(const TLevelCase& c, int records) {
-    auto table = NewTable();
-    table->SetFileName(c.TableFile);
-    table->SetLevel(c.Level);
-    table->AddColumn(NewColumnDef(u"Id", TTdbDataType::Make(tctRecordId, false, c.Level)));
-    table->AddColumn(NewColumnDef(u"Name", TTdbDataType::MakeString(tctString, true, 10, u"", c.Level)));
-    TTdbColumnDef relation = NewColumnDef(u"R", TTdbDataType::Make(tctRelation, true, c.Level));
-    relation.LinkedTable = u"Other";
-    table->AddColumn(std::move(relation));
-    table->NewFile();
-    std::vector<std::uint8_t> record(static_cast<std::size_t>(table->RecordSize()));
-    for (int i = 0; i < records; ++i) {
-      table->InitRecord(record, true);
-      table->AppendRecord(record, {});
-    }
-    return table;
+    return MakeRelationOwner(c.Level, c.TableFile, records);
   }
   // The record number of the record with id `id`.
   static std::int32_t RecNoOf(TTdbBaseTable& table, std::int32_t id) {

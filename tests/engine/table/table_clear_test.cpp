@@ -189,20 +189,7 @@ TEST_F(TableClearRelations, EmptiesTheRelationTables) {
     SCOPED_TRACE(c.Level);
     RemoveAllFiles();
     constexpr int kRelationField = 3;
-    auto table = NewTable();
-    table->SetFileName(c.TableFile);
-    table->SetLevel(c.Level);
-    table->AddColumn(NewColumnDef(u"Id", TTdbDataType::Make(tctRecordId, false, c.Level)));
-    table->AddColumn(NewColumnDef(u"Name", TTdbDataType::MakeString(tctString, true, 10, u"", c.Level)));
-    TTdbColumnDef relation = NewColumnDef(u"R", TTdbDataType::Make(tctRelation, true, c.Level));
-    relation.LinkedTable = u"Other";
-    table->AddColumn(std::move(relation));
-    table->NewFile();
-    std::vector<std::uint8_t> record(static_cast<std::size_t>(table->RecordSize()));
-    for (int i = 0; i < 2; ++i) {
-      table->InitRecord(record, true);
-      table->AppendRecord(record, {});
-    }
+    auto table = MakeRelationOwner(c.Level, c.TableFile, 2);
     table->AddRelatedRecord(kRelationField, 1, 7);
     table->AddRelatedRecord(kRelationField, 2, 8);
     EXPECT_EQ(table->ClearDat(), 2);

@@ -91,6 +91,27 @@ class TableFixture : public ::testing::Test {
     return table;
   }
 
+  // A table at `level` in `fileName` with a record id "Id", a String(10)
+  // "Name" and the Relation column "R" (field 3) to table "Other", holding
+  // `records` records (ids 1..records), left open.
+  std::unique_ptr<TTdbBaseTable> MakeRelationOwner(int level, const std::string& fileName, int records) {
+    auto table = NewTable();
+    table->SetFileName(fileName);
+    table->SetLevel(level);
+    table->AddColumn(NewColumnDef(u"Id", TTdbDataType::Make(tctRecordId, false, level)));
+    table->AddColumn(NewColumnDef(u"Name", TTdbDataType::MakeString(tctString, true, 10, u"", level)));
+    TTdbColumnDef relation = NewColumnDef(u"R", TTdbDataType::Make(tctRelation, true, level));
+    relation.LinkedTable = u"Other";
+    table->AddColumn(std::move(relation));
+    table->NewFile();
+    std::vector<std::uint8_t> record(static_cast<std::size_t>(table->RecordSize()));
+    for (int i = 0; i < records; ++i) {
+      table->InitRecord(record, true);
+      table->AppendRecord(record, {});
+    }
+    return table;
+  }
+
   std::unique_ptr<TTdbBaseTable> Open(TTdbRights rights = kNewTableRights) {
     auto table = NewTable();
     table->SetRights(rights);
