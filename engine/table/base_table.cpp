@@ -4,9 +4,6 @@
 #include "engine/table/base_table.h"
 
 #include <exception>
-#include <functional>
-#include <system_error>
-#include <thread>
 
 #include "engine/base/column_codec.h"
 #include "engine/base/engine_error.h"
@@ -558,40 +555,14 @@ void TTdbBaseTable::Flush() {
 }
 
 void TTdbBaseTable::CommitFiles() {
-  // The files are synced at the same time, each on a thread of its own (the
-  // first on this one): the file system and the disk serve overlapping syncs
-  // together, where one after the other each waits for the disk in turn.
-  // All of them have ended before this returns, so what follows a commit
-  // (the cut of a log) still follows every file's. Which file reaches the
-  // disk first does not matter: the pages were all written before, and
-  // until the log that protects them is cut, a crash leaves it to undo any
-  // mix of them.
-  std::vector<std::function<void()>> commits;
-  commits.emplace_back([this] { FDataFile->UpdateDir(); });
+  // In the order in which Flush writes the files. A file with nothing
+  // written since its last commit is not synced again.
+  if (!FRollingBack) FDataFile->UpdateDir();
   for (auto& slot : FIndexFiles)
-    if (slot && slot->IsOpen()) commits.emplace_back([storage = slot->Storage.get()] { storage->UpdateDir(); });
-  if (FBlob) commits.emplace_back([this] { FBlob->UpdateDir(); });
-  if (FMemo) commits.emplace_back([this] { FMemo->UpdateDir(); });
-  std::vector<std::exception_ptr> errors(commits.size());
-  const auto run = [&](std::size_t i) {
-    try {
-      commits[i]();
-    } catch (...) {
-      errors[i] = std::current_exception();
-    }
-  };
-  std::vector<std::thread> others;
-  for (std::size_t i = 1; i < commits.size(); ++i) {
-    try {
-      others.emplace_back(run, i);
-    } catch (const std::system_error&) {
-      run(i);  // no thread to be had: synced here, in turn
-    }
-  }
-  run(0);
-  for (std::thread& other : others) other.join();
-  for (const std::exception_ptr& error : errors)
-    if (error) std::rethrow_exception(error);
+    if (slot && slot->IsOpen()) slot->Storage->UpdateDir();
+  if (FBlob) FBlob->UpdateDir();
+  if (FMemo) FMemo->UpdateDir();
+  if (FRollingBack) FDataFile->UpdateDir();
   FFlushCounter = 0;
 }
 
