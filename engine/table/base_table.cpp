@@ -548,6 +548,7 @@ void TTdbBaseTable::Flush() {
     // Every page is written: the changes the change log protected are whole.
     ClearChangeLog();
     FWriteError = 0;
+    if (FWriteLocks == 0) FFlushDue = false;
   } catch (const ETdbEngine&) {
     FWriteError = tdbErrWriteFile;
     throw ETdbEngine(tdbErrWriteFile, FStdName);

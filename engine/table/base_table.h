@@ -40,6 +40,7 @@
 // GetFirstRecordNo / GetNextRecordNo and test them with HasRecord.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -344,7 +345,10 @@ class TTdbBaseTable : public ITdbUnlockable {
   // it did.
   bool CheckUpdate();
   // Called by the unlock thread: gives back a lock no counter needs, 10 ms
-  // or more after the last End call. Never waits for FLockingMutex.
+  // or more after the last End call. Never waits for FLockingMutex. A write
+  // lock whose changes still need a flush is kept while an operation of the
+  // owning thread holds a counter: the flush would change the files and the
+  // table's in-memory state under that operation.
   void CheckUnlock(std::uint64_t ticks) noexcept override;
   // Users of the lock file; without one, one user and no locks.
   TTdbLockUsage GetUsage();
@@ -633,6 +637,9 @@ class TTdbBaseTable : public ITdbUnlockable {
   // (counting a change when it was an upgrade or write lock).
   void ReleaseSharedLocks() noexcept;
   void AdjustLockLevel();
+  // Whether lowering the lock now would flush beside an operation that
+  // holds a counter (FLockingMutex held).
+  bool FlushWouldMeetOperation() const;
   // One End call in kEarlyReleaseOdds gives back what the counters no longer
   // need at once, and pauses when that was anything.
   void EarlyRelease();
@@ -727,6 +734,11 @@ class TTdbBaseTable : public ITdbUnlockable {
   int FFlushCounter = 0;
   bool FUpdating = false;
   int FWriteError = 0;
+  // Changes made under a write lock may still wait in memory: set when a
+  // write lock is taken, cleared by a flush that completes once no write
+  // lock is held any more. Giving up the lock file's write lock flushes
+  // only while it is set.
+  bool FFlushDue = false;
 
   std::recursive_mutex FLockingMutex;
   int FReadLocks = 0;
@@ -740,9 +752,10 @@ class TTdbBaseTable : public ITdbUnlockable {
   std::int64_t FSessionId = 0;
   std::u16string FSessionName;
   std::unique_ptr<TTdbLockFile> FLockFile;
-  TTdbTableLockType FUnlockAction = tltNone;  // the lock the lock file shows
-  bool FUnlockActive = false;
-  std::uint64_t FUnlockTime = 0;
+  // The unlock thread reads these three before it tries FLockingMutex.
+  std::atomic<TTdbTableLockType> FUnlockAction = tltNone;  // the lock the lock file shows
+  std::atomic<bool> FUnlockActive = false;
+  std::atomic<std::uint64_t> FUnlockTime = 0;
   int FEditLocks = 0;
   std::int32_t FEditRecNo = 0;  // the record of FEditLocks
   bool FHijackPending = false;

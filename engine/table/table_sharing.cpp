@@ -115,12 +115,15 @@ void TTdbBaseTable::AdjustLockLevel() {
     needed = tltRead;
   if (needed >= FUnlockAction) return;
   if (FUnlockAction == tltWrite && Active() && !ReadOnly()) {
-    try {
-      Flush();
-    } catch (const ETdbEngine&) {
-      // Kept in FWriteError for the next BeginWrite and for Close; the
-      // changes that could not be written are dropped with the lock.
-      Undo();
+    // The outermost EndWrite has flushed already unless that flush failed.
+    if (FFlushDue) {
+      try {
+        Flush();
+      } catch (const ETdbEngine&) {
+        // Kept in FWriteError for the next BeginWrite and for Close; the
+        // changes that could not be written are dropped with the lock.
+        Undo();
+      }
     }
     // Others may write once the lock is given back, with their own change
     // logs of this name: the emptied log goes (one that still protects
@@ -258,6 +261,7 @@ void TTdbBaseTable::BeginWrite(bool wait) {
     FUnlockAction = tltWrite;
   }
   ++FWriteLocks;
+  FFlushDue = true;
   try {
     if (fromFile && (HasTableChanged() || FHijackPending)) {
       if (waited) UpdateTable();
@@ -323,13 +327,17 @@ void TTdbBaseTable::EndExclusive() {
   }
 }
 
+bool TTdbBaseTable::FlushWouldMeetOperation() const {
+  return FUnlockAction == tltWrite && FFlushDue && (FReadLocks > 0 || FUpgradeLocks > 0 || FWriteLocks > 0);
+}
+
 void TTdbBaseTable::CheckUnlock(std::uint64_t ticks) noexcept {
   if (!FUnlockActive || FUnlockAction == tltNone) return;
   if (ticks >= FUnlockTime && ticks < FUnlockTime + kUnlockDelayMs) return;
   for (int attempt = 0; attempt < kUnlockMutexTries; ++attempt) {
     if (FLockingMutex.try_lock()) {
       try {
-        if (FUnlockActive) AdjustLockLevel();
+        if (FUnlockActive && !FlushWouldMeetOperation()) AdjustLockLevel();
       } catch (...) {
       }
       FLockingMutex.unlock();
