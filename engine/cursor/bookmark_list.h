@@ -22,7 +22,13 @@ class TTdbBookmarkList {
   std::int32_t Size() const { return static_cast<std::int32_t>(FData.size()); }
   std::int32_t GetItem(std::int32_t index) const { return FData[static_cast<std::size_t>(index)]; }
 
-  void Append(std::int32_t recNo);
+  // Adds recNo at the end (nothing for recNo <= 0). Inline: a static
+  // filter appends every record of a range.
+  void Append(std::int32_t recNo) {
+    if (recNo <= 0) return;
+    FData.push_back(recNo);
+    ++FCount;
+  }
   // Removes recNo (leaves a hole); answers its slot or -1.
   std::int32_t Delete(std::int32_t recNo);
   // Replaces every entry oldRecNo by newRecNo.
