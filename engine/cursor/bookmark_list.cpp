@@ -128,6 +128,12 @@ void TTdbBookmarkList::Assign(const std::vector<std::int32_t>& items) {
   for (std::int32_t r : items) Append(r);
 }
 
+void TTdbRecordNoBits::AppendTo(TTdbBookmarkList& list) const {
+  for (std::size_t w = 0; w < FWords.size(); ++w)
+    for (std::uint64_t word = FWords[w]; word != 0; word &= word - 1)
+      list.Append(static_cast<std::int32_t>(w * 64 + static_cast<std::size_t>(std::countr_zero(word))));
+}
+
 void TTdbBookmarkList::TrimHoles() {
   while (!FData.empty() && FData.back() == 0) FData.pop_back();
 }

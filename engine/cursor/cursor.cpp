@@ -288,6 +288,16 @@ void TTdbCursor::EvaluateStatic(TTdbSqlCondition& condition, TTdbBookmarkList& l
   // image just tested, so that ordering reads no record a second time.
   const bool walkInOrder = indexNo == kNoIndex ? FSortIndexNo < 0 : indexNo == FSortIndexNo;
   const bool keepItems = !walkInOrder && FSortIndexNo >= 0;
+  // A walk of an index for a cursor in record-number order gathers the
+  // selected records as bits, which read out in that order unsorted.
+  const bool gatherBits = !walkInOrder && !keepItems;
+  TTdbRecordNoBits gathered(gatherBits ? FTable.RecordCount() : 0);
+  const auto select = [&](std::int32_t recNo) {
+    if (gatherBits)
+      gathered.Add(recNo);
+    else
+      list.Append(recNo);
+  };
   std::vector<std::vector<std::uint8_t>> items;
   auto test = [&](std::int32_t recNo) {
     FTable.ReadRecord(recNo, FFilterRecord);
@@ -296,7 +306,7 @@ void TTdbCursor::EvaluateStatic(TTdbSqlCondition& condition, TTdbBookmarkList& l
       items.emplace_back();
       FTable.CalcIndexInfo(FSortIndexNo, FFilterRecord, recNo, items.back());
     } else {
-      list.Append(recNo);
+      select(recNo);
     }
   };
   if (indexNo == kNoIndex) {
@@ -336,7 +346,7 @@ void TTdbCursor::EvaluateStatic(TTdbSqlCondition& condition, TTdbBookmarkList& l
               while (end < count && comparer.Compare(at(end), upperStart.data()) < 0) ++end;
               pastInner = true;
             }
-            for (; k < end; ++k) list.Append(ItemRecordNo(at(k)));
+            for (; k < end; ++k) select(ItemRecordNo(at(k)));
             continue;
           }
         }
@@ -349,8 +359,8 @@ void TTdbCursor::EvaluateStatic(TTdbSqlCondition& condition, TTdbBookmarkList& l
   }
   if (keepItems)
     AssignInIndexOrder(items, list);
-  else if (!walkInOrder)
-    list.Sort();
+  else if (gatherBits)
+    gathered.AppendTo(list);
 }
 
 void TTdbCursor::PrepareIndexChoice(TTdbSqlCondition& condition) noexcept {

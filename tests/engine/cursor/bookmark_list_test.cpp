@@ -1,5 +1,6 @@
 // The record-number list of static filters: Sort against std::sort on lists
-// with holes, duplicates, and record numbers up to the largest.
+// with holes, duplicates, and record numbers up to the largest; record
+// numbers gathered as bits.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -53,6 +54,19 @@ TEST(BookmarkList, SortOrdersLiveEntriesAndDropsHoles) {
     EXPECT_EQ(list.Size(), list.Count());
     EXPECT_EQ(list.Items(), model);
   }
+}
+
+TEST(RecordNoBits, ReadOutAscendingOnceEach) {
+  // Room for 100 at first; 64, 65 and 5000 lie beyond a word or the room,
+  // 0 and negative numbers are no records, 7 comes twice.
+  TTdbRecordNoBits bits(100);
+  for (std::int32_t recNo : {5000, 7, 65, 0, 1, 64, -3, 7, 100, 63})
+    bits.Add(recNo);
+  TTdbBookmarkList list;
+  list.Append(2);
+  bits.AppendTo(list);
+  EXPECT_EQ(list.Items(), (std::vector<std::int32_t>{2, 1, 7, 63, 64, 65, 100, 5000}));
+  EXPECT_EQ(list.Count(), 8);
 }
 
 }  // namespace
