@@ -116,6 +116,14 @@ void TKestrelBenchEngine::Append(const TBenchRow& row) {
   FTable->AppendRecord(FRecord, values);
 }
 
+std::vector<std::uint8_t> TKestrelBenchEngine::KeyItem(int indexNo, std::size_t column, const std::u16string& text) {
+  FTable->InitRecord(FRecord, false);
+  SetText(column, text);
+  std::vector<std::uint8_t> item;
+  FTable->CalcIndexInfo(indexNo, FRecord, 0, item);
+  return item;
+}
+
 std::int32_t TKestrelBenchEngine::Seek(int indexNo, std::size_t column, const std::u16string& text) {
   FTable->InitRecord(FRecord, false);
   SetText(column, text);
@@ -216,18 +224,25 @@ std::uint64_t TKestrelBenchEngine::CountScan(const std::u16string& condition) {
 std::uint64_t TKestrelBenchEngine::CountCodeRange(const std::u16string& low, const std::u16string& high) {
   // Both conditions together are the range [low, high) of the code index,
   // so the index items alone decide (as a cursor with that range would
-  // count): from the first item not below `low` up to the first item not
-  // below `high`, which is found first; no record is read.
+  // count): the items from the first not below `low` up to the first not
+  // below `high`, handed over a page at a time; no record is read.
   TTdbTableLock read(*FTable, tltRead);
   TTdbIndexFile& index = FTable->GetIndexFile(FCodeIndex);
-  const std::int32_t stop = Seek(FCodeIndex, kCodeColumn, high);
+  const TTdbIndexComparer& comparer = index.Comparer();
+  const std::vector<std::uint8_t> from = KeyItem(FCodeIndex, kCodeColumn, low);
+  const std::vector<std::uint8_t> stop = KeyItem(FCodeIndex, kCodeColumn, high);
   std::uint64_t count = 0;
-  for (std::int32_t recNo = Seek(FCodeIndex, kCodeColumn, low); recNo != 0 && recNo != stop;
-       recNo = index.Naechster_Index(FItem) == ttrFound ? ItemRecordNo(FItem.data()) : 0)
-    ++count;
+  index.VisitRuns(from, [&](const std::uint8_t* first, int items, std::size_t stride) {
+    const auto at = [&](int k) { return first + static_cast<std::size_t>(k) * stride; };
+    if (comparer.Compare(at(items - 1), stop.data()) < 0) {
+      count += static_cast<std::uint64_t>(items);
+      return true;
+    }
+    for (int k = 0; k < items && comparer.Compare(at(k), stop.data()) < 0; ++k) ++count;
+    return false;
+  });
   return count;
 }
-
 
 std::uint64_t TKestrelBenchEngine::CountUnindexed(const std::u16string& part, char16_t digit) {
   return CountScan(u"MEGNEV LIKE '%" + part + u"%' AND KOD LIKE '%" + std::u16string(1, digit) + u"'");

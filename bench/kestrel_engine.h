@@ -52,6 +52,9 @@ class TKestrelBenchEngine final : public IBenchEngine {
   // smaller than a record holding `text` in column `column`; the record
   // number found, 0 when none.
   std::int32_t Seek(int indexNo, std::size_t column, const std::u16string& text);
+  // The search item (record number 0) of index `indexNo` for a record
+  // holding `text` in column `column`.
+  std::vector<std::uint8_t> KeyItem(int indexNo, std::size_t column, const std::u16string& text);
   // The record number of the row with exactly this code, 0 when none.
   std::int32_t FindCode(const std::u16string& code);
   // Rows of a full scan that satisfy `condition`.

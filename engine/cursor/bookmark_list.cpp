@@ -2,14 +2,9 @@
 #include "engine/cursor/bookmark_list.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace kestrel {
-
-void TTdbBookmarkList::Append(std::int32_t recNo) {
-  if (recNo <= 0) return;
-  FData.push_back(recNo);
-  ++FCount;
-}
 
 std::int32_t TTdbBookmarkList::Delete(std::int32_t recNo) {
   const std::int32_t index = Find(recNo);
@@ -63,16 +58,52 @@ void TTdbBookmarkList::Clear() {
 
 void TTdbBookmarkList::Compress() { std::erase(FData, 0); }
 
+namespace {
+
+// A list whose record numbers are many for their span is sorted through a
+// bitmap: a bit set for each number, then the bits read out in order, which
+// costs a pass over the list and one over the span's words instead of the
+// radix sort's passes. False, with `data` unchanged, when a number occurs
+// twice (the bitmap would lose it) or the span is too wide for its count.
+bool SortDenseNumbers(std::vector<std::int32_t>& data, std::uint32_t highest) {
+  constexpr std::size_t kWordBits = 64;
+  constexpr std::size_t kWordsPerEntryAtMost = 2;
+  const std::size_t words = highest / kWordBits + 1;
+  if (words > kWordsPerEntryAtMost * data.size()) return false;
+  std::vector<std::uint64_t> bits(words, 0);
+  for (std::int32_t r : data) {
+    const auto n = static_cast<std::uint32_t>(r);
+    const std::uint64_t bit = std::uint64_t{1} << (n % kWordBits);
+    if (bits[n / kWordBits] & bit) return false;
+    bits[n / kWordBits] |= bit;
+  }
+  std::size_t out = 0;
+  for (std::size_t w = 0; w < words; ++w)
+    for (std::uint64_t word = bits[w]; word != 0; word &= word - 1)
+      data[out++] = static_cast<std::int32_t>(w * kWordBits + static_cast<std::size_t>(std::countr_zero(word)));
+  return true;
+}
+
+}  // namespace
+
 void TTdbBookmarkList::Sort() {
-  Compress();
+  // Holes out and the highest number found in one pass.
+  std::uint32_t highest = 0;
+  std::size_t live = 0;
+  for (const std::int32_t r : FData) {
+    if (r == 0) continue;
+    FData[live++] = r;
+    highest = std::max(highest, static_cast<std::uint32_t>(r));
+  }
+  FData.resize(live);
+  if (FData.size() < 2) return;
+  if (SortDenseNumbers(FData, highest)) return;
   // Record numbers are positive 31-bit numbers, so a radix sort by digits of
   // kRadixBits bits orders them in a few linear passes; a static filter's
   // list of many thousand records is sorted on every evaluation. Passes
   // whose digit is the same for every entry are skipped.
   constexpr int kRadixBits = 11;
   constexpr std::size_t kRadix = std::size_t{1} << kRadixBits;
-  if (FData.size() < 2) return;
-  const std::uint32_t highest = static_cast<std::uint32_t>(*std::max_element(FData.begin(), FData.end()));
   std::vector<std::int32_t> sorted(FData.size());
   for (int shift = 0; shift < 32 && (highest >> shift) != 0; shift += kRadixBits) {
     std::vector<std::size_t> start(kRadix + 1, 0);
@@ -95,6 +126,12 @@ std::vector<std::int32_t> TTdbBookmarkList::Items() const {
 void TTdbBookmarkList::Assign(const std::vector<std::int32_t>& items) {
   Clear();
   for (std::int32_t r : items) Append(r);
+}
+
+void TTdbRecordNoBits::AppendTo(TTdbBookmarkList& list) const {
+  for (std::size_t w = 0; w < FWords.size(); ++w)
+    for (std::uint64_t word = FWords[w]; word != 0; word &= word - 1)
+      list.Append(static_cast<std::int32_t>(w * 64 + static_cast<std::size_t>(std::countr_zero(word))));
 }
 
 void TTdbBookmarkList::TrimHoles() {

@@ -9,6 +9,7 @@
 // position.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -22,7 +23,13 @@ class TTdbBookmarkList {
   std::int32_t Size() const { return static_cast<std::int32_t>(FData.size()); }
   std::int32_t GetItem(std::int32_t index) const { return FData[static_cast<std::size_t>(index)]; }
 
-  void Append(std::int32_t recNo);
+  // Adds recNo at the end (nothing for recNo <= 0). Inline: a static
+  // filter appends every record of a range.
+  void Append(std::int32_t recNo) {
+    if (recNo <= 0) return;
+    FData.push_back(recNo);
+    ++FCount;
+  }
   // Removes recNo (leaves a hole); answers its slot or -1.
   std::int32_t Delete(std::int32_t recNo);
   // Replaces every entry oldRecNo by newRecNo.
@@ -55,6 +62,28 @@ class TTdbBookmarkList {
 
   std::vector<std::int32_t> FData;
   std::int32_t FCount = 0;
+};
+
+// Record numbers gathered in any order, each once, as the bits of a bitmap
+// that reads them out ascending: a static filter that walks another order
+// than record numbers gets its list ordered without a sort.
+class TTdbRecordNoBits {
+ public:
+  // Room for the numbers up to `highest` at first; larger ones widen it.
+  explicit TTdbRecordNoBits(std::int32_t highest) : FWords(static_cast<std::size_t>(std::max(highest, 0)) / 64 + 1) {}
+
+  // Adds recNo (nothing for recNo <= 0; a number already there stays once).
+  void Add(std::int32_t recNo) {
+    if (recNo <= 0) return;
+    const auto n = static_cast<std::uint32_t>(recNo);
+    if (n / 64 >= FWords.size()) FWords.resize(n / 64 + 1, 0);
+    FWords[n / 64] |= std::uint64_t{1} << (n % 64);
+  }
+  // Appends the numbers to `list`, ascending.
+  void AppendTo(TTdbBookmarkList& list) const;
+
+ private:
+  std::vector<std::uint64_t> FWords;
 };
 
 }  // namespace kestrel

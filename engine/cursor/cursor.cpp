@@ -288,6 +288,16 @@ void TTdbCursor::EvaluateStatic(TTdbSqlCondition& condition, TTdbBookmarkList& l
   // image just tested, so that ordering reads no record a second time.
   const bool walkInOrder = indexNo == kNoIndex ? FSortIndexNo < 0 : indexNo == FSortIndexNo;
   const bool keepItems = !walkInOrder && FSortIndexNo >= 0;
+  // A walk of an index for a cursor in record-number order gathers the
+  // selected records as bits, which read out in that order unsorted.
+  const bool gatherBits = !walkInOrder && !keepItems;
+  TTdbRecordNoBits gathered(gatherBits ? FTable.RecordCount() : 0);
+  const auto select = [&](std::int32_t recNo) {
+    if (gatherBits)
+      gathered.Add(recNo);
+    else
+      list.Append(recNo);
+  };
   std::vector<std::vector<std::uint8_t>> items;
   auto test = [&](std::int32_t recNo) {
     FTable.ReadRecord(recNo, FFilterRecord);
@@ -296,7 +306,7 @@ void TTdbCursor::EvaluateStatic(TTdbSqlCondition& condition, TTdbBookmarkList& l
       items.emplace_back();
       FTable.CalcIndexInfo(FSortIndexNo, FFilterRecord, recNo, items.back());
     } else {
-      list.Append(recNo);
+      select(recNo);
     }
   };
   if (indexNo == kNoIndex) {
@@ -310,7 +320,8 @@ void TTdbCursor::EvaluateStatic(TTdbSqlCondition& condition, TTdbBookmarkList& l
     // at the ends still have their records tested. Those inner items lie
     // after `lowerEnd` (the lower item's first level, then the highest
     // values) and before `upperStart` (the upper item's first level, then
-    // the lowest values), so each costs one comparison.
+    // the lowest values). The index hands its items over a page at a time,
+    // so a run that lies wholly inside costs two comparisons.
     bool inner = false;
     bool pastInner = keepItems || !condition.RangeDecides(choice, indexNo);
     std::vector<std::uint8_t> lowerEnd = lower, upperStart = upper;
@@ -320,25 +331,36 @@ void TTdbCursor::EvaluateStatic(TTdbSqlCondition& condition, TTdbBookmarkList& l
       CompleteIndexInfo(comparer, upperStart, 1, false);
       SetItemRecordNo(upperStart.data(), kRangeLowerRecordNo);
     }
-    std::vector<std::uint8_t> item = lower;
-    for (int result = file.Suche_Index(item); result == ttrFound; result = file.Naechster_Index(item)) {
-      const std::int32_t recNo = ItemRecordNo(item.data());
-      if (!pastInner) {
-        if (!inner) inner = comparer.Compare(item.data(), lowerEnd.data()) > 0;
-        if (inner && comparer.Compare(item.data(), upperStart.data()) < 0) {
-          list.Append(recNo);
-          continue;
+    file.VisitRuns(lower, [&](const std::uint8_t* first, int count, std::size_t stride) {
+      const auto at = [&](int k) { return first + static_cast<std::size_t>(k) * stride; };
+      int k = 0;
+      while (k < count) {
+        if (!pastInner) {
+          if (!inner) inner = comparer.Compare(at(k), lowerEnd.data()) > 0;
+          if (inner) {
+            // The inner items of this run: all of it, or up to the first
+            // not before `upperStart`.
+            int end = count;
+            if (comparer.Compare(at(count - 1), upperStart.data()) >= 0) {
+              end = k;
+              while (end < count && comparer.Compare(at(end), upperStart.data()) < 0) ++end;
+              pastInner = true;
+            }
+            for (; k < end; ++k) select(ItemRecordNo(at(k)));
+            continue;
+          }
         }
-        pastInner = inner;
+        if (comparer.Compare(at(k), upper.data()) > 0) return false;
+        test(ItemRecordNo(at(k)));
+        ++k;
       }
-      if (comparer.Compare(item.data(), upper.data()) > 0) break;
-      test(recNo);
-    }
+      return true;
+    });
   }
   if (keepItems)
     AssignInIndexOrder(items, list);
-  else if (!walkInOrder)
-    list.Sort();
+  else if (gatherBits)
+    gathered.AppendTo(list);
 }
 
 void TTdbCursor::PrepareIndexChoice(TTdbSqlCondition& condition) noexcept {

@@ -38,6 +38,9 @@ namespace kestrel {
 
 // Three-way comparison of two items (record number + key parts).
 using TTdbItemCompare = std::function<int(const uint8_t* x, const uint8_t* y)>;
+// Receives `count` consecutive items in index order, the k-th (from 0) at
+// first + k * stride; answers false to end the walk.
+using TTdbItemRunVisitor = std::function<bool(const uint8_t* first, int count, size_t stride)>;
 
 // Results of the find and step operations.
 enum TTdbTreeResult : int {
@@ -92,6 +95,16 @@ class TTdbBTree {
   void Clear();
   // Writes the header, fits the storage to the tree's pages and flushes it.
   void Flush();
+
+  // Walks the items from the first not sorting before `from` in index order
+  // and hands them to `visit` in runs: the rest of a leaf, or one item of an
+  // inner page. Each page is read once into the kept path and no item is
+  // copied, so a long range costs a page load per page and a call per run.
+  // Where `checkOrder`, every run must sort after the one before it, and
+  // within itself from first to last (the first after `from`); the walk
+  // loads at most PageCount() + Height() pages. Afterwards no position is
+  // kept. Throws ETdbEngine tdbErrReadIndex for a damaged tree.
+  void VisitRuns(const uint8_t* from, bool checkOrder, const TTdbItemRunVisitor& visit);
 
   // 1-based position of the first item not sorting before `item` (0 for an
   // empty tree): exact up to 1000 pages, above that estimated from the root
@@ -171,6 +184,7 @@ class TTdbBTree {
   int FCurrentLevel = 0;                             // level of the current entry, 0 = none
   uint16_t FLeafGap = 0;  // where the last descent that found nothing would insert (leaf position), 0 = none
   std::vector<uint8_t> FEntry;  // the entry an insert carries up
+  std::vector<uint8_t> FRunLast;  // VisitRuns: the last item of the run before
   uint64_t FChangeStamp = 1;
 };
 

@@ -213,13 +213,22 @@ void TTdbBTree::LoadPage(uint32_t pageNo, int level, std::vector<uint8_t>& page,
   FStorage.ReadPage(pageNo, page.data());
   const int count = Count(page.data());
   if (count > FGeo.FCapacity || (count == 0 && (level > 1 || FHeight > 1))) Damaged();
-  const bool leaf = level == FHeight;
+  if (level == FHeight) {
+    // A leaf has no children: its left-most child and every entry's child
+    // field are 0, tested in one pass over the entries (a long walk loads
+    // many leaves).
+    if (ChildAt(page.data(), 1) != 0) Damaged();
+    const uint8_t* entry = EntryAt(page.data(), 1);
+    uint32_t children = 0;
+    if (FGeo.IsModern())
+      for (int e = 1; e <= count; ++e, entry += FGeo.FEntrySize) children |= ReadLeU32(entry);
+    else
+      for (int e = 1; e <= count; ++e, entry += FGeo.FEntrySize) children |= ReadLeU16(entry);
+    if (children != 0) Damaged();
+    return;
+  }
   for (int k = 1; k <= count + 1; ++k) {
     const uint32_t child = ChildAt(page.data(), k);
-    if (leaf) {
-      if (child != 0) Damaged();
-      continue;
-    }
     if (child < kRootPage || child > FPageCount || child == pageNo) Damaged();
     for (int above = 1; above <= ancestorLevels; ++above)
       if (FPath[above].FPageNo == child) Damaged();

@@ -188,6 +188,52 @@ int TTdbBTree::FindPrev(const uint8_t* item, std::vector<uint8_t>& prev) {
   return Deliver(prev);
 }
 
+void TTdbBTree::VisitRuns(const uint8_t* from, bool checkOrder, const TTdbItemRunVisitor& visit) {
+  if (FHeight == 0) return;
+  const int found = Descend(from);
+  // The next item to hand over: entry FPos of level `level`.
+  int level = found > 0 ? found : FHeight;
+  uint64_t loads = FHeight;
+  const uint64_t loadLimit = static_cast<uint64_t>(FPageCount) + FHeight;
+  bool first = true;
+  // Hands over entries FPos..last of `slot`; false when the walk ends.
+  const auto deliver = [&](TPathSlot& slot, int last) {
+    const int count = last - slot.FPos + 1;
+    const uint8_t* start = ItemAt(slot.FPage.data(), slot.FPos);
+    const uint8_t* end = ItemAt(slot.FPage.data(), last);
+    if (checkOrder) {
+      if (first ? FCompare(start, from) < 0 : FCompare(FRunLast.data(), start) >= 0) Damaged();
+      if (count > 1 && FCompare(start, end) >= 0) Damaged();
+    }
+    first = false;
+    FRunLast.assign(end, end + FGeo.FKeySize);
+    slot.FPos = static_cast<uint16_t>(last);
+    return visit(start, count, FGeo.FEntrySize);
+  };
+  for (;;) {
+    TPathSlot& slot = FPath[level];
+    const int count = Count(slot.FPage.data());
+    if (level < FHeight) {
+      if (!deliver(slot, slot.FPos)) break;
+      // On with the subtree right of that item, from its first leaf item.
+      ++slot.FPos;
+      loads += FHeight - level;
+      if (loads > loadLimit) Damaged();
+      DescendEdge(level + 1, ChildAt(slot.FPage.data(), slot.FPos), true);
+      level = FHeight;
+      continue;
+    }
+    if (slot.FPos >= 1 && slot.FPos <= count && !deliver(slot, count)) break;
+    // Up to the nearest ancestor item right of this leaf.
+    level = 0;
+    for (int up = FHeight - 1; up >= 1 && level == 0; --up)
+      if (FPath[up].FPos <= Count(FPath[up].FPage.data())) level = up;
+    if (level == 0) break;
+  }
+  FCurrentLevel = 0;
+  FLeafGap = 0;
+}
+
 void TTdbBTree::Walk(uint32_t pageNo, int level, std::vector<bool>& visited,
                      const std::function<void(const uint8_t*)>& visit) {
   if (pageNo >= visited.size() || visited[pageNo]) Damaged();

@@ -3,6 +3,7 @@
 #include "engine/index/index_file.h"
 
 #include <algorithm>
+#include <exception>
 
 #include "engine/base/code_page.h"
 #include "engine/base/engine_error.h"
@@ -392,6 +393,41 @@ int TTdbIndexFile::Suche_Index(std::vector<uint8_t>& key) {
   FWalk.FromEdge = false;
   FWalk.Start = FLast;
   return result;
+}
+
+void TTdbIndexFile::VisitRuns(const std::vector<uint8_t>& from, const TTdbItemRunVisitor& visit) {
+  RequireOpen(tdbErrReadIndex);
+  if (FBPlusTree) {
+    std::vector<uint8_t> item = from;
+    for (int result = Suche_Index(item); result == ttrFound; result = Naechster_Index(item))
+      if (!visit(item.data(), 1, item.size())) break;
+    return;
+  }
+  Forget();
+  FGiven.assign(from.begin(), from.end());
+  FGiven.resize(FIndexDef.FSize, 0);
+  // The caller's failures are carried past Guard, which would turn them
+  // into index errors.
+  std::exception_ptr visitFailure;
+  uint64_t delivered = 0;
+  bool tooMany = false;
+  Guard(tdbErrReadIndex, [&] {
+    FTree->VisitRuns(FGiven.data(), FCheckOrder, [&](const uint8_t* first, int count, size_t stride) {
+      delivered += static_cast<uint64_t>(count);
+      if (delivered > FItemCount) {
+        tooMany = true;
+        return false;
+      }
+      try {
+        return visit(first, count, stride);
+      } catch (...) {
+        visitFailure = std::current_exception();
+        return false;
+      }
+    });
+  });
+  if (visitFailure) std::rethrow_exception(visitFailure);
+  if (tooMany) Corrupt();
 }
 
 bool TTdbIndexFile::Add_Index(const uint8_t* item) {

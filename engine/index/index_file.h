@@ -114,6 +114,16 @@ class TTdbIndexFile {
   int Vorheriger_Index(std::vector<uint8_t>& key);
   int Suche_Index(std::vector<uint8_t>& key);
 
+  // Hands the items from the first not sorting before `from` to `visit` in
+  // index order, in runs of consecutive items (see TTdbItemRunVisitor),
+  // until it answers false or the items end. A B-tree is read in place, a
+  // page at a time, its order checked at the runs' ends; a B+ tree is
+  // stepped, one item a run. Ends any walk of the stepping calls. Throws
+  // ETdbEngine tdbErrReadIndex when the file cannot be read,
+  // tdbErrIndexCorrupt for damage (the order, more items than the count,
+  // a walk longer than the tree); what `visit` throws passes unchanged.
+  void VisitRuns(const std::vector<uint8_t>& from, const TTdbItemRunVisitor& visit);
+
   // `Add_Index`: false when the same item was already there.
   bool Add_Index(const uint8_t* item);
   // `Loesche_Index`: false when the item was not there.

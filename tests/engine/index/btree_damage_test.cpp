@@ -78,6 +78,7 @@ class DamagedIndex : public ::testing::Test {
       for (int r = index.Letzter_Index(key); r == ttrFound && steps < 10 * kItems; r = index.Vorheriger_Index(key))
         ++steps;
     });
+    attempt([&] { VisitAll(index); });
     attempt([&] {
       int64_t count = 0;
       int64_t wrong = 0;
@@ -93,6 +94,29 @@ class DamagedIndex : public ::testing::Test {
       attempt([&] { index.Loesche_Index(Item(value, value + 1).data()); });
     }
     attempt([&] { index.Close(); });
+    return 0;
+  }
+
+  // Hands every item to a runs walk (from below the smallest); stops a
+  // walk that runs on beyond ten times the items, so a test never hangs.
+  void VisitAll(TTdbIndexFile& index) {
+    int64_t visited = 0;
+    index.VisitRuns(Item(-1, 0), [&](const uint8_t*, int count, size_t) {
+      visited += count;
+      return visited < 10 * kItems;
+    });
+    EXPECT_LT(visited, 10 * kItems) << "the walk was not bounded";
+  }
+
+  // The error number of a runs walk over a damaged copy (0 for none).
+  int VisitError(TTdbMemoryPageIo& storage) {
+    TTdbIndexFile index(storage, FTable.Table(), u"PROBA");
+    index.Open();
+    try {
+      VisitAll(index);
+    } catch (const ETdbEngine& error) {
+      return error.Number();
+    }
     return 0;
   }
 
@@ -182,6 +206,8 @@ TEST_F(DamagedIndex, DamagedPagesGiveReadErrors) {
     // The walk finds every one of them.
     TTdbMemoryPageIo fresh = FGood;
     std::copy(Page(copy, c.FPage), Page(copy, c.FPage) + kPage, Page(fresh, c.FPage));
+    TTdbMemoryPageIo runs = fresh;
+    EXPECT_EQ(VisitError(runs), tdbErrIndexCorrupt) << c.FLabel << ": runs walk";
     TTdbIndexFile check(fresh, FTable.Table(), u"PROBA");
     check.Open();
     int64_t count = 0;
@@ -194,6 +220,24 @@ TEST_F(DamagedIndex, DamagedPagesGiveReadErrors) {
       EXPECT_EQ(error.Message(), "Index \"PROBA\" is corrupt and must be deleted");
     }
   }
+}
+
+TEST_F(DamagedIndex, ItemsOutOfOrderBetweenLeavesStopStepsAndRunsWalks) {
+  // The second leaf begins with the first leaf's first item, which sorts
+  // before everything the walk has handed over by then.
+  TTdbMemoryPageIo copy = FGood;
+  const uint32_t level2 = LeftChild(kRootPage);
+  const uint32_t firstLeaf = LeftChild(level2);
+  const uint32_t secondLeaf = ReadLeU32(Page(copy, level2) + kPageFirstEntry);
+  const uint32_t itemOffset = kPageFirstEntry + 4;
+  const uint32_t itemSize = ReadLeU16(Page(copy, 0) + kHdrKeySize);
+  std::copy(Page(copy, firstLeaf) + itemOffset, Page(copy, firstLeaf) + itemOffset + itemSize,
+            Page(copy, secondLeaf) + itemOffset);
+  TTdbMemoryPageIo stepped = copy;
+  int opError = 0;
+  ASSERT_EQ(Exercise(stepped, opError), 0);
+  EXPECT_EQ(opError, tdbErrIndexCorrupt);
+  EXPECT_EQ(VisitError(copy), tdbErrIndexCorrupt);
 }
 
 TEST_F(DamagedIndex, DamagedFreeListStopsInsertsAndChecks) {

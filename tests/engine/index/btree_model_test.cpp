@@ -2,6 +2,7 @@
 // steps (fixed seed, smallest page size, so trees are many levels deep) on
 // an index file beside a std::multiset of (key, record number); after every
 // batch the tree's walk is clean and every count and scan matches the model.
+// The runs walk hands over the same items as stepping, whole or stopped.
 // Also: bulk builds equal single inserts, stepping stays on the kept path,
 // freed pages are reused, sequence numbers.
 #include <gtest/gtest.h>
@@ -115,6 +116,19 @@ TEST_P(BTreeModel, RandomOperationsAgreeWithTheModel) {
                       search.FItem);
         std::vector<uint8_t> key = search.FItem;
         auto it = model.lower_bound(search);
+        // The runs walk from there, stopped after a few items, hands over
+        // the model's next items; the searches and steps below then start
+        // from the position it left.
+        const size_t wanted = static_cast<size_t>(pick(1, 40));
+        std::vector<std::vector<uint8_t>> visited;
+        f.FIndex.VisitRuns(key, [&](const uint8_t* first, int count, size_t stride) {
+          for (int k = 0; k < count && visited.size() < wanted; ++k)
+            visited.emplace_back(first + k * stride, first + k * stride + f.FIndex.GetIndSize());
+          return visited.size() < wanted;
+        });
+        std::vector<std::vector<uint8_t>> expected;
+        for (auto m = it; m != model.end() && expected.size() < wanted; ++m) expected.push_back(m->FItem);
+        EXPECT_EQ(visited, expected);
         const int found = f.FIndex.Suche_Index(key);
         if (it == model.end()) {
           EXPECT_NE(found, ttrFound);
@@ -156,6 +170,15 @@ TEST_P(BTreeModel, RandomOperationsAgreeWithTheModel) {
     ASSERT_EQ(f.FIndex.GetItemCount(), model.size()) << "batch " << batch;
     ASSERT_EQ(f.ScanForward(), ModelItems(model)) << "batch " << batch;
     ASSERT_EQ(f.ScanBackward(), ModelItems(model)) << "batch " << batch;
+    std::vector<std::vector<uint8_t>> visited;
+    std::vector<uint8_t> firstItem;
+    if (f.FIndex.Erster_Index(firstItem) != ttrFound) continue;
+    f.FIndex.VisitRuns(firstItem, [&](const uint8_t* first, int count, size_t stride) {
+      for (int k = 0; k < count; ++k)
+        visited.emplace_back(first + k * stride, first + k * stride + f.FIndex.GetIndSize());
+      return true;
+    });
+    ASSERT_EQ(visited, ModelItems(model)) << "batch " << batch;
     maxHeight = std::max<int>(maxHeight, f.FIndex.Tree().Height());
   }
   EXPECT_GE(maxHeight, 4) << "the tree never got deep";
