@@ -352,8 +352,9 @@ class TTdbBaseTable : public ITdbUnlockable {
   int NetUsers();
 
   // --- Files ---------------------------------------------------------------
-  // Writes every change to the files (and, with secure flushing, in a
-  // transaction or on every 1000th flush, commits them to disk). Error 3.
+  // Writes every change to the files (and, with secure flushing or in a
+  // transaction, commits them to disk; otherwise every 1000th flush starts
+  // writing them back without waiting). Error 3.
   void Flush();
   // Throws away every change not yet flushed.
   void Undo();
@@ -674,6 +675,9 @@ class TTdbBaseTable : public ITdbUnlockable {
   void CloseChangeLog();
   // Commits every file's data to disk (fsync).
   void CommitFiles();
+  // Starts writing every file's data to disk without waiting; the files stay
+  // uncommitted, so the next CommitFiles syncs them.
+  void StartFilesWriteBack() noexcept;
 
   // Transactions (table_transaction.cpp).
   void CreateRedoLog();
