@@ -340,6 +340,12 @@ class TTdbBaseTable : public ITdbUnlockable {
   // Without a lock file every record is granted and counted.
   bool LockEditRecord(std::int32_t recNo);
   void UnlockEditRecord(std::int32_t recNo);
+  // Whether recNo may be deleted as far as edit locks go: no other program
+  // or session edits it, and this object holds no lock on another record.
+  // The caller holds the write lock, under which nobody can take a new edit
+  // lock: so the lock file is read, never written, and not even read again
+  // while the write lock it showed free of foreign edit locks is still held.
+  bool MayDeleteRecord(std::int32_t recNo);
   // Reads the table again when another program changed it; answers whether
   // it did.
   bool CheckUpdate();
@@ -749,6 +755,9 @@ class TTdbBaseTable : public ITdbUnlockable {
   std::uint64_t FUnlockTime = 0;
   int FEditLocks = 0;
   std::int32_t FEditRecNo = 0;  // the record of FEditLocks
+  // The lock file showed no other session's edit lock while this object has
+  // held its write lock there (cleared when the write lock is given back).
+  bool FNoForeignEditLocks = false;
   bool FHijackPending = false;
   // With a lock file a transaction holds one write lock of its own from its
   // first change to its end, so no other program reads its changes or
