@@ -135,6 +135,18 @@ void TTdbClientStorage::UpdateDir() {
   FPageManager->CommitFailedLocked(FStorageHdl, error);
 }
 
+void TTdbClientStorage::StartWriteBack() noexcept {
+  TdwFileSystem* fileSystem = nullptr;
+  TdwFileHandle handle = kInvalidFileHandle;
+  try {
+    TdwMutexLock lock(FPageManager->FCriticalSection);
+    if (!IsOpen() || !FPageManager->WriteBackTargetLocked(FStorageHdl, fileSystem, handle)) return;
+  } catch (...) {
+    return;
+  }
+  fileSystem->StartWriteBack(handle);
+}
+
 void TTdbClientStorage::SetPageSize(int pageSize) {
   TdwMutexLock lock(FPageManager->FCriticalSection);
   if (IsOpen()) FPageManager->SetPageSizeLocked(FStorageHdl, pageSize);

@@ -78,6 +78,11 @@ class TTdbClientStorage {
   void Invalidate();
   // Commits the file's data and size to stable storage (fsync).
   void UpdateDir();
+  // Starts writing what was written since the last commit to disk without
+  // waiting for it; the storage stays uncommitted, so the next UpdateDir
+  // still syncs. A failure to start is ignored: nothing was promised, and a
+  // write error shows at the next sync.
+  void StartWriteBack() noexcept;
 
   // Sets the page size of the storage (and of every client of it). A power
   // of two that divides the tile size or is a multiple of it; throws

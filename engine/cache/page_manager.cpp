@@ -390,6 +390,15 @@ bool TTdbPageManager::StartCommitLocked(TTdbStorageHdl storageHdl, TdwFileSystem
   return true;
 }
 
+bool TTdbPageManager::WriteBackTargetLocked(TTdbStorageHdl storageHdl, TdwFileSystem*& fileSystem,
+                                            TdwFileHandle& handle) {
+  TTdbStorage& storage = StorageLocked(storageHdl);
+  if (!storage.FUnsynced) return false;
+  fileSystem = storage.FFileSystem;
+  handle = storage.FFileHdl;
+  return true;
+}
+
 void TTdbPageManager::CommitFailedLocked(TTdbStorageHdl storageHdl, int error) {
   TTdbStorage& storage = StorageLocked(storageHdl);
   storage.FUnsynced = true;

@@ -121,6 +121,10 @@ class TTdbPageManager {
   bool StartCommitLocked(TTdbStorageHdl storageHdl, TdwFileSystem*& fileSystem, TdwFileHandle& handle)
       TDW_REQUIRES(FCriticalSection);
   [[noreturn]] void CommitFailedLocked(TTdbStorageHdl storageHdl, int error) TDW_REQUIRES(FCriticalSection);
+  // The file to start writing back when anything was written since the last
+  // commit; unlike StartCommitLocked it leaves the storage uncommitted.
+  bool WriteBackTargetLocked(TTdbStorageHdl storageHdl, TdwFileSystem*& fileSystem, TdwFileHandle& handle)
+      TDW_REQUIRES(FCriticalSection);
 
   // Page sites.
   void PositionSiteLocked(TTdbStoragePageSite& site, std::int64_t pageNo, bool init) TDW_REQUIRES(FCriticalSection);

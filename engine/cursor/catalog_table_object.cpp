@@ -138,6 +138,30 @@ void TTdbCatalogTableObject::LockRecord(std::int32_t recNo, const void* owner) {
   }
 }
 
+void TTdbCatalogTableObject::LockRecordToDelete(std::int32_t recNo, const void* owner) {
+  if (!FEditLocks) return;
+  TEditLockRegistry& registry = EditLocks();
+  {
+    std::lock_guard lock(registry.FLock);
+    auto& records = registry.FLocks[FLockKey];
+    const auto held = records.find(recNo);
+    if (held != records.end() && held->second != owner) throw ETdbEngine(tdbErrRecordBeingEdited);
+    if (held != records.end()) return;
+  }
+  if (!FTable->MayDeleteRecord(recNo)) throw ETdbEngine(tdbErrRecordBeingEdited);
+  std::lock_guard lock(registry.FLock);
+  if (!registry.FLocks[FLockKey].emplace(recNo, owner).second) throw ETdbEngine(tdbErrRecordBeingEdited);
+}
+
+void TTdbCatalogTableObject::ForgetDeleteLock(std::int32_t recNo, const void* owner) noexcept {
+  TEditLockRegistry& registry = EditLocks();
+  std::lock_guard lock(registry.FLock);
+  const auto file = registry.FLocks.find(FLockKey);
+  if (file == registry.FLocks.end()) return;
+  const auto held = file->second.find(recNo);
+  if (held != file->second.end() && held->second == owner) file->second.erase(held);
+}
+
 void TTdbCatalogTableObject::UnlockRecord(std::int32_t recNo, const void* owner) noexcept {
   TEditLockRegistry& registry = EditLocks();
   bool released = false;

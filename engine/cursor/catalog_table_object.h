@@ -50,6 +50,12 @@ class TTdbCatalogTableObject : public ITdbCatalogTable {
   void LockRecord(std::int32_t recNo, const void* owner);
   // Gives the lock back (nothing when owner does not hold it).
   void UnlockRecord(std::int32_t recNo, const void* owner) noexcept;
+  // The edit lock of recNo for `owner`'s deletion: as LockRecord, but the
+  // caller holds the table's write lock, so the table object only checks
+  // that no other program edits recNo (MayDeleteRecord) and takes no lock in
+  // the lock file. Given back with ForgetDeleteLock.
+  void LockRecordToDelete(std::int32_t recNo, const void* owner);
+  void ForgetDeleteLock(std::int32_t recNo, const void* owner) noexcept;
   // Whether another owner than `owner` holds the lock of recNo.
   bool IsLockedByOther(std::int32_t recNo, const void* owner) const;
   // A record moved from oldRecNo to newRecNo: its lock moves with it, and

@@ -571,18 +571,22 @@ std::int32_t TTdbCursor::DeleteRecord() {
   if (recNo <= 0) throw ETdbEngine(tdbErrNotPositioned);
   if (FCatalogTable.IsLockedByOther(recNo, this)) throw ETdbEngine(tdbErrRecordBeingEdited);
   if (FEditState == esEdit) EndEdit();
-  // The record's edit lock is held until it is gone: another program that
-  // edits it refuses the deletion.
-  FCatalogTable.LockRecord(recNo, this);
+  // Under the write lock no other program can start editing the record, so
+  // the deletion only checks that nobody edits it now; the lock file is not
+  // written for it (and not read again while the held write lock showed no
+  // other program's edit lock). Another program that edits it refuses the
+  // deletion.
+  TTdbTableLock write(FTable, tltWrite);
+  FCatalogTable.LockRecordToDelete(recNo, this);
   std::int32_t countBefore = 0;
   try {
     countBefore = FTable.RecordCount();
     FTable.DeleteRecord(recNo);
   } catch (...) {
-    FCatalogTable.UnlockRecord(recNo, this);
+    FCatalogTable.ForgetDeleteLock(recNo, this);
     throw;
   }
-  FCatalogTable.UnlockRecord(recNo, this);
+  FCatalogTable.ForgetDeleteLock(recNo, this);
   // The table's last record moved into the freed slot; its edit lock moves
   // along. Records of a B+ tree table file do not move.
   FCatalogTable.RecordMoved(recNo, !FTable.StableRecordNumbers() && recNo < countBefore ? countBefore : 0);

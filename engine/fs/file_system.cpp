@@ -27,6 +27,8 @@ bool TdwFileSystem::EndOfFile(TdwFileHandle handle, std::int64_t pos) {
   return size < 0 || pos >= size;
 }
 
+bool TdwFileSystem::StartWriteBack(TdwFileHandle) { return true; }
+
 bool TdwFileSystem::LinkFile(const std::string&, const std::string&) { return false; }
 
 TdwFileWatch::~TdwFileWatch() = default;

@@ -114,6 +114,10 @@ class TdwFileSystem {
   virtual void CloseFile(TdwFileHandle handle) = 0;
   // Commits the file's data and size to stable storage.
   virtual bool SyncFile(TdwFileHandle handle) = 0;
+  // Starts writing the file's modified data to disk and returns without
+  // waiting for it; nothing is promised about what reaches the disk, so
+  // only SyncFile commits. The default does nothing.
+  virtual bool StartWriteBack(TdwFileHandle handle);
   // Locks [startPos, endPos) exclusively for this handle (whatever writeLock
   // says). > 0 locked, 0 held by another handle or process, < 0 error. The
   // lock vanishes when the handle is closed or the process ends.

@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "engine/fs/write_back.h"
+
 namespace kestrel {
 
 namespace {
@@ -168,11 +170,17 @@ bool TdwOSFileSystem::SetFileSize(TdwFileHandle handle, std::int64_t size) {
 }
 
 void TdwOSFileSystem::CloseFile(TdwFileHandle handle) {
-  if (IsValidHandle(handle)) ::close(Fd(handle));
+  if (!IsValidHandle(handle)) return;
+  CancelWriteBack(Fd(handle));
+  ::close(Fd(handle));
 }
 
 bool TdwOSFileSystem::SyncFile(TdwFileHandle handle) {
   return ::fsync(Fd(handle)) == 0 ? true : Fail(false);
+}
+
+bool TdwOSFileSystem::StartWriteBack(TdwFileHandle handle) {
+  return QueueWriteBack(Fd(handle)) ? true : Fail(false);
 }
 
 int TdwOSFileSystem::LockFile(TdwFileHandle handle, std::int64_t startPos, std::int64_t endPos,

@@ -567,6 +567,20 @@ bool TTdbLockFile::LockRecord(std::int32_t recNo) {
   return CheckSessions() && TestRecordLock(recNo);
 }
 
+bool TTdbLockFile::EditedByOther(std::int32_t recNo, bool& otherEdits) {
+  TEntered entered(*this);
+  otherEdits = false;
+  bool edited = false;
+  for (int i = 0; i < FTableLockData.ItemCount; ++i) {
+    if (i == FSessionDataPos) continue;
+    const TTdbSessionLockData slot = ReadSlot(i);
+    if (slot.Id == 0 || slot.EditRecNo == 0) continue;
+    otherEdits = true;
+    if (slot.EditRecNo == recNo) edited = true;
+  }
+  return edited;
+}
+
 void TTdbLockFile::UnlockRecord() {
   TEntered entered(*this);
   FSessionLockData.EditRecNo = 0;

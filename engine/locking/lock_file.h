@@ -106,6 +106,9 @@ class TTdbLockFile {
   // edits it or holds the write lock.
   bool LockRecord(std::int32_t recNo);
   void UnlockRecord();
+  // Whether another session edits recNo, without taking a lock;
+  // `otherEdits`: whether another session edits any record at all.
+  bool EditedByOther(std::int32_t recNo, bool& otherEdits);
   // A deletion moved record fromRecNo to toRecNo: its edit lock moves along.
   void SwitchRecordLock(std::int32_t fromRecNo, std::int32_t toRecNo);
   std::int32_t GetLockedRecord() const { return FSessionLockData.EditRecNo; }

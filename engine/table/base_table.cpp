@@ -537,11 +537,15 @@ void TTdbBaseTable::Flush() {
     // A transaction's log is only as good as the pages it undoes, so they
     // are committed on every flush while one runs. With secure flushing
     // every flush commits (a rollback then commits each undone step before
-    // it cuts the log); otherwise every 1000th does, and a rollback commits
-    // once at its end.
-    const bool commit = secure || FInTransaction || (!FRollingBack && FFlushCounter + 1 >= kFlushesPerDirUpdate);
-    if (commit) {
+    // it cuts the log); otherwise a rollback commits once at its end, and
+    // every 1000th flush starts writing the files back without waiting: the
+    // default mode promises nothing after an operating-system crash, and a
+    // sync here would make one ordinary change wait for every page the
+    // flushes before it left in the system's cache.
+    if (secure || FInTransaction) {
       CommitFiles();
+    } else if (!FRollingBack && FFlushCounter + 1 >= kFlushesPerDirUpdate) {
+      StartFilesWriteBack();
     } else {
       ++FFlushCounter;
     }
@@ -564,6 +568,15 @@ void TTdbBaseTable::CommitFiles() {
   if (FBlob) FBlob->UpdateDir();
   if (FMemo) FMemo->UpdateDir();
   if (FRollingBack) FDataFile->UpdateDir();
+  FFlushCounter = 0;
+}
+
+void TTdbBaseTable::StartFilesWriteBack() noexcept {
+  FDataFile->Storage().StartWriteBack();
+  for (auto& slot : FIndexFiles)
+    if (slot && slot->IsOpen()) slot->Storage->StartWriteBack();
+  if (FBlob) FBlob->StartWriteBack();
+  if (FMemo) FMemo->StartWriteBack();
   FFlushCounter = 0;
 }
 

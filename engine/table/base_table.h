@@ -341,6 +341,12 @@ class TTdbBaseTable : public ITdbUnlockable {
   // Without a lock file every record is granted and counted.
   bool LockEditRecord(std::int32_t recNo);
   void UnlockEditRecord(std::int32_t recNo);
+  // Whether recNo may be deleted as far as edit locks go: no other program
+  // or session edits it, and this object holds no lock on another record.
+  // The caller holds the write lock, under which nobody can take a new edit
+  // lock: so the lock file is read, never written, and not even read again
+  // while the write lock it showed free of foreign edit locks is still held.
+  bool MayDeleteRecord(std::int32_t recNo);
   // Reads the table again when another program changed it; answers whether
   // it did.
   bool CheckUpdate();
@@ -356,8 +362,9 @@ class TTdbBaseTable : public ITdbUnlockable {
   int NetUsers();
 
   // --- Files ---------------------------------------------------------------
-  // Writes every change to the files (and, with secure flushing, in a
-  // transaction or on every 1000th flush, commits them to disk). Error 3.
+  // Writes every change to the files (and, with secure flushing or in a
+  // transaction, commits them to disk; otherwise every 1000th flush starts
+  // writing them back without waiting). Error 3.
   void Flush();
   // Throws away every change not yet flushed.
   void Undo();
@@ -681,6 +688,9 @@ class TTdbBaseTable : public ITdbUnlockable {
   void CloseChangeLog();
   // Commits every file's data to disk (fsync).
   void CommitFiles();
+  // Starts writing every file's data to disk without waiting; the files stay
+  // uncommitted, so the next CommitFiles syncs them.
+  void StartFilesWriteBack() noexcept;
 
   // Transactions (table_transaction.cpp).
   void CreateRedoLog();
@@ -758,6 +768,9 @@ class TTdbBaseTable : public ITdbUnlockable {
   std::atomic<std::uint64_t> FUnlockTime = 0;
   int FEditLocks = 0;
   std::int32_t FEditRecNo = 0;  // the record of FEditLocks
+  // The lock file showed no other session's edit lock while this object has
+  // held its write lock there (cleared when the write lock is given back).
+  bool FNoForeignEditLocks = false;
   bool FHijackPending = false;
   // With a lock file a transaction holds one write lock of its own from its
   // first change to its end, so no other program reads its changes or

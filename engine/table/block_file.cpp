@@ -189,6 +189,10 @@ void TTdbBlockedBinaryFile::UpdateDir() {
   }
 }
 
+void TTdbBlockedBinaryFile::StartWriteBack() noexcept {
+  if (FStorage) FStorage->StartWriteBack();
+}
+
 void TTdbBlockedBinaryFile::Empty() {
   FDamaged = false;
   FNextBlock = 1;

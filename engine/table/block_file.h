@@ -73,6 +73,9 @@ class TTdbBlockedBinaryFile {
   // Drops the cache after another process changed the file; reads block 0.
   void Update();
   void UpdateDir();
+  // Starts writing the file back to disk without waiting (see
+  // TTdbClientStorage::StartWriteBack).
+  void StartWriteBack() noexcept;
   // Frees every block: block 0 says no free and no used block, and the file
   // is cut to one block.
   void Empty();

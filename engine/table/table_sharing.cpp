@@ -95,6 +95,7 @@ void TTdbBaseTable::LogOutOfLockFile() noexcept {
   }
   FLockFile.reset();
   FUnlockAction = tltNone;
+  FNoForeignEditLocks = false;
   FHijackPending = false;
 }
 
@@ -137,6 +138,7 @@ void TTdbBaseTable::AdjustLockLevel() {
     }
   }
   if (FLockFile) FLockFile->UnlockTable(FUnlockAction, needed);
+  if (needed < tltWrite) FNoForeignEditLocks = false;
   FUnlockAction = needed;
 }
 
@@ -481,6 +483,18 @@ bool TTdbBaseTable::LockEditRecord(std::int32_t recNo) {
   FEditRecNo = recNo;
   ++FEditLocks;
   return true;
+}
+
+bool TTdbBaseTable::MayDeleteRecord(std::int32_t recNo) {
+  std::lock_guard guard(FLockingMutex);
+  if (!FLockFile) return true;
+  if (FEditLocks > 0) return recNo == FEditRecNo;
+  if (FWriteLocks < 1 || FUnlockAction != tltWrite) throw ETdbEngine(tdbErrTableLocked);
+  if (FNoForeignEditLocks) return true;
+  bool otherEdits = true;
+  const bool edited = FLockFile->EditedByOther(recNo, otherEdits);
+  FNoForeignEditLocks = !otherEdits;
+  return !edited;
 }
 
 void TTdbBaseTable::UnlockEditRecord(std::int32_t recNo) {

@@ -160,6 +160,19 @@ TEST_F(SharingTest, RecordEditLocksReachOtherPrograms) {
   EXPECT_EQ(a.Do("get 2"), "ok 2 2") << "no update lost";
 }
 
+TEST_F(SharingTest, ADeletionLooksForEditLocksAgainOnceItsWriteLockWasGivenBack) {
+  auto actors = Open(2);
+  TActor& a = *actors[0];
+  TActor& b = *actors[1];
+  // a's deletion saw no edit lock while it held the write lock; b can edit
+  // only once a has given that lock back, and a must then see b's edit.
+  ASSERT_EQ(a.Do("delete 5"), "ok");
+  ASSERT_EQ(b.Do("edit 2"), "ok");
+  EXPECT_TRUE(StartsWith(a.Do("delete 2"), "err -100 105 ")) << "a record being edited is not deleted";
+  EXPECT_EQ(b.Do("cancel"), "ok");
+  EXPECT_EQ(a.Do("delete 2"), "ok");
+}
+
 TEST_F(SharingTest, MovesOfDeletedRecordsAreSeenByOthers) {
   auto actors = Open(2);
   TActor& a = *actors[0];

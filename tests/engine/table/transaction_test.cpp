@@ -3,7 +3,8 @@
 // back to the very same bytes; a transaction left behind by a dead program
 // is rolled back at the next open, by a reader too when it may write the
 // files; the log of a committed transaction that a crash brings back undoes
-// nothing; a damaged redo log is kept and reported.
+// nothing; a commit also commits what ordinary flushes wrote before it; a
+// damaged redo log is kept and reported.
 #include <unistd.h>
 
 #include "engine/table/redo_log.h"
@@ -160,6 +161,25 @@ TEST_F(TransactionTest, ACommittedTransactionsLogThatACrashBringsBackUndoesNothi
   EXPECT_EQ(StateOf(*table), committed);
   EXPECT_TRUE(Check(*table).empty());
   EXPECT_FALSE(FFs.FileExists("Vnd03.tra"));
+}
+
+TEST_F(TransactionTest, ACommitAlsoCommitsWhatOrdinaryFlushesWroteBeforeIt) {
+  // Ordinary flushes commit nothing; the one that starts writing the files
+  // back (every kFlushesPerDirUpdate-th) must leave them uncommitted too. The
+  // memo file is written only by the first half, so nothing but the commit
+  // of the transaction can bring its blocks to disk before the crash.
+  auto table = Create();
+  for (int i = 0; i < kFlushesPerDirUpdate + 10; ++i)
+    Append(*table, {std::to_string(100000 + i), "Sor", i < kFlushesPerDirUpdate / 2 ? "leírás " + std::to_string(i) : ""});
+  table->StartTransaction();
+  Append(*table, {"999999", "Utolsó", ""});
+  table->CommitModifications();
+  const TState committed = StateOf(*table);
+  FFs.Crash();
+  table.reset();
+  table = Open();
+  EXPECT_EQ(StateOf(*table), committed);
+  EXPECT_TRUE(Check(*table).empty());
 }
 
 TEST_F(TransactionTest, AReaderRollsBackADeadProgramsTransactionWhenItMayWrite) {
