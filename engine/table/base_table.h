@@ -589,9 +589,14 @@ class TTdbBaseTable : public ITdbUnlockable {
   // unlists the index, then deletes its file.
   void RemoveIndex(int indexNo);
   // Close's part: removes every temporary index no accessor walks when the
-  // table can be had exclusively now; otherwise they stay listed for the
-  // next close that can. Nothing for a read-only table. Never throws.
+  // table can be had exclusively now, and every stray temporary index file
+  // (StrayTempIndexFiles); otherwise they stay for the next close that can.
+  // Nothing for a read-only table. Never throws.
   void DropTemporaryIndexes() noexcept;
+  // The existing files named as this table's temporary indexes 1..99 whose
+  // index is neither registered nor listed in the header: left by a program
+  // killed while it made the index, before it listed the name.
+  std::vector<std::string> StrayTempIndexFiles();
   // Re-reads an open index's header after its storage was undone.
   void RefreshIndexes() noexcept;
 
