@@ -459,6 +459,11 @@ class TTdbBaseTable : public ITdbUnlockable {
   // Whether index indexNo holds an item of a record other than exceptRecNo
   // whose first levelCount levels equal those of `record`'s item.
   bool HasIndexKey(int indexNo, std::span<const std::uint8_t> record, int levelCount, std::int32_t exceptRecNo = 0);
+  // Whether a record holds in `columns` (column names separated by commas)
+  // the values `record` holds there, compared as an index on those columns
+  // compares them (collation, NULLs). Walks every record under a read lock,
+  // for a table that has no such index.
+  bool HasRecordWithKey(std::u16string_view columns, std::span<const std::uint8_t> record);
 
   // --- Accessors -----------------------------------------------------------
   TTdbRelationListeners& Listeners() { return FListeners; }
