@@ -114,6 +114,11 @@ class TdwFileSystem {
   virtual void CloseFile(TdwFileHandle handle) = 0;
   // Commits the file's data and size to stable storage.
   virtual bool SyncFile(TdwFileHandle handle) = 0;
+  // Commits the entries of directory dirPath (names created, renamed or
+  // deleted in it) to stable storage, so a name change is not lost with the
+  // machine. True when done, and when the file system has no directory
+  // entries of its own to commit (the base does nothing).
+  virtual bool SyncDirectory(const std::string& dirPath);
   // Locks [startPos, endPos) exclusively for this handle (whatever writeLock
   // says). > 0 locked, 0 held by another handle or process, < 0 error. The
   // lock vanishes when the handle is closed or the process ends.

@@ -43,6 +43,7 @@ class TdwOSFileSystem : public TdwFileSystem {
   bool SetFileSize(TdwFileHandle handle, std::int64_t size) override;
   void CloseFile(TdwFileHandle handle) override;
   bool SyncFile(TdwFileHandle handle) override;
+  bool SyncDirectory(const std::string& dirPath) override;
   int LockFile(TdwFileHandle handle, std::int64_t startPos, std::int64_t endPos,
                bool writeLock) override;
   void UnlockFile(TdwFileHandle handle, std::int64_t startPos, std::int64_t endPos,
