@@ -70,6 +70,10 @@ class TTdbDatabase {
   // Stored; when connected both sizes go to the session at once.
   void SetIndexPageSize(int value);
   void SetBlobBlockSize(int value);
+  // Whether the session may make temporary indexes for conditions that no
+  // index serves (on by default); handed to the session when it connects.
+  bool AutoCreateIndexes() const { return FAutoCreateIndexes; }
+  void SetAutoCreateIndexes(bool value) { FAutoCreateIndexes = value; }
   int CacheSizeKB() const { return FCacheSize; }
   void SetCacheSizeKB(int value) { FCacheSize = value; }
   int LockingTimeout() const { return FLockingTimeout; }

@@ -146,10 +146,13 @@ void TTdbConstraintChecks::CheckReferences(TTdbBaseTable& table, std::span<const
       if (AllNull(table, oldRecord, parentColumns)) continue;
       if (!newRecord.empty() && SameValues(table, oldRecord, newRecord, parentColumns)) continue;
       const std::vector<std::size_t> columns = ColumnsOf(*child, rule.Columns);
-      const int indexNo = IndexOn(*child, rule.Columns, Utf16ToUtf8(rule.Columns));
       const std::vector<std::uint8_t> key = KeyImage(table, oldRecord, parentColumns, *child, columns);
-      if (child->HasIndexKey(indexNo, key, static_cast<int>(columns.size())))
-        throw ETdbEngine(tdbErrIntegrityRule, Utf16ToUtf8(rule.Name));
+      // A child never opened for changes may not have its "IR_" index yet:
+      // then its rows are walked.
+      const int indexNo = child->FindIndexOn(rule.Columns);
+      const bool referred = indexNo >= 0 ? child->HasIndexKey(indexNo, key, static_cast<int>(columns.size()))
+                                         : child->HasRecordWithKey(rule.Columns, key);
+      if (referred) throw ETdbEngine(tdbErrIntegrityRule, Utf16ToUtf8(rule.Name));
     }
   }
 }

@@ -7,8 +7,11 @@
 // A foreign key with any column not NULL needs a parent row with equal
 // values in the parent's columns (179); a parent row whose key other rows
 // still refer to can neither go nor change its key (180): every action is
-// taken as "reject". The tables on the other side of a foreign key come from
-// an ITdbRelatedTables the owner supplies.
+// taken as "reject". Those rows are found through the child's index on its
+// foreign key columns, or, when the child has none (it was never opened for
+// changes, so its "IR_" index was not made), by walking the child. The
+// tables on the other side of a foreign key come from an ITdbRelatedTables
+// the owner supplies.
 //
 // One checker may serve several tables of one thread; it keeps prepared
 // conditions per table until the table tells it to Forget.

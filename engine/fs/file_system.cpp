@@ -30,6 +30,7 @@ bool TdwFileSystem::EndOfFile(TdwFileHandle handle, std::int64_t pos) {
 bool TdwFileSystem::StartWriteBack(TdwFileHandle) { return true; }
 
 bool TdwFileSystem::LinkFile(const std::string&, const std::string&) { return false; }
+bool TdwFileSystem::SyncDirectory(const std::string&) { return true; }
 
 TdwFileWatch::~TdwFileWatch() = default;
 

@@ -118,6 +118,11 @@ class TdwFileSystem {
   // waiting for it; nothing is promised about what reaches the disk, so
   // only SyncFile commits. The default does nothing.
   virtual bool StartWriteBack(TdwFileHandle handle);
+  // Commits the entries of directory dirPath (names created, renamed or
+  // deleted in it) to stable storage, so a name change is not lost with the
+  // machine. True when done, and when the file system has no directory
+  // entries of its own to commit (the base does nothing).
+  virtual bool SyncDirectory(const std::string& dirPath);
   // Locks [startPos, endPos) exclusively for this handle (whatever writeLock
   // says). > 0 locked, 0 held by another handle or process, < 0 error. The
   // lock vanishes when the handle is closed or the process ends.

@@ -183,6 +183,20 @@ bool TdwOSFileSystem::StartWriteBack(TdwFileHandle handle) {
   return QueueWriteBack(Fd(handle)) ? true : Fail(false);
 }
 
+bool TdwOSFileSystem::SyncDirectory(const std::string& dirPath) {
+  // An empty name is the directory relative names are resolved against.
+  const std::string resolved = Resolve(dirPath.empty() ? std::string(".") : dirPath);
+  const int fd = ::open(resolved.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return Fail(false);
+  if (::fsync(fd) != 0) {
+    FLastError = errno;
+    ::close(fd);
+    return false;
+  }
+  ::close(fd);
+  return true;
+}
+
 int TdwOSFileSystem::LockFile(TdwFileHandle handle, std::int64_t startPos, std::int64_t endPos,
                               bool) {
   if (endPos <= startPos || startPos < 0) {

@@ -44,6 +44,7 @@ class TdwOSFileSystem : public TdwFileSystem {
   void CloseFile(TdwFileHandle handle) override;
   bool SyncFile(TdwFileHandle handle) override;
   bool StartWriteBack(TdwFileHandle handle) override;
+  bool SyncDirectory(const std::string& dirPath) override;
   int LockFile(TdwFileHandle handle, std::int64_t startPos, std::int64_t endPos,
                bool writeLock) override;
   void UnlockFile(TdwFileHandle handle, std::int64_t startPos, std::int64_t endPos,

@@ -470,6 +470,11 @@ class TTdbBaseTable : public ITdbUnlockable {
   // Whether index indexNo holds an item of a record other than exceptRecNo
   // whose first levelCount levels equal those of `record`'s item.
   bool HasIndexKey(int indexNo, std::span<const std::uint8_t> record, int levelCount, std::int32_t exceptRecNo = 0);
+  // Whether a record holds in `columns` (column names separated by commas)
+  // the values `record` holds there, compared as an index on those columns
+  // compares them (collation, NULLs). Walks every record under a read lock,
+  // for a table that has no such index.
+  bool HasRecordWithKey(std::u16string_view columns, std::span<const std::uint8_t> record);
 
   // --- Accessors -----------------------------------------------------------
   TTdbRelationListeners& Listeners() { return FListeners; }
@@ -600,9 +605,14 @@ class TTdbBaseTable : public ITdbUnlockable {
   // unlists the index, then deletes its file.
   void RemoveIndex(int indexNo);
   // Close's part: removes every temporary index no accessor walks when the
-  // table can be had exclusively now; otherwise they stay listed for the
-  // next close that can. Nothing for a read-only table. Never throws.
+  // table can be had exclusively now, and every stray temporary index file
+  // (StrayTempIndexFiles); otherwise they stay for the next close that can.
+  // Nothing for a read-only table. Never throws.
   void DropTemporaryIndexes() noexcept;
+  // The existing files named as this table's temporary indexes 1..99 whose
+  // index is neither registered nor listed in the header: left by a program
+  // killed while it made the index, before it listed the name.
+  std::vector<std::string> StrayTempIndexFiles();
   // Re-reads an open index's header after its storage was undone.
   void RefreshIndexes() noexcept;
 

@@ -8,9 +8,12 @@
 // renames, with a small journal (<table>.tdbe) that decides which of the two
 // tables stands:
 //   1. the journal lists the files to replace, marked "prepared" (synced);
-//   2. every empty file is written and synced beside its old file;
+//   2. every empty file is written and synced beside its old file, and the
+//      directory is synced, so the journal's and the empty files' names
+//      last;
 //   3. the journal's mark becomes "decided" (one 4-byte write, synced);
-//   4. each empty file replaces its old file; the journal is deleted.
+//   4. each empty file replaces its old file and the directory is synced,
+//      so no rename can be lost once the journal is deleted, which is last.
 // An open that finds a prepared journal deletes the empty files (the old
 // table stands); a decided one finishes the renames (a file whose empty file
 // is gone was already replaced). A journal cut off while it was written came
@@ -70,6 +73,10 @@ bool SyncNamedFile(TdwFileSystem& fileSystem, const std::string& name) {
   stream.Close();
   return synced;
 }
+
+// A directory as error messages name it: a table named without directory
+// lies in the current one.
+std::string DirectoryDisplayName(const std::string& directory) { return directory.empty() ? "." : directory; }
 
 // What a journal file says: whole or not, its state and its file names.
 struct TClearJournal {
@@ -279,6 +286,7 @@ std::int32_t TTdbBaseTable::ClearDat() {
     for (const std::string& target : targets)
       if (!SyncNamedFile(FFileSystem, target + kEmptiedFileSuffix))
         throw ETdbEngine(tdbErrWriteFile, target + kEmptiedFileSuffix);
+    if (!FFileSystem.SyncDirectory(directory)) throw ETdbEngine(tdbErrWriteFile, DirectoryDisplayName(directory));
     std::uint8_t decided[4];
     WriteLeU32(decided, kClearDecided);
     if (journal.WriteNBytes(kClearStateOffset, 4, decided, false) < 0 || journal.Sync() < 0)
@@ -299,6 +307,7 @@ std::int32_t TTdbBaseTable::ClearDat() {
     if (FFileSystem.FileExists(target + kEmptiedFileSuffix) &&
         !FFileSystem.ReplaceFile(target + kEmptiedFileSuffix, target) && failed.empty())
       failed = target;
+  if (failed.empty() && !FFileSystem.SyncDirectory(directory)) failed = DirectoryDisplayName(directory);
   if (failed.empty() && !FFileSystem.DeleteFile(journalName)) failed = journalName;
   journal.Close();
   if (!failed.empty()) {
@@ -350,6 +359,11 @@ void TTdbBaseTable::FinishClearLeftBehind() {
         journal.Close();
         throw ETdbEngine(tdbErrWriteFile, target);
       }
+    }
+    // The renames last before the journal that calls for them goes.
+    if (!FFileSystem.SyncDirectory(directory)) {
+      journal.Close();
+      throw ETdbEngine(tdbErrWriteFile, DirectoryDisplayName(directory));
     }
   } else {
     // Prepared: the old table stands. A journal that is not whole was cut

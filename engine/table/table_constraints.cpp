@@ -7,7 +7,8 @@
 // append and replace covers it. Check constraints and foreign keys are
 // checked by the installed ITdbConstraintChecker before a change touches a
 // file; the table answers its questions about indexes (FindIndexOn,
-// HasIndexKey).
+// HasIndexKey) and, for a table without a fitting index, walks its records
+// (HasRecordWithKey).
 #include <algorithm>
 
 #include "engine/base/code_page.h"
@@ -150,6 +151,25 @@ bool TTdbBaseTable::HasIndexKey(int indexNo, std::span<const std::uint8_t> recor
   while (result == ttrFound && file.Comparer().FindSortKeyDiff(found.data(), item.data()) >= levelCount) {
     if (ItemRecordNo(found.data()) != exceptRecNo) return true;
     result = file.Naechster_Index(found);
+  }
+  return false;
+}
+
+bool TTdbBaseTable::HasRecordWithKey(std::u16string_view columns, std::span<const std::uint8_t> record) {
+  std::lock_guard guard(FLockingMutex);
+  RequireActive();
+  if (record.size() != static_cast<std::size_t>(RecordSize())) throw ETdbEngine(tdbErrInvalidParameter, "Buffer");
+  TTdbSortDef def = CalcIndexDefinition(FIndexTable, columns, false);
+  def.CalcSize(FLevel);
+  const TTdbIndexComparer comparer(def, FIndexTable);
+  const int levelCount = def.LevelCount();
+  std::vector<std::uint8_t> wanted, item, stored(static_cast<std::size_t>(RecordSize()));
+  kestrel::CalcIndexInfo(comparer, record.data(), 0, wanted);
+  TTdbTableLock read(*this, tltRead);
+  for (std::int32_t recNo = FDataFile->GetFirstRecordNo(); recNo > 0; recNo = FDataFile->GetNextRecordNo(recNo)) {
+    FDataFile->ReadRecord(recNo, stored);
+    kestrel::CalcIndexInfo(comparer, stored.data(), recNo, item);
+    if (comparer.FindSortKeyDiff(item.data(), wanted.data()) >= levelCount) return true;
   }
   return false;
 }

@@ -9,7 +9,9 @@
 // program killed at any moment leaves either a complete listed index, which
 // the next opener takes as one of the table's indexes and the next close
 // that can be exclusive removes, or an unlisted stray file, whose number
-// later temporary indexes pass over.
+// later temporary indexes pass over and which that close deletes as well.
+// Only a close that has the table alone deletes such a file: while another
+// program has the table open, it may be the one building that index.
 #include <cstdio>
 
 #include "engine/base/code_page.h"
@@ -98,18 +100,39 @@ void TTdbBaseTable::DropTemporaryIndexes() noexcept {
     bool any = false;
     for (const auto& slot : FIndexFiles)
       if (slot && slot->Kind == tikTemporary) any = true;
-    if (!any) return;
+    if (!any && StrayTempIndexFiles().empty()) return;
     // Taking the table exclusively may read the header again, which may
-    // renumber the indexes; they are looked at only afterwards.
+    // renumber the indexes and list new names; they are looked at only
+    // afterwards.
     TTdbTableLock exclusive(*this, tltExclusive);
     for (int indexNo = FLastIndexNo; indexNo >= 0; --indexNo)
       if (HasIndex(indexNo) && Slot(indexNo).Kind == tikTemporary && FListeners.CanDropIndex(indexNo))
         RemoveIndex(indexNo);
+    // A file that cannot be deleted stays for the next close.
+    for (const std::string& file : StrayTempIndexFiles()) FFileSystem.DeleteFile(file);
   } catch (...) {
     // Another program or session has the table open (103), or the header
     // could not be written: the indexes stay listed, and the next close
     // that can have the table to itself removes them.
   }
+}
+
+std::vector<std::string> TTdbBaseTable::StrayTempIndexFiles() {
+  const auto known = [this](const std::u16string& name) {
+    for (const auto& slot : FIndexFiles)
+      if (slot && StandardCollation().Compare(slot->Name, name, 0) == 0) return true;
+    for (const std::u16string& listed : FHeader.IndexNames)
+      if (StandardCollation().Compare(listed, name, 0) == 0) return true;
+    return false;
+  };
+  std::vector<std::string> files;
+  for (int number = kFirstTempIndexNumber; number <= kLastTempIndexNumber; ++number) {
+    const std::u16string name = TempIndexName(number);
+    if (known(name)) continue;
+    std::string fileName = IndexFileName(name);
+    if (FFileSystem.FileExists(fileName)) files.push_back(std::move(fileName));
+  }
+  return files;
 }
 
 }  // namespace kestrel

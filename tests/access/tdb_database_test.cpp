@@ -1,6 +1,7 @@
 // The database component: the rights word, the property rules, the registry,
 // connecting (the control file, a location with an at sign, a read-only
-// directory) and the error texts of failed engine calls.
+// directory), the AutoCreateIndexes setting, and the error texts of failed
+// engine calls.
 #include "access/tdb_database.h"
 
 #include <sys/stat.h>
@@ -139,6 +140,35 @@ TEST(TdbDatabaseTest, AReadOnlyDirectoryOpensTheTableReadOnly) {
   EXPECT_NO_THROW(table.Open());
   EXPECT_FALSE(table.CanModify());
   ::chmod(demo.Path().c_str(), 0755);
+}
+
+// A filter on a column no index covers has a temporary index made only
+// when the database allows it; the records shown are the same either way.
+TEST(TdbDatabaseTest, AutoCreateIndexesDecidesWhetherAFilterMakesATemporaryIndex) {
+  test::TTempDir dir;
+  const std::string tableFile = dir.Path() + "/Vnd03";
+  ASSERT_EQ(RunKestrel({"create", tableFile, "--level", "6", "--column", "KOD String(10) NOT NULL", "--column",
+                        "MEGNEV String(40)", "--column", "LEIRAS Memo", "--index", "KOD:KOD:unique"},
+                       dir.Path())
+                .Status,
+            0);
+  test::WriteWholeFile(dir.Path() + "/rows.csv", "KOD,MEGNEV,LEIRAS\r\n01,a,x\r\n02,b,y\r\n03,b,z\r\n");
+  ASSERT_EQ(RunKestrel({"import", tableFile, dir.Path() + "/rows.csv"}, dir.Path()).Status, 0);
+  const std::string tempIndex = dir.Path() + "/Vnd03!tmp001.tdbi";
+  for (const bool allowed : {true, false}) {
+    SCOPED_TRACE(allowed);
+    TDemoTable f(dir.Path(), 5);
+    EXPECT_TRUE(f.database.AutoCreateIndexes()) << "on unless switched off";
+    f.database.SetAutoCreateIndexes(allowed);
+    f.table.SetFilter("MEGNEV = 'b'");
+    f.table.SetFiltered(true);
+    f.table.Open();
+    EXPECT_EQ(f.table.RecordCount(), 2);
+    EXPECT_EQ(std::filesystem::exists(tempIndex), allowed);
+    f.table.Close();
+    f.database.Close();
+    EXPECT_FALSE(std::filesystem::exists(tempIndex));
+  }
 }
 
 TEST(TdbDatabaseTest, ErrorTextsOfFailedCalls) {

@@ -27,7 +27,7 @@ void TFaultFileSystem::ShortNthWrite(int n) {
 
 void TFaultFileSystem::Disarm() {
   std::lock_guard<std::mutex> lock(FMutex);
-  FFailReadAt = FFailWriteAt = FShortWriteAt = FDieAt = 0;
+  FFailReadAt = FFailWriteAt = FShortWriteAt = FDieAt = FFailDirectorySyncAt = 0;
   FFailLaterWrites = false;
 }
 
@@ -59,6 +59,28 @@ void TFaultFileSystem::DieAtNthWrite(int n) {
 void TFaultFileSystem::CountNameChangesAsWrites(bool count) {
   std::lock_guard<std::mutex> lock(FMutex);
   FCountNameChanges = count;
+}
+
+void TFaultFileSystem::FailNthDirectorySync(int n) {
+  std::lock_guard<std::mutex> lock(FMutex);
+  FFailDirectorySyncAt = n > 0 ? FDirectorySyncs + n : 0;
+}
+
+void TFaultFileSystem::StartNameLog() {
+  std::lock_guard<std::mutex> lock(FMutex);
+  FLogNames = true;
+  FNameLog.clear();
+}
+
+std::vector<std::string> TFaultFileSystem::NameLog() const {
+  std::lock_guard<std::mutex> lock(FMutex);
+  return FNameLog;
+}
+
+void TFaultFileSystem::LogLocked(const char* what, const std::string& path) {
+  if (!FLogNames) return;
+  const std::size_t slash = path.find_last_of('/');
+  FNameLog.push_back(std::string(what) + (path.empty() ? "" : " " + path.substr(slash == std::string::npos ? 0 : slash + 1)));
 }
 
 void TFaultFileSystem::CountNameChangeLocked() {
@@ -183,6 +205,21 @@ bool TFaultFileSystem::SyncFile(TdwFileHandle handle) {
   if (DeadLocked(handle) || KilledLocked()) return false;
   if (!FInner.SyncFile(handle)) return false;
   FDurable.erase(FPaths[handle]);
+  LogLocked("sync", FPaths[handle]);
+  return true;
+}
+
+bool TFaultFileSystem::SyncDirectory(const std::string& dirPath) {
+  std::lock_guard<std::mutex> lock(FMutex);
+  ++FDirectorySyncs;
+  if (KilledLocked()) return false;
+  if (FDirectorySyncs == FFailDirectorySyncAt) {
+    ++FFaults;
+    FInner.SetLastError(EIO);
+    return false;
+  }
+  if (!FInner.SyncDirectory(dirPath)) return false;
+  LogLocked("syncdir", "");
   return true;
 }
 
@@ -217,6 +254,7 @@ bool TFaultFileSystem::DeleteFile(const std::string& fileName) {
     std::lock_guard<std::mutex> lock(FMutex);
     CountNameChangeLocked();
     if (KilledLocked()) return false;
+    LogLocked("delete", fileName);
   }
   return FInner.DeleteFile(fileName);
 }
@@ -226,6 +264,7 @@ bool TFaultFileSystem::RenameFile(const std::string& oldName, const std::string&
     std::lock_guard<std::mutex> lock(FMutex);
     CountNameChangeLocked();
     if (KilledLocked()) return false;
+    LogLocked("rename", oldName);
   }
   return FInner.RenameFile(oldName, newName);
 }
@@ -235,6 +274,7 @@ bool TFaultFileSystem::ReplaceFile(const std::string& newFile, const std::string
     std::lock_guard<std::mutex> lock(FMutex);
     CountNameChangeLocked();
     if (KilledLocked()) return false;
+    LogLocked("replace", target);
   }
   return FInner.ReplaceFile(newFile, target);
 }

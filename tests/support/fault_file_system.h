@@ -14,7 +14,13 @@
 // - CountNameChangesAsWrites(true): deleting, renaming and replacing a file
 //   count as writes too, so DieAtNthWrite can stop a program between them;
 // - DenyWrites(true) refuses every open for writing and every creation, as
-//   files and a directory without write permission would.
+//   files and a directory without write permission would;
+// - FailNthDirectorySync(n): the nth directory sync from now fails (a dead
+//   program's syncs fail as its file syncs do);
+// - StartNameLog() records from then on, in order, every file sync
+//   ("sync NAME"), directory sync ("syncdir"), deletion ("delete NAME"),
+//   renaming ("rename NAME") and replacement ("replace NAME"), each NAME
+//   without directory; NameLog() answers the record.
 // Thread-safe.
 #pragma once
 
@@ -22,6 +28,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/fs/os_file_system.h"
 
@@ -39,6 +46,9 @@ class TFaultFileSystem : public TdwFileSystem {
   void Disarm();
   void DenyWrites(bool deny);
   void CountNameChangesAsWrites(bool count);
+  void FailNthDirectorySync(int n);
+  void StartNameLog();
+  std::vector<std::string> NameLog() const;
   int GetReadCount() const;
   int GetWriteCount() const;
   // Number of faults injected so far.
@@ -59,6 +69,7 @@ class TFaultFileSystem : public TdwFileSystem {
   bool SetFileSize(TdwFileHandle handle, std::int64_t size) override;
   void CloseFile(TdwFileHandle handle) override;
   bool SyncFile(TdwFileHandle handle) override;
+  bool SyncDirectory(const std::string& dirPath) override;
   int LockFile(TdwFileHandle handle, std::int64_t startPos, std::int64_t endPos,
                bool writeLock) override;
   void UnlockFile(TdwFileHandle handle, std::int64_t startPos, std::int64_t endPos,
@@ -82,6 +93,8 @@ class TFaultFileSystem : public TdwFileSystem {
   bool KilledLocked();
   // Counts a deletion or renaming as a write when asked to (lock held).
   void CountNameChangeLocked();
+  // Adds "what NAME" to the name log when it is on (lock held).
+  void LogLocked(const char* what, const std::string& path);
 
   TdwOSFileSystem FInner;
   mutable std::mutex FMutex;
@@ -98,6 +111,10 @@ class TFaultFileSystem : public TdwFileSystem {
   int FFaults = 0;
   bool FDenyWrites = false;
   bool FCountNameChanges = false;
+  int FDirectorySyncs = 0;
+  int FFailDirectorySyncAt = 0;
+  bool FLogNames = false;
+  std::vector<std::string> FNameLog;
 };
 
 }  // namespace kestrel::test

@@ -216,6 +216,56 @@ TEST_F(ConstraintChecks, EveryChangeIsCheckedAndARefusedOneChangesNothing) {
   }
 }
 
+// A child that was never opened for changes has no index on its foreign
+// key ("IR_" is made by the first writer). Its rows are walked: a parent row
+// goes or changes its key only when no child row refers to it, compared as
+// the key's index compares (so the child's "b2" refers to "B2").
+TEST_F(ConstraintChecks, AChildWithoutAnIndexOnItsForeignKeyIsWalked) {
+  struct Case {
+    const char* What;
+    std::function<void(ConstraintChecks&)> Change;
+    int Error;
+  };
+  const auto rekey = [](std::int32_t recNo, const char* code, const char* name) {
+    return [=](ConstraintChecks& t) {
+      std::vector<std::uint8_t> record = t.ParentImage(code, name);
+      t.Parent->ReplaceRecord(record, {}, recNo);
+    };
+  };
+  const std::vector<Case> cases = {
+      {"delete a referred parent", [](ConstraintChecks& t) { t.Parent->DeleteRecord(1); }, tdbErrIntegrityRule},
+      {"delete a parent referred in other case", [](ConstraintChecks& t) { t.Parent->DeleteRecord(2); },
+       tdbErrIntegrityRule},
+      {"change a referred parent's key", rekey(2, "X2", "second"), tdbErrIntegrityRule},
+      {"change a referred parent, key kept", rekey(2, "B2", "renamed"), 0},
+      {"delete a free parent", [](ConstraintChecks& t) { t.Parent->DeleteRecord(3); }, 0},
+      {"change a free parent's key", rekey(3, "X3", "third"), 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.What);
+    MakeTables();
+    AppendChild("b2", 1);
+    AppendParent("C3", "third");
+    Child->DeleteIndex(Child->GetIndexNo(u"IR_fk"));
+    Child->Close();
+    Child->SetRights(0);
+    Child->SetConstraintChecker(nullptr);
+    Child->Open();
+    Child->Setup();
+    ASSERT_LT(Child->FindIndexOn(u"PCODE"), 0);
+    const std::vector<std::string> parentBefore = Dump(*Parent);
+    EXPECT_EQ(ErrorOf([&] { c.Change(*this); }), c.Error);
+    if (c.Error != 0) {
+      EXPECT_EQ(Dump(*Parent), parentBefore);
+    }
+    EXPECT_EQ(Child->RecordCount(), 2);
+    EXPECT_TRUE(CheckTable(*Parent).empty());
+    Child.reset();
+    Parent.reset();
+    for (const auto& entry : std::filesystem::directory_iterator(FDir.Path())) std::filesystem::remove(entry.path());
+  }
+}
+
 TEST_F(ConstraintChecks, TheViolatedConditionIsNamedInTheMessage) {
   MakeTables();
   try {

@@ -187,17 +187,64 @@ TEST_F(TempIndexTest, StaysWhileAnotherSessionHasTheTableAndGoesWithTheLastClose
   EXPECT_EQ(again.Count(u"MEGNEV = 'b'"), 3);
 }
 
-TEST_F(TempIndexTest, NumberWhoseFileExistsIsPassedOver) {
-  const std::string directory = MakeTable("stray");
-  // A file a killed program left before it listed the index.
-  std::ofstream(directory + "/Vnd03!tmp001.ind") << "stray";
-  {
-    TSession session(directory, true);
-    EXPECT_EQ(session.Count(u"MEGNEV = 'b'"), 2);
-    EXPECT_EQ(session.IndexNames(), (std::vector<std::string>{"KOD", "tmp002"}));
+// Files a killed program left before it listed its temporary index: a new
+// temporary index passes their numbers over, and a close that has the table
+// alone deletes them, whether or not this opener made an index itself. Files
+// of other tables and listed indexes stay.
+TEST_F(TempIndexTest, StrayFilesArePassedOverAndGoWithAnExclusiveClose) {
+  struct TCase {
+    const char* Name;
+    int Level;
+    bool AutoCreate;
+    const char* Stray;
+    const char* Made;  // the temporary index this opener makes, "" for none
+    const char* MadeFile;
+  };
+  const TCase cases[] = {
+      {"level5", 5, true, "Vnd03!tmp001.ind", "tmp002", "Vnd03!tmp002.ind"},
+      {"level3", 3, true, "Vnd03.$01", "Vnd03.$02", "Vnd03.$02"},
+      {"none made", 5, false, "Vnd03!tmp007.ind", "", ""},
+  };
+  // Files of other tables with the same patterns, and user index files.
+  const char* const others[] = {"Vnd!tmp001.ind", "Vnd0.$01", "Vnd03x!tmp003.ind", "Vnd03!KOD.ind"};
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::string directory = MakeTable(c.Name, c.Level);
+    std::ofstream(directory + "/" + c.Stray) << "stray";
+    for (const char* other : others) {
+      if (!fs::exists(directory + "/" + other)) std::ofstream(directory + "/" + other) << "other";
+    }
+    std::vector<std::string> expected = {"KOD"};
+    if (*c.Made != 0) expected.push_back(c.Made);
+    {
+      TSession session(directory, c.AutoCreate);
+      EXPECT_EQ(session.Count(u"MEGNEV = 'b'"), 2);
+      EXPECT_EQ(session.IndexNames(), expected);
+      if (*c.Made != 0) {
+        EXPECT_TRUE(fs::exists(directory + "/" + c.MadeFile));
+      }
+      EXPECT_TRUE(fs::exists(directory + "/" + c.Stray)) << "deleted while the table was in use";
+    }
+    EXPECT_FALSE(fs::exists(directory + "/" + c.Stray));
+    if (*c.Made != 0) {
+      EXPECT_FALSE(fs::exists(directory + "/" + c.MadeFile));
+    }
+    for (const char* other : others) EXPECT_TRUE(fs::exists(directory + "/" + other)) << other;
+    TSession again(directory, false);
+    EXPECT_EQ(again.IndexNames(), std::vector<std::string>{"KOD"});
+    EXPECT_EQ(again.Count(u"MEGNEV = 'b'"), 2);
   }
-  EXPECT_TRUE(fs::exists(directory + "/Vnd03!tmp001.ind"));
-  EXPECT_FALSE(fs::exists(directory + "/Vnd03!tmp002.ind"));
+}
+
+TEST_F(TempIndexTest, StrayFileStaysWhileAnotherSessionHasTheTable) {
+  const std::string directory = MakeTable("stray-shared");
+  const std::string stray = directory + "/Vnd03!tmp001.ind";
+  TSession other(directory, false);
+  std::ofstream(stray) << "stray";
+  TSession(directory, false).Close();
+  EXPECT_TRUE(fs::exists(stray)) << "another program may still be building that index";
+  other.Close();
+  EXPECT_FALSE(fs::exists(stray));
 }
 
 TEST_F(TempIndexTest, IndexLeftByAKilledProgramServesTheNextOpenerAndGoesAtItsClose) {

@@ -2,8 +2,9 @@
 // the files as small as a new table's, accessors told; refusals that change
 // nothing; and a program killed at any write, rename or deletion of the
 // emptying leaves the old table or the empty one, which the next open
-// finishes.
+// finishes; the directory syncs that order the renames and the journal.
 #include <filesystem>
+#include <functional>
 #include <map>
 
 #include "engine/fs/clock.h"
@@ -175,6 +176,65 @@ TEST_P(TableClear, KilledAtAnyStepTheTableIsOldOrEmpty) {
   EXPECT_TRUE(finished);
   EXPECT_TRUE(sawOld);
   EXPECT_TRUE(sawEmpty);
+}
+
+// Renames and the journal's names are committed by directory syncs: one
+// after the empty files are on disk and before the journal is marked
+// decided, one after the renames and before the journal is deleted. A
+// directory sync that fails before the decision leaves the old table; one
+// that fails after the renames leaves a decided journal that the next open
+// finishes.
+TEST_P(TableClear, DirectorySyncsCommitTheNamesBeforeTheJournalMovesOn) {
+  MakeTable();
+  {
+    auto table = Open();
+    const std::string journal = table->Name() + ".tdbe";
+    FFs.StartNameLog();
+    table->ClearDat();
+    const std::vector<std::string> log = FFs.NameLog();
+    SCOPED_TRACE(::testing::PrintToString(log));
+    const auto find = [&](const std::function<bool(const std::string&)>& match, std::size_t from, std::size_t to,
+                          bool last) {
+      std::ptrdiff_t found = -1;
+      for (std::size_t i = from; i < to && i < log.size(); ++i)
+        if (match(log[i]) && (last || found < 0)) found = static_cast<std::ptrdiff_t>(i);
+      return found;
+    };
+    const auto is = [](const std::string& entry) { return [entry](const std::string& e) { return e == entry; }; };
+    const auto isReplace = [](const std::string& e) { return e.starts_with("replace "); };
+    const auto isEmptySync = [](const std::string& e) { return e.starts_with("sync ") && e.ends_with(".empty"); };
+    const std::ptrdiff_t firstReplace = find(isReplace, 0, log.size(), false);
+    const std::ptrdiff_t lastReplace = find(isReplace, 0, log.size(), true);
+    ASSERT_GE(firstReplace, 0);
+    const std::ptrdiff_t decided = find(is("sync " + journal), 0, static_cast<std::size_t>(firstReplace), true);
+    const std::ptrdiff_t lastEmptySync = find(isEmptySync, 0, static_cast<std::size_t>(decided), true);
+    const std::ptrdiff_t deleted = find(is("delete " + journal), 0, log.size(), false);
+    ASSERT_GE(lastEmptySync, 0);
+    ASSERT_GT(deleted, lastReplace);
+    EXPECT_GE(find(is("syncdir"), static_cast<std::size_t>(lastEmptySync), static_cast<std::size_t>(decided), false), 0)
+        << "no directory sync between the empty files and the decision";
+    EXPECT_GE(find(is("syncdir"), static_cast<std::size_t>(lastReplace), static_cast<std::size_t>(deleted), false), 0)
+        << "no directory sync between the renames and the journal's deletion";
+  }
+  struct Case {
+    const char* What;
+    int FailingSync;
+    bool Emptied;
+  };
+  for (const Case& c : {Case{"before the decision", 1, false}, Case{"after the renames", 2, true}}) {
+    SCOPED_TRACE(c.What);
+    MakeTable();
+    auto table = Open();
+    FFs.FailNthDirectorySync(c.FailingSync);
+    EXPECT_NE(ErrorOf([&] { table->ClearDat(); }), 0);
+    table.reset();
+    FFs.Disarm();
+    table = Open();
+    EXPECT_EQ(Rows(*table), c.Emptied ? std::vector<TRow>{} : kRows);
+    EXPECT_TRUE(Check(*table).empty()) << ::testing::PrintToString(Check(*table));
+    table.reset();
+    EXPECT_TRUE(NoneLeftBeside());
+  }
 }
 
 // The pairs of a Relation column go with the records: its relation table is
