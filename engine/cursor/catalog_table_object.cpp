@@ -113,16 +113,19 @@ std::u16string TTdbCatalogTableObject::GetRealIndexName(const std::u16string& in
   return FTable->IndexName(FTable->GetIndexNo(indexName));
 }
 
-void TTdbCatalogTableObject::LockRecord(std::int32_t recNo, const void* owner) {
-  if (!FEditLocks) return;
+bool TTdbCatalogTableObject::HoldsLock(std::int32_t recNo, const void* owner) const {
   TEditLockRegistry& registry = EditLocks();
-  {
-    std::lock_guard lock(registry.FLock);
-    auto& records = registry.FLocks[FLockKey];
-    const auto held = records.find(recNo);
-    if (held != records.end() && held->second != owner) throw ETdbEngine(tdbErrRecordBeingEdited);
-    if (held != records.end()) return;
-  }
+  std::lock_guard lock(registry.FLock);
+  auto& records = registry.FLocks[FLockKey];
+  const auto held = records.find(recNo);
+  if (held == records.end()) return false;
+  if (held->second != owner) throw ETdbEngine(tdbErrRecordBeingEdited);
+  return true;
+}
+
+void TTdbCatalogTableObject::LockRecord(std::int32_t recNo, const void* owner) {
+  if (!FEditLocks || HoldsLock(recNo, owner)) return;
+  TEditLockRegistry& registry = EditLocks();
   // Other programs and sessions see the lock in the table's lock file. The
   // table is called outside the registry's mutex, which is taken last.
   if (!FTable->LockEditRecord(recNo)) throw ETdbEngine(tdbErrRecordBeingEdited);
@@ -139,16 +142,9 @@ void TTdbCatalogTableObject::LockRecord(std::int32_t recNo, const void* owner) {
 }
 
 void TTdbCatalogTableObject::LockRecordToDelete(std::int32_t recNo, const void* owner) {
-  if (!FEditLocks) return;
-  TEditLockRegistry& registry = EditLocks();
-  {
-    std::lock_guard lock(registry.FLock);
-    auto& records = registry.FLocks[FLockKey];
-    const auto held = records.find(recNo);
-    if (held != records.end() && held->second != owner) throw ETdbEngine(tdbErrRecordBeingEdited);
-    if (held != records.end()) return;
-  }
+  if (!FEditLocks || HoldsLock(recNo, owner)) return;
   if (!FTable->MayDeleteRecord(recNo)) throw ETdbEngine(tdbErrRecordBeingEdited);
+  TEditLockRegistry& registry = EditLocks();
   std::lock_guard lock(registry.FLock);
   if (!registry.FLocks[FLockKey].emplace(recNo, owner).second) throw ETdbEngine(tdbErrRecordBeingEdited);
 }

@@ -63,6 +63,10 @@ class TTdbCatalogTableObject : public ITdbCatalogTable {
   void RecordMoved(std::int32_t deletedRecNo, std::int32_t movedRecNo) noexcept;
 
  private:
+  // Whether `owner` holds the edit lock of recNo in this process's registry;
+  // error 105 when another owner does.
+  bool HoldsLock(std::int32_t recNo, const void* owner) const;
+
   std::unique_ptr<TTdbBaseTable> FTable;
   bool FWithRelTables = false;  // Open opens the relation tables too
   std::string FLockKey;  // the table file, the registry's key
