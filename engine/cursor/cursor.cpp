@@ -289,8 +289,11 @@ void TTdbCursor::EvaluateStatic(TTdbSqlCondition& condition, TTdbBookmarkList& l
   const bool walkInOrder = indexNo == kNoIndex ? FSortIndexNo < 0 : indexNo == FSortIndexNo;
   const bool keepItems = !walkInOrder && FSortIndexNo >= 0;
   // A walk of an index for a cursor in record-number order gathers the
-  // selected records as bits, which read out in that order unsorted.
-  const bool gatherBits = !walkInOrder && !keepItems;
+  // selected records as bits, which read out in that order unsorted. Only
+  // slot numbers, which never exceed the record count, are gathered so: the
+  // record ids of a B+ tree table file may lie anywhere up to 2^31 and are
+  // sorted as a list.
+  const bool gatherBits = !walkInOrder && !keepItems && !FTable.StableRecordNumbers();
   TTdbRecordNoBits gathered(gatherBits ? FTable.RecordCount() : 0);
   const auto select = [&](std::int32_t recNo) {
     if (gatherBits)
@@ -361,6 +364,8 @@ void TTdbCursor::EvaluateStatic(TTdbSqlCondition& condition, TTdbBookmarkList& l
     AssignInIndexOrder(items, list);
   else if (gatherBits)
     gathered.AppendTo(list);
+  else if (!walkInOrder)
+    list.Sort();
 }
 
 void TTdbCursor::PrepareIndexChoice(TTdbSqlCondition& condition) noexcept {
