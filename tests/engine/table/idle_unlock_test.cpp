@@ -20,16 +20,7 @@ class IdleUnlock : public TableFixture, public ::testing::WithParamInterface<TFi
     auto made = Create(GetParam().Level);
     for (int i = 0; i < 20; ++i) Append(*made, {std::to_string(100 + i), "Név", "leírás"});
   }
-  // The table opened by another session, as another program would.
-  std::unique_ptr<TTdbBaseTable> Shared(std::int64_t session) {
-    auto table = NewTable();
-    table->SetRights(kAccessRightsMask);
-    table->SetFileName("Vnd03.dat");
-    table->SetSharing(FLockFiles, DefaultClock(), session, u"s" + Utf8ToUtf16(std::to_string(session)));
-    table->Open();
-    table->Setup();
-    return table;
-  }
+  std::unique_ptr<TTdbBaseTable> Shared(std::int64_t session) { return OpenShared(FLockFiles, session); }
   // The unlock thread's visit, long after the last End call.
   static void IdleVisit(TTdbBaseTable& table) { table.CheckUnlock(DefaultClock().GetTickCount() + 1000); }
   // Whether `table` gets a read lock without waiting.

@@ -407,15 +407,7 @@ TEST_F(Level6TableTest, AJournalWhileAnotherProgramHoldsTheTableIsNotPutBack) {
 TEST_F(Level6TableTest, ADeadFlushIsPutBackWhileAnotherProgramKeepsTheTableOpen) {
   FBPlus = true;
   const auto lockFiles = std::make_shared<TdwOSFileSystem>(FDir.Path());
-  const auto shared = [&](std::int64_t session) {
-    auto table = NewTable();
-    table->SetRights(kAccessRightsMask);
-    table->SetFileName("Vnd03.dat");
-    table->SetSharing(lockFiles, DefaultClock(), session, u"s" + Utf8ToUtf16(std::to_string(session)));
-    table->Open();
-    table->Setup();
-    return table;
-  };
+  const auto shared = [&](std::int64_t session) { return OpenShared(lockFiles, session); };
   const std::string journalName = FDir.File(std::string("Vnd03") + kBPlusJournalExtension);
   const auto makeTable = [&] {
     RemoveAllFiles();

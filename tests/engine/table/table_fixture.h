@@ -19,6 +19,7 @@
 #include "engine/base/column_codec.h"
 #include "engine/base/engine_error.h"
 #include "engine/cache/page_manager.h"
+#include "engine/fs/clock.h"
 #include "engine/index/index_file.h"
 #include "engine/table/base_table.h"
 #include "engine/table/table_check.h"
@@ -116,6 +117,18 @@ class TableFixture : public ::testing::Test {
     auto table = NewTable();
     table->SetRights(rights);
     table->SetFileName("Vnd03.dat");
+    table->Open();
+    table->Setup();
+    return table;
+  }
+
+  // The table opened by session `session` with every right and its lock
+  // file on `lockFiles`, as another program would open it.
+  std::unique_ptr<TTdbBaseTable> OpenShared(const std::shared_ptr<TdwFileSystem>& lockFiles, std::int64_t session) {
+    auto table = NewTable();
+    table->SetRights(kAccessRightsMask);
+    table->SetFileName("Vnd03.dat");
+    table->SetSharing(lockFiles, DefaultClock(), session, u"s" + Utf8ToUtf16(std::to_string(session)));
     table->Open();
     table->Setup();
     return table;
